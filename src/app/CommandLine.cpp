@@ -1,0 +1,60 @@
+#include "CommandLine.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace jt {
+
+namespace {
+std::string lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+}  // namespace
+
+CommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
+{
+    CommandLineOptions o;
+    for (const std::string& a : args) {
+        const std::string l = lower(a);
+        if (l == "--help" || l == "-h")
+            o.showHelp = true;
+        else if (l == "--version")
+            o.showVersion = true;
+        else if (l == "-log" || l == "/log")
+            o.logging = true;
+        else if (l == "--demo")
+            o.demo = true;
+        else if (l == "--pick-port")
+            o.pickPort = true;
+        else
+            o.unknown.push_back(a);
+    }
+    return o;
+}
+
+std::string UsageText(const std::string& programName)
+{
+    return "Usage: " + programName + " [-log] [--demo] [--pick-port] [--help] [--version]\n"
+           "Control panel for 6400-series digital pulse and delay generators.\n"
+           "\n"
+           "  -log, /log     record all serial traffic in JT6400LogFile_<user>_<time>.txt\n"
+           "  --demo         start in demonstration mode without a generator\n"
+           "                 (the same as holding Left Shift while the panel starts)\n"
+           "  --pick-port    choose the serial port by hand instead of searching\n"
+           "                 (the same as holding Space while the panel starts)\n"
+           "  --help         show this text and exit\n"
+           "  --version      show the program version and exit\n"
+           "\n"
+           "Environment:\n"
+           "  JT6400_PORT_DIR  folder whose COM<n> entries (links to serial devices) are\n"
+           "                   the only ports the panel sees, numbered by their names\n";
+}
+
+std::string VersionText()
+{
+    return std::string("jt6400 ") + JT6400_VERSION;
+}
+
+}  // namespace jt

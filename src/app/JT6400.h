@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QMainWindow>
+
+// The panel's main window.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+};

@@ -1,0 +1,31 @@
+#include <QApplication>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+#include "JT6400.h"
+
+int main(int argc, char* argv[])
+{
+    // The informational switches work without a display, so they are handled
+    // before the toolkit starts.
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const jt::CommandLineOptions options = jt::ParseCommandLine(args);
+    if (options.showHelp) {
+        std::fputs(jt::UsageText("jt6400").c_str(), stdout);
+        return 0;
+    }
+    if (options.showVersion) {
+        std::printf("%s\n", jt::VersionText().c_str());
+        return 0;
+    }
+    // Other arguments are left alone, as the panel always did; the toolkit
+    // takes its own (-platform, -display ...) from them.
+
+    QApplication app(argc, argv);
+    TMainForm form;
+    form.show();
+    return app.exec();
+}

@@ -1,0 +1,32 @@
+#include <gtest/gtest.h>
+
+#include "CommandLine.h"
+
+using jt::ParseCommandLine;
+
+TEST(CommandLine, LogSwitchTakesEitherPrefixInAnyCase)
+{
+    struct Case { const char* arg; bool logging; };
+    const Case cases[] = {
+        {"-log", true}, {"/log", true}, {"-LOG", true}, {"/Log", true},
+        {"log", false}, {"--log", false}, {"-logs", false}, {"-lo", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ParseCommandLine({c.arg}).logging, c.logging) << c.arg;
+}
+
+TEST(CommandLine, StartUpSwitchesAndUnknownArguments)
+{
+    const auto o = ParseCommandLine({"--demo", "--pick-port", "-platform", "offscreen"});
+    EXPECT_TRUE(o.demo);
+    EXPECT_TRUE(o.pickPort);
+    EXPECT_FALSE(o.logging);
+    EXPECT_EQ(o.unknown, (std::vector<std::string>{"-platform", "offscreen"}));
+}
+
+TEST(CommandLine, UsageListsEverySwitch)
+{
+    const std::string usage = jt::UsageText("jt6400");
+    for (const char* s : {"-log", "/log", "--demo", "--pick-port", "--help", "--version", "JT6400_PORT_DIR"})
+        EXPECT_NE(usage.find(s), std::string::npos) << s;
+}
