@@ -1,0 +1,86 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+
+struct TButtonMap {
+  TMsgButton Own;
+  QMessageBox::StandardButton Qt;
+};
+
+const TButtonMap kButtons[] = {
+    {mbOK, QMessageBox::Ok},         {mbCancel, QMessageBox::Cancel}, {mbAbort, QMessageBox::Abort},
+    {mbRetry, QMessageBox::Retry},   {mbIgnore, QMessageBox::Ignore}, {mbYes, QMessageBox::Yes},
+    {mbNo, QMessageBox::No},
+};
+
+TMsgButton SafeDefault(TMsgButtons buttons) {
+  for (TMsgButton b : {mbAbort, mbCancel, mbNo, mbOK, mbIgnore, mbRetry, mbYes})
+    if (buttons & b) return b;
+  return mbOK;
+}
+
+}  // namespace
+
+TMsgButton TQtDialogs::DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind) {
+  if (buttons == mbNone) buttons = mbOK;
+  QMessageBox::Icon icon = QMessageBox::Information;
+  switch (kind) {
+    case TMsgKind::mkInformation: icon = QMessageBox::Information; break;
+    case TMsgKind::mkWarning: icon = QMessageBox::Warning; break;
+    case TMsgKind::mkError: icon = QMessageBox::Critical; break;
+    case TMsgKind::mkConfirmation: icon = QMessageBox::Question; break;
+  }
+  QMessageBox::StandardButtons qtButtons;
+  for (const auto& m : kButtons)
+    if (buttons & m.Own) qtButtons |= m.Qt;
+  const QString title = caption.isEmpty() ? QApplication::applicationName() : caption;
+  QMessageBox box(icon, title, text, qtButtons, FParent);
+  const int pressed = box.exec();
+  for (const auto& m : kButtons)
+    if (pressed == m.Qt) return m.Own;
+  return SafeDefault(buttons);
+}
+
+QString TQtDialogs::OpenFileName(const QString& caption, const QString& filter) {
+  return QFileDialog::getOpenFileName(FParent, caption, QString(), filter);
+}
+
+QString TQtDialogs::SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName) {
+  return QFileDialog::getSaveFileName(FParent, caption, suggestedName, filter);
+}
+
+IDialogs& DefaultDialogs() {
+  static TQtDialogs dialogs;
+  return dialogs;
+}
+
+QStringList TScriptedDialogs::Texts() const {
+  QStringList texts;
+  for (const auto& s : Shown) texts << s.Text;
+  return texts;
+}
+
+TMsgButton TScriptedDialogs::DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons,
+                                        TMsgKind kind) {
+  if (buttons == mbNone) buttons = mbOK;
+  Shown.append({text, caption, buttons, kind});
+  if (!Answers.isEmpty()) {
+    const TMsgButton answer = Answers.takeFirst();
+    if (buttons & answer) return answer;
+  }
+  return SafeDefault(buttons);
+}
+
+QString TScriptedDialogs::OpenFileName(const QString& caption, const QString&) {
+  FileDialogCaptions << caption;
+  return FileNames.isEmpty() ? QString() : FileNames.takeFirst();
+}
+
+QString TScriptedDialogs::SaveFileName(const QString& caption, const QString&, const QString&) {
+  FileDialogCaptions << caption;
+  return FileNames.isEmpty() ? QString() : FileNames.takeFirst();
+}

@@ -1,0 +1,97 @@
+// Message boxes and file dialogs go through this small interface so that
+// tests can answer them: TQtDialogs shows real boxes, TScriptedDialogs
+// records what would have been shown and answers from a queue.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// One button of a message box; a button set is an OR of these values.
+enum TMsgButton : unsigned {
+  mbNone = 0,
+  mbOK = 1u << 0,
+  mbCancel = 1u << 1,
+  mbAbort = 1u << 2,
+  mbRetry = 1u << 3,
+  mbIgnore = 1u << 4,
+  mbYes = 1u << 5,
+  mbNo = 1u << 6,
+};
+using TMsgButtons = unsigned;
+constexpr TMsgButtons mbAbortRetry = mbAbort | mbRetry;
+constexpr TMsgButtons mbYesNo = mbYes | mbNo;
+constexpr TMsgButtons mbYesNoIgnore = mbYes | mbNo | mbIgnore;
+constexpr TMsgButtons mbOKCancel = mbOK | mbCancel;
+
+enum class TMsgKind { mkInformation, mkWarning, mkError, mkConfirmation };
+
+class IDialogs {
+ public:
+  virtual ~IDialogs() = default;
+  // Shows a modal message box and returns the button pressed (one of
+  // Buttons). An empty Caption means the program's name.
+  TMsgButton MessageDlg(const QString& text, const QString& caption, TMsgButtons buttons,
+                        TMsgKind kind = TMsgKind::mkInformation) {
+    return DoMessageDlg(text, caption, buttons, kind);
+  }
+  // A plain box with only OK.
+  void ShowMessage(const QString& text) { DoMessageDlg(text, QString(), mbOK, TMsgKind::mkInformation); }
+
+  // File dialogs; an empty result means the user cancelled.
+  virtual QString OpenFileName(const QString& caption, const QString& filter) = 0;
+  virtual QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName) = 0;
+
+ protected:
+  virtual TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons,
+                                  TMsgKind kind) = 0;
+};
+
+class TQtDialogs : public IDialogs {
+ public:
+  explicit TQtDialogs(QWidget* parent = nullptr) : FParent(parent) {}
+  void SetParent(QWidget* parent) { FParent = parent; }
+  QString OpenFileName(const QString& caption, const QString& filter) override;
+  QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName) override;
+
+ protected:
+  TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind) override;
+
+ private:
+  QWidget* FParent;
+};
+
+// A shared instance for components that were given no dialogs of their own.
+IDialogs& DefaultDialogs();
+
+class TScriptedDialogs : public IDialogs {
+ public:
+  struct TShown {
+    QString Text;
+    QString Caption;
+    TMsgButtons Buttons = mbNone;
+    TMsgKind Kind = TMsgKind::mkInformation;
+  };
+
+  // Answers for the coming message boxes, taken in order. An answer that is
+  // not in the box's button set, or an empty queue, gives the box's safe
+  // default: the first of Abort, Cancel, No, OK, Ignore, Retry, Yes that the
+  // set holds, so a script that runs out never loops on Retry.
+  QList<TMsgButton> Answers;
+  // Names returned by the file dialogs, in order; empty when exhausted.
+  QStringList FileNames;
+
+  // Every message box shown, in order.
+  QList<TShown> Shown;
+  QStringList FileDialogCaptions;
+
+  QStringList Texts() const;
+
+  QString OpenFileName(const QString& caption, const QString& filter) override;
+  QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName) override;
+
+ protected:
+  TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind) override;
+};

@@ -1,0 +1,57 @@
+#include "PickPort.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+
+TformPickPort::TformPickPort(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+  setObjectName(QStringLiteral("formPickPort"));
+  setWindowTitle(QStringLiteral("Select Serial Port"));
+  setFixedSize(240, 93);
+  QFont formFont(QStringLiteral("MS Sans Serif"));
+  formFont.setPixelSize(11);
+  formFont.setBold(true);
+  setFont(formFont);
+  QPalette pal = palette();
+  pal.setColor(QPalette::WindowText, Qt::black);
+  pal.setColor(QPalette::ButtonText, Qt::black);
+  setPalette(pal);
+
+  GroupBox1 = new QGroupBox(QStringLiteral("Serial Port"), this);
+  GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+  GroupBox1->setGeometry(8, 8, 130, 67);
+  QFont groupFont = formFont;
+  groupFont.setPixelSize(13);
+  groupFont.setBold(false);
+  GroupBox1->setFont(groupFont);
+
+  listPorts = new QComboBox(GroupBox1);
+  listPorts->setObjectName(QStringLiteral("listPorts"));
+  listPorts->setEditable(false);
+  listPorts->setGeometry(11, 25, 108, listPorts->sizeHint().height());
+
+  OKBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
+  OKBtn->setObjectName(QStringLiteral("OKBtn"));
+  OKBtn->setGeometry(149, 14, 77, 27);
+  OKBtn->setDefault(true);
+  connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+
+  CancelBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
+  CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+  CancelBtn->setGeometry(149, 46, 77, 27);
+  // Esc closes a QDialog with reject, the same as this button.
+  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TformPickPort::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - rect().center());
+  }
+  OKBtn->setFocus();
+}

@@ -1,0 +1,38 @@
+#include "Dialogs.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ScriptedDialogs, RecordsBoxesAndAnswersFromQueue) {
+  TScriptedDialogs d;
+  d.Answers = {mbRetry, mbYes};
+  EXPECT_EQ(d.MessageDlg("first", "cap", mbAbortRetry, TMsgKind::mkWarning), mbRetry);
+  // mbYes is not a button of this box: the safe default is used instead.
+  EXPECT_EQ(d.MessageDlg("second", "", mbAbortRetry), mbAbort);
+  ASSERT_EQ(d.Shown.size(), 2);
+  EXPECT_EQ(d.Shown[0].Caption, "cap");
+  EXPECT_EQ(d.Shown[0].Buttons, mbAbortRetry);
+  EXPECT_EQ(d.Shown[0].Kind, TMsgKind::mkWarning);
+  EXPECT_EQ(d.Texts(), (QStringList{"first", "second"}));
+}
+
+TEST(ScriptedDialogs, SafeDefaultsWhenQueueIsEmpty) {
+  TScriptedDialogs d;
+  EXPECT_EQ(d.MessageDlg("a", "", mbAbortRetry), mbAbort);
+  EXPECT_EQ(d.MessageDlg("b", "", mbYesNoIgnore), mbNo);
+  EXPECT_EQ(d.MessageDlg("c", "", mbOKCancel), mbCancel);
+  EXPECT_EQ(d.MessageDlg("d", "", mbNone), mbOK);
+  d.ShowMessage("e");
+  EXPECT_EQ(d.Shown.back().Buttons, mbOK);
+}
+
+TEST(ScriptedDialogs, FileNamesFromQueue) {
+  TScriptedDialogs d;
+  d.FileNames = {"/tmp/a.txt"};
+  EXPECT_EQ(d.OpenFileName("Open", "*.txt"), "/tmp/a.txt");
+  EXPECT_EQ(d.SaveFileName("Save", "*.txt", "x.txt"), "");
+  EXPECT_EQ(d.FileDialogCaptions, (QStringList{"Open", "Save"}));
+}
+
+}  // namespace
