@@ -303,7 +303,10 @@ void TPlusSpinModel::setThousandSeparator(char16_t c) {
   fInternalThousandSep = eff;
   FormatValueText();
   UpdateSelection();
-  if (fView) fView->Invalidate();
+  if (fView) {
+    fView->Invalidate();
+    fView->ReAutoSize();  // the separators widen the text
+  }
 }
 
 void TPlusSpinModel::setBase(int b) {
