@@ -119,7 +119,7 @@ public:
   bool Spinning() const { return fSpinning; }
   bool Modified() const { return fModified; }
 
-  // ---- Inspection of the internal state.
+  // ---- Read access to the internal state.
   int IncExponent() const { return fIncExponent; }
   int FocusIndex() const { return fFocusIndex; }  // 1-based index into Text()
   double SavedIncrement() const { return fSavedIncrement; }
