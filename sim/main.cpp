@@ -89,7 +89,9 @@ bool watchStdin() {
     struct stat st {};
     if (::fstat(STDIN_FILENO, &st) != 0) return false;
     if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return true;
-    return S_ISCHR(st.st_mode) && ::isatty(STDIN_FILENO);
+    // A terminal only while this program is its foreground job: a background
+    // job must neither end on, nor be stopped by, the terminal's input.
+    return S_ISCHR(st.st_mode) && ::isatty(STDIN_FILENO) && ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
 }
 
 }  // namespace
@@ -152,6 +154,7 @@ int main(int argc, char** argv) {
     sigemptyset(&sa.sa_mask);
     for (int sig : {SIGTERM, SIGINT, SIGUSR1, SIGHUP}) ::sigaction(sig, &sa, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGTTIN, SIG_IGN);  // moved to the background: reads fail instead of stopping us
 
     sigset_t block, old;
     sigemptyset(&block);
@@ -194,7 +197,7 @@ int main(int argc, char** argv) {
             char buf[256];
             const ssize_t got = ::read(STDIN_FILENO, buf, sizeof buf);
             if (got == 0) break;  // end of input: the parent is gone or closed our input
-            if (got < 0 && errno != EINTR && errno != EAGAIN) stdinOpen = false;
+            if (got < 0 && errno != EINTR && errno != EAGAIN) stdinOpen = false;  // e.g. EIO in the background
         }
     }
     pty.stop();
