@@ -2,9 +2,138 @@
 
 #include <QMainWindow>
 
+#include <array>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QMovie;
+class QPushButton;
+class QTabWidget;
+class QTextEdit;
+class QTimer;
+class TPlusSpinEdit;
+
+// The per-channel controls, found by name once the window is built. Index 1 to 8
+// is the channel (A to H); index 0 is unused. An entry is null when the window
+// has no control of that name (page G's mode group is "ChannelModeGrp7").
+struct TChannelControls {
+    template <typename T>
+    using PerChannel = std::array<T*, 9>;
+    PerChannel<QCheckBox> ChEnablebox{};
+    PerChannel<TPlusSpinEdit> ChDelayAdj{};
+    PerChannel<TPlusSpinEdit> ChWidthAdj{};
+    PerChannel<QComboBox> ChModeSel{};
+    PerChannel<TPlusSpinEdit> ChAmplitudeAdj{};
+    PerChannel<TPlusSpinEdit> ChBurstAdj{};
+    PerChannel<QGroupBox> ChBurstCountGrp{};
+    PerChannel<TPlusSpinEdit> ChWaitCountAdj{};
+    PerChannel<QComboBox> ChSyncSourceSel{};
+    PerChannel<QComboBox> ChPolaritySel{};
+    PerChannel<TPlusSpinEdit> ChDutyOnAdj{};
+    PerChannel<QGroupBox> ChDutyOnGrp{};
+    PerChannel<TPlusSpinEdit> ChDutyOffAdj{};
+    PerChannel<QGroupBox> ChDutyOffGrp{};
+    PerChannel<QComboBox> ChGateModeSel{};
+    PerChannel<QListWidget> ChMuxSel{};
+    PerChannel<QComboBox> ChMuxGateSel{};
+    PerChannel<QGroupBox> ChMuxGateGrp{};
+};
+
+// Looks up every pattern for channels 1 to 8 in the window. Throws
+// std::logic_error when a name belongs to a control of another kind.
+TChannelControls FindChannelControls(const QWidget& window);
+
 // The panel's main window.
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
+
+    // Top strip
+    QLabel* BlueBanner = nullptr;
+    QLabel* GreenBanner = nullptr;
+    QLabel* FeatureLabel = nullptr;
+    QLabel* ErrorLabel = nullptr;
+    QLabel* PulseAnimate = nullptr;
+    QMovie* PulseMovie = nullptr;
+    QPushButton* RunStopbtn = nullptr;
+
+    // System page
+    QTabWidget* SystemPageControl = nullptr;
+    QWidget* SystemPage = nullptr;
+    QWidget* PlusPage = nullptr;
+    QComboBox* SystemModeSel = nullptr;
+    TPlusSpinEdit* PeriodAdj = nullptr;
+    TPlusSpinEdit* SysBurstAdj = nullptr;
+    QCheckBox* AutoStartEnbl = nullptr;
+    TPlusSpinEdit* SysDutyOnAdj = nullptr;
+    TPlusSpinEdit* SysDutyOffAdj = nullptr;
+    QComboBox* ExtModeSel = nullptr;
+    TPlusSpinEdit* TrigThresholdAdj = nullptr;
+    QComboBox* GatePolaritySel = nullptr;
+    QComboBox* TriggerEdgeSel = nullptr;
+
+    // Plus page
+    QGroupBox* PlusOptionGrp = nullptr;
+    QCheckBox* ShotCountEnbl = nullptr;
+    QComboBox* ShotCountSel = nullptr;
+    QPushButton* ClearShotCount = nullptr;
+    QLabel* ShotCountlbl = nullptr;
+    QCheckBox* PeriodCounterEn = nullptr;
+    QCheckBox* PCAutoEn = nullptr;
+    TPlusSpinEdit* PCountadj = nullptr;
+    QPushButton* PCountClear = nullptr;
+    QLabel* PCountlbl = nullptr;
+    QCheckBox* SynchEnable = nullptr;
+    QPushButton* SynchUpdatebtn = nullptr;
+    TPlusSpinEdit* CycleCountAdj = nullptr;
+    QLabel* SystemResolutionlbl = nullptr;
+    QTextEdit* PlusOptionMemo = nullptr;
+
+    // Channel pages
+    QTabWidget* ChPageControl = nullptr;
+    std::array<QWidget*, 9> ChannelTabs{};  // TabChA … TabChH at 1 … 8
+    TChannelControls ChannelControls;
+
+    // Bottom strip
+    QComboBox* SendEdit = nullptr;
+    QPushButton* SendBtn = nullptr;
+    QTextEdit* ResponseList = nullptr;
+    QLabel* SerialNumberlbl = nullptr;
+    QLabel* FWVersionlbl = nullptr;
+    QLabel* FPGAVersionlbl = nullptr;
+
+    // Menu items
+    QAction* Exit1 = nullptr;
+    QAction* R1 = nullptr;
+    std::array<QAction*, 7> SaveToBin{};       // N11 … N61 at 1 … 6
+    std::array<QAction*, 7> RestoreFromBin{};  // Default01 at 0, N12 … N62 at 1 … 6
+    QAction* SaveToFile1 = nullptr;
+    QAction* RestoreSettingsFromFile1 = nullptr;
+    QAction* Up1 = nullptr;
+    QAction* CaptureScreenShot1 = nullptr;
+    QAction* EnableLoggingMenu = nullptr;
+    QAction* WebSite1 = nullptr;
+    QAction* About1 = nullptr;
+
+    // Timers
+    QTimer* StatusTimer = nullptr;
+    QTimer* TaskTimer = nullptr;
+    QTimer* LaunchTimer = nullptr;
+
+private:
+    void buildTopStrip(QWidget* client);
+    void buildSystemArea(QWidget* client);
+    void buildSystemPage(QWidget* page);
+    void buildPlusPage(QWidget* page);
+    void buildChannelArea(QWidget* client);
+    void buildChannelPage(QWidget* page, int n);
+    void buildBottomStrip(QWidget* client);
+    void buildMenus();
+    void buildTimers();
 };

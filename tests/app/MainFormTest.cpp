@@ -1,0 +1,118 @@
+// The main window as built: names, kinds, design values, page differences.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <QTabWidget>
+
+#include "JT6400.h"
+#include "plussped.h"
+
+namespace {
+
+class MainForm : public ::testing::Test {
+protected:
+    TMainForm form;
+};
+
+}  // namespace
+
+TEST_F(MainForm, EveryChannelPatternIsFoundForAllEightPages)
+{
+    const TChannelControls& c = form.ChannelControls;
+    for (int n = 1; n <= 8; ++n) {
+        SCOPED_TRACE(n);
+        const QObject* all[] = {
+            c.ChEnablebox[n], c.ChDelayAdj[n], c.ChWidthAdj[n], c.ChModeSel[n], c.ChAmplitudeAdj[n],
+            c.ChBurstAdj[n], c.ChBurstCountGrp[n], c.ChWaitCountAdj[n], c.ChSyncSourceSel[n],
+            c.ChPolaritySel[n], c.ChDutyOnAdj[n], c.ChDutyOnGrp[n], c.ChDutyOffAdj[n], c.ChDutyOffGrp[n],
+            c.ChGateModeSel[n], c.ChMuxSel[n], c.ChMuxGateSel[n], c.ChMuxGateGrp[n]};
+        for (const QObject* o : all) {
+            ASSERT_NE(o, nullptr);
+            EXPECT_TRUE(o->objectName().endsWith(QString::number(n))) << o->objectName().toStdString();
+        }
+    }
+    // Page G's mode group carries an irregular name.
+    EXPECT_EQ(form.findChild<QGroupBox*>("ChModeGrp7"), nullptr);
+    EXPECT_NE(form.findChild<QGroupBox*>("ChannelModeGrp7"), nullptr);
+    EXPECT_NE(form.findChild<QComboBox*>("ChModeSel7"), nullptr);
+}
+
+TEST_F(MainForm, ANameOfTheWrongKindIsAnError)
+{
+    QWidget window;
+    auto* impostor = new QCheckBox(&window);
+    impostor->setObjectName("ChDelayAdj3");
+    EXPECT_THROW(FindChannelControls(window), std::logic_error);
+}
+
+TEST_F(MainForm, ChannelPagesDifferOnlyWhereDesigned)
+{
+    const TChannelControls& c = form.ChannelControls;
+    for (int n = 1; n <= 8; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(c.ChDelayAdj[n]->Decimals(), n >= 5 ? 9 : 12);
+        EXPECT_EQ(c.ChWaitCountAdj[n]->MaxValue(), n >= 4 ? 100000 : 1000000);
+        EXPECT_EQ(c.ChBurstAdj[n]->Value(), 1);
+        EXPECT_EQ(c.ChWaitCountAdj[n]->Value(), n >= 3 ? 1 : 0);
+        EXPECT_DOUBLE_EQ(c.ChWidthAdj[n]->Value(), n >= 3 ? 2e-7 : 1000);
+        EXPECT_EQ(c.ChDelayAdj[n]->Value(), 1000);
+        EXPECT_EQ(c.ChAmplitudeAdj[n]->ThousandSeparator(), n == 1 ? QChar(',') : QChar());
+        EXPECT_EQ(c.ChBurstAdj[n]->ThousandSeparator(), n == 6 ? QChar() : QChar(','));
+        EXPECT_EQ(form.ChPageControl->isTabEnabled(n - 1), n != 5);
+        EXPECT_EQ(form.ChPageControl->tabText(n - 1), QString("Ch ") + QChar('A' + n - 1));
+        EXPECT_TRUE(c.ChEnablebox[n]->isChecked());
+        EXPECT_EQ(c.ChMuxSel[n]->count(), 8);
+        EXPECT_EQ(c.ChSyncSourceSel[n]->count(), 9);
+        EXPECT_TRUE(c.ChModeSel[n]->isEditable());
+    }
+}
+
+TEST_F(MainForm, SystemControlsCarryTheirDesignValues)
+{
+    EXPECT_EQ(form.windowTitle(), "6400 Pulse Generator");
+    EXPECT_EQ(form.centralWidget()->size(), QSize(622, 710));
+
+    EXPECT_EQ(form.PeriodAdj->Decimals(), 9);
+    EXPECT_DOUBLE_EQ(form.PeriodAdj->MinValue(), 2e-7);
+    EXPECT_EQ(form.PeriodAdj->Value(), 1000);
+    EXPECT_EQ(form.SysBurstAdj->Value(), 4000000000.0);
+    EXPECT_EQ(form.SysDutyOnAdj->Value(), 1);
+    EXPECT_EQ(form.TrigThresholdAdj->Value(), 2.5);
+    EXPECT_EQ(form.PCountadj->ThousandSeparator(), QChar());
+    EXPECT_EQ(form.CycleCountAdj->Value(), 1000000);
+    EXPECT_EQ(form.ShotCountSel->currentIndex(), -1);
+    EXPECT_FALSE(form.SynchUpdatebtn->isEnabled());
+    EXPECT_EQ(form.ExtModeSel->count(), 3);
+    EXPECT_EQ(form.SystemPageControl->tabText(0), "System Options");
+    EXPECT_EQ(form.SystemPageControl->tabText(1), "Plus Options");
+    EXPECT_EQ(form.RunStopbtn->text(), "Run");
+
+    EXPECT_EQ(form.TaskTimer->interval(), 5);
+    EXPECT_EQ(form.LaunchTimer->interval(), 500);
+    EXPECT_FALSE(form.StatusTimer->isActive());
+    EXPECT_FALSE(form.TaskTimer->isActive());
+    EXPECT_FALSE(form.LaunchTimer->isActive());
+}
+
+TEST_F(MainForm, MenuItemsBearTheirNamesAndCaptions)
+{
+    struct Item { const char* name; const char* caption; };
+    const Item items[] = {
+        {"Exit1", "Exit"}, {"R1", "Restart App"}, {"N11", "1"}, {"N61", "6"}, {"Default01", "Default 0"},
+        {"N12", "1"}, {"N62", "6"}, {"SaveToFile1", "Save Settings To File"},
+        {"RestoreSettingsFromFile1", "Restore Settings From File"}, {"Up1", "Refresh"},
+        {"CaptureScreenShot1", "Capture Screen Shot"}, {"EnableLoggingMenu", "Logging Enabled"},
+        {"WebSite1", "Web Site"}, {"About1", "About"},
+    };
+    for (const Item& i : items) {
+        const auto* a = form.findChild<QAction*>(i.name);
+        ASSERT_NE(a, nullptr) << i.name;
+        EXPECT_EQ(a->text(), i.caption) << i.name;
+    }
+}
