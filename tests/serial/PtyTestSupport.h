@@ -36,6 +36,7 @@ class TPtyPair {
   TPtyPair& operator=(const TPtyPair&) = delete;
 
   const QString& SlavePath() const { return FPath; }
+  int Master() const { return FMaster; }
 
   void Send(const QByteArray& data) const {
     if (::write(FMaster, data.constData(), static_cast<size_t>(data.size())) != data.size())

@@ -1,0 +1,144 @@
+#include "Communication.h"
+
+#include "Dialogs.h"
+#include "JTComPort.h"
+#include "NumberText.h"
+#include "ProgramState.h"
+
+#include <QThread>
+
+TCommunication::TCommunication(TProgramState& state, TJTComPort& port, IDialogs& dialogs, ITerminal* terminal,
+                               IAppControl* app)
+    : FState(state), FPort(port), FDialogs(dialogs), FTerminal(terminal), FApp(app), FLog(state, dialogs) {}
+
+TCommunication::~TCommunication() { *FAlive = false; }
+
+void TCommunication::ConnectTimeoutHandler() {
+  const auto alive = FAlive;
+  FPort.SetOnTimeout([this, alive](TJTComPort*) {
+    if (*alive) CommunicationsLost();
+  });
+}
+
+void TCommunication::AddTerminalLine(const QString& text, const QColor& color) {
+  if (FTerminal) FTerminal->AddLine(text, color);
+}
+
+bool TCommunication::WriteLine(const QString& text) { return FPort.Write(text.toLatin1() + "\r\n"); }
+
+QString TCommunication::SendCommand(const QString& command) {
+  if (FState.CommandsDisabled) {
+    LogLine(QStringLiteral("Command Disabled:    (") + TimeStamp() + QStringLiteral("): ") + command);
+    return QString();
+  }
+  QThread::msleep(1);
+  FPort.Flush();
+  if (FPort.InUse()) {
+    LogLine(QStringLiteral("Comport in use:    (") + TimeStamp() + QStringLiteral("): ") + command);
+    return QString();
+  }
+  FLastCommandText = command;
+  WriteLine(FLastCommandText);
+  AddTerminalLine(QStringLiteral("(") + TimeStamp() + QStringLiteral(") ") + TrimRightControls(command),
+                  CommandColor());
+  LogLine(QStringLiteral("Sent    (") + TimeStamp() + QStringLiteral("): ") + FLastCommandText);
+  return ReadAndShowResponse();
+}
+
+QString TCommunication::QueryDevice(const QString& command) {
+  QThread::msleep(1);
+  FPort.Flush();
+  if (FPort.InUse()) return QString();
+  FLastCommandText = command + QLatin1Char('?');
+  WriteLine(FLastCommandText);
+  LogLine(QStringLiteral("Sent    (") + TimeStamp() + QStringLiteral("): ") + FLastCommandText);
+  const auto alive = FAlive;
+  const QString answer = TrimRightControls(QString::fromLatin1(FPort.Read()));
+  if (!*alive) return answer;
+  LogLine(QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + answer);
+  return answer;
+}
+
+void TCommunication::LogConversionFailure() { LogLine(QStringLiteral("Exception Error (") + TimeStamp()); }
+
+std::int32_t TCommunication::QueryInteger(const QString& command) {
+  const auto alive = FAlive;
+  QString answer = QueryDevice(command);
+  if (!*alive) return 0;
+  if (answer.isEmpty()) answer = QStringLiteral("0");
+  const auto value = TryStrToInt(TrimControls(answer));
+  if (!value) {
+    LogConversionFailure();
+    return 0;
+  }
+  return *value;
+}
+
+double TCommunication::QueryFloat(const QString& command) {
+  const auto alive = FAlive;
+  QString answer = QueryDevice(command);
+  if (!*alive) return 0;
+  if (answer.isEmpty()) answer = QStringLiteral("0");
+  const auto value = TryStrToFloat(TrimControls(answer));
+  if (!value) {
+    LogConversionFailure();
+    return 0;
+  }
+  return *value;
+}
+
+std::int64_t TCommunication::QueryInt64(const QString& command) {
+  const auto alive = FAlive;
+  QString answer = QueryDevice(command);
+  if (!*alive) return 0;
+  if (answer.isEmpty()) answer = QStringLiteral("0");
+  const auto value = TryStrToInt64(TrimControls(answer));
+  if (!value) {
+    LogConversionFailure();
+    return 0;
+  }
+  return *value;
+}
+
+QString TCommunication::ReadResponse() {
+  const auto alive = FAlive;
+  const QString response = TrimRightControls(QString::fromLatin1(FPort.Read()));
+  if (!*alive) return response;
+  LogLine(QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + response);
+  return response;
+}
+
+QString TCommunication::ReadAndShowResponse() {
+  const auto alive = FAlive;
+  const QString response = ReadResponse();
+  if (!*alive) return response;
+  AddTerminalLine(QStringLiteral("(") + TimeStamp() + QStringLiteral(") ") + response, ResponseColor());
+  return response;
+}
+
+void TCommunication::CommunicationsLost() {
+  const auto alive = FAlive;
+  FPort.Flush();
+  if (FApp) FApp->StopStatusTimer();
+  const TMsgButton answer = FDialogs.MessageDlg(QStringLiteral("Communications lost. Restart?"), QString(),
+                                                mbYesNoIgnore, TMsgKind::mkWarning);
+  if (!*alive) return;
+  switch (answer) {
+    case mbYes:
+      FLog.Close();
+      if (FApp) FApp->RestartApp();
+      break;
+    case mbNo:
+      FLog.Close();
+      if (FApp) FApp->ExitApp();
+      break;
+    default:  // Ignore: carry on
+      FPort.Flush();
+      if (FApp) FApp->StartStatusTimer();
+      break;
+  }
+}
+
+TIdnParseResult TCommunication::ParseIDN() {
+  return ::ParseIDN(FState.DeviceIdentity, [this](const QString& command) { return QueryDevice(command); });
+}

@@ -1,0 +1,58 @@
+// FindDevice: the scan for a supported generator at start-up.
+#include "Communication.h"
+
+#include "Capabilities.h"
+#include "Dialogs.h"
+#include "JTComPort.h"
+#include "ProgramState.h"
+
+#include <QThread>
+
+namespace {
+
+// Beyond this many listed ports the scan reports failure even when it found
+// a generator.
+constexpr qsizetype kMaxScannedPorts = 100;
+
+}  // namespace
+
+bool TCommunication::FindDevice() {
+  FPort.SetBaud(115200);
+  FPort.SetEndOfResponse(QByteArray(1, '\r'));
+  FPort.SetAllowEvents(false);
+  FPort.SetShowErrors(false);
+  FPort.SetResponseTime(100);
+
+  const QList<int> ports = FPort.GetValidSerialPorts();
+  if (ports.isEmpty()) {
+    FDialogs.MessageDlg(QStringLiteral("No available ports."), QString(), mbOK);
+    return false;
+  }
+
+  bool found = false;
+  for (int number : ports) {
+    FPort.SetPort(number);
+    if (!FPort.Open()) continue;
+    QThread::msleep(100);
+    SendCommand(QStringLiteral(":SYST:COMM:USB:ECH OFF"));
+    SendCommand(QStringLiteral(":SYST:COMM:BLUE:ECH OFF"));
+    if (!QueryDevice(QStringLiteral("*IDN")).isEmpty()) {
+      // An identification whose version parts do not convert does not name
+      // a generator this program can work with: the port is passed over.
+      const TIdnParseResult parsed = ParseIDN();
+      if (parsed != TIdnParseResult::iprBadVersion && IsSupportedModel(FState.DeviceIdentity.Model)) {
+        found = true;
+        break;
+      }
+    }
+    FPort.Close();
+  }
+
+  if (found) {
+    const TModelInfo info = ModelInfo(FState.DeviceIdentity.Model);
+    FState.PlusOption = info.PlusOption;
+    FState.HighResolution = info.HighResolution;
+    if (FTerminal) FTerminal->Clear();
+  }
+  return found && ports.size() <= kMaxScannedPorts;
+}
