@@ -221,6 +221,14 @@ std::int32_t TJTComPort::InCount() {
   return n > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(n);
 }
 
+std::int32_t TJTComPort::PendingCount() {
+  // Bytes that the last wait already took from the driver are read first;
+  // the driver is asked again only when none are left.
+  const qint64 buffered = Opened() ? FSerial->bytesAvailable() : 0;
+  if (buffered > 0) return buffered > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(buffered);
+  return InCount();
+}
+
 bool TJTComPort::Write(const QByteArray& data) { return WriteRaw(data.constData(), data.size()); }
 
 bool TJTComPort::WriteRaw(const char* data, qint64 size) {
@@ -276,7 +284,7 @@ QByteArray TJTComPort::Read() {
   do {
     FTimedOut = false;
     for (;;) {
-      const std::int32_t n = InCount();
+      const std::int32_t n = PendingCount();
       if (n > 0) result += FSerial->read(n);
       if (result.contains(FEndOfResponseRaw)) {
         complete = true;

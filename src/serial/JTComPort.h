@@ -103,6 +103,8 @@ class TJTComPort : public QObject {
   void ApplyLineSettings();
   void ReopenIfOpen();
   bool PermissionDenied(const QString& path) const;
+  // Bytes ready to read, asking the driver only when none are buffered.
+  std::int32_t PendingCount();
   // Waits up to about a millisecond for input without spinning.
   void WaitForInput();
 
