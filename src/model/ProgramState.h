@@ -37,6 +37,9 @@ struct TProgramState {
   bool StatusPolling = false;
   bool SystemRunning = false;
   bool MuxGateSupported = false;
+  // Set by ExitApp and RestartApp: the program is ending, so timers, queued
+  // commands and pending events must no longer reach the port.
+  bool Terminating = false;
 
   // Channels 1..this are standard; derived from the model whenever needed.
   int StandardChannelCount() const { return StandardChannelCountOf(DeviceIdentity.Model); }

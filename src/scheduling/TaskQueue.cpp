@@ -1,0 +1,52 @@
+#include "TaskQueue.h"
+
+#include <QTimer>
+
+#include "ProgramState.h"
+
+TTaskQueue::TTaskQueue(TProgramState& state, QTimer& taskTimer, QTimer& statusTimer, THooks hooks)
+    : FState(state), FTaskTimer(taskTimer), FStatusTimer(statusTimer), FHooks(std::move(hooks)) {}
+
+void TTaskQueue::QueuedCommandToPort(const QString& command) {
+  if (FState.CommandsDisabled || FState.Terminating) return;
+  FQueue.push_back(command);
+  FCommandsPending = true;
+  if (!FTaskTimer.isActive()) FTaskTimer.start();
+}
+
+void TTaskQueue::ProcessTasks() {
+  FTaskTimer.stop();
+  if (FState.Terminating) return;
+  // A tick that comes due while another one waits for a reply must not start
+  // a second pass over the same queue; the running pass restarts the timer.
+  if (FState.TasksRunning) return;
+  if (FState.StatusPolling) {
+    FTaskTimer.start();
+    return;
+  }
+  FState.TasksRunning = true;
+
+  if (FState.RecallRequested != 0 || FState.RefreshRequested != 0) {
+    FStatusTimer.stop();
+    if (FState.RecallRequested != 0 && FHooks.SendCommand)
+      FHooks.SendCommand(QStringLiteral("*RCL ") + QString::number(FState.RecallBin));
+    if (!FState.Terminating && FHooks.Initialize) FHooks.Initialize();
+    FState.RecallRequested = 0;
+    FState.RefreshRequested = 0;
+    if (!FState.Terminating) FStatusTimer.start();
+  }
+
+  if (FCommandsPending) {
+    // Taken one at a time: commands appended while a reply is awaited join
+    // the end and go out in this same pass.
+    while (!FQueue.empty() && !FState.Terminating) {
+      const QString command = FQueue.front();
+      FQueue.pop_front();
+      if (FHooks.SendCommand) FHooks.SendCommand(command);
+    }
+    if (FQueue.empty()) FCommandsPending = false;
+  }
+
+  FState.TasksRunning = false;
+  if (!FState.Terminating) FTaskTimer.start();
+}
