@@ -17,6 +17,7 @@
 
 #include <stdexcept>
 
+#include "JTComPort.h"
 #include "MainFormDesign.h"
 #include "plussped.h"
 
@@ -178,6 +179,16 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     buildChannelArea(client);
     buildBottomStrip(client);
     buildTimers();
+
+    ComPort = new TJTComPort(this);
+    ComPort->setObjectName("ComPort");
+    ComPort->SetBaud(115200);
+    ComPort->SetHandshaking(hsNone);
+    ComPort->SetParity(parNone);
+    ComPort->SetResponseTime(3000);
+    ComPort->SetPort(1);
+    ComPort->SetShowErrors(true);
+    ComPort->SetAllowEvents(false);
 
     ChannelControls = FindChannelControls(*this);
     // Single fixed border: the window is exactly the client area plus its menu.

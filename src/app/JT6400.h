@@ -17,6 +17,8 @@ class QTabWidget;
 class QTextEdit;
 class QTimer;
 class TPlusSpinEdit;
+class TJTComPort;
+struct TProgramState;
 
 // The per-channel controls, found by name once the window is built. Index 1 to 8
 // is the channel (A to H); index 0 is unused. An entry is null when the window
@@ -53,6 +55,14 @@ class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
+
+    // Period, delay and width controls for the connected model: steps,
+    // decimals and period minimum, then limits of the channels in use.
+    void SetResolution(const TProgramState& state);
+    void SetRanges(const TProgramState& state);
+
+    // The serial port to the generator, with the window's settings.
+    TJTComPort* ComPort = nullptr;
 
     // Top strip
     QLabel* BlueBanner = nullptr;

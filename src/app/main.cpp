@@ -4,8 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "App.h"
 #include "CommandLine.h"
-#include "JT6400.h"
+#include "Dialogs.h"
+#include "Platform.h"
 
 int main(int argc, char* argv[])
 {
@@ -24,8 +26,13 @@ int main(int argc, char* argv[])
     // Other arguments are left alone, as the panel always did; the toolkit
     // takes its own (-platform, -display ...) from them.
 
-    QApplication app(argc, argv);
-    TMainForm form;
-    form.show();
-    return app.exec();
+    QApplication application(argc, argv);
+    TQtDialogs dialogs;
+    TDesktopStartupKeys keys(options.pickPort, options.demo);
+    TDesktopProcessControl process;
+    TJT6400App app(options, {dialogs, keys, process});
+    if (!app.FormCreate())
+        return 0;
+    app.Show();
+    return application.exec();
 }

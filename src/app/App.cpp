@@ -1,0 +1,278 @@
+#include "App.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMovie>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <clocale>
+
+#include "Dialogs.h"
+#include "JT6400.h"
+#include "JTComPort.h"
+#include "MessageInfo.h"
+#include "Platform.h"
+#include "TaskQueue.h"
+
+namespace {
+const QString kNoDeviceText = QStringLiteral(
+    "No device found. Try to reconnect?\n\r\n\rMake sure unit is fully powered on\n\rbefore selecting Yes");
+}
+
+TJT6400App::TJT6400App(const jt::CommandLineOptions& options, TServices services)
+    : FOptions(options), FServices(services)
+{
+    FForm = std::make_unique<TMainForm>();
+    FForm->ComPort->SetDialogs(&FServices.Dialogs);
+    FMessageForm = std::make_unique<TMessageForm>();
+    FComm = std::make_unique<TCommunication>(FState, *FForm->ComPort, FServices.Dialogs, this, this);
+    FQueue = std::make_unique<TTaskQueue>(
+        FState, *FForm->TaskTimer, *FForm->StatusTimer,
+        TTaskQueue::THooks{[this](const QString& command) { return FComm->SendCommand(command); },
+                           [this] {
+                               if (Initialize)
+                                   Initialize();
+                           }});
+    WireControls();
+}
+
+TJT6400App::~TJT6400App()
+{
+    FState.Terminating = true;
+    FComm->Log().Close();
+}
+
+void TJT6400App::WireControls()
+{
+    TMainForm& f = *FForm;
+    connect(f.LaunchTimer, &QTimer::timeout, this, &TJT6400App::LaunchTimerTimer);
+    connect(f.TaskTimer, &QTimer::timeout, this, [this] { FQueue->TaskTimerTimer(); });
+    connect(f.Exit1, &QAction::triggered, this, &TJT6400App::Exit1Click);
+    connect(f.R1, &QAction::triggered, this, &TJT6400App::R1Click);
+    connect(f.EnableLoggingMenu, &QAction::triggered, this, [this, &f] {
+        EnableLoggingMenuClick();
+        f.EnableLoggingMenu->setChecked(FState.LoggingEnabled);
+    });
+    FComm->Log().OnStateChanged = [&f](bool enabled) { f.EnableLoggingMenu->setChecked(enabled); };
+    connect(f.SendBtn, &QPushButton::clicked, this, &TJT6400App::SendBtnClick);
+    connect(f.SendEdit, qOverload<int>(&QComboBox::activated), this,
+            [this](int index) { FPickedHistoryIndex = index; });
+    connect(f.SendEdit->lineEdit(), &QLineEdit::textEdited, this, [this] { FPickedHistoryIndex = -1; });
+    f.SendEdit->lineEdit()->installEventFilter(this);
+    f.installEventFilter(this);
+}
+
+bool TJT6400App::FormCreate()
+{
+    FInFormCreate = true;
+    struct Leave {
+        bool& flag;
+        ~Leave() { flag = false; }
+    } leave{FInFormCreate};
+
+    // 1. "." decimal and "," thousands whatever the regional settings say,
+    // for Qt's conversions and for the C library's.
+    QLocale::setDefault(QLocale::c());
+    std::setlocale(LC_NUMERIC, "C");
+
+    // 2. The per-channel control tables are looked up when the window is built.
+
+    // 3. Connect: by hand, demonstration mode, or discovery.
+    TJTComPort& port = *FForm->ComPort;
+    if (FServices.Keys.SpaceHeld()) {
+        if (!port.Pick(nullptr)) {
+            ExitApp();
+            return false;
+        }
+        port.Open();
+        port.SetBaud(115200);
+        port.SetEndOfResponse(QByteArray(1, '\r'));
+        port.SetAllowEvents(false);
+        port.SetShowErrors(false);
+        port.SetResponseTime(1000);
+    } else if (FServices.Keys.LeftShiftHeld()) {
+        EnterDemoMode();
+    } else if (!FComm->FindDevice()) {
+        const TMsgButton answer =
+            FServices.Dialogs.MessageDlg(kNoDeviceText, QString(), mbYesNo, TMsgKind::mkWarning);
+        if (answer == mbYes) {
+            RestartApp();
+            return false;
+        }
+        if (!FServices.Keys.LeftShiftHeld()) {
+            ExitApp();
+            return false;
+        }
+        EnterDemoMode();
+    }
+    if (FState.Terminating)
+        return false;
+
+    port.SetResponseTime(2000);                      // 4.
+    FState.SettingsList.clear();                     // 5.
+    FComm->Log().FixNameParts();                     // 6.
+    if (FOptions.logging)                            // 7.
+        FComm->ToggleLoggingState();
+    FForm->LaunchTimer->start();                     // 8.
+    FState.SystemRunning = false;                    // 9.
+    port.SetAllowEvents(true);                       // 10.
+    FComm->ConnectTimeoutHandler();
+    FForm->PulseMovie->setSpeed(200);                // 11.
+    // 12. Qt paints every widget off-screen already.
+    return true;
+}
+
+void TJT6400App::EnterDemoMode()
+{
+    FServices.Dialogs.ShowMessage("Entering Demo Mode");
+    FState.DemoMode = true;
+    FForm->StatusTimer->stop();
+}
+
+void TJT6400App::Show()
+{
+    if (!FState.Terminating)
+        FForm->show();
+}
+
+void TJT6400App::LaunchTimerTimer()
+{
+    FForm->LaunchTimer->stop();
+    if (FState.Terminating)
+        return;
+    FState.RefreshRequested = -1;
+    if (Initialize)
+        Initialize();
+    FState.RefreshRequested = 0;
+    if (FState.Terminating)
+        return;
+    if (!FState.DemoMode)
+        FForm->StatusTimer->start();
+    FState.SystemRunning = false;
+}
+
+void TJT6400App::RestartApp()
+{
+    if (FState.Terminating)
+        return;
+    FState.Terminating = true;
+    FComm->Log().Close();
+    FForm->ComPort->Close();
+    FServices.Process.Sleep(500);
+    FServices.Process.StartOwnExecutable();
+    Terminate(0);
+}
+
+void TJT6400App::ExitApp()
+{
+    if (FState.Terminating)
+        return;
+    FState.Terminating = true;
+    FState.SettingsList.clear();
+    FComm->Log().Close();
+    FForm->ComPort->Close();
+    Terminate(0);
+}
+
+// Ends the program: nothing may reach the port any more, the windows go away
+// at once, and the event loop ends as soon as control returns to it (or is
+// never entered when this happens during start-up).
+void TJT6400App::Terminate(int exitCode)
+{
+    for (QTimer* t : {FForm->LaunchTimer, FForm->TaskTimer, FForm->StatusTimer})
+        t->stop();
+    FMessageForm->hide();
+    FForm->hide();
+    if (!FInFormCreate)
+        QCoreApplication::exit(exitCode);
+}
+
+void TJT6400App::FormClose()
+{
+    if (FState.LoggingEnabled)
+        FComm->Log().Close();
+}
+
+void TJT6400App::StopStatusTimer()
+{
+    FForm->StatusTimer->stop();
+}
+
+void TJT6400App::StartStatusTimer()
+{
+    if (!FState.Terminating && !FState.DemoMode)
+        FForm->StatusTimer->start();
+}
+
+void TJT6400App::SendBtnClick()
+{
+    SendTerminalText();
+}
+
+bool TJT6400App::SendEditKeyPress(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        SendTerminalText();
+        return true;
+    }
+    // Ctrl+Backspace (character 127) removes the history entry picked from
+    // the list; typed text has none. The key still reaches the entry field.
+    const bool ctrlBackspace =
+        event->key() == Qt::Key_Backspace && (event->modifiers() & Qt::ControlModifier);
+    if (ctrlBackspace || event->text() == QString(QChar(127))) {
+        QComboBox* edit = FForm->SendEdit;
+        if (FPickedHistoryIndex >= 0 && FPickedHistoryIndex < edit->count()) {
+            const QString text = edit->currentText();
+            edit->removeItem(FPickedHistoryIndex);
+            edit->setEditText(text);
+            FPickedHistoryIndex = -1;
+        }
+    }
+    return false;
+}
+
+void TJT6400App::SendTerminalText()
+{
+    QComboBox* edit = FForm->SendEdit;
+    const QString text = edit->currentText();  // exactly as typed
+    FQueue->QueuedCommandToPort(text);
+    edit->addItem(text);
+    edit->setEditText(text);
+}
+
+void TJT6400App::AddLine(const QString& text, const QColor& color)
+{
+    QTextEdit* list = FForm->ResponseList;
+    QTextCursor cursor(list->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!list->document()->isEmpty())
+        cursor.insertBlock();
+    QTextCharFormat format;
+    format.setForeground(color);
+    cursor.insertText(text, format);
+    list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
+}
+
+void TJT6400App::Clear()
+{
+    FForm->ResponseList->clear();
+}
+
+bool TJT6400App::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Close && watched == FForm.get()) {
+        FormClose();
+        return false;
+    }
+    if (event->type() == QEvent::KeyPress && watched == FForm->SendEdit->lineEdit())
+        return SendEditKeyPress(static_cast<QKeyEvent*>(event));
+    return QObject::eventFilter(watched, event);
+}

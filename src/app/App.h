@@ -1,0 +1,90 @@
+// The program's frame: start-up (FormCreate), the first read-back
+// (LaunchTimerTimer), exit and restart, and the command terminal. It owns the
+// program-wide state, the main window, the command channel and the queue,
+// and ties them together.
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <memory>
+
+#include "CommandLine.h"
+#include "Communication.h"
+#include "ProgramState.h"
+
+class IDialogs;
+class IProcessControl;
+class IStartupKeys;
+class QKeyEvent;
+class TMainForm;
+class TMessageForm;
+class TTaskQueue;
+
+class TJT6400App : public QObject, public ITerminal, public IAppControl {
+    Q_OBJECT
+public:
+    struct TServices {
+        IDialogs& Dialogs;
+        IStartupKeys& Keys;
+        IProcessControl& Process;
+    };
+
+    TJT6400App(const jt::CommandLineOptions& options, TServices services);
+    ~TJT6400App() override;
+
+    // The start-up sequence. False when the program ends (or restarts) during
+    // it: the window is then never shown.
+    bool FormCreate();
+    void Show();
+    bool Ending() const { return FState.Terminating; }
+
+    TProgramState& State() { return FState; }
+    TMainForm& Form() { return *FForm; }
+    TMessageForm& MessageForm() { return *FMessageForm; }
+    TCommunication& Comm() { return *FComm; }
+    TTaskQueue& Queue() { return *FQueue; }
+
+    // The full read-back into the window.
+    std::function<void()> Initialize;
+
+    void LaunchTimerTimer();
+    void RestartApp() override;
+    void ExitApp() override;
+    void Exit1Click() { ExitApp(); }
+    void R1Click() { RestartApp(); }
+    void ComPortTimeout() { FComm->CommunicationsLost(); }
+    void FormClose();
+    void EnableLoggingMenuClick() { FComm->ToggleLoggingState(); }
+
+    // Command terminal.
+    void SendBtnClick();
+    // Returns true when the key was consumed.
+    bool SendEditKeyPress(QKeyEvent* event);
+
+    // ITerminal: the traffic echo in ResponseList.
+    void AddLine(const QString& text, const QColor& color) override;
+    void Clear() override;
+    // IAppControl
+    void StopStatusTimer() override;
+    void StartStatusTimer() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void SendTerminalText();
+    void EnterDemoMode();
+    void Terminate(int exitCode);
+    void WireControls();
+
+    jt::CommandLineOptions FOptions;
+    TServices FServices;
+    TProgramState FState;
+    std::unique_ptr<TMainForm> FForm;
+    std::unique_ptr<TMessageForm> FMessageForm;
+    std::unique_ptr<TCommunication> FComm;
+    std::unique_ptr<TTaskQueue> FQueue;
+    bool FInFormCreate = false;
+    // The history entry picked from SendEdit's list; -1 once text is typed.
+    int FPickedHistoryIndex = -1;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+
+// The splash form shown while the generator is read back or a settings file
+// is loaded.
+class TMessageForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMessageForm(QWidget* parent = nullptr);
+    QLabel* MessageLabel = nullptr;
+
+    // Shows the form centred on the screen and paints it at once, because the
+    // work that follows keeps the event loop busy.
+    void ShowNow();
+};
