@@ -1,43 +1,152 @@
-// Runs the built program as a user would.
+// Runs the built program as a user would: from the command line, and under
+// an X server against a simulated generator.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <string>
-#include <sys/wait.h>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+
+#include "PtyServer.h"
+#include "PtyTestSupport.h"
 
 namespace {
 
 struct Result {
     int exitCode = -1;
-    std::string output;
+    QString output;
 };
 
-Result run(const std::string& args)
+Result run(const QStringList& args)
 {
-    Result r;
-    const std::string cmd = std::string(JT6400_EXE) + " " + args + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p)
-        return r;
-    std::array<char, 256> buf{};
-    while (fgets(buf.data(), buf.size(), p))
-        r.output += buf.data();
-    const int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(JT6400_EXE, args);
+    p.waitForFinished(10000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAll())};
 }
+
+// xdotool's answer, trimmed; empty when it fails.
+QString xdotool(const QStringList& args)
+{
+    QProcess p;
+    p.start("xdotool", args);
+    p.waitForFinished(5000);
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+}
+
+// The first visible window of the process whose title matches, waiting up
+// to 10 s. Other tests may show windows on the same display at the same time.
+QString findWindow(qint64 pid, const QString& title)
+{
+    return xdotool({"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", title}).section('\n', 0, 0);
+}
+
+QString waitForWindow(qint64 pid, const QString& title)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 10000) {
+        const QString found = findWindow(pid, title);
+        if (!found.isEmpty())
+            return found;
+        QThread::msleep(100);
+    }
+    return {};
+}
+
+class OnScreen : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            GTEST_SKIP() << "needs an X server (scripts/test provides one)";
+        if (QProcess::execute("xdotool", {"version"}) != 0)
+            GTEST_SKIP() << "needs xdotool";
+    }
+    void TearDown() override
+    {
+        if (panel.state() != QProcess::NotRunning) {
+            panel.kill();
+            panel.waitForFinished(5000);
+        }
+    }
+    void StartPanel()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("JT6400_PORT_DIR", folder.Path());
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        panel.setProcessEnvironment(env);
+        panel.setWorkingDirectory(folder.Path());
+        panel.start(JT6400_EXE, {});
+        ASSERT_TRUE(panel.waitForStarted(5000));
+    }
+    // Clicks at a point relative to the window's top-left corner.
+    void Click(const QString& window, int x, int y)
+    {
+        const QStringList geometry = xdotool({"getwindowgeometry", "--shell", window}).split('\n');
+        int wx = 0, wy = 0;
+        for (const QString& line : geometry) {
+            if (line.startsWith("X="))
+                wx = line.mid(2).toInt();
+            if (line.startsWith("Y="))
+                wy = line.mid(2).toInt();
+        }
+        xdotool({"mousemove", QString::number(wx + x), QString::number(wy + y), "click", "1"});
+    }
+
+    TPortFolder folder;
+    QProcess panel;
+};
 
 }  // namespace
 
 TEST(Program, HelpAndVersionAnswerWithoutStartingTheWindow)
 {
     // The informational switches answer before the toolkit looks for a screen.
-    const Result help = run("--help");
+    const Result help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.output.find("Usage: jt6400"), std::string::npos) << help.output;
+    EXPECT_TRUE(help.output.startsWith("Usage: jt6400")) << help.output.toStdString();
 
-    const Result version = run("--version");
+    const Result version = run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.output, "jt6400 1.2.7.0\n");
+}
+
+TEST_F(OnScreen, FindsTheGeneratorShowsTheWindowAndExitsThroughTheFileMenu)
+{
+    jt6400sim::GeneratorOptions g;
+    g.identity.model = "6402+";
+    jt6400sim::ServerOptions o;
+    o.linkPath = QDir(folder.Path()).filePath("COM3").toStdString();
+    jt6400sim::PtyServer generator{jt6400sim::Generator(g), o};
+    generator.start();
+
+    StartPanel();
+    const QString window = waitForWindow(panel.processId(), "6400 Pulse Generator");
+    ASSERT_FALSE(window.isEmpty());
+    bool identified = false;
+    for (const std::string& line : generator.trace())
+        identified = identified || line.find("RX *IDN?") != std::string::npos;
+    EXPECT_TRUE(identified);
+
+    Click(window, 18, 8);   // File
+    QThread::msleep(300);
+    Click(window, 30, 32);  // Exit
+    ASSERT_TRUE(panel.waitForFinished(10000));
+    EXPECT_EQ(panel.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(panel.exitCode(), 0);
+}
+
+TEST_F(OnScreen, WithoutAGeneratorNoEndsTheProgramBeforeItsWindowShows)
+{
+    folder.Link(4, "/nonexistent/ttyUSB0");
+    StartPanel();
+    const QString box = waitForWindow(panel.processId(), "jt6400");
+    ASSERT_FALSE(box.isEmpty());
+    EXPECT_TRUE(findWindow(panel.processId(), "^6400 Pulse Generator$").isEmpty());
+    xdotool({"windowfocus", "--sync", box});
+    xdotool({"key", "Escape"});  // the box's No
+    ASSERT_TRUE(panel.waitForFinished(10000));
+    EXPECT_EQ(panel.exitCode(), 0);
 }

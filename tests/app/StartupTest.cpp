@@ -1,0 +1,241 @@
+// Start-up paths, exit and restart, and the command terminal of the program's
+// frame, against simulated generators on pseudo-terminals.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMovie>
+#include <QPushButton>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+#include "App.h"
+#include "AppTestSupport.h"
+#include "Dialogs.h"
+#include "JT6400.h"
+#include "JTComPort.h"
+#include "PickPort.h"
+#include "PtyServer.h"
+#include "PtyTestSupport.h"
+#include "TaskQueue.h"
+
+namespace {
+
+using jt6400sim::PtyServer;
+
+class Startup : public ::testing::Test {
+protected:
+    // A simulated generator of the given model linked as COM<n>.
+    PtyServer& Generator(int n, const std::string& model)
+    {
+        jt6400sim::GeneratorOptions g;
+        g.identity.model = model;
+        jt6400sim::ServerOptions o;
+        o.linkPath = QDir(folder.Path()).filePath(QString("COM%1").arg(n)).toStdString();
+        servers.push_back(std::make_unique<PtyServer>(jt6400sim::Generator(g), o));
+        servers.back()->start();
+        return *servers.back();
+    }
+    TJT6400App& App(jt::CommandLineOptions options = {})
+    {
+        app = std::make_unique<TJT6400App>(options, TJT6400App::TServices{dialogs, keys, process});
+        return *app;
+    }
+    static QStringList Received(const PtyServer& server)
+    {
+        QStringList lines;
+        for (const auto& t : server.trace())
+            if (t.rfind(" RX ") != std::string::npos)
+                lines << QString::fromStdString(t.substr(t.find(" RX ") + 4));
+        return lines;
+    }
+
+    TPortFolder folder;
+    std::vector<std::unique_ptr<PtyServer>> servers;
+    TScriptedDialogs dialogs;
+    TScriptedKeys keys;
+    TRecordingProcess process;
+    std::unique_ptr<TJT6400App> app;
+};
+
+const QString kNoDevice =
+    "No device found. Try to reconnect?\n\r\n\rMake sure unit is fully powered on\n\rbefore selecting Yes";
+
+}  // namespace
+
+TEST_F(Startup, DiscoveryConnectsAndPreparesTheLaunch)
+{
+    Generator(3, "6402+");
+    TJT6400App& a = App();
+    ASSERT_TRUE(a.FormCreate());
+    EXPECT_TRUE(dialogs.Shown.isEmpty());
+    EXPECT_EQ(a.State().DeviceIdentity.Model, "6402+");
+    EXPECT_TRUE(a.State().PlusOption);
+    const TJTComPort& port = *a.Form().ComPort;
+    EXPECT_TRUE(port.Opened());
+    EXPECT_EQ(port.Port(), 3);
+    EXPECT_EQ(port.ResponseTime(), 2000u);
+    EXPECT_TRUE(port.AllowEvents());
+    EXPECT_TRUE(a.Form().LaunchTimer->isActive());
+    EXPECT_FALSE(a.Form().StatusTimer->isActive());
+    EXPECT_EQ(a.Form().PulseMovie->speed(), 200);
+    EXPECT_FALSE(a.State().LoggingEnabled);
+}
+
+TEST_F(Startup, LeftShiftEntersDemonstrationModeWithoutTouchingAPort)
+{
+    PtyServer& generator = Generator(3, "6404+");
+    keys.LeftShift = {true};
+    TJT6400App& a = App();
+    ASSERT_TRUE(a.FormCreate());
+    EXPECT_EQ(dialogs.Texts(), QStringList{"Entering Demo Mode"});
+    EXPECT_TRUE(a.State().DemoMode);
+    EXPECT_FALSE(a.Form().ComPort->Opened());
+    EXPECT_TRUE(Received(generator).isEmpty());
+    // The launch step runs the read-back but never starts the status poll.
+    int readBacks = 0;
+    a.Initialize = [&] { ++readBacks; EXPECT_NE(a.State().RefreshRequested, 0); };
+    a.LaunchTimerTimer();
+    EXPECT_EQ(readBacks, 1);
+    EXPECT_EQ(a.State().RefreshRequested, 0);
+    EXPECT_FALSE(a.Form().StatusTimer->isActive());
+}
+
+TEST_F(Startup, NoDeviceFoundOffersRestartExitOrDemonstration)
+{
+    struct Case {
+        const char* name;
+        TMsgButton answer;
+        QList<bool> leftShift;
+        bool windowComes;
+        QList<QString> processCalls;
+    };
+    const Case cases[] = {
+        {"yes restarts", mbYes, {false}, false, {"sleep 500", "start"}},
+        {"no exits", mbNo, {false}, false, {}},
+        {"no with left shift enters demo mode", mbNo, {false, true}, true, {}},
+    };
+    folder.Link(4, "/nonexistent/ttyUSB0");  // a port, but no generator on it
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs.Shown.clear();
+        dialogs.Answers = {c.answer};
+        keys.LeftShift = c.leftShift;
+        keys.LeftShiftQueries = 0;
+        process.Calls.clear();
+        TJT6400App& a = App();
+        EXPECT_EQ(a.FormCreate(), c.windowComes);
+        ASSERT_FALSE(dialogs.Shown.isEmpty());
+        EXPECT_EQ(dialogs.Shown[0].Text, kNoDevice);
+        EXPECT_EQ(dialogs.Shown[0].Buttons, mbYesNo);
+        EXPECT_EQ(process.Calls, c.processCalls);
+        EXPECT_EQ(a.State().DemoMode, c.windowComes);
+        EXPECT_EQ(a.Ending(), !c.windowComes);
+        a.Show();
+        EXPECT_EQ(a.Form().isVisible(), c.windowComes);
+        EXPECT_EQ(a.Form().LaunchTimer->isActive(), c.windowComes);
+    }
+}
+
+TEST_F(Startup, CancelledPortChoiceEndsWithoutTheWindow)
+{
+    Generator(3, "6404+");
+    keys.Space = true;
+    QTimer::singleShot(0, [] {
+        // The port dialog runs modally; cancel it as soon as it is up.
+        auto cancel = std::make_shared<std::function<void()>>();
+        *cancel = [cancel] {
+            if (auto* dlg = qobject_cast<TformPickPort*>(QApplication::activeModalWidget()))
+                dlg->CancelBtn->click();
+            else
+                QTimer::singleShot(5, *cancel);
+        };
+        (*cancel)();
+    });
+    TJT6400App& a = App();
+    EXPECT_FALSE(a.FormCreate());
+    EXPECT_TRUE(a.Ending());
+    EXPECT_FALSE(a.Form().ComPort->Opened());
+    EXPECT_TRUE(process.Calls.isEmpty());
+}
+
+TEST_F(Startup, RestartReleasesThePortBeforeStartingAnew)
+{
+    Generator(3, "6404");
+    TJT6400App& a = App();
+    ASSERT_TRUE(a.FormCreate());
+    a.Form().R1->trigger();
+    EXPECT_FALSE(a.Form().ComPort->Opened());
+    EXPECT_EQ(process.Calls, (QList<QString>{"sleep 500", "start"}));
+    EXPECT_TRUE(a.Ending());
+    // Nothing queued afterwards reaches the port.
+    a.Queue().QueuedCommandToPort(":PULS0:STAT ON");
+    EXPECT_EQ(a.Queue().TaskCount(), 0);
+}
+
+TEST_F(Startup, TerminalSendsTextAsTypedAndKeepsAHistory)
+{
+    PtyServer& generator = Generator(3, "6404+");
+    TJT6400App& a = App();
+    ASSERT_TRUE(a.FormCreate());
+    TMainForm& f = a.Form();
+    QLineEdit* line = f.SendEdit->lineEdit();
+
+    QTest::keyClicks(line, "*IDN?");
+    QTest::keyClick(line, Qt::Key_Return);
+    EXPECT_EQ(line->text(), "*IDN?");  // the entry keeps the text
+    f.SendBtn->click();
+    a.Queue().ProcessTasks();
+    EXPECT_EQ(Received(generator).mid(Received(generator).size() - 2), (QStringList{"*IDN?", "*IDN?"}));
+    EXPECT_EQ(f.SendEdit->count(), 2);
+    const QString shown = f.ResponseList->toPlainText();
+    EXPECT_TRUE(shown.contains(QRegularExpression(R"(\(\d\d:\d\d:\d\d\.\d{3}\) \*IDN\?)"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("JT,6404+,1234,2.1.0-3.0.7"));
+
+    // During a read-back the text joins the history but is not sent.
+    a.State().CommandsDisabled = true;
+    line->setText(":PULS0:STAT?");
+    f.SendBtn->click();
+    EXPECT_EQ(a.Queue().TaskCount(), 0);
+    EXPECT_EQ(f.SendEdit->count(), 3);
+    a.State().CommandsDisabled = false;
+
+    // Ctrl+Backspace removes the entry picked from the list, nothing for
+    // typed text.
+    f.SendEdit->setCurrentIndex(1);
+    emit f.SendEdit->activated(1);
+    QTest::keyClick(line, Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(f.SendEdit->count(), 2);
+    QTest::keyClicks(line, "X");
+    QTest::keyClick(line, Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(f.SendEdit->count(), 2);
+}
+
+TEST_F(Startup, LogSwitchStartsTheLogAfterDiscovery)
+{
+    Generator(3, "6404+");
+    QTemporaryDir work;
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(work.path());
+    jt::CommandLineOptions options;
+    options.logging = true;
+    {
+        TJT6400App& a = App(options);
+        ASSERT_TRUE(a.FormCreate());
+        EXPECT_TRUE(a.State().LoggingEnabled);
+        EXPECT_TRUE(a.Form().EnableLoggingMenu->isChecked());
+        a.Form().EnableLoggingMenu->trigger();
+        EXPECT_FALSE(a.State().LoggingEnabled);
+        EXPECT_FALSE(a.Form().EnableLoggingMenu->isChecked());
+    }
+    const QStringList logs = QDir(work.path()).entryList({"JT6400LogFile_*.txt"});
+    QDir::setCurrent(before);
+    ASSERT_EQ(logs.size(), 1);
+    // Discovery ran before logging started: its traffic is not in the file.
+    QFile file(QDir(work.path()).filePath(logs[0]));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(file.readAll().contains("*IDN"));
+}
