@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
 
 #include "PtyServer.h"
@@ -26,10 +27,46 @@ Result run(const QStringList& args)
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAll())};
 }
 
+// A private X server for one test, so that tests running side by side never
+// click or type into each other's windows.
+class TPrivateXServer {
+public:
+    TPrivateXServer()
+    {
+        // Xvfb writes the display number it chose to the given descriptor.
+        FServer.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        if (!FServer.waitForStarted(5000))
+            return;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 10000 && !FServer.canReadLine())
+            FServer.waitForReadyRead(100);
+        const QString number = QString::fromLatin1(FServer.readLine()).trimmed();
+        if (!number.isEmpty())
+            FDisplay = ":" + number;
+    }
+    ~TPrivateXServer()
+    {
+        FServer.terminate();
+        if (!FServer.waitForFinished(5000))
+            FServer.kill();
+    }
+    const QString& Display() const { return FDisplay; }
+
+private:
+    QProcess FServer;
+    QString FDisplay;
+};
+
+QString gDisplay;  // the display xdotool talks to
+
 // xdotool's answer, trimmed; empty when it fails.
 QString xdotool(const QStringList& args)
 {
     QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", gDisplay);
+    p.setProcessEnvironment(env);
     p.start("xdotool", args);
     p.waitForFinished(5000);
     return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
@@ -59,10 +96,12 @@ class OnScreen : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            GTEST_SKIP() << "needs an X server (scripts/test provides one)";
-        if (QProcess::execute("xdotool", {"version"}) != 0)
-            GTEST_SKIP() << "needs xdotool";
+        if (QStandardPaths::findExecutable("xdotool").isEmpty())
+            GTEST_SKIP() << "needs xdotool (scripts/deps installs it)";
+        x = std::make_unique<TPrivateXServer>();
+        if (x->Display().isEmpty())
+            GTEST_SKIP() << "needs Xvfb (scripts/deps installs it)";
+        gDisplay = x->Display();
     }
     void TearDown() override
     {
@@ -70,12 +109,14 @@ protected:
             panel.kill();
             panel.waitForFinished(5000);
         }
+        x.reset();
     }
     void StartPanel()
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("JT6400_PORT_DIR", folder.Path());
         env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("DISPLAY", x->Display());
         panel.setProcessEnvironment(env);
         panel.setWorkingDirectory(folder.Path());
         panel.start(JT6400_EXE, {});
@@ -95,6 +136,7 @@ protected:
         xdotool({"mousemove", QString::number(wx + x), QString::number(wy + y), "click", "1"});
     }
 
+    std::unique_ptr<TPrivateXServer> x;
     TPortFolder folder;
     QProcess panel;
 };
