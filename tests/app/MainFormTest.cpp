@@ -11,6 +11,7 @@
 #include <QTabWidget>
 
 #include "JT6400.h"
+#include "ProgramState.h"
 #include "plussped.h"
 
 namespace {
@@ -114,5 +115,59 @@ TEST_F(MainForm, MenuItemsBearTheirNamesAndCaptions)
         const auto* a = form.findChild<QAction*>(i.name);
         ASSERT_NE(a, nullptr) << i.name;
         EXPECT_EQ(a->text(), i.caption) << i.name;
+    }
+}
+
+TEST_F(MainForm, ModelSetUpOfPeriodDelayAndWidthControls)
+{
+    struct Case {
+        const char* model;
+        bool plus, high;
+        int channels;
+        double step;
+        int periodDecimals;
+        double periodMin, periodMax;
+        int fineDelayDecimals, coarseDelayDecimals, widthDecimals;
+        double fineDelayStep, delayLimit, widthMin;
+    };
+    const Case cases[] = {
+        {"6402", false, false, 2, 1e-8, 8, 2e-7, 1000, 8, 8, 8, 1e-8, 1000, 1e-8},
+        {"6404+", true, false, 8, 5e-9, 9, 5e-8, 1000, 9, 9, 9, 5e-9, 1000, 1e-8},
+        {"6424", false, true, 8, 4e-9, 9, 4e-8, 4000, 12, 9, 9, 5e-12, 4000, 8e-9},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model);
+        TMainForm f;
+        TProgramState state;
+        state.DeviceIdentity.Model = c.model;
+        state.PlusOption = c.plus;
+        state.HighResolution = c.high;
+        state.ChannelCount = c.channels;
+        state.TimingResolution = c.step;
+        f.SetResolution(state);
+        f.SetRanges(state);
+        f.SetResolution(state);
+        f.SetRanges(state);
+
+        EXPECT_DOUBLE_EQ(f.PeriodAdj->Increment(), c.step);
+        EXPECT_EQ(f.PeriodAdj->Decimals(), c.periodDecimals);
+        EXPECT_DOUBLE_EQ(f.PeriodAdj->MinValue(), c.periodMin);
+        EXPECT_EQ(f.PeriodAdj->MaxValue(), c.periodMax);
+        const int standard = state.StandardChannelCount();
+        for (int n = 1; n <= 8; ++n) {
+            SCOPED_TRACE(n);
+            const TPlusSpinEdit* delay = f.ChannelControls.ChDelayAdj[n];
+            const TPlusSpinEdit* width = f.ChannelControls.ChWidthAdj[n];
+            const bool fine = c.high && n <= standard;
+            EXPECT_DOUBLE_EQ(delay->Increment(), fine ? c.fineDelayStep : c.step);
+            EXPECT_EQ(delay->Decimals(), fine ? c.fineDelayDecimals : c.coarseDelayDecimals);
+            EXPECT_EQ(width->Decimals(), c.widthDecimals);
+            EXPECT_DOUBLE_EQ(width->Increment(), c.step);
+            // Channels beyond the model keep their design-time limits.
+            const bool inUse = n <= c.channels;
+            EXPECT_EQ(delay->MaxValue(), inUse ? c.delayLimit : 1000);
+            EXPECT_EQ(delay->MinValue(), inUse ? -c.delayLimit : -1000);
+            EXPECT_DOUBLE_EQ(width->MinValue(), inUse ? c.widthMin : 1e-8);
+        }
     }
 }
