@@ -1,0 +1,320 @@
+// Read-back cases off the straight road: answers the program does not know,
+// a generator without the mux-gate query, repeated read-backs, the period
+// counter switched off afterwards, a generator that falls silent, nested
+// requests and the demonstration mode.
+#include "ReadBackRig.h"
+
+#include "ProgramState.h"
+#include "TaskQueue.h"
+#include "plussped.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList items(const QComboBox* box)
+{
+    QStringList l;
+    for (int i = 0; i < box->count(); ++i)
+        l << box->itemText(i);
+    return l;
+}
+
+QStringList items(const QListWidget* list)
+{
+    QStringList l;
+    for (int i = 0; i < list->count(); ++i)
+        l << list->item(i)->text();
+    return l;
+}
+
+TEST(ReadBackAnswers, UnknownKeywordKeepsIndexAndIsWrittenAsReceived)
+{
+    TReadBackRig rig;
+    rig.Connect("6404+");
+    // The generator answers "?" to the mode and polarity queries of these.
+    rig.Server->withGenerator([](jt6400sim::Generator& g) {
+        jt6400sim::Settings s = g.settings();
+        s.system.SystemMode = 9;
+        s.channels[1].Polarity = 7;
+        g.setSettings(s);
+    });
+    TProgramState& st = rig.State();
+    st.SystemSettings.SystemMode = 3;
+    st.ChannelSettings[2].Polarity = 0;
+    rig.Form().ChannelControls.ChPolaritySel[2]->setCurrentIndex(1);  // stale: differs from the record
+
+    ASSERT_TRUE(rig.ReadBack->Initialize());
+    EXPECT_EQ(st.SystemSettings.SystemMode, 3);
+    EXPECT_EQ(rig.Form().SystemModeSel->currentIndex(), 3);
+    EXPECT_EQ(st.ChannelSettings[2].Polarity, 0);
+    // The control shows the kept value, not what it showed before.
+    EXPECT_EQ(rig.Form().ChannelControls.ChPolaritySel[2]->currentIndex(), 0);
+    EXPECT_TRUE(st.SettingsList.contains(":PULS0:MOD ?"));
+    EXPECT_TRUE(st.SettingsList.contains(":PULS2:POL ?"));
+    // Duty-cycle mode kept: its counts are the editable ones.
+    EXPECT_TRUE(rig.Form().SysDutyOnAdj->Enabled());
+    EXPECT_FALSE(rig.Form().SysBurstAdj->Enabled());
+}
+
+TEST(ReadBackAnswers, GeneratorWithoutMuxGateQuery)
+{
+    TReadBackRig rig;
+    jt6400sim::GeneratorOptions g;
+    g.muxGateSupported = false;
+    rig.Connect("6404", {}, g);
+    ASSERT_TRUE(rig.ReadBack->Initialize());
+    const TProgramState& st = rig.State();
+    EXPECT_FALSE(st.MuxGateSupported);
+    const QStringList sent = rig.Received();
+    EXPECT_EQ(sent.filter(":MUXG").size(), 1);  // the probe only
+    EXPECT_TRUE(sent.contains(":PULS1:MUXG?"));
+    EXPECT_TRUE(st.SettingsList.filter(":MUXG").isEmpty());
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_TRUE(rig.Form().ChannelControls.ChMuxGateGrp[n]->isHidden()) << n;
+    // Every other query of the standard channels is still made.
+    EXPECT_EQ(sent.filter(":OUTP:AMPL?").size(), 4);
+    EXPECT_EQ(sent.filter(":MUX?").size(), 4);
+}
+
+TEST(ReadBackAnswers, SyncAnswersOutsideTheListLeaveADefinedSelection)
+{
+    TReadBackRig rig;
+    rig.Connect("6402");
+    rig.Server->withGenerator([](jt6400sim::Generator& g) {
+        jt6400sim::Settings s = g.settings();
+        s.channels[0].SyncSource = 8;  // CHH on a two-channel generator
+        s.channels[1].SyncSource = 2;  // channel B synchronised to itself
+        g.setSettings(s);
+    });
+    ASSERT_TRUE(rig.ReadBack->Initialize());
+    const TChannelControls& c = rig.Form().ChannelControls;
+    const TProgramState& st = rig.State();
+    EXPECT_EQ(st.ChannelSettings[1].SyncSource, 8);
+    EXPECT_EQ(c.ChSyncSourceSel[1]->currentIndex(), -1);
+    EXPECT_EQ(c.ChSyncSourceSel[1]->currentText(), "Ch H");
+    EXPECT_EQ(st.ChannelSettings[2].SyncSource, 2);
+    EXPECT_EQ(c.ChSyncSourceSel[2]->currentIndex(), -1);
+    EXPECT_EQ(c.ChSyncSourceSel[2]->currentText(), "Ch B");
+    EXPECT_TRUE(st.SettingsList.contains(":PULS1:SYNC CHH"));
+    // The read-back went on to the end.
+    EXPECT_EQ(rig.Received().last(), ":PULS2:MUXG?");
+}
+
+TEST(SyncSelectionRule, Table)
+{
+    const QStringList list{"T0", "Ch A", "Ch C"};  // channel B's list on a 4-channel model
+    struct Row {
+        const char* answer;
+        int previous;
+        int source, index;
+        const char* text;
+    } rows[] = {
+        {"T0", 3, 0, 0, ""},       {"CHC", 0, 3, 2, ""},     {"ChA", 0, 1, 1, ""},
+        {"CHB", 0, 2, -1, "Ch B"}, {"CHE", 1, 5, -1, "Ch E"}, {"", 3, 3, 2, ""},
+        {"XYZ", 1, 1, 1, ""},      {"chc", 0, 0, 0, ""},     {"", 7, 7, -1, "Ch G"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.answer);
+        const TSyncSelection s = SyncSelection(list, r.answer, r.previous);
+        EXPECT_EQ(s.SyncSource, r.source);
+        EXPECT_EQ(s.ItemIndex, r.index);
+        EXPECT_EQ(s.EditText, r.text);
+    }
+}
+
+TEST(ReadBackRepeat, SecondReadBackChangesNoListShapes)
+{
+    TReadBackRig rig;
+    rig.Connect("6424");
+    ASSERT_TRUE(rig.ReadBack->Initialize());
+    const QStringList first = rig.Received();
+    const TChannelControls& c = rig.Form().ChannelControls;
+    std::vector<QStringList> before;
+    for (int n = 1; n <= 8; ++n)
+        before.push_back(items(c.ChSyncSourceSel[n]) + items(c.ChGateModeSel[n]) + items(c.ChMuxSel[n]));
+    const QStringList ext = items(rig.Form().ExtModeSel);
+    const QStringList firstList = rig.State().SettingsList.mid(1);
+
+    rig.Mark();
+    ASSERT_TRUE(rig.ReadBack->Initialize());
+    EXPECT_EQ(rig.Received(), first);
+    EXPECT_EQ(rig.State().SettingsList.mid(1), firstList);
+    EXPECT_EQ(items(rig.Form().ExtModeSel), ext);
+    EXPECT_EQ(ext.size(), 4);
+    EXPECT_EQ(ext.count("ReArm"), 1);
+    for (int n = 1; n <= 8; ++n) {
+        EXPECT_EQ(items(c.ChSyncSourceSel[n]) + items(c.ChGateModeSel[n]) + items(c.ChMuxSel[n]),
+                  before[static_cast<std::size_t>(n - 1)])
+            << n;
+        EXPECT_EQ(c.ChGateModeSel[n]->count(), 5);
+        EXPECT_EQ(c.ChSyncSourceSel[n]->count(), 8);
+    }
+}
+
+TEST(ReadBackRepeat, RefreshWithPeriodCounterOnAndNoTriggerSwitchesItOffTwice)
+{
+    TReadBackRig rig;
+    rig.Connect("6402+", {":PULS0:EXT:MODE DIS", ":PULS0:EXTP:STAT ON"});
+    TMainForm& f = rig.Form();
+    TTaskQueue& queue = rig.App->Queue();
+    // The period-counter check box's own handler: it queues the state it shows.
+    int handlerRuns = 0;
+    QObject::connect(f.PeriodCounterEn, &QCheckBox::toggled, [&](bool on) {
+        ++handlerRuns;
+        queue.QueuedCommandToPort(on ? ":PULS0:EXTP:STAT ON" : ":PULS0:EXTP:STAT OFF");
+    });
+
+    // Tools > Refresh, carried out by the task tick.
+    f.Up1->trigger();
+    EXPECT_NE(rig.State().RefreshRequested, 0);
+    EXPECT_TRUE(rig.Received().isEmpty());
+    queue.ProcessTasks();
+
+    EXPECT_EQ(rig.State().RefreshRequested, 0);
+    EXPECT_EQ(handlerRuns, 2);  // ticked by the read-back (dropped), unticked by the rule
+    EXPECT_FALSE(f.PeriodCounterEn->isChecked());
+    EXPECT_FALSE(f.PeriodCounterEn->isEnabled());
+    EXPECT_EQ(rig.State().SystemSettings.PeriodCounterEnabled, 0);
+    // The snapshot holds the state read; the two commands went out after it.
+    EXPECT_TRUE(rig.State().SettingsList.contains(":PULS0:EXTP:STAT 1"));
+    const QStringList sent = rig.Received();
+    ASSERT_GE(sent.size(), 3);
+    EXPECT_EQ(sent.mid(sent.size() - 3),
+              (QStringList{":PULS4:CGAT?", ":PULS0:EXTP:STAT OFF", ":PULS0:EXTP:STAT OFF"}));
+    EXPECT_EQ(rig.Server->withGenerator([](jt6400sim::Generator& g) {
+                  return g.settings().system.PeriodCounterEnabled;
+              }),
+              0);
+}
+
+// Lines the generator receives during discovery.
+constexpr long kDiscoveryLines = 4;
+
+TEST(ReadBackSilence, GeneratorFallingSilentGivesZerosAndAsksWhatToDo)
+{
+    TReadBackRig rig;
+    jt6400sim::ServerOptions o;
+    // Answers discovery, the ten system queries, the probe and channel A's
+    // first two; silent from channel A's width on.
+    o.stopAfter = kDiscoveryLines + 10 + 1 + 2;
+    rig.Connect("6402", {":PULS1:WIDT 0.000005", ":PULS1:CMOD BURS", ":PULS2:BCO 44"}, {}, o);
+    rig.Form().ComPort->SetResponseTime(20);
+    for (int i = 0; i < 40; ++i)
+        rig.Dialogs.Answers << mbIgnore;
+    TProgramState& st = rig.State();
+    st.ChannelSettings[1].Mode = 2;
+    st.ChannelSettings[1].SyncSource = 0;
+    int statusDuring = 0;
+    QObject::connect(rig.Form().StatusTimer, &QTimer::timeout, [&] {
+        if (st.CommandsDisabled)
+            ++statusDuring;
+    });
+
+    ASSERT_TRUE(rig.ReadBack->Initialize());
+    const TChannelSettings& a = st.ChannelSettings[1];
+    EXPECT_EQ(a.Enabled, 1);  // answered
+    EXPECT_EQ(a.Width, 0);    // unanswered numbers are 0
+    EXPECT_EQ(a.Mode, 2);     // unanswered keywords keep their value
+    EXPECT_EQ(st.ChannelSettings[2].BurstCount, 0);
+    EXPECT_EQ(st.ChannelSettings[2].Enabled, 0);
+    EXPECT_FALSE(rig.Form().ChannelControls.ChEnablebox[2]->isChecked());
+    EXPECT_TRUE(st.SettingsList.contains(":PULS1:WIDT 0"));
+    EXPECT_TRUE(st.SettingsList.contains(":PULS1:CMOD "));
+    EXPECT_TRUE(st.SettingsList.contains(":PULS2:BCO 0"));
+    // Every unanswered query asked; the read-back went on to its end.
+    const int channelQueries = 2 * 14;
+    EXPECT_EQ(rig.Dialogs.Texts().count("Communications lost. Restart?"), channelQueries - 2);
+    EXPECT_EQ(rig.Received().size(), 10 + 1 + channelQueries);
+    // The status poll stays off while the read-back runs, whatever the
+    // answer to the question restarted.
+    EXPECT_EQ(statusDuring, 0);
+    EXPECT_FALSE(st.CommandsDisabled);
+    EXPECT_TRUE(rig.Form().TaskTimer->isActive());
+}
+
+TEST(ReadBackSilence, AnsweringNoEndsTheReadBackAtOnce)
+{
+    TReadBackRig rig;
+    jt6400sim::ServerOptions o;
+    o.stopAfter = kDiscoveryLines + 5;
+    rig.Connect("6404+", {}, {}, o);
+    rig.Form().ComPort->SetResponseTime(20);
+    rig.Dialogs.Answers << mbNo;
+
+    rig.App->LaunchTimerTimer();
+    EXPECT_TRUE(rig.State().Terminating);
+    // Five answered queries and the one that went unanswered; nothing after.
+    EXPECT_EQ(rig.Received().size(), 6);
+    EXPECT_EQ(rig.Dialogs.Texts(), QStringList{"Communications lost. Restart?"});
+    EXPECT_FALSE(rig.App->MessageForm().isVisible());
+    EXPECT_FALSE(rig.Form().TaskTimer->isActive());
+    EXPECT_FALSE(rig.Form().StatusTimer->isActive());
+    EXPECT_FALSE(rig.ReadBack->Running());
+    // A later request does nothing once the program is ending.
+    EXPECT_FALSE(rig.ReadBack->Initialize());
+}
+
+TEST(ReadBackNesting, RequestsDuringAReadBackAreRefused)
+{
+    TReadBackRig rig;
+    rig.Connect("6402");
+    TMainForm& f = rig.Form();
+    bool nestedResult = true;
+    QList<bool> menusDuring;
+    int refreshDuring = -1;
+    QTimer::singleShot(0, [&] {
+        nestedResult = rig.ReadBack->Initialize();
+        for (QAction* a : {f.Up1, f.SaveToFile1, f.RestoreSettingsFromFile1, f.SaveToBin[1], f.RestoreFromBin[0]})
+            menusDuring << a->isEnabled();
+        f.Up1->trigger();  // greyed: no request
+        refreshDuring = rig.State().RefreshRequested;
+    });
+    f.SaveToBin[3]->setEnabled(false);  // a state of its own, kept afterwards
+
+    ASSERT_TRUE(rig.ReadBack->Initialize());
+    EXPECT_FALSE(nestedResult);
+    EXPECT_EQ(menusDuring, (QList<bool>{false, false, false, false, false}));
+    EXPECT_EQ(refreshDuring, 0);
+    EXPECT_TRUE(f.Up1->isEnabled());
+    EXPECT_TRUE(f.RestoreFromBin[0]->isEnabled());
+    EXPECT_FALSE(f.SaveToBin[3]->isEnabled());
+    // One query sequence only.
+    EXPECT_EQ(rig.Received().filter(":PULS0:PER?").size(), 1);
+    EXPECT_EQ(rig.Received().size(), 10 + 1 + 2 * 14);
+}
+
+TEST(ReadBackDemo, FixedLabelsAndNoQuery)
+{
+    TReadBackRig rig;
+    rig.Keys.LeftShift = true;
+    rig.Start();
+    TMainForm& f = rig.Form();
+    const QString widthBefore = f.ChannelControls.ChWidthAdj[1]->Text();
+    rig.App->LaunchTimerTimer();
+    EXPECT_EQ(f.windowTitle(), " Model 6404+  SW Version: 1.2.7.0 ComPort: Demo");
+    EXPECT_EQ(f.SerialNumberlbl->text(), "Serial Number: 1234");
+    EXPECT_EQ(f.FWVersionlbl->text(), "Firmware Ver: 1.00");
+    EXPECT_EQ(f.FPGAVersionlbl->text(), "FPGA Ver: 1.25");
+    const TProgramState& st = rig.State();
+    EXPECT_TRUE(st.PlusOption);
+    ASSERT_EQ(st.SettingsList.size(), 1);
+    EXPECT_TRUE(QRegularExpression(R"(^// [^,]+,\d\d:\d\d:\d\d$)").match(st.SettingsList[0]).hasMatch());
+    EXPECT_EQ(st.ChannelCount, 0);
+    EXPECT_EQ(st.TimingResolution, 0);
+    EXPECT_FALSE(st.CommandsDisabled);
+    EXPECT_FALSE(f.StatusTimer->isActive());
+    EXPECT_EQ(f.ChannelControls.ChWidthAdj[1]->Text(), widthBefore);
+    EXPECT_FALSE(f.ComPort->Opened());
+}
+
+}  // namespace

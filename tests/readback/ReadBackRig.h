@@ -1,0 +1,124 @@
+// The program as it runs, against a simulated generator on a pseudo-terminal:
+// the application object with scripted dialogs, keys and process control,
+// discovery through a port folder holding COM3, and the read-back bound to it.
+#pragma once
+
+#include "App.h"
+#include "Dialogs.h"
+#include "JT6400.h"
+#include "JTComPort.h"
+#include "MessageInfo.h"
+#include "Platform.h"
+#include "PtyServer.h"
+#include "PtyTestSupport.h"
+#include "ReadBack.h"
+
+#include <QDir>
+#include <QStringList>
+#include <QTimer>
+
+#include <memory>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+struct TScriptedKeys : IStartupKeys {
+    bool Space = false;
+    bool LeftShift = false;
+    bool SpaceHeld() override { return Space; }
+    bool LeftShiftHeld() override { return LeftShift; }
+};
+
+struct TRecordingProcess : IProcessControl {
+    int Starts = 0;
+    bool StartOwnExecutable() override
+    {
+        ++Starts;
+        return true;
+    }
+    void Sleep(int) override {}
+};
+
+class TReadBackRig {
+public:
+    // Sets up a generator of Model (its settings changed by Commands, sent to
+    // it before serving starts), runs the start-up sequence and binds the
+    // read-back. Throws when discovery fails.
+    void Connect(const std::string& model, const QStringList& commands = {},
+                 jt6400sim::GeneratorOptions generator = {}, jt6400sim::ServerOptions server = {})
+    {
+        generator.identity.model = model;
+        jt6400sim::Generator g(generator);
+        for (const QString& c : commands) {
+            const std::string answer = g.handle(c.toStdString());
+            if (answer != "ok")
+                throw std::runtime_error("simulator refused " + c.toStdString() + ": " + answer);
+        }
+        server.linkPath = QDir(Folder.Path()).filePath(QStringLiteral("COM3")).toStdString();
+        Server = std::make_unique<jt6400sim::PtyServer>(std::move(g), server);
+        Server->start();
+        Start();
+        if (!App->State().DeviceIdentity.Model.toStdString().empty() && App->Form().ComPort->Opened())
+            return;
+        throw std::runtime_error("discovery did not find the simulated generator");
+    }
+
+    // The start-up sequence without a generator (demonstration mode when
+    // Left Shift is held).
+    void Start()
+    {
+        App = std::make_unique<TJT6400App>(jt::CommandLineOptions{},
+                                           TJT6400App::TServices{Dialogs, Keys, Process});
+        ReadBack = std::make_unique<TReadBack>(*App);
+        if (!App->FormCreate())
+            throw std::runtime_error("start-up ended the program");
+        // The launch step is run by the test itself, not by the timer.
+        App->Form().LaunchTimer->stop();
+        Mark();
+    }
+
+    // Forgets the traffic so far.
+    void Mark() { FMark = Server ? Server->trace().size() : 0; }
+
+    // The lines the generator received since the mark.
+    QStringList Received() const
+    {
+        QStringList lines;
+        const auto trace = Server->trace();
+        for (std::size_t i = FMark; i < trace.size(); ++i) {
+            const std::string& t = trace[i];
+            const auto rx = t.find(" RX ");
+            if (rx != std::string::npos)
+                lines << QString::fromStdString(t.substr(rx + 4));
+        }
+        return lines;
+    }
+
+    TMainForm& Form() { return App->Form(); }
+    TProgramState& State() { return App->State(); }
+
+    TPortFolder Folder;
+    TScriptedDialogs Dialogs;
+    TScriptedKeys Keys;
+    TRecordingProcess Process;
+    std::unique_ptr<jt6400sim::PtyServer> Server;
+    std::unique_ptr<TJT6400App> App;
+    std::unique_ptr<TReadBack> ReadBack;
+
+    ~TReadBackRig()
+    {
+        ReadBack.reset();
+        App.reset();
+        if (Server)
+            Server->stop();
+    }
+
+private:
+    std::size_t FMark = 0;
+};
