@@ -1,8 +1,9 @@
 // Reads a simulated 6424 and a simulated 6402 into the window and saves a
 // picture of the window after each read-back:
-//   readback_shots OUTPUT_FOLDER [PAGE]
+//   readback_shots OUTPUT_FOLDER [PAGE [SYSTEM_PAGE]]
 // writes OUTPUT_FOLDER/readback-6424.png and readback-6402.png, with channel
-// page PAGE (0 = A) in front. Run it under Xvfb for real pixels.
+// page PAGE (0 = A) and system page SYSTEM_PAGE (1 = the Plus page) in front.
+// Run it under Xvfb for real pixels.
 #include "ReadBackRig.h"
 
 #include <QApplication>
@@ -15,11 +16,12 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: readback_shots OUTPUT_FOLDER [PAGE]\n");
+        std::fprintf(stderr, "usage: readback_shots OUTPUT_FOLDER [PAGE [SYSTEM_PAGE]]\n");
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
     const int page = argc > 2 ? std::atoi(argv[2]) : 0;
+    const int systemPage = argc > 3 ? std::atoi(argv[3]) : 0;
     struct Shot {
         const char* model;
         QStringList commands;
@@ -36,6 +38,7 @@ int main(int argc, char** argv)
         rig.Form().show();
         rig.App->LaunchTimerTimer();
         rig.Form().ChPageControl->setCurrentIndex(page);
+        rig.Form().SystemPageControl->setCurrentIndex(systemPage);
         QEventLoop loop;
         QTimer::singleShot(300, &loop, &QEventLoop::quit);
         loop.exec();

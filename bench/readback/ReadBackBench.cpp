@@ -1,0 +1,102 @@
+// Wall and CPU time of a full read-back of a 6404+ against the simulated
+// generator at line rate (every byte takes its 115200-baud time on the line),
+// next to the lower bound the line itself sets: the bytes sent and received
+// times 10 bits / 115200 baud, plus the 1 ms pause before each query.
+//   bench_readback [--count N]
+#include "ReadBackRig.h"
+
+#include "ProgramState.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace {
+
+double ThreadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+double WallMs()
+{
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Bytes on the line for the traffic since the mark: each received line with
+// its CR LF, each answer with its CR.
+struct TLineLoad {
+    long Bytes = 0;
+    int Queries = 0;
+};
+TLineLoad LineLoad(const std::vector<std::string>& trace, std::size_t from)
+{
+    TLineLoad load;
+    for (std::size_t i = from; i < trace.size(); ++i) {
+        const std::string& t = trace[i];
+        const auto rx = t.find(" RX ");
+        const auto tx = t.find(" TX ");
+        if (rx != std::string::npos) {
+            load.Bytes += static_cast<long>(t.size() - rx - 4) + 2;
+            if (!t.empty() && t.back() == '?')
+                ++load.Queries;
+        } else if (tx != std::string::npos) {
+            load.Bytes += static_cast<long>(t.size() - tx - 4) + 1;
+        }
+    }
+    return load;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    int count = 5;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--count") == 0)
+            count = std::max(1, std::atoi(argv[i + 1]));
+
+    jt6400sim::ServerOptions server;
+    server.pace = true;
+    TReadBackRig rig;
+    rig.Connect("6404+", {}, {}, server);
+
+    std::vector<double> wall, cpu;
+    TLineLoad load;
+    for (int i = 0; i < count; ++i) {
+        const std::size_t mark = rig.Server->trace().size();
+        const double w0 = WallMs(), c0 = ThreadCpuMs();
+        rig.ReadBack->Initialize();
+        wall.push_back(WallMs() - w0);
+        cpu.push_back(ThreadCpuMs() - c0);
+        load = LineLoad(rig.Server->trace(), mark);
+    }
+    std::sort(wall.begin(), wall.end());
+    std::sort(cpu.begin(), cpu.end());
+    const double lineMs = load.Bytes * 10.0 / 115200.0 * 1e3;
+    const double boundMs = lineMs + load.Queries * 1.0;
+
+    std::printf("Full read-back, 6404+, paced simulator, %d runs\n", count);
+    std::printf("%-34s %10s\n", "", "ms");
+    std::printf("%-34s %10.1f\n", "wall time, median", wall[wall.size() / 2]);
+    std::printf("%-34s %10.1f\n", "wall time, best", wall.front());
+    std::printf("%-34s %10.1f\n", "CPU time (UI thread), median", cpu[cpu.size() / 2]);
+    std::printf("%-34s %10.1f\n", "line time (bytes x 10 / 115200)", lineMs);
+    std::printf("%-34s %10.1f\n", "lower bound (+ 1 ms per query)", boundMs);
+    std::printf("%-34s %10.2f\n", "median / lower bound", wall[wall.size() / 2] / boundMs);
+    std::printf("queries %d, bytes on the line %ld, snapshot lines %lld\n", load.Queries, load.Bytes,
+                static_cast<long long>(rig.State().SettingsList.size()));
+    return 0;
+}
