@@ -26,23 +26,14 @@
 #include "TaskQueue.h"
 #include "plussped.h"
 
+// Item indexes are set with setCurrentIndex, which runs none of the user's
+// change handlers (they follow activated); check boxes run theirs, and the
+// handlers drop their commands while CommandsDisabled is set.
 namespace {
 
 QString puls(int n, const char* suffix)
 {
     return QStringLiteral(":PULS") + QString::number(n) + QLatin1String(suffix);
-}
-
-void setChecked(QCheckBox* box, bool on)
-{
-    box->setChecked(on);
-}
-
-// Selects an item without running the user's change handler (those follow
-// activated only).
-void setIndex(QComboBox* box, int index)
-{
-    box->setCurrentIndex(index);
 }
 
 }  // namespace
@@ -329,13 +320,13 @@ void TReadBack::ReadPlusFeatures()
     QString q = QStringLiteral(":PULS0:EXTP:STAT");
     s.PeriodCounterEnabled = Int(q);
     Append(SettingsIntLine(q, s.PeriodCounterEnabled));
-    setChecked(f.PeriodCounterEn, s.PeriodCounterEnabled == 1);
+    f.PeriodCounterEn->setChecked(s.PeriodCounterEnabled == 1);
     SetControlEnabled(f.PeriodCounterEn, true);
     // P2
     q = QStringLiteral(":PULS0:EXTP:AUT");
     s.PeriodAutoUpdate = Int(q);
     Append(SettingsIntLine(q, s.PeriodAutoUpdate));
-    setChecked(f.PCAutoEn, s.PeriodAutoUpdate == 1);
+    f.PCAutoEn->setChecked(s.PeriodAutoUpdate == 1);
     SetControlEnabled(f.PCAutoEn, true);
     // P3
     q = QStringLiteral(":PULS0:EXTP:NCOU");
@@ -347,20 +338,20 @@ void TReadBack::ReadPlusFeatures()
     q = QStringLiteral(":PULS0:COUN:STAT");
     s.ShotCountEnabled = Int(q);
     Append(SettingsIntLine(q, s.ShotCountEnabled));
-    setChecked(f.ShotCountEnbl, s.ShotCountEnabled == 1);
+    f.ShotCountEnbl->setChecked(s.ShotCountEnabled == 1);
     // P5
     q = QStringLiteral(":PULS0:COUN:SOUR");
     const QString source = Text(q);
     ApplyKeyword(TKeywordTable::ktShotCountSource, source, s.ShotCountSource);
     Append(SettingsAnswerLine(q, source));
-    setIndex(f.ShotCountSel, s.ShotCountSource);
+    f.ShotCountSel->setCurrentIndex(s.ShotCountSource);
     SetControlEnabled(f.ShotCountSel, true);
     // P6
     q = QStringLiteral(":SYST:UPD:AUTO");
     s.SyncUpdateAuto = Int(q);
     Append(SettingsIntLine(q, s.SyncUpdateAuto));
     SetControlEnabled(f.SynchUpdatebtn, s.SyncUpdateAuto == 0);
-    setChecked(f.SynchEnable, s.SyncUpdateAuto == 0);
+    f.SynchEnable->setChecked(s.SyncUpdateAuto == 0);
     // P7
     q = QStringLiteral(":PULS0:CCO");
     s.CycleCount = Int(q);
@@ -394,14 +385,14 @@ void TReadBack::ReadSystemSettings()
     // S2 to S5
     count(":PULS0:BCO", s.BurstCount, f.SysBurstAdj);
     keyword(":PULS0:MOD", TKeywordTable::ktSystemMode, s.SystemMode);
-    setIndex(f.SystemModeSel, s.SystemMode);
+    f.SystemModeSel->setCurrentIndex(s.SystemMode);
     count(":PULS0:PCO", s.DutyOnCount, f.SysDutyOnAdj);
     count(":PULS0:OCO", s.DutyOffCount, f.SysDutyOffAdj);
     // S6: the re-arm mode exists on Plus and high-resolution generators only.
     keyword(":PULS0:EXT:MODE", TKeywordTable::ktExtMode, s.ExtMode);
     if ((FState.PlusOption || FState.HighResolution) && f.ExtModeSel->count() <= 3)
         f.ExtModeSel->addItem(QStringLiteral("ReArm"));
-    setIndex(f.ExtModeSel, s.ExtMode);
+    f.ExtModeSel->setCurrentIndex(s.ExtMode);
     // S7
     q = QStringLiteral(":PULS0:EXT:LEV");
     s.TriggerLevel = Float(q);
@@ -409,14 +400,14 @@ void TReadBack::ReadSystemSettings()
     f.TrigThresholdAdj->setValue(s.TriggerLevel);
     // S8, S9
     keyword(":PULS0:EXT:EDG", TKeywordTable::ktTriggerEdge, s.TriggerEdge);
-    setIndex(f.TriggerEdgeSel, s.TriggerEdge);
+    f.TriggerEdgeSel->setCurrentIndex(s.TriggerEdge);
     keyword(":PULS0:EXT:POL", TKeywordTable::ktGatePolarity, s.GatePolarity);
-    setIndex(f.GatePolaritySel, s.GatePolarity);
+    f.GatePolaritySel->setCurrentIndex(s.GatePolarity);
     // S10
     q = QStringLiteral(":SYST:AUT");
     s.AutoStart = Int(q);
     Append(SettingsIntLine(q, s.AutoStart));
-    setChecked(f.AutoStartEnbl, s.AutoStart == 1);
+    f.AutoStartEnbl->setChecked(s.AutoStart == 1);
 }
 
 void TReadBack::ProbeMuxGate()
@@ -450,13 +441,13 @@ void TReadBack::ReadChannel(int n)
     };
 
     integer(":STAT", r.Enabled);  // 1
-    setChecked(c.ChEnablebox[n], r.Enabled == 1);
+    c.ChEnablebox[n]->setChecked(r.Enabled == 1);
     real(":DEL", r.Delay);  // 2
     c.ChDelayAdj[n]->setValue(r.Delay);
     real(":WIDT", r.Width);  // 3
     c.ChWidthAdj[n]->setValue(r.Width);
     keyword(":CMOD", TKeywordTable::ktChannelMode, r.Mode);  // 4
-    setIndex(c.ChModeSel[n], r.Mode);
+    c.ChModeSel[n]->setCurrentIndex(r.Mode);
     integer(":BCO", r.BurstCount);  // 5
     c.ChBurstAdj[n]->setValue(r.BurstCount);
     integer(":PCO", r.DutyOnCount);  // 6
@@ -482,12 +473,12 @@ void TReadBack::ReadChannel(int n)
         const TSyncSelection s = SyncSelection(items, answer, r.SyncSource);
         r.SyncSource = s.SyncSource;
         Append(SettingsAnswerLine(q, answer));
-        setIndex(sync, s.ItemIndex);
+        sync->setCurrentIndex(s.ItemIndex);
         if (s.ItemIndex < 0)
             sync->setEditText(s.EditText);
     }
     keyword(":POL", TKeywordTable::ktChannelPolarity, r.Polarity);  // 10
-    setIndex(c.ChPolaritySel[n], r.Polarity);
+    c.ChPolaritySel[n]->setCurrentIndex(r.Polarity);
     integer(":WCO", r.WaitCount);  // 11
     c.ChWaitCountAdj[n]->setValue(r.WaitCount);
     // 12
@@ -495,7 +486,7 @@ void TReadBack::ReadChannel(int n)
     QComboBox* gate = c.ChGateModeSel[n];
     if ((FState.PlusOption || FState.HighResolution) && gate->count() < 4)
         gate->addItems({QStringLiteral("ActiveLoWR"), QStringLiteral("ActiveHiWR")});
-    setIndex(gate, r.GateMode);
+    gate->setCurrentIndex(r.GateMode);
 
     // 13. Output stage, multiplexer and mux gate of a standard channel.
     if (n <= FState.StandardChannelCount()) {
@@ -504,7 +495,7 @@ void TReadBack::ReadChannel(int n)
         integer(":MUX", r.MuxMask);
         if (FState.MuxGateSupported) {
             integer(":MUXG", r.MuxGate);
-            setIndex(c.ChMuxGateSel[n], r.MuxGate);
+            c.ChMuxGateSel[n]->setCurrentIndex(r.MuxGate);
             c.ChMuxGateGrp[n]->show();
         } else {
             c.ChMuxGateGrp[n]->hide();
