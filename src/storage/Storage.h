@@ -1,0 +1,88 @@
+// The Storage, Tools and Help menu commands that keep or show things: the
+// settings file, the generator's storage bins, the screen capture, the About
+// box and the web site. TStorage binds itself to the window's menu actions.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include "rpVersionInfo.h"
+
+class IDialogs;
+class TJT6400App;
+struct TDeviceIdentity;
+
+// Opens an address with the desktop's default handler.
+class IUrlOpener {
+ public:
+  virtual ~IUrlOpener() = default;
+  virtual void OpenUrl(const QUrl& url) = 0;
+};
+
+class TDesktopUrlOpener : public IUrlOpener {
+ public:
+  void OpenUrl(const QUrl& url) override;
+};
+
+// The maker's web page.
+QUrl MakerWebSite();
+// The capture file, in the working folder.
+inline const QString kScreenShotFileName = QStringLiteral("6400ScreenShot.jpg");
+constexpr int kScreenShotQuality = 90;
+
+// The six lines of the About box, joined by CR LF.
+QString AboutText(const TDeviceIdentity& identity, const QString& softwareVersion);
+
+class TStorage : public QObject {
+  Q_OBJECT
+ public:
+  TStorage(TJT6400App& app, IDialogs& dialogs, IUrlOpener& urls);
+
+  // Storage > Save Settings To File / Restore Settings From File.
+  void SaveToFile1Click();
+  void RestoreSettingsFromFile1Click();
+
+  // Storage > Save To Bin 1..6: queues "*SAV n".
+  void SaveToBin(int bin);
+  void N11Click() { SaveToBin(1); }
+  void N21Click() { SaveToBin(2); }
+  void N31Click() { SaveToBin(3); }
+  void N41Click() { SaveToBin(4); }
+  void N51Click() { SaveToBin(5); }
+  void N61Click() { SaveToBin(6); }
+  // Storage > Restore From Bin 0..6: asks the task tick for a recall of the
+  // bin and a read-back; the last choice before the tick wins.
+  void RestoreFromBin(int bin);
+  void Default01Click() { RestoreFromBin(0); }
+  void N12Click() { RestoreFromBin(1); }
+  void N22Click() { RestoreFromBin(2); }
+  void N32Click() { RestoreFromBin(3); }
+  void N42Click() { RestoreFromBin(4); }
+  void N52Click() { RestoreFromBin(5); }
+  void N62Click() { RestoreFromBin(6); }
+
+  // Tools > Capture Screen Shot; Help > About; Help > Web Site.
+  void CaptureScreenShot1Click();
+  void About1Click();
+  void WebSite1Click();
+
+  const TrpVersionInfo& VersionInfo() const { return FVersionInfo; }
+
+  // Pause before each line of a restore, in milliseconds (30 by default).
+  void SetLinePause(int milliseconds) { FLinePause = milliseconds; }
+
+ private:
+  void BindMenu();
+  // A save or restore runs read-backs and waits for replies with the event
+  // loop running; a second one must not start inside it. False when Handler
+  // must not run now (it is then run again later when the line is busy).
+  bool StartFileOperation(void (TStorage::*handler)());
+
+  TJT6400App& FApp;
+  IDialogs& FDialogs;
+  IUrlOpener& FUrls;
+  TrpVersionInfo FVersionInfo;
+  int FLinePause = 30;
+  bool FInFileOperation = false;
+};

@@ -1,0 +1,125 @@
+// A program frame connected to a simulated generator, with scripted desktop
+// services, and the storage commands bound to its window.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+
+#include <memory>
+#include <string>
+
+#include "App.h"
+#include "Dialogs.h"
+#include "JT6400.h"
+#include "Platform.h"
+#include "PtyServer.h"
+#include "PtyTestSupport.h"
+#include "Storage.h"
+
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+class TNoKeys : public IStartupKeys {
+ public:
+  bool SpaceHeld() override { return false; }
+  bool LeftShiftHeld() override { return false; }
+};
+
+class TNoProcess : public IProcessControl {
+ public:
+  int Starts = 0;
+  bool StartOwnExecutable() override {
+    ++Starts;
+    return true;
+  }
+  void Sleep(int) override {}
+};
+
+class TRecordingUrls : public IUrlOpener {
+ public:
+  QList<QUrl> Opened;
+  void OpenUrl(const QUrl& url) override { Opened << url; }
+};
+
+// Makes a folder the working folder while it lives.
+class TWorkingFolder {
+ public:
+  TWorkingFolder() : FOld(QDir::currentPath()) { QDir::setCurrent(FDir.path()); }
+  ~TWorkingFolder() { QDir::setCurrent(FOld); }
+  QString Path() const { return FDir.path(); }
+  QString File(const QString& name) const { return QDir(FDir.path()).filePath(name); }
+
+ private:
+  QTemporaryDir FDir;
+  QString FOld;
+};
+
+inline QByteArray FileBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool WriteBytes(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+class StorageFixture : public ::testing::Test {
+ protected:
+  // Starts a simulated generator of Model on COM3 and runs the program's
+  // start-up against it (discovery), leaving out the launch read-back.
+  void Connect(const std::string& model, bool muxGate = true) {
+    jt6400sim::GeneratorOptions g;
+    g.identity.model = model;
+    g.muxGateSupported = muxGate;
+    jt6400sim::ServerOptions o;
+    o.linkPath = QDir(Ports.Path()).filePath(QStringLiteral("COM3")).toStdString();
+    Sim = std::make_unique<jt6400sim::PtyServer>(jt6400sim::Generator(g), o);
+    Sim->start();
+    MakeApp();
+    ASSERT_TRUE(App->FormCreate());
+    App->Form().LaunchTimer->stop();
+    TraceMark = Sim->trace().size();
+  }
+
+  // The program frame without a generator.
+  void MakeApp() {
+    App = std::make_unique<TJT6400App>(jt::CommandLineOptions{}, TJT6400App::TServices{Dialogs, Keys, Process});
+    Storage = std::make_unique<TStorage>(*App, Dialogs, Urls);
+  }
+
+  // Lines the generator received since Connect (or the last call).
+  QStringList Received() {
+    const auto trace = Sim->trace();
+    QStringList lines;
+    for (std::size_t i = TraceMark; i < trace.size(); ++i) {
+      const std::string& t = trace[i];
+      const auto at = t.find(" RX ");
+      if (at != std::string::npos) lines << QString::fromStdString(t.substr(at + 4));
+    }
+    TraceMark = trace.size();
+    return lines;
+  }
+
+  jt6400sim::Settings SimSettings() {
+    return Sim->withGenerator([](jt6400sim::Generator& g) { return g.settings(); });
+  }
+
+  TPortFolder Ports;
+  TWorkingFolder Work;
+  TScriptedDialogs Dialogs;
+  TNoKeys Keys;
+  TNoProcess Process;
+  TRecordingUrls Urls;
+  std::unique_ptr<jt6400sim::PtyServer> Sim;
+  std::unique_ptr<TJT6400App> App;
+  std::unique_ptr<TStorage> Storage;
+  std::size_t TraceMark = 0;
+};
