@@ -208,7 +208,8 @@ void TJT6400App::StopStatusTimer()
 
 void TJT6400App::StartStatusTimer()
 {
-    if (!FState.Terminating && !FState.DemoMode)
+    // A read-back restarts the poll itself when it ends.
+    if (!FState.Terminating && !FState.DemoMode && !FState.CommandsDisabled)
         FForm->StatusTimer->start();
 }
 

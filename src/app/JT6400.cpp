@@ -223,9 +223,23 @@ void TMainForm::buildTopStrip(QWidget* client)
     PulseMovie->setObjectName("PulseMovie");
     PulseMovie->setScaledSize({57, 41});
     PulseAnimate->setMovie(PulseMovie);
+    PulseMovie->jumpToFrame(0);
 
     RunStopbtn = button(client, "RunStopbtn", "Run", {524, 0, 95, 68},
                         "Starts(arms) or stops(disarms) the system");
+}
+
+void TMainForm::ShowRunning(bool running)
+{
+    if (running) {
+        PulseMovie->start();
+        PulseAnimate->show();
+        RunStopbtn->setText("Stop");
+    } else {
+        PulseMovie->stop();
+        PulseAnimate->hide();
+        RunStopbtn->setText("Run");
+    }
 }
 
 void TMainForm::buildSystemArea(QWidget* client)

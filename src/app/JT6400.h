@@ -61,6 +61,9 @@ public:
     void SetResolution(const TProgramState& state);
     void SetRanges(const TProgramState& state);
 
+    // Run/Stop display: the button's caption and the moving pulse picture.
+    void ShowRunning(bool running);
+
     // The serial port to the generator, with the window's settings.
     TJTComPort* ComPort = nullptr;
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "App.h"
+#include "Program.h"
 #include "CommandLine.h"
 #include "Dialogs.h"
 #include "Platform.h"
@@ -30,7 +30,8 @@ int main(int argc, char* argv[])
     TQtDialogs dialogs;
     TDesktopStartupKeys keys(options.pickPort, options.demo);
     TDesktopProcessControl process;
-    TJT6400App app(options, {dialogs, keys, process});
+    TProgram program(options, {dialogs, keys, process});
+    TJT6400App& app = program.App();
     if (!app.FormCreate())
         return 0;
     app.Show();

@@ -37,6 +37,8 @@ struct TProgramState {
   bool StatusPolling = false;
   bool SystemRunning = false;
   bool MuxGateSupported = false;
+  // Last positive code of the generator's error query; 0 after a read-back.
+  std::int32_t ErrorCode = 0;
   // Set by ExitApp and RestartApp: the program is ending, so timers, queued
   // commands and pending events must no longer reach the port.
   bool Terminating = false;

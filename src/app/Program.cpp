@@ -1,0 +1,16 @@
+#include "Program.h"
+
+#include "JT6400.h"
+#include "ReadBack.h"
+#include "SettingsHandlers.h"
+#include "StatusPoll.h"
+
+TProgram::TProgram(const jt::CommandLineOptions& options, TJT6400App::TServices services)
+    : FApp(options, services)
+{
+    FReadBack = std::make_unique<TReadBack>(FApp);
+    FHandlers = std::make_unique<TSettingsHandlers>(FApp.Form(), FApp.State(), FApp.Queue(), services.Dialogs);
+    FStatusPoll = std::make_unique<TStatusPoll>(FApp.Form(), FApp.State(), FApp.Comm(), services.Dialogs, FApp);
+}
+
+TProgram::~TProgram() = default;

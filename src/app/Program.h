@@ -1,0 +1,28 @@
+// The whole panel: the program's frame with every subsystem attached. The
+// executable runs one; tests build one to drive the real window.
+#pragma once
+
+#include <memory>
+
+#include "App.h"
+
+class TReadBack;
+class TSettingsHandlers;
+class TStatusPoll;
+
+class TProgram {
+public:
+    TProgram(const jt::CommandLineOptions& options, TJT6400App::TServices services);
+    ~TProgram();
+
+    TJT6400App& App() { return FApp; }
+    TReadBack& ReadBack() { return *FReadBack; }
+    TSettingsHandlers& Handlers() { return *FHandlers; }
+    TStatusPoll& StatusPoll() { return *FStatusPoll; }
+
+private:
+    TJT6400App FApp;
+    std::unique_ptr<TReadBack> FReadBack;
+    std::unique_ptr<TSettingsHandlers> FHandlers;
+    std::unique_ptr<TStatusPoll> FStatusPoll;
+};

@@ -1,0 +1,114 @@
+#include "StatusPoll.h"
+
+#include <QLabel>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <cstdio>
+
+#include "Communication.h"
+#include "Dialogs.h"
+#include "JT6400.h"
+#include "JTComPort.h"
+#include "ProgramState.h"
+
+TStatusPoll::TStatusPoll(TMainForm& form, TProgramState& state, TCommunication& comm, IDialogs& dialogs,
+                         IAppControl& app)
+    : QObject(&form), FForm(form), FState(state), FComm(comm), FDialogs(dialogs), FApp(app)
+{
+    connect(form.StatusTimer, &QTimer::timeout, this, &TStatusPoll::StatusTimerTimer);
+}
+
+QString TStatusPoll::ErrorText(int code)
+{
+    switch (code) {
+    case 1:
+        return "Over Current Error";
+    case 2:
+        return "Over Temperature Error";
+    case 3:
+        return "Fan Failure";
+    default:
+        return {};
+    }
+}
+
+void TStatusPoll::StatusTimerTimer()
+{
+    QTimer& timer = *FForm.StatusTimer;
+    if (FState.Terminating) {
+        timer.stop();
+        return;
+    }
+    if (FForm.ComPort->InUse())
+        return;  // a reply is awaited; try again next tick
+    if (FState.DemoMode) {
+        timer.stop();
+        return;
+    }
+    if (FState.TasksRunning)
+        return;
+    timer.stop();
+    FState.StatusPolling = true;
+    UpdateStatus();
+    FState.StatusPolling = false;
+    if (!FState.Terminating)
+        timer.start();
+}
+
+void TStatusPoll::UpdateStatus()
+{
+    // 1. The port still exists when it can be opened again.
+    TJTComPort& port = *FForm.ComPort;
+    port.Open();
+    if (!port.Opened()) {
+        const TMsgButton answer = FDialogs.MessageDlg("Port no longer available, restart?", QString(), mbYesNo,
+                                                      TMsgKind::mkWarning);
+        if (answer == mbYes)
+            FApp.RestartApp();
+        else
+            FApp.ExitApp();
+        return;
+    }
+
+    // 2. Run state, as the generator sees it.
+    const bool running = FComm.QueryInteger(":PULS0:STAT") != 0;
+    if (FState.Terminating)
+        return;
+    if (running != FState.SystemRunning) {
+        FState.SystemRunning = running;
+        FForm.ShowRunning(running);
+    }
+
+    // 3. Counters, while the Plus page is on view.
+    if ((FState.PlusOption || FState.HighResolution) && FForm.SystemPageControl->currentWidget() == FForm.PlusPage) {
+        char text[64];
+        if (FState.SystemSettings.ShotCountEnabled == 1) {
+            FState.SystemSettings.ShotCount =
+                static_cast<std::uint32_t>(FComm.QueryInt64(":PULS0:COUN:COUN") & 0xFFFFFFFFu);
+            std::snprintf(text, sizeof text, "Count: %10u", static_cast<unsigned>(FState.SystemSettings.ShotCount));
+            FForm.ShotCountlbl->setText(text);
+        }
+        if (FState.SystemSettings.PeriodCounterEnabled == 1) {
+            FState.SystemSettings.MeasuredPeriod = FComm.QueryFloat(":PULS0:EXTP:PER");
+            std::snprintf(text, sizeof text, "P: %11.10f", FState.SystemSettings.MeasuredPeriod);
+            FForm.PCountlbl->setText(text);
+        }
+    }
+    if (FState.Terminating)
+        return;
+
+    // 4. Errors: a reported error blinks without asking again; older
+    // firmware has no error query.
+    if (FState.ErrorCode > 0) {
+        FForm.ErrorLabel->setVisible(FForm.ErrorLabel->isHidden());
+    } else if (FState.DeviceIdentity.FirmwareVersionParts[0] >= 2) {
+        FState.ErrorCode = FComm.QueryInteger("*ERS");
+        if (FState.ErrorCode > 0) {
+            const QString text = ErrorText(FState.ErrorCode);
+            if (!text.isEmpty())
+                FForm.ErrorLabel->setText(text);
+            FForm.ErrorLabel->show();
+        }
+    }
+}

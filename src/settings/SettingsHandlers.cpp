@@ -1,0 +1,515 @@
+#include "SettingsHandlers.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMovie>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include "Capabilities.h"
+#include "Dialogs.h"
+#include "Enabling.h"
+#include "JT6400.h"
+#include "ProgramState.h"
+#include "Settings.h"
+#include "TaskQueue.h"
+#include "plussped.h"
+
+namespace {
+
+QString ChannelPrefix(int n)
+{
+    return QStringLiteral(":PULS") + QString::number(n);
+}
+
+}  // namespace
+
+TSettingsHandlers::TSettingsHandlers(TMainForm& form, TProgramState& state, TTaskQueue& queue, IDialogs& dialogs)
+    : QObject(&form), FForm(form), FState(state), FQueue(queue), FDialogs(dialogs)
+{
+    const TChannelControls& c = form.ChannelControls;
+    auto spin = [this](TPlusSpinEdit* control, void (TSettingsHandlers::*handler)(TPlusSpinEdit*)) {
+        connect(control, &TPlusSpinEdit::OnChange, this, [this, handler](TPlusSpinEdit* s) { (this->*handler)(s); });
+    };
+    for (int n = 1; n <= 8; ++n) {
+        QCheckBox* enable = c.ChEnablebox[n];
+        connect(enable, &QCheckBox::toggled, this, [this, enable] { SetChEnableState(enable); });
+        spin(c.ChDelayAdj[n], &TSettingsHandlers::SetChannelDelay);
+        spin(c.ChWidthAdj[n], &TSettingsHandlers::SetChannelWidth);
+        spin(c.ChAmplitudeAdj[n], &TSettingsHandlers::SetChAmplitude);
+        spin(c.ChBurstAdj[n], &TSettingsHandlers::SetChannelBurst);
+        spin(c.ChWaitCountAdj[n], &TSettingsHandlers::SetChannelWaitCount);
+        spin(c.ChDutyOnAdj[n], &TSettingsHandlers::SetChannelDCOn);
+        spin(c.ChDutyOffAdj[n], &TSettingsHandlers::SetChannelDCOff);
+        TChannelSettings& ch = FState.ChannelSettings[n];
+        BindList(c.ChModeSel[n], &TSettingsHandlers::SetChannelMode, [&ch] { return ch.Mode; });
+        BindList(c.ChPolaritySel[n], &TSettingsHandlers::SetChannelPolarity, [&ch] { return ch.Polarity; });
+        BindList(c.ChGateModeSel[n], &TSettingsHandlers::SetChannelGateMode, [&ch] { return ch.GateMode; });
+        // Only the standard channels of the largest models have a mux gate.
+        if (n <= 4)
+            BindList(c.ChMuxGateSel[n], &TSettingsHandlers::SetChMuxGate, [&ch] { return ch.MuxGate; });
+        QComboBox* sync = c.ChSyncSourceSel[n];
+        BindList(sync, &TSettingsHandlers::SetChannelSyncSource,
+                 [&ch, sync] { return GetChannelIndex(SyncItems(sync), ch.SyncSource); }, true);
+        QListWidget* mux = c.ChMuxSel[n];
+        connect(mux, &QListWidget::itemChanged, this, [this, mux] { SetChannelMux(mux); });
+    }
+
+    TSystemSettings& sys = FState.SystemSettings;
+    connect(form.PeriodAdj, &TPlusSpinEdit::OnChange, this, &TSettingsHandlers::PeriodAdjChange);
+    connect(form.SysBurstAdj, &TPlusSpinEdit::OnChange, this, &TSettingsHandlers::SysBurstAdjChange);
+    connect(form.SysDutyOnAdj, &TPlusSpinEdit::OnChange, this, &TSettingsHandlers::SysDutyOnAdjChange);
+    connect(form.SysDutyOffAdj, &TPlusSpinEdit::OnChange, this, &TSettingsHandlers::SysDutyOffAdjChange);
+    connect(form.TrigThresholdAdj, &TPlusSpinEdit::OnChange, this, &TSettingsHandlers::TrigThresholdAdjChange);
+    BindList(form.SystemModeSel, [](TSettingsHandlers* h, QComboBox*) { h->SystemModeSelChange(); },
+             [&sys] { return sys.SystemMode; });
+    BindList(form.ExtModeSel, [](TSettingsHandlers* h, QComboBox*) { h->ExtModeSelChange(); },
+             [&sys] { return sys.ExtMode; });
+    BindList(form.TriggerEdgeSel, [](TSettingsHandlers* h, QComboBox*) { h->TriggerEdgeSelClick(); },
+             [&sys] { return sys.TriggerEdge; });
+    BindList(form.GatePolaritySel, [](TSettingsHandlers* h, QComboBox*) { h->GatePolaritySelChange(); },
+             [&sys] { return sys.GatePolarity; });
+    connect(form.AutoStartEnbl, &QCheckBox::toggled, this, &TSettingsHandlers::AutoStartEnblClick);
+    connect(form.RunStopbtn, &QPushButton::clicked, this, &TSettingsHandlers::RunStopbtnClick);
+
+    connect(form.ShotCountEnbl, &QCheckBox::toggled, this, &TSettingsHandlers::ShotCountEnblClick);
+    BindList(form.ShotCountSel, [](TSettingsHandlers* h, QComboBox*) { h->ShotCountSelChange(); },
+             [&sys] { return sys.ShotCountSource; });
+    connect(form.ClearShotCount, &QPushButton::clicked, this, &TSettingsHandlers::ClearShotCountClick);
+    connect(form.PeriodCounterEn, &QCheckBox::toggled, this, &TSettingsHandlers::PeriodCounterEnClick);
+    connect(form.PCAutoEn, &QCheckBox::toggled, this, &TSettingsHandlers::PCAutoEnClick);
+    connect(form.PCountadj, &TPlusSpinEdit::OnChange, this, &TSettingsHandlers::PCountadjChange);
+    connect(form.PCountClear, &QPushButton::clicked, this, &TSettingsHandlers::PCountClearClick);
+    connect(form.SynchEnable, &QCheckBox::toggled, this, &TSettingsHandlers::SynchEnableClick);
+    connect(form.SynchUpdatebtn, &QPushButton::clicked, this, &TSettingsHandlers::SynchUpdatebtnClick);
+    connect(form.CycleCountAdj, &TPlusSpinEdit::OnChange, this, &TSettingsHandlers::CycleCountAdjChange);
+}
+
+int TSettingsHandlers::ChannelOf(const QObject* control)
+{
+    const QString name = control ? control->objectName() : QString();
+    if (name.isEmpty())
+        return 0;
+    const int digit = name.back().digitValue();
+    return digit >= 1 && digit <= 8 ? digit : 0;
+}
+
+QStringList TSettingsHandlers::SyncItems(const QComboBox* list)
+{
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items << list->itemText(i);
+    return items;
+}
+
+void TSettingsHandlers::Queue(const QString& command)
+{
+    FQueue.QueuedCommandToPort(command);
+}
+
+int TSettingsHandlers::SelectedIndex(const QComboBox* list)
+{
+    const int index = list->currentIndex();
+    return index >= 0 && list->currentText() == list->itemText(index) ? index : -1;
+}
+
+void TSettingsHandlers::ShowIndex(QComboBox* list, int index)
+{
+    const QSignalBlocker block(list);
+    list->setCurrentIndex(index);
+    list->setEditText(index >= 0 ? list->itemText(index) : QString());
+}
+
+void TSettingsHandlers::BindList(QComboBox* list, TListHandler handler, std::function<int()> storedIndex,
+                                 bool acceptChannelNames)
+{
+    connect(list, qOverload<int>(&QComboBox::activated), this, [this, list, handler] { handler(this, list); });
+    QLineEdit* edit = list->lineEdit();
+    if (!edit)
+        return;
+    connect(edit, &QLineEdit::textEdited, this, [this, list, handler, acceptChannelNames](const QString& text) {
+        const int item = list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (item >= 0) {
+            const QSignalBlocker block(list);
+            list->setCurrentIndex(item);
+            handler(this, list);
+        } else if (acceptChannelNames && GetChannelNumber(text) != kNoChannel) {
+            handler(this, list);
+        }
+    });
+    // Typed text that names nothing is never sent; once the user leaves the
+    // field it gives way to the stored selection again.
+    connect(edit, &QLineEdit::editingFinished, this, [list, storedIndex, acceptChannelNames] {
+        const bool named = SelectedIndex(list) >= 0 ||
+                           (acceptChannelNames && GetChannelNumber(list->currentText()) != kNoChannel);
+        if (!named)
+            ShowIndex(list, storedIndex());
+    });
+}
+
+// ---- Channel pages
+
+void TSettingsHandlers::SetChEnableState(QCheckBox* sender)
+{
+    const int n = ChannelOf(sender);
+    if (n == 0)
+        return;
+    const int value = sender->isChecked() ? 1 : 0;
+    FState.ChannelSettings[n].Enabled = value;
+    Queue(ChannelPrefix(n) + ":STAT " + QString::number(value));
+}
+
+void TSettingsHandlers::SetChannelDelay(TPlusSpinEdit* sender)
+{
+    const int n = ChannelOf(sender);
+    if (n == 0)
+        return;
+    const double value = sender->Value();
+    const double step = FState.HighResolution ? 5e-12 : FState.TimingResolution;
+    TChannelSettings& ch = FState.ChannelSettings[n];
+    if (!CheckResolution(value, step)) {
+        // Taken back silently; the control's change event sends the stored
+        // value once more.
+        sender->setValue(ch.Delay);
+        return;
+    }
+    ch.Delay = value;
+    Queue(ChannelPrefix(n) + ":DEL " + FixedText(value, 12));
+}
+
+void TSettingsHandlers::SetChannelWidth(TPlusSpinEdit* sender)
+{
+    const int n = ChannelOf(sender);
+    if (n == 0)
+        return;
+    const double value = sender->Value();
+    TChannelSettings& ch = FState.ChannelSettings[n];
+    if (!CheckResolution(value, FState.TimingResolution)) {
+        sender->setValue(ch.Width);
+        return;
+    }
+    ch.Width = value;
+    Queue(ChannelPrefix(n) + ":WIDT " + FixedText(value, 9));
+}
+
+void TSettingsHandlers::SetChAmplitude(TPlusSpinEdit* sender)
+{
+    const int n = ChannelOf(sender);
+    if (n == 0)
+        return;
+    FState.ChannelSettings[n].Amplitude = sender->Value();
+    Queue(ChannelPrefix(n) + ":OUTP:AMPL " + FixedText(sender->Value(), 2));
+}
+
+void TSettingsHandlers::SetChannelMode(QComboBox* sender)
+{
+    const int n = ChannelOf(sender);
+    const int index = SelectedIndex(sender);
+    if (n == 0 || index < 0)
+        return;
+    FState.ChannelSettings[n].Mode = index;
+    Queue(ChannelPrefix(n) + ":CMOD " + KeywordOf(TKeywordTable::ktChannelMode, index));
+    ChModesEnable(FForm, FState, n);
+}
+
+void TSettingsHandlers::SetChannelBurst(TPlusSpinEdit* sender)
+{
+    const int n = ChannelOf(sender);
+    if (n == 0)
+        return;
+    FState.ChannelSettings[n].BurstCount = RoundCount(sender->Value());
+    Queue(ChannelPrefix(n) + ":BCO " + CountText(sender->Value()));
+}
+
+void TSettingsHandlers::SetChannelWaitCount(TPlusSpinEdit* sender)
+{
+    const int n = ChannelOf(sender);
+    if (n == 0)
+        return;
+    FState.ChannelSettings[n].WaitCount = RoundCount(sender->Value());
+    Queue(ChannelPrefix(n) + ":WCO " + CountText(sender->Value()));
+}
+
+void TSettingsHandlers::SetChannelDCOn(TPlusSpinEdit* sender)
+{
+    const int n = ChannelOf(sender);
+    if (n == 0)
+        return;
+    FState.ChannelSettings[n].DutyOnCount = RoundCount(sender->Value());
+    Queue(ChannelPrefix(n) + ":PCO " + CountText(sender->Value()));
+}
+
+void TSettingsHandlers::SetChannelDCOff(TPlusSpinEdit* sender)
+{
+    const int n = ChannelOf(sender);
+    if (n == 0)
+        return;
+    FState.ChannelSettings[n].DutyOffCount = RoundCount(sender->Value());
+    Queue(ChannelPrefix(n) + ":OCO " + CountText(sender->Value()));
+}
+
+void TSettingsHandlers::SetChannelPolarity(QComboBox* sender)
+{
+    const int n = ChannelOf(sender);
+    const int index = SelectedIndex(sender);
+    if (n == 0 || index < 0)
+        return;
+    FState.ChannelSettings[n].Polarity = index;
+    Queue(ChannelPrefix(n) + ":POL " + KeywordOf(TKeywordTable::ktChannelPolarity, index));
+}
+
+void TSettingsHandlers::SetChannelGateMode(QComboBox* sender)
+{
+    const int n = ChannelOf(sender);
+    const int index = SelectedIndex(sender);
+    if (n == 0 || index < 0)
+        return;
+    FState.ChannelSettings[n].GateMode = index;
+    Queue(ChannelPrefix(n) + ":CGAT " + KeywordOf(TKeywordTable::ktChannelGateMode, index));
+}
+
+void TSettingsHandlers::SetChMuxGate(QComboBox* sender)
+{
+    const int n = ChannelOf(sender);
+    const int index = SelectedIndex(sender);
+    if (n == 0 || index < 0)
+        return;
+    FState.ChannelSettings[n].MuxGate = index;
+    Queue(ChannelPrefix(n) + ":MUXG " + QString::number(index));
+}
+
+void TSettingsHandlers::SetChannelMux(QListWidget* sender)
+{
+    const int n = ChannelOf(sender);
+    if (n == 0)
+        return;
+    // Items beyond the model's channels do not count.
+    int usable = 2;
+    if (FState.ChannelCount > 2)
+        usable = 4;
+    if (FState.ChannelCount > 4)
+        usable = 8;
+    int mask = 0;
+    for (int i = 0; i < usable && i < sender->count(); ++i)
+        if (sender->item(i)->checkState() == Qt::Checked)
+            mask |= 1 << i;
+    FState.ChannelSettings[n].MuxMask = mask;
+    Queue(ChannelPrefix(n) + ":MUX " + QString::number(mask));
+}
+
+void TSettingsHandlers::SetChannelSyncSource(QComboBox* sender)
+{
+    const int c = ChannelOf(sender);
+    if (c == 0)
+        return;
+    const int s = GetChannelNumber(sender->currentText());
+    if (s == kNoChannel)
+        return;
+    auto S = [this](int k) { return k >= 1 && k <= 8 ? FState.ChannelSettings[k].SyncSource : 0; };
+
+    QString error;
+    if (s == 0) {
+        // T0 is always a valid source.
+    } else if (S(s) == c) {
+        error = "Error. You cannot sync two channels to each other.";
+    } else if (s == c) {
+        error = "Error. Channel cannot sync to itself.";
+    } else if (S(s) != 0) {
+        int k = s;
+        for (int step = 0; step < FState.ChannelCount; ++step) {
+            if (k > FState.ChannelCount)
+                k = 1;
+            if (S(k) == c) {
+                error = "Error. Circular sync reference.";
+                break;
+            }
+            k = S(k);
+            if (k == 0)
+                break;
+        }
+    }
+    if (!error.isEmpty()) {
+        FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
+        ShowIndex(sender, GetChannelIndex(SyncItems(sender), S(c)));
+        return;
+    }
+    FState.ChannelSettings[c].SyncSource = s;
+    Queue(ChannelPrefix(c) + ":SYNC " + GetChCmdName(s));
+}
+
+// ---- System page
+
+void TSettingsHandlers::PeriodAdjChange()
+{
+    const double value = FForm.PeriodAdj->Value();
+    if (!CheckResolution(value, FState.TimingResolution)) {
+        FForm.PeriodAdj->setValue(FState.SystemSettings.Period);
+        return;
+    }
+    FState.SystemSettings.Period = value;
+    Queue(":PULS0:PER " + FixedText(value, 9));
+}
+
+void TSettingsHandlers::SystemModeSelChange()
+{
+    const int index = SelectedIndex(FForm.SystemModeSel);
+    if (index < 0)
+        return;
+    FState.SystemSettings.SystemMode = index;
+    Queue(":PULS0:MOD " + KeywordOf(TKeywordTable::ktSystemMode, index));
+    SystemModesEnable(FForm, FState);
+}
+
+void TSettingsHandlers::SysBurstAdjChange()
+{
+    const double value = FForm.SysBurstAdj->Value();
+    FState.SystemSettings.BurstCount = RoundUnsignedCount(value);
+    Queue(":PULS0:BCO " + UnsignedCountText(value));
+}
+
+void TSettingsHandlers::SysDutyOnAdjChange()
+{
+    const double value = FForm.SysDutyOnAdj->Value();
+    FState.SystemSettings.DutyOnCount = RoundUnsignedCount(value);
+    Queue(":PULS0:PCO " + UnsignedCountText(value));
+}
+
+void TSettingsHandlers::SysDutyOffAdjChange()
+{
+    const double value = FForm.SysDutyOffAdj->Value();
+    FState.SystemSettings.DutyOffCount = RoundUnsignedCount(value);
+    Queue(":PULS0:OCO " + UnsignedCountText(value));
+}
+
+void TSettingsHandlers::ExtModeSelChange()
+{
+    const int index = SelectedIndex(FForm.ExtModeSel);
+    if (index < 0)
+        return;
+    FState.SystemSettings.ExtMode = index;
+    Queue(":PULS0:EXT:MOD " + KeywordOf(TKeywordTable::ktExtMode, index));
+    TriggerModesEnable(FForm, FState, FQueue);
+}
+
+void TSettingsHandlers::TriggerEdgeSelClick()
+{
+    const int index = SelectedIndex(FForm.TriggerEdgeSel);
+    if (index < 0)
+        return;
+    FState.SystemSettings.TriggerEdge = index;
+    Queue(":PULS0:EXT:EDG " + KeywordOf(TKeywordTable::ktTriggerEdge, index));
+}
+
+void TSettingsHandlers::TrigThresholdAdjChange()
+{
+    const double value = FForm.TrigThresholdAdj->Value();
+    FState.SystemSettings.TriggerLevel = value;
+    Queue(":PULS0:EXT:LEV " + FixedText(value, 2));
+}
+
+void TSettingsHandlers::GatePolaritySelChange()
+{
+    const int index = SelectedIndex(FForm.GatePolaritySel);
+    if (index < 0)
+        return;
+    FState.SystemSettings.GatePolarity = index;
+    Queue(":PULS0:EXT:POL " + KeywordOf(TKeywordTable::ktGatePolarity, index));
+}
+
+void TSettingsHandlers::AutoStartEnblClick()
+{
+    Queue(FForm.AutoStartEnbl->isChecked() ? ":SYST:AUT 1" : ":SYST:AUT 0");
+}
+
+void TSettingsHandlers::RunStopbtnClick()
+{
+    if (FState.SystemRunning)
+        SystemStop();
+    else
+        SystemStart();
+}
+
+void TSettingsHandlers::SystemStart()
+{
+    FForm.ShowRunning(true);
+    Queue(":PULS0:STAT ON");
+    FState.SystemRunning = true;
+}
+
+void TSettingsHandlers::SystemStop()
+{
+    FState.SystemRunning = false;
+    FForm.ShowRunning(false);
+    Queue(":PULS0:STAT OFF");
+}
+
+// ---- Plus page
+
+void TSettingsHandlers::ShotCountEnblClick()
+{
+    const bool on = FForm.ShotCountEnbl->isChecked();
+    FState.SystemSettings.ShotCountEnabled = on ? 1 : 0;
+    Queue(on ? ":PULS0:COUN:STAT 1" : ":PULS0:COUN:STAT 0");
+}
+
+void TSettingsHandlers::ShotCountSelChange()
+{
+    const int index = SelectedIndex(FForm.ShotCountSel);
+    if (index < 0)
+        return;
+    FState.SystemSettings.ShotCountSource = index;
+    Queue(":PULS0:COUN:SOUR " + KeywordOf(TKeywordTable::ktShotCountSource, index));
+}
+
+void TSettingsHandlers::ClearShotCountClick()
+{
+    Queue(":PULS0:COUN:CL");
+}
+
+void TSettingsHandlers::PeriodCounterEnClick()
+{
+    const bool on = FForm.PeriodCounterEn->isChecked();
+    FState.SystemSettings.PeriodCounterEnabled = on ? 1 : 0;
+    Queue(on ? ":PULS0:EXTP:STAT ON" : ":PULS0:EXTP:STAT OFF");
+}
+
+void TSettingsHandlers::PCAutoEnClick()
+{
+    const bool on = FForm.PCAutoEn->isChecked();
+    FState.SystemSettings.PeriodAutoUpdate = on ? 1 : 0;
+    Queue(on ? ":PULS0:EXTP:AUT ON" : ":PULS0:EXTP:AUT OFF");
+}
+
+void TSettingsHandlers::PCountadjChange()
+{
+    FState.SystemSettings.PeriodsToAverage = RoundCount(FForm.PCountadj->Value());
+    Queue(":PULS0:EXTP:NCOU " + CountText(FForm.PCountadj->Value()));
+}
+
+void TSettingsHandlers::PCountClearClick()
+{
+    Queue(":PULS0:EXTP:CL");
+    FForm.PCountlbl->setText("P: ----");
+}
+
+void TSettingsHandlers::SynchEnableClick()
+{
+    const bool on = FForm.SynchEnable->isChecked();
+    FState.SystemSettings.SyncUpdateAuto = on ? 0 : 1;
+    Queue(on ? ":SYST:UPD:AUTO 0" : ":SYST:UPD:AUTO 1");
+    FForm.SynchUpdatebtn->setEnabled(on);
+}
+
+void TSettingsHandlers::SynchUpdatebtnClick()
+{
+    Queue(":SYST:UPD:EX");
+}
+
+void TSettingsHandlers::CycleCountAdjChange()
+{
+    FState.SystemSettings.CycleCount = RoundCount(FForm.CycleCountAdj->Value());
+    Queue(":PULS0:CCO " + CountText(FForm.CycleCountAdj->Value()));
+}

@@ -1,0 +1,82 @@
+// The whole panel, connected to a simulated generator over a pseudo-terminal
+// and read back, for tests that drive the real window.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QStringList>
+#include <QTimer>
+
+#include "AppTestSupport.h"
+#include "Dialogs.h"
+#include "JT6400.h"
+#include "Program.h"
+#include "PtyServer.h"
+#include "PtyTestSupport.h"
+#include "ReadBack.h"
+#include "TaskQueue.h"
+
+class Panel : public ::testing::Test {
+protected:
+    // Starts a simulated generator on COM3, the panel on it, and runs the
+    // first read-back, as the program's launch step does.
+    void Connect(const std::string& model, const std::string& firmware = "2.1.0",
+                 jt6400sim::ServerOptions options = {})
+    {
+        jt6400sim::GeneratorOptions g;
+        g.identity.model = model;
+        g.identity.firmware = firmware;
+        options.linkPath = QDir(folder.Path()).filePath("COM3").toStdString();
+        generator = std::make_unique<jt6400sim::PtyServer>(jt6400sim::Generator(g), options);
+        generator->start();
+        program = std::make_unique<TProgram>(jt::CommandLineOptions{},
+                                             TJT6400App::TServices{dialogs, keys, process});
+        ASSERT_TRUE(app().FormCreate());
+        app().LaunchTimerTimer();
+        ASSERT_EQ(state().ChannelCount, ChannelCountOf(QString::fromStdString(model)));
+        app().Form().LaunchTimer->stop();
+        app().Form().StatusTimer->stop();
+        sentBefore = Received().size();
+    }
+
+    TJT6400App& app() { return program->App(); }
+    TMainForm& form() { return app().Form(); }
+    TProgramState& state() { return app().State(); }
+
+    // Every line the generator received, in order.
+    QStringList Received() const
+    {
+        QStringList lines;
+        for (const auto& t : generator->trace()) {
+            const auto at = t.find(" RX ");
+            if (at != std::string::npos)
+                lines << QString::fromStdString(t.substr(at + 4));
+        }
+        return lines;
+    }
+    // Sends what the window queued and returns the lines the generator got
+    // since the last call.
+    QStringList Sent()
+    {
+        app().Queue().ProcessTasks();
+        const QStringList all = Received();
+        const QStringList fresh = all.mid(sentBefore);
+        sentBefore = all.size();
+        return fresh;
+    }
+    jt6400sim::Settings GeneratorSettings()
+    {
+        jt6400sim::Settings s;
+        generator->withGenerator([&](jt6400sim::Generator& g) { s = g.settings(); });
+        return s;
+    }
+
+    TPortFolder folder;
+    TScriptedDialogs dialogs;
+    TScriptedKeys keys;
+    TRecordingProcess process;
+    std::unique_ptr<jt6400sim::PtyServer> generator;
+    std::unique_ptr<TProgram> program;
+    int sentBefore = 0;
+};

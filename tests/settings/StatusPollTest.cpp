@@ -1,0 +1,99 @@
+// The status poll against the simulated generator.
+#include <QCheckBox>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "PanelFixture.h"
+#include "JTComPort.h"
+#include "StatusPoll.h"
+
+namespace {
+
+int Count(const QStringList& lines, const QString& line)
+{
+    return static_cast<int>(lines.count(line));
+}
+
+}  // namespace
+
+TEST_F(Panel, PollFollowsAGeneratorThatStopsByItself)
+{
+    Connect("6404+");
+    form().RunStopbtn->click();
+    Sent();
+    generator->withGenerator([](jt6400sim::Generator& g) { g.handle(":PULS0:STAT OFF"); });
+    program->StatusPoll().StatusTimerTimer();
+    EXPECT_EQ(form().RunStopbtn->text(), "Run");
+    EXPECT_FALSE(state().SystemRunning);
+    EXPECT_TRUE(form().StatusTimer->isActive());
+    EXPECT_FALSE(state().StatusPolling);
+}
+
+TEST_F(Panel, CountersArePolledOnlyWhileThePlusPageIsShown)
+{
+    Connect("6404+");
+    form().ShotCountEnbl->setChecked(true);
+    form().RunStopbtn->click();
+    Sent();
+    program->StatusPoll().UpdateStatus();
+    EXPECT_EQ(Count(Sent(), ":PULS0:COUN:COUN?"), 0);
+
+    form().SystemPageControl->setCurrentWidget(form().PlusPage);
+    program->StatusPoll().UpdateStatus();
+    const QStringList asked = Sent();
+    EXPECT_EQ(Count(asked, ":PULS0:COUN:COUN?"), 1);
+    EXPECT_EQ(Count(asked, ":PULS0:EXTP:PER?"), 0);  // the period counter is off
+    EXPECT_TRUE(form().ShotCountlbl->text().contains(QRegularExpression(R"(^Count: [ \d]{10}$)")))
+        << form().ShotCountlbl->text().toStdString();
+}
+
+TEST_F(Panel, AReportedErrorBlinksWithoutAskingAgain)
+{
+    Connect("6404+");
+    generator->withGenerator([](jt6400sim::Generator& g) { g.setErrorCode(2); });
+    program->StatusPoll().UpdateStatus();
+    EXPECT_EQ(Count(Sent(), "*ERS?"), 1);
+    EXPECT_EQ(form().ErrorLabel->text(), "Over Temperature Error");
+    EXPECT_FALSE(form().ErrorLabel->isHidden());
+    program->StatusPoll().UpdateStatus();
+    EXPECT_TRUE(form().ErrorLabel->isHidden());
+    program->StatusPoll().UpdateStatus();
+    EXPECT_FALSE(form().ErrorLabel->isHidden());
+    EXPECT_EQ(Count(Sent(), "*ERS?"), 0);
+}
+
+TEST_F(Panel, OldFirmwareIsNeverAskedForErrors)
+{
+    Connect("6404+", "1.9.0");
+    program->StatusPoll().UpdateStatus();
+    program->StatusPoll().UpdateStatus();
+    const QStringList asked = Sent();
+    EXPECT_EQ(Count(asked, ":PULS0:STAT?"), 2);
+    EXPECT_EQ(Count(asked, "*ERS?"), 0);
+}
+
+TEST_F(Panel, APortThatVanishedOffersARestart)
+{
+    Connect("6404+");
+    generator->vanish();
+    dialogs.Answers = {mbYes};
+    program->StatusPoll().StatusTimerTimer();
+    EXPECT_EQ(dialogs.Texts(), QStringList{"Port no longer available, restart?"});
+    EXPECT_EQ(process.Calls, (QList<QString>{"sleep 500", "start"}));
+    EXPECT_FALSE(form().StatusTimer->isActive());
+    EXPECT_TRUE(app().Ending());
+}
+
+TEST_F(Panel, TheDemonstrationModeNeverPolls)
+{
+    keys.LeftShift = {true};
+    program = std::make_unique<TProgram>(jt::CommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
+    ASSERT_TRUE(app().FormCreate());
+    form().StatusTimer->start();
+    program->StatusPoll().StatusTimerTimer();
+    EXPECT_FALSE(form().StatusTimer->isActive());
+    EXPECT_FALSE(form().ComPort->Opened());
+}
