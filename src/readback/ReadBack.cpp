@@ -186,6 +186,7 @@ void TReadBack::DemoReadBack()
 {
     FState.SettingsList.clear();
     Append(SettingsTimeStampLine(QDateTime::currentDateTime()));
+    FState.ErrorCode = 0;
     FForm.ErrorLabel->hide();
     FForm.PCountlbl->setText(QStringLiteral("P: ----"));
     FForm.ShotCountlbl->setText(QStringLiteral("Count: ----"));

@@ -165,8 +165,10 @@ TEST_F(OnScreen, FindsTheGeneratorShowsTheWindowAndExitsThroughTheFileMenu)
     generator.start();
 
     StartPanel();
-    const QString window = waitForWindow(panel.processId(), "6400 Pulse Generator");
+    // The caption names the port once the generator has been read back.
+    const QString window = waitForWindow(panel.processId(), "ComPort: 3");
     ASSERT_FALSE(window.isEmpty());
+    EXPECT_EQ(xdotool({"getwindowname", window}), "Jentrix Model 6402+  SW Version: 1.2.7.0 ComPort: 3");
     bool identified = false;
     for (const std::string& line : generator.trace())
         identified = identified || line.find("RX *IDN?") != std::string::npos;
