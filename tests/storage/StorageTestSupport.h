@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -75,7 +76,9 @@ class StorageFixture : public ::testing::Test {
  protected:
   // Starts a simulated generator of Model on COM3 and runs the program's
   // start-up against it (discovery), leaving out the launch read-back.
+  // A program connected before is closed, with its generator, first.
   void Connect(const std::string& model, bool muxGate = true) {
+    Disconnect();
     jt6400sim::GeneratorOptions g;
     g.identity.model = model;
     g.muxGateSupported = muxGate;
@@ -89,11 +92,22 @@ class StorageFixture : public ::testing::Test {
     TraceMark = Sim->trace().size();
   }
 
-  // The program frame without a generator.
+  // The program frame without a generator; OnCreated may bind more
+  // subsystems to it (as the program does) before start-up.
   void MakeApp() {
     App = std::make_unique<TJT6400App>(jt::CommandLineOptions{}, TJT6400App::TServices{Dialogs, Keys, Process});
     Storage = std::make_unique<TStorage>(*App, Dialogs, Urls);
+    if (OnCreated) OnCreated(*App);
   }
+
+  void Disconnect() {
+    if (OnDestroying) OnDestroying();
+    Storage.reset();
+    App.reset();
+    if (Sim) Sim->stop();
+    Sim.reset();
+  }
+  void TearDown() override { Disconnect(); }
 
   // Lines the generator received since Connect (or the last call).
   QStringList Received() {
@@ -122,4 +136,6 @@ class StorageFixture : public ::testing::Test {
   std::unique_ptr<TJT6400App> App;
   std::unique_ptr<TStorage> Storage;
   std::size_t TraceMark = 0;
+  std::function<void(TJT6400App&)> OnCreated;
+  std::function<void()> OnDestroying;
 };
