@@ -1,6 +1,8 @@
 #include "PtyServer.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -53,6 +55,48 @@ bool isOurLink(const std::string& link, const std::string& target) {
 }
 
 }  // namespace
+
+std::string parseAnswerRule(std::string_view text, AnswerRule& rule) {
+    AnswerRule r;
+    if (const auto hash = text.rfind('#'); hash != std::string_view::npos) {
+        const std::string count(text.substr(hash + 1));
+        char* end = nullptr;
+        r.count = std::strtol(count.c_str(), &end, 10);
+        if (count.empty() || *end != '\0' || r.count < 0) return "count after # must be a whole number >= 0";
+        text = text.substr(0, hash);
+    }
+    if (const auto at = text.find('@'); at != std::string_view::npos) {
+        r.match = std::string(text.substr(at + 1));
+        text = text.substr(0, at);
+    }
+    std::string_view kind = text;
+    std::string param;
+    if (const auto eq = text.find('='); eq != std::string_view::npos) {
+        kind = text.substr(0, eq);
+        param = std::string(text.substr(eq + 1));
+    }
+    static const std::pair<std::string_view, AnswerFault> kinds[] = {
+        {"garbage", AnswerFault::Garbage}, {"nul", AnswerFault::Nul},     {"nocr", AnswerFault::NoCr},
+        {"crlf", AnswerFault::CrLf},       {"long", AnswerFault::Long},   {"double", AnswerFault::Double},
+        {"slow", AnswerFault::Slow}, {"stop", AnswerFault::Stop}};
+    bool known = false;
+    for (const auto& [name, fault] : kinds) {
+        if (kind == name) {
+            r.fault = fault;
+            known = true;
+        }
+    }
+    if (!known) return "unknown answer fault '" + std::string(kind) + "'";
+    const bool needsParam = r.fault == AnswerFault::Long || r.fault == AnswerFault::Slow;
+    if (needsParam != !param.empty()) return needsParam ? std::string(kind) + " needs =N" : std::string(kind) + " takes no =N";
+    if (needsParam) {
+        char* end = nullptr;
+        r.param = std::strtol(param.c_str(), &end, 10);
+        if (*end != '\0' || r.param < 0) return "=N must be a whole number >= 0";
+    }
+    rule = r;
+    return {};
+}
 
 PtyServer::PtyServer(Generator generator, ServerOptions options)
     : generator_(std::move(generator)), options_(std::move(options)) {}
@@ -221,6 +265,8 @@ void PtyServer::closeDevice() {
 }
 
 bool PtyServer::muted() const {
+    if (stopped_) return true;
+    if (resumed_) return false;
     if (options_.silent) return true;
     return options_.stopAfter >= 0 && lines_ >= options_.stopAfter;
 }
@@ -283,6 +329,18 @@ bool PtyServer::writeOut(std::string_view bytes) {
     return true;
 }
 
+const AnswerRule* PtyServer::ruleFor(const std::string& line) {
+    ruleUses_.resize(options_.answerRules.size());
+    for (std::size_t i = 0; i < options_.answerRules.size(); ++i) {
+        const AnswerRule& r = options_.answerRules[i];
+        if (line.compare(0, r.match.size(), r.match) != 0) continue;
+        if (r.count >= 0 && ruleUses_[i] >= r.count) continue;
+        ++ruleUses_[i];
+        return &r;
+    }
+    return nullptr;
+}
+
 bool PtyServer::handleLine(const std::string& line, Clock::time_point arrival) {
     addTrace("RX", line);
     const bool mute = muted();
@@ -292,11 +350,32 @@ bool PtyServer::handleLine(const std::string& line, Clock::time_point arrival) {
         std::lock_guard<std::mutex> lock(generatorMutex_);
         answer = generator_.handle(line);
     }
-    if (!mute) {
-        if (options_.latencyMs > 0 && !sleepUntil(arrival + std::chrono::milliseconds(options_.latencyMs)))
-            return false;
-        if (!writeOut(answer + "\r")) return false;
-        addTrace("TX", answer);
+    const AnswerRule* rule = mute ? nullptr : ruleFor(line);
+    if (rule && rule->fault == AnswerFault::Stop) {
+        stopped_ = true;
+        rule = nullptr;
+    } else if (!mute) {
+        int latency = options_.latencyMs;
+        // What goes on the line; the trace shows it without the final CR.
+        std::string wire = answer + "\r";
+        if (rule) {
+            switch (rule->fault) {
+            case AnswerFault::Garbage: wire = "\x81#\xFE%;~\x7F\r"; break;
+            case AnswerFault::Nul: wire = std::string(1, '\0') + answer + std::string(1, '\0') + "\r"; break;
+            case AnswerFault::NoCr: wire = answer; break;
+            case AnswerFault::CrLf: wire = answer + "\r\n"; break;
+            case AnswerFault::Long:
+                wire = answer + std::string(static_cast<std::size_t>(std::max<long>(0, rule->param - static_cast<long>(answer.size()))), ' ') + "\r";
+                break;
+            case AnswerFault::Double: wire = answer + "\r" + answer + "\r"; break;
+            case AnswerFault::Slow: latency += static_cast<int>(rule->param); break;
+            case AnswerFault::Stop: break;
+            }
+        }
+        if (latency > 0 && !sleepUntil(arrival + std::chrono::milliseconds(latency))) return false;
+        if (!writeOut(wire)) return false;
+        addTrace("TX", !wire.empty() && wire.back() == '\r' ? std::string_view(wire).substr(0, wire.size() - 1)
+                                                               : std::string_view(wire));
     }
     if (options_.vanishAfter >= 0 && lines_ >= options_.vanishAfter) {
         // Closing the master throws away what the client has not read yet;

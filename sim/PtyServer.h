@@ -18,6 +18,30 @@
 
 namespace jt6400sim {
 
+// Ways to spoil the answer to a received line, for fault tests.
+enum class AnswerFault {
+    Garbage,  // the answer is replaced by bytes that are no text of the language
+    Nul,      // NUL bytes before and after the answer
+    NoCr,     // the answer goes out without its CR
+    CrLf,     // the answer ends with CR LF instead of CR
+    Long,     // the answer is padded with blanks to `param` characters before its CR
+    Double,   // the answer goes out twice, each with its CR
+    Slow,     // the answer leaves `param` ms later than it would otherwise
+    Stop,     // no answer, and none to any later line until resume()
+};
+
+struct AnswerRule {
+    AnswerFault fault = AnswerFault::Garbage;
+    std::string match;  // received lines that start with this text; empty: every line
+    long param = 0;     // Long: line length in characters; Slow: extra delay in ms
+    long count = -1;    // >= 0: only the first `count` matching lines; -1: all of them
+};
+
+// Parses "KIND[=N][@PREFIX][#COUNT]" (KIND: garbage, nul, nocr, crlf, long,
+// double, slow, stop), e.g. "slow=1800@:PULS0:PER?#1". Returns an empty text on
+// success, otherwise the reason.
+std::string parseAnswerRule(std::string_view text, AnswerRule& rule);
+
 struct ServerOptions {
     std::string linkPath;   // if set: a symlink to the slave device, removed on stop/vanish
     int latencyMs = 0;      // delay between the end of a received line and its answer
@@ -26,6 +50,7 @@ struct ServerOptions {
     long stopAfter = -1;    // >= 0: answers the first N lines, then writes nothing more
     long vanishAfter = -1;  // >= 0: vanishes right after answering line N
     std::string traceFile;  // if set: traffic trace, one line per received line / answer
+    std::vector<AnswerRule> answerRules;  // the first rule that matches a line spoils its answer
 };
 
 class PtyServer {
@@ -60,6 +85,13 @@ public:
     void vanish();
     bool vanished() const { return vanished_; }
 
+    // A silent server (silent or stopped after N lines) answers again from
+    // the next line on, as a generator that comes back to life. Thread-safe.
+    void resume() {
+        stopped_ = false;
+        resumed_ = true;
+    }
+
     // The traffic so far, as the lines of the trace file
     // ("HH:MM:SS.mmm RX text" / "HH:MM:SS.mmm TX text").
     std::vector<std::string> trace() const;
@@ -80,6 +112,7 @@ private:
     bool waitWritable(int timeoutMs);
     bool muted() const;
     void addTrace(std::string_view direction, std::string_view text);
+    const AnswerRule* ruleFor(const std::string& line);
     void closeDevice();
     void wake();
 
@@ -96,7 +129,10 @@ private:
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> vanishRequested_{false};
     std::atomic<bool> vanished_{false};
+    std::atomic<bool> resumed_{false};
+    std::atomic<bool> stopped_{false};  // a stop rule matched
     std::atomic<long> lines_{0};
+    std::vector<long> ruleUses_;  // matches so far, per answer rule
     std::mutex closeMutex_;
 
     std::string pending_;  // bytes of the line being received

@@ -51,6 +51,17 @@ Faults:
   --stop-after N        answer the first N lines, then go silent
   --vanish-after N      close the device (and remove the link) after answering
                         line N; SIGUSR1 does the same at any time
+                        (SIGUSR2: a silent or stopped generator answers
+                        again from the next line on)
+  --answer KIND[=N][@PREFIX][#COUNT]
+                        spoil the answers to lines that start with PREFIX
+                        (all lines without @), only the first COUNT of them
+                        with #; KIND is garbage, nul (NUL before and after),
+                        nocr (no CR), crlf (CR LF), long=N (blanks up to N
+                        characters), double (sent twice), slow=N (N ms
+                        later) or stop (no answer from this line on, until
+                        SIGUSR2); may be given more than once, the first
+                        matching rule applies
 
 Output:
   --link PATH           create PATH as a symlink to the device (e.g.
@@ -127,7 +138,12 @@ int main(int argc, char** argv) {
         else if (a == "--silent") server.silent = true;
         else if (a == "--stop-after") server.stopAfter = parseCount(a, value());
         else if (a == "--vanish-after") server.vanishAfter = parseCount(a, value());
-        else if (a == "--link") server.linkPath = value();
+        else if (a == "--answer") {
+            jt6400sim::AnswerRule rule;
+            const std::string err = jt6400sim::parseAnswerRule(value(), rule);
+            if (!err.empty()) usageError("--answer: " + err);
+            server.answerRules.push_back(rule);
+        } else if (a == "--link") server.linkPath = value();
         else if (a == "--trace") server.traceFile = value();
         else usageError("unknown option " + a);
     }
@@ -152,13 +168,13 @@ int main(int argc, char** argv) {
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGTERM, SIGINT, SIGUSR1, SIGHUP}) ::sigaction(sig, &sa, nullptr);
+    for (int sig : {SIGTERM, SIGINT, SIGUSR1, SIGUSR2, SIGHUP}) ::sigaction(sig, &sa, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
     ::signal(SIGTTIN, SIG_IGN);  // moved to the background: reads fail instead of stopping us
 
     sigset_t block, old;
     sigemptyset(&block);
-    for (int sig : {SIGTERM, SIGINT, SIGUSR1, SIGHUP}) sigaddset(&block, sig);
+    for (int sig : {SIGTERM, SIGINT, SIGUSR1, SIGUSR2, SIGHUP}) sigaddset(&block, sig);
     ::pthread_sigmask(SIG_BLOCK, &block, &old);
     jt6400sim::PtyServer pty(std::move(generator), server);
     try {
@@ -188,6 +204,11 @@ int main(int argc, char** argv) {
                 if (sig == SIGUSR1) {
                     pty.vanish();
                     std::cerr << "jt6400-sim: device vanished on request\n";
+                    continue;
+                }
+                if (sig == SIGUSR2) {
+                    pty.resume();
+                    std::cerr << "jt6400-sim: answering again\n";
                     continue;
                 }
                 break;  // SIGTERM, SIGINT, SIGHUP

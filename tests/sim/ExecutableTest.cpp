@@ -190,12 +190,36 @@ TEST(SimExecutable, HelpNamesEveryOptionAndBadOptionsFail) {
     EXPECT_EQ(help.waitExit(), 0);
     for (const char* option : {"--model", "--manufacturer", "--serial", "--firmware", "--fpga", "--no-muxgate",
                                "--no-echo", "--latency", "--pace", "--silent", "--stop-after", "--vanish-after",
-                               "--error", "--trace", "--link", "--state"})
+                               "--error", "--trace", "--link", "--state", "--answer"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 
     for (std::vector<std::string> bad : {std::vector<std::string>{"--bogus"}, {"--latency", "x"}, {"--error", "7"},
-                                         {"--model"}}) {
+                                         {"--model"}, {"--answer", "slow@*IDN?"}}) {
         SimProcess sim(bad, false);
         EXPECT_EQ(sim.waitExit(), 2) << bad[0];
     }
+}
+
+TEST(SimExecutable, SpoilsAnswersAsToldAndAnswersAgainOnUsr2) {
+    const std::string link = tempDir() + "/COM6";
+    SimProcess sim({"--link", link, "--no-echo", "--silent", "--answer", "crlf@*IDN?"}, false);
+    ASSERT_TRUE(sim.started());
+    ASSERT_FALSE(sim.readLine().empty());
+    PtyClient client(link);
+    ASSERT_TRUE(client.isOpen());
+    client.write("*IDN?\r\n");
+    EXPECT_EQ(client.readFor(300ms), "");
+
+    sim.signal(SIGUSR2);
+    // The signal is taken by the program's main loop; the first answer after
+    // it shows that the serving thread has seen it.
+    std::string answer;
+    for (int i = 0; i < 50 && answer.empty(); ++i) {
+        client.write("*IDN?\r\n");
+        answer = client.readUntilCR(100ms);
+    }
+    EXPECT_EQ(answer, "JT,6404+,1234,2.1.0-3.0.7\r");
+    EXPECT_EQ(client.readFor(100ms).substr(0, 1), "\n");
+    sim.signal(SIGTERM);
+    EXPECT_EQ(sim.waitExit(), 0);
 }

@@ -195,6 +195,10 @@ TEST(PtyServer, StopsAnsweringAfterNLines) {
     client.write("*IDN?\r\n");
     EXPECT_EQ(client.readFor(300ms), "");
     EXPECT_EQ(server.linesReceived(), 3);
+    // Resumed, it answers the next line again (the line it kept quiet on
+    // stays unanswered).
+    server.resume();
+    EXPECT_EQ(client.exchange(":PULS0:STAT?"), "0");
 }
 
 TEST(PtyServer, VanishesAfterNLinesAndOnRequest) {
@@ -265,4 +269,92 @@ TEST(PtyServer, TraceLineEscapesControlCharacters) {
     const auto when = std::chrono::system_clock::now();
     const std::string line = PtyServer::traceLine(when, "TX", std::string("a\tb\r\n\x1b\x7f", 7));
     EXPECT_EQ(line.substr(12), " TX a\tb\\x0D\\x0A\\x1B\\x7F");
+}
+
+// Each spoiled answer is followed by a plain *IDN? exchange: everything before
+// the identity's answer is what the spoiled line produced on the wire.
+TEST(PtyServer, AnswerRulesSpoilOnlyTheMatchingAnswers) {
+    const std::string period = "0.001000000000";
+    const std::string idn = "JT,6404+,1234,2.1.0-3.0.7\r";
+    struct Case {
+        const char* rule;
+        std::string wire;
+    };
+    const Case cases[] = {
+        {"garbage@:PULS0:PER?", "\x81#\xFE%;~\x7F\r"},
+        {"nul@:PULS0:PER?", std::string(1, '\0') + period + std::string(1, '\0') + "\r"},
+        {"nocr@:PULS0:PER?", period},
+        {"crlf@:PULS0:PER?", period + "\r\n"},
+        {"long=40@:PULS0:PER?", period + std::string(40 - period.size(), ' ') + "\r"},
+        {"double@:PULS0:PER?", period + "\r" + period + "\r"},
+        {"slow=1@:PULS0:PER?", period + "\r"},
+    };
+    for (const Case& c : cases) {
+        ServerOptions o;
+        AnswerRule rule;
+        ASSERT_EQ(parseAnswerRule(c.rule, rule), "") << c.rule;
+        o.answerRules.push_back(rule);
+        PtyServer server{Generator(noEcho()), o};
+        server.start();
+        PtyClient client(server.devicePath());
+        client.write(":PULS0:PER?\r\n*IDN?\r\n");
+        std::string got;
+        while (got.size() < idn.size() || got.compare(got.size() - idn.size(), idn.size(), idn) != 0) {
+            const std::string more = client.readUntilCR();
+            if (more.empty()) break;
+            got += more;
+        }
+        ASSERT_GE(got.size(), idn.size()) << c.rule;
+        EXPECT_EQ(got.substr(0, got.size() - idn.size()), c.wire) << c.rule;
+    }
+}
+
+TEST(PtyServer, AnswerRuleCountAndSlowDelay) {
+    ServerOptions o;
+    AnswerRule rule;
+    ASSERT_EQ(parseAnswerRule("slow=200@:PULS0:PER?#1", rule), "");
+    EXPECT_EQ(rule.fault, AnswerFault::Slow);
+    EXPECT_EQ(rule.param, 200);
+    EXPECT_EQ(rule.count, 1);
+    o.answerRules.push_back(rule);
+    ASSERT_EQ(parseAnswerRule("double@:PULS0:PER?#1", rule), "");
+    o.answerRules.push_back(rule);
+    PtyServer server{Generator(noEcho()), o};
+    server.start();
+    PtyClient client(server.devicePath());
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.exchange(":PULS0:PER?"), "0.001000000000");
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, 200ms);
+    // The slow rule is used up, so the second rule takes the next match, and
+    // after that the answers are plain again.
+    client.write(":PULS0:PER?\r\n*IDN?\r\n");
+    EXPECT_EQ(client.readUntilCR(), "0.001000000000\r");
+    EXPECT_EQ(client.readUntilCR(), "0.001000000000\r");
+    EXPECT_EQ(client.readUntilCR(), "JT,6404+,1234,2.1.0-3.0.7\r");
+    EXPECT_EQ(client.exchange(":PULS0:PER?"), "0.001000000000");
+    const auto trace = server.trace();
+    ASSERT_GE(trace.size(), 4u);
+    EXPECT_NE(trace[3].find("TX 0.001000000000\\x0D0.001000000000"), std::string::npos) << trace[3];
+}
+
+TEST(PtyServer, StopRuleSilencesFromItsLineOnUntilResumed) {
+    ServerOptions o;
+    AnswerRule rule;
+    ASSERT_EQ(parseAnswerRule("stop@:PULS1:DEL 0.5", rule), "");
+    o.answerRules.push_back(rule);
+    PtyServer server{Generator(noEcho()), o};
+    server.start();
+    PtyClient client(server.devicePath());
+    EXPECT_EQ(client.exchange(":PULS1:DEL 0.25"), "ok");
+    client.write(":PULS1:DEL 0.5\r\n:PULS1:DEL?\r\n");
+    EXPECT_EQ(client.readFor(300ms), "");
+    server.resume();
+    EXPECT_EQ(client.exchange(":PULS1:DEL?"), "0.500000000000") << "the silent line was still carried out";
+}
+
+TEST(PtyServer, AnswerRuleTextsThatAreRefused) {
+    for (const char* bad : {"", "bogus", "long", "slow=x", "nocr=5", "stop=1", "double#", "double#-1", "garbage@X#y"}) {
+        AnswerRule rule;
+        EXPECT_NE(parseAnswerRule(bad, rule), "") << bad;
+    }
 }
