@@ -74,16 +74,19 @@ QByteArray TJTComPort::DecodeEndOfResponse(const QByteArray& text) {
   bool numberMode = false;
   bool failed = false;
   auto convert = [&]() {
+    // Codes above 255 keep their low byte, however many digits they have:
+    // the code is taken modulo 256 digit by digit.
+    unsigned code = 0;
     bool ok = !number.isEmpty();
-    for (char c : number)
+    for (char c : number) {
       if (c < '0' || c > '9') ok = false;
+      code = (code * 10 + static_cast<unsigned>(c - '0')) & 0xFF;
+    }
     if (!ok) {
       failed = true;
       return;
     }
-    // Codes above 255 keep their low byte.
-    const unsigned long long code = number.size() > 18 ? 0 : number.toULongLong();
-    raw.append(static_cast<char>(code & 0xFF));
+    raw.append(static_cast<char>(code));
     number.clear();
   };
   for (char c : text) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -48,7 +49,8 @@ int TPlusSpinModel::DigitValue(char16_t c) {
 }
 
 int TPlusSpinModel::DigitExponent(double x) const {
-  const double ax = std::fabs(x);
+  // An infinite limit reaches as far left as the largest finite value does.
+  const double ax = std::min(std::fabs(x), std::numeric_limits<double>::max());
   int r = 0;
   if (ax > 1) {
     const double lnB = LnBase(fBase);
@@ -267,7 +269,8 @@ void TPlusSpinModel::setIncrement(double x) {
   int e;
   if (x > 1e-20) {
     const double lnB = LnBase(fBase);
-    e = static_cast<int>(RoundHalfEven(std::log(x) / lnB));
+    // An infinite step selects the leftmost digit a finite value can have.
+    e = static_cast<int>(RoundHalfEven(std::log(std::min(x, std::numeric_limits<double>::max())) / lnB));
     if (1.0001 * x < std::exp(e * lnB)) --e;
   } else {
     e = -fDecimals - 1;

@@ -21,6 +21,8 @@ TEST(EndOfResponse, Decoding) {
       {"#13#10", "\r\n"}, {"OK", "OK"},       {"abc#13", "abc\r"}, {"#", ""},
       {"#13abc", "#13abc"}, {"##13", "##13"}, {"#65#66", "AB"},    {"", ""},
       {"#-5", "#-5"},     {"x#13#", "x\r"},   {"#300", ","},       {"\r", "\r"},
+      // The low byte of codes of any length: leading zeros, 2^64 + 13.
+      {"#0000000000000000000013", "\r"}, {"#18446744073709551629#10", "\r\n"},
   };
   for (const auto& c : cases) {
     TJTComPort port;

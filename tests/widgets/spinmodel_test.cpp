@@ -100,7 +100,7 @@ TEST(SpinModel, DigitExponent) {
       {1000, 10, 3}, {999, 10, 2}, {-1000, 10, 4}, {-100, 10, 3}, {0.5, 10, 1},
       {1000000, 10, 6}, {4000000000.0, 10, 9}, {0, 10, 1}, {1, 10, 1}, {-0.5, 10, 2},
       {1e15, 10, 15}, {15, 10, 1}, {8, 2, 3}, {7, 2, 2}, {16, 4, 2}, {65536, 16, 4},
-      {65535, 16, 3},
+      {65535, 16, 3}, {INFINITY, 10, 308}, {-INFINITY, 10, 309},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.x << " base " << c.base);
@@ -212,6 +212,27 @@ TEST(SpinModel, SelectDigitBoundsAndMinimumStep) {
   free.SelectDigit(12);
   EXPECT_EQ(free.IncExponent(), 12);
   EXPECT_DOUBLE_EQ(free.Increment(), 1e12);
+}
+
+TEST(SpinModel, InfiniteLimitOrStep) {
+  // An infinite limit bounds the selection no more than the largest finite
+  // value would.
+  TPlusSpinModel m;
+  Configure(m, 2, 0.01, INFINITY, 0, 5, 0);
+  m.SelectDigit(5);
+  EXPECT_EQ(m.IncExponent(), 5);
+  EXPECT_DOUBLE_EQ(m.Increment(), 1e5);
+  m.SelectDigit(400);
+  EXPECT_EQ(m.IncExponent(), 308);
+
+  // An infinite step selects the leftmost digit a finite value can have.
+  TPlusSpinModel step;
+  step.setIncrement(INFINITY);
+  EXPECT_EQ(step.IncExponent(), 308);
+  EXPECT_EQ(step.FocusIndex(), 1);
+  EXPECT_EQ(step.Text().size(), 308u + 4u);  // 308 placeholders before "0.00"
+  step.StepUp();
+  EXPECT_EQ(step.Value(), 0);
 }
 
 TEST(SpinModel, NegativeIncrementSetsNoMinimum) {
