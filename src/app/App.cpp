@@ -66,6 +66,10 @@ void TJT6400App::WireControls()
     connect(f.SendEdit, qOverload<int>(&QComboBox::activated), this,
             [this](int index) { FPickedHistoryIndex = index; });
     connect(f.SendEdit->lineEdit(), &QLineEdit::textEdited, this, [this] { FPickedHistoryIndex = -1; });
+    // A user's keys reach the combo box, which has the focus and hands them
+    // to its entry field directly, past that field's filters; keys sent to
+    // the field itself come the ordinary way. Both are watched.
+    f.SendEdit->installEventFilter(this);
     f.SendEdit->lineEdit()->installEventFilter(this);
     f.installEventFilter(this);
 }
@@ -273,7 +277,8 @@ bool TJT6400App::eventFilter(QObject* watched, QEvent* event)
         FormClose();
         return false;
     }
-    if (event->type() == QEvent::KeyPress && watched == FForm->SendEdit->lineEdit())
+    if (event->type() == QEvent::KeyPress &&
+        (watched == FForm->SendEdit || watched == FForm->SendEdit->lineEdit()))
         return SendEditKeyPress(static_cast<QKeyEvent*>(event));
     return QObject::eventFilter(watched, event);
 }

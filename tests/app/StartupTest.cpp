@@ -214,6 +214,22 @@ TEST_F(Startup, TerminalSendsTextAsTypedAndKeepsAHistory)
     EXPECT_EQ(f.SendEdit->count(), 2);
 }
 
+TEST_F(Startup, TerminalEnterTypedIntoTheFocusedComboBoxSendsOnce)
+{
+    // The combo box holds the keyboard focus and passes keys on to its entry
+    // field itself, so Enter must be seen there too, and only once.
+    PtyServer& generator = Generator(3, "6404+");
+    TJT6400App& a = App();
+    ASSERT_TRUE(a.FormCreate());
+    TMainForm& f = a.Form();
+    QTest::keyClicks(f.SendEdit, "*ERS?");
+    EXPECT_EQ(f.SendEdit->currentText(), "*ERS?");
+    QTest::keyClick(f.SendEdit, Qt::Key_Return);
+    EXPECT_EQ(a.Queue().TaskCount(), 1);
+    a.Queue().ProcessTasks();
+    EXPECT_EQ(Received(generator).count("*ERS?"), 1);
+}
+
 TEST_F(Startup, LogSwitchStartsTheLogAfterDiscovery)
 {
     Generator(3, "6404+");
