@@ -4,6 +4,7 @@
 #include "ReadBack.h"
 #include "SettingsHandlers.h"
 #include "StatusPoll.h"
+#include "Storage.h"
 
 TProgram::TProgram(const jt::CommandLineOptions& options, TJT6400App::TServices services)
     : FApp(options, services)
@@ -11,6 +12,8 @@ TProgram::TProgram(const jt::CommandLineOptions& options, TJT6400App::TServices 
     FReadBack = std::make_unique<TReadBack>(FApp);
     FHandlers = std::make_unique<TSettingsHandlers>(FApp.Form(), FApp.State(), FApp.Queue(), services.Dialogs);
     FStatusPoll = std::make_unique<TStatusPoll>(FApp.Form(), FApp.State(), FApp.Comm(), services.Dialogs, FApp);
+    FUrls = std::make_unique<TDesktopUrlOpener>();
+    FStorage = std::make_unique<TStorage>(FApp, services.Dialogs, *FUrls);
 }
 
 TProgram::~TProgram() = default;

@@ -9,6 +9,8 @@
 class TReadBack;
 class TSettingsHandlers;
 class TStatusPoll;
+class TStorage;
+class TDesktopUrlOpener;
 
 class TProgram {
 public:
@@ -19,10 +21,13 @@ public:
     TReadBack& ReadBack() { return *FReadBack; }
     TSettingsHandlers& Handlers() { return *FHandlers; }
     TStatusPoll& StatusPoll() { return *FStatusPoll; }
+    TStorage& Storage() { return *FStorage; }
 
 private:
     TJT6400App FApp;
     std::unique_ptr<TReadBack> FReadBack;
     std::unique_ptr<TSettingsHandlers> FHandlers;
     std::unique_ptr<TStatusPoll> FStatusPoll;
+    std::unique_ptr<TDesktopUrlOpener> FUrls;
+    std::unique_ptr<TStorage> FStorage;
 };

@@ -33,6 +33,7 @@ TMsgButton TQtDialogs::DoMessageDlg(const QString& text, const QString& caption,
     case TMsgKind::mkWarning: icon = QMessageBox::Warning; break;
     case TMsgKind::mkError: icon = QMessageBox::Critical; break;
     case TMsgKind::mkConfirmation: icon = QMessageBox::Question; break;
+    case TMsgKind::mkPlain: icon = QMessageBox::NoIcon; break;
   }
   QMessageBox::StandardButtons qtButtons;
   for (const auto& m : kButtons)
@@ -50,7 +51,9 @@ QString TQtDialogs::OpenFileName(const QString& caption, const QString& filter) 
 }
 
 QString TQtDialogs::SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName) {
-  return QFileDialog::getSaveFileName(FParent, caption, suggestedName, filter);
+  // Saving replaces an existing file without asking.
+  return QFileDialog::getSaveFileName(FParent, caption, suggestedName, filter, nullptr,
+                                      QFileDialog::DontConfirmOverwrite);
 }
 
 IDialogs& DefaultDialogs() {

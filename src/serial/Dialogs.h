@@ -26,7 +26,8 @@ constexpr TMsgButtons mbYesNo = mbYes | mbNo;
 constexpr TMsgButtons mbYesNoIgnore = mbYes | mbNo | mbIgnore;
 constexpr TMsgButtons mbOKCancel = mbOK | mbCancel;
 
-enum class TMsgKind { mkInformation, mkWarning, mkError, mkConfirmation };
+// mkPlain: a box without an icon, as for plain messages and the About box.
+enum class TMsgKind { mkInformation, mkWarning, mkError, mkConfirmation, mkPlain };
 
 class IDialogs {
  public:
@@ -38,7 +39,7 @@ class IDialogs {
     return DoMessageDlg(text, caption, buttons, kind);
   }
   // A plain box with only OK.
-  void ShowMessage(const QString& text) { DoMessageDlg(text, QString(), mbOK, TMsgKind::mkInformation); }
+  void ShowMessage(const QString& text) { DoMessageDlg(text, QString(), mbOK, TMsgKind::mkPlain); }
 
   // File dialogs; an empty result means the user cancelled.
   virtual QString OpenFileName(const QString& caption, const QString& filter) = 0;
