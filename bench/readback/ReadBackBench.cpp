@@ -2,7 +2,9 @@
 // generator at line rate (every byte takes its 115200-baud time on the line),
 // next to the lower bound the line itself sets: the bytes sent and received
 // times 10 bits / 115200 baud, plus the 1 ms pause before each query.
-//   bench_readback [--count N]
+//   bench_readback [--count N] [--queries FILE]
+// --queries writes the lines the last read-back sent, one per line, so other
+// tools can replay the same sequence.
 #include "ReadBackRig.h"
 
 #include "ProgramState.h"
@@ -64,9 +66,13 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     int count = 5;
-    for (int i = 1; i + 1 < argc; ++i)
+    const char* queriesFile = nullptr;
+    for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--count") == 0)
             count = std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--queries") == 0)
+            queriesFile = argv[i + 1];
+    }
 
     jt6400sim::ServerOptions server;
     server.pace = true;
@@ -75,13 +81,25 @@ int main(int argc, char** argv)
 
     std::vector<double> wall, cpu;
     TLineLoad load;
+    std::size_t mark = 0;
     for (int i = 0; i < count; ++i) {
-        const std::size_t mark = rig.Server->trace().size();
+        mark = rig.Server->trace().size();
         const double w0 = WallMs(), c0 = ThreadCpuMs();
         rig.ReadBack->Initialize();
         wall.push_back(WallMs() - w0);
         cpu.push_back(ThreadCpuMs() - c0);
         load = LineLoad(rig.Server->trace(), mark);
+    }
+    if (queriesFile) {
+        if (FILE* f = std::fopen(queriesFile, "w")) {
+            const std::vector<std::string> trace = rig.Server->trace();
+            for (std::size_t i = mark; i < trace.size(); ++i) {
+                const auto rx = trace[i].find(" RX ");
+                if (rx != std::string::npos)
+                    std::fprintf(f, "%s\n", trace[i].c_str() + rx + 4);
+            }
+            std::fclose(f);
+        }
     }
     std::sort(wall.begin(), wall.end());
     std::sort(cpu.begin(), cpu.end());

@@ -1,0 +1,141 @@
+#!/usr/bin/env python3
+"""Runs the panel's performance measurements side by side and prints one
+table with the targets. Called by bench/run after the build.
+
+    perf.py BUILD_DIR
+"""
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+BUILD = sys.argv[1] if len(sys.argv) > 1 else "build"
+BIN = os.path.join(BUILD, "bin")
+HERE = os.path.dirname(os.path.abspath(__file__))
+TICK = os.sysconf("SC_CLK_TCK")
+
+rows = []  # (measure, value, target, verdict)
+
+
+def row(measure, value, target="", ok=None):
+    verdict = "" if ok is None else ("met" if ok else "NOT MET")
+    rows.append((measure, value, target, verdict))
+
+
+def number(pattern, text):
+    m = re.search(pattern, text, re.M)
+    return float(m.group(1)) if m else float("nan")
+
+
+def start_sim(args, link):
+    p = subprocess.Popen([os.path.join(BIN, "jt6400-sim")] + args + ["--link", link],
+                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    device = p.stdout.readline().strip()
+    return p, device
+
+
+def stop(*procs):
+    for p in procs:
+        if p and p.poll() is None:
+            p.terminate()
+            try:
+                p.wait(5)
+            except subprocess.TimeoutExpired:
+                p.kill()
+                p.wait()
+
+
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICK
+
+
+def memory_kib(pid, key):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith(key + ":"):
+                return int(line.split()[1])
+    return 0
+
+
+def main():
+    work = tempfile.mkdtemp(prefix="jt6400-bench.")
+    try:
+        # Read-back of a 6404+ at line rate, and the same queries from Python.
+        queries = os.path.join(work, "queries.txt")
+        out = subprocess.run([os.path.join(BIN, "bench_readback"), "--count", "5", "--queries", queries],
+                             capture_output=True, text=True, env=dict(os.environ, QT_QPA_PLATFORM="offscreen")).stdout
+        wall = number(r"wall time, median\s+([\d.]+)", out)
+        cpu = number(r"CPU time \(UI thread\), median\s+([\d.]+)", out)
+        bound = number(r"lower bound \(\+ 1 ms per query\)\s+([\d.]+)", out)
+        line = number(r"line time \(bytes x 10 / 115200\)\s+([\d.]+)", out)
+        sim, device = start_sim(["--model", "6404+", "--pace"], os.path.join(work, "COM9"))
+        py = subprocess.run([sys.executable, os.path.join(HERE, "replay.py"), device, queries, "5"],
+                            capture_output=True, text=True).stdout.split()
+        stop(sim)
+        py_ms = statistics.median(float(v) for v in py) if py else float("nan")
+        row("read-back 6404+, wall (median of 5)", "%.0f ms" % wall)
+        row("  line time of its bytes", "%.0f ms" % line)
+        row("  ratio to line time + 1 ms per query", "%.2f x of %.0f ms" % (wall / bound, bound), "<= 1.08 x",
+            wall / bound <= 1.08)
+        row("  CPU time during the read-back", "%.0f ms (%.1f %%)" % (cpu, 100 * cpu / wall), "< 5 %",
+            cpu / wall < 0.05)
+        row("same queries, Python stdlib script", "%.0f ms" % py_ms, "panel faster", wall < py_ms)
+
+        # One exchange.
+        out = subprocess.run([os.path.join(BIN, "bench_exchange"), "--count", "200"], capture_output=True,
+                             text=True).stdout
+        m = re.search(r"^line rate, events on\s+\|?\s*\d+\s*\|?\s*([\d.]+)", out, re.M)
+        exchange = float(m.group(1)) if m else number(r"line rate, events on\D+\d+\D+([\d.]+)", out)
+        row("one exchange at line rate (mean)", "%.2f ms" % exchange)
+
+        # The running panel: start-up among three ports, idle CPU, memory.
+        ports = os.path.join(work, "ports")
+        os.mkdir(ports)
+        os.symlink("/nonexistent/ttyUSB7", os.path.join(ports, "COM1"))
+        silent, _ = start_sim(["--model", "6404+", "--silent"], os.path.join(ports, "COM2"))
+        live, _ = start_sim(["--model", "6404+", "--pace"], os.path.join(ports, "COM3"))
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        display = ":" + xvfb.stdout.readline().strip()
+        env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", JT6400_PORT_DIR=ports)
+        started = time.monotonic()
+        panel = subprocess.Popen([os.path.join(BIN, "jt6400")], env=env, cwd=work,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        filled = None
+        while time.monotonic() - started < 20 and panel.poll() is None:
+            found = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(panel.pid),
+                                    "--name", "ComPort:"], env=env, capture_output=True, text=True).stdout
+            if found.strip():
+                filled = time.monotonic() - started
+                break
+            time.sleep(0.01)
+        if filled is None:
+            row("start-up to filled window", "not reached", "< 1.5 s", False)
+        else:
+            row("start-up to filled window (dead, silent, live port)", "%.2f s" % filled, "< 1.5 s", filled < 1.5)
+            time.sleep(2)
+            c0, t0 = cpu_seconds(panel.pid), time.monotonic()
+            time.sleep(10)
+            idle = 100 * (cpu_seconds(panel.pid) - c0) / (time.monotonic() - t0)
+            row("idle CPU while polling status (10 s)", "%.2f %%" % idle, "< 1 %", idle < 1)
+            row("resident memory (now / peak)", "%.1f / %.1f MiB" % (memory_kib(panel.pid, "VmRSS") / 1024,
+                                                                  memory_kib(panel.pid, "VmHWM") / 1024))
+        stop(panel, xvfb, silent, live)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+    width = max(len(r[0]) for r in rows)
+    vwidth = max(len(r[1]) for r in rows)
+    print("%-*s  %-*s  %-10s  %s" % (width, "measure", vwidth, "value", "target", "verdict"))
+    for r in rows:
+        print("%-*s  %-*s  %-10s  %s" % (width, r[0], vwidth, r[1], r[2], r[3]))
+
+
+if __name__ == "__main__":
+    main()
