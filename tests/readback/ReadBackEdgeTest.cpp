@@ -208,7 +208,9 @@ TEST(ReadBackSilence, GeneratorFallingSilentGivesZerosAndAsksWhatToDo)
     // first two; silent from channel A's width on.
     o.stopAfter = kDiscoveryLines + 10 + 1 + 2;
     rig.Connect("6402", {":PULS1:WIDT 0.000005", ":PULS1:CMOD BURS", ":PULS2:BCO 44"}, {}, o);
-    rig.Form().ComPort->SetResponseTime(20);
+    // Short enough to keep the test quick, long enough that an answered query
+    // is never taken for a lost one on a busy machine.
+    rig.Form().ComPort->SetResponseTime(100);
     for (int i = 0; i < 40; ++i)
         rig.Dialogs.Answers << mbIgnore;
     TProgramState& st = rig.State();
@@ -248,7 +250,9 @@ TEST(ReadBackSilence, AnsweringNoEndsTheReadBackAtOnce)
     jt6400sim::ServerOptions o;
     o.stopAfter = kDiscoveryLines + 5;
     rig.Connect("6404+", {}, {}, o);
-    rig.Form().ComPort->SetResponseTime(20);
+    // Short enough to keep the test quick, long enough that an answered query
+    // is never taken for a lost one on a busy machine.
+    rig.Form().ComPort->SetResponseTime(100);
     rig.Dialogs.Answers << mbNo;
 
     rig.App->LaunchTimerTimer();
