@@ -7,6 +7,16 @@
 
 #include <QThread>
 
+namespace {
+// One response: the bytes up to the first CR. A generator that sends two
+// answers at once puts the second one behind that marker; it belongs to no
+// exchange and is not part of this one.
+QString ResponseText(const QByteArray& received) {
+  const qsizetype marker = received.indexOf('\r');
+  return TrimRightControls(QString::fromLatin1(marker < 0 ? received : received.left(marker + 1)));
+}
+}  // namespace
+
 TCommunication::TCommunication(TProgramState& state, TJTComPort& port, IDialogs& dialogs, ITerminal* terminal,
                                IAppControl* app)
     : FState(state), FPort(port), FDialogs(dialogs), FTerminal(terminal), FApp(app), FLog(state, dialogs) {}
@@ -53,7 +63,7 @@ QString TCommunication::QueryDevice(const QString& command) {
   WriteLine(FLastCommandText);
   LogLine(QStringLiteral("Sent    (") + TimeStamp() + QStringLiteral("): ") + FLastCommandText);
   const auto alive = FAlive;
-  const QString answer = TrimRightControls(QString::fromLatin1(FPort.Read()));
+  const QString answer = ResponseText(FPort.Read());
   if (!*alive) return answer;
   LogLine(QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + answer);
   return answer;
@@ -102,7 +112,7 @@ std::int64_t TCommunication::QueryInt64(const QString& command) {
 
 QString TCommunication::ReadResponse() {
   const auto alive = FAlive;
-  const QString response = TrimRightControls(QString::fromLatin1(FPort.Read()));
+  const QString response = ResponseText(FPort.Read());
   if (!*alive) return response;
   LogLine(QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + response);
   return response;

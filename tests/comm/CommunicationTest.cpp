@@ -145,6 +145,17 @@ TEST_F(ChannelTest, NumericQueriesConvertOrLogFailure) {
   QLocale::setDefault(QLocale::c());
 }
 
+TEST_F(ChannelTest, TwoAnswersAtOnceGiveTheFirstOnly) {
+  // A generator that answers twice in one burst: the second copy is not
+  // part of the response, so numbers still convert and texts stay whole.
+  Answer(":Q?", "7\r7\r");
+  EXPECT_EQ(comm->QueryInteger(":Q"), 7);
+  Answer("*IDN?", "JT,6404+,1234,2.1.0-3.0.7\rJT,6404+,1234,2.1.0-3.0.7\r");
+  EXPECT_EQ(comm->QueryDevice("*IDN"), "JT,6404+,1234,2.1.0-3.0.7");
+  Answer(":S 1", "ok\r\nok\r");
+  EXPECT_EQ(comm->SendCommand(":S 1"), "ok");
+}
+
 TEST_F(ChannelTest, QueryPutsQuestionMarkAndCrLfOnTheLine) {
   TPtyPair raw;
   folder.Link(8, raw.SlavePath());
