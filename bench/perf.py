@@ -14,7 +14,7 @@ import tempfile
 import time
 
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build"
-BIN = os.path.join(BUILD, "bin")
+BIN = os.path.abspath(os.path.join(BUILD, "bin"))
 HERE = os.path.dirname(os.path.abspath(__file__))
 TICK = os.sysconf("SC_CLK_TCK")
 

@@ -308,7 +308,11 @@ bool PtyServer::writeOut(std::string_view bytes) {
     while (i < bytes.size()) {
         std::size_t chunk = bytes.size() - i;
         if (options_.pace) {
-            const auto start = std::max(Clock::now(), txFree_);
+            // Back to back bytes follow the previous byte's ideal end, so a
+            // late wake-up is made up by the next byte; only a line that has
+            // been idle starts afresh from now.
+            const auto now = Clock::now();
+            const auto start = now > txFree_ + kByteTime ? now : txFree_;
             const auto end = start + kByteTime;
             if (!sleepUntil(end)) return false;
             txFree_ = end;

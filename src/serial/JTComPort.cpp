@@ -283,6 +283,8 @@ QByteArray TJTComPort::Read() {
   QElapsedTimer clock;
   clock.start();
   qint64 deadline = clock.elapsed() + FResponseTime;
+  QElapsedTimer lastEvents;
+  lastEvents.start();
   bool complete = false;
   do {
     FTimedOut = false;
@@ -294,9 +296,13 @@ QByteArray TJTComPort::Read() {
         break;
       }
       if (clock.elapsed() > deadline) FTimedOut = true;
-      if (FAllowEvents) {
+      // The window gets one pass of its event loop per millisecond of waiting
+      // (and always before a timeout is reported), not one per byte: at line
+      // rate the bytes of an answer arrive 87 us apart.
+      if (FAllowEvents && (FTimedOut || lastEvents.nsecsElapsed() >= 1'000'000)) {
         QCoreApplication::processEvents();
         if (!*alive) return result;
+        lastEvents.start();
       }
       if (FTimedOut) break;
       WaitForInput();
