@@ -1,9 +1,10 @@
 #include "ScreenCapture.h"
 
+#include "AtomicFile.h"
+
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPixmap>
-#include <QSaveFile>
 #include <QScreen>
 
 #include <csetjmp>
@@ -135,13 +136,6 @@ QString WriteJpegFile(const QImage& image, const QString& path, int quality) {
   QString error;
   const QByteArray bytes = EncodeJpeg(image, quality, &error);
   if (bytes.isEmpty()) return prefix + error;
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return prefix + file.errorString() + QLatin1Char('.');
-  if (file.write(bytes) != bytes.size()) {
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    return prefix + reason + QLatin1Char('.');
-  }
-  if (!file.commit()) return prefix + file.errorString() + QLatin1Char('.');
-  return QString();
+  const QString reason = WriteFileAtomically(path, bytes);
+  return reason.isEmpty() ? QString() : prefix + reason;
 }

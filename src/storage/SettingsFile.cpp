@@ -1,9 +1,10 @@
 #include "SettingsFile.h"
 
+#include "AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace {
@@ -106,14 +107,6 @@ TSettingsFileText ReadSettingsFile(const QString& path) {
 QString WriteSettingsFile(const QString& path, const QStringList& lines) {
   const QString prefix = QStringLiteral("Cannot write the settings file %1: ").arg(Shown(path));
   if (QFileInfo(path).isDir()) return prefix + QStringLiteral("it is a folder.");
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return prefix + file.errorString() + QLatin1Char('.');
-  const QByteArray bytes = EncodeSettingsText(lines);
-  if (file.write(bytes) != bytes.size()) {
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    return prefix + reason + QLatin1Char('.');
-  }
-  if (!file.commit()) return prefix + file.errorString() + QLatin1Char('.');
-  return QString();
+  const QString reason = WriteFileAtomically(path, EncodeSettingsText(lines));
+  return reason.isEmpty() ? QString() : prefix + reason;
 }
