@@ -1,0 +1,359 @@
+// What a user does with the panel, from start to exit, against the simulator:
+// everything goes through keys, clicks and menus; the checks look at the
+// generator's traffic, the window and the files the panel writes.
+#include "E2eSupport.h"
+#include "Ui.h"
+
+using namespace e2e;
+
+namespace {
+
+QString Caption(const QString& model, int port)
+{
+    return QStringLiteral("Jentrix Model %1  SW Version: 1.2.7.0 ComPort: %2").arg(model).arg(port);
+}
+
+// Lines received from index `from` on.
+QStringList From(const QStringList& lines, qsizetype from) { return lines.mid(from); }
+
+// Width and height from a baseline or progressive JPEG's frame header.
+QSize JpegSize(const QByteArray& data)
+{
+    if (!data.startsWith("\xFF\xD8"))
+        return {};
+    for (qsizetype i = 2; i + 9 < data.size();) {
+        if (static_cast<unsigned char>(data[i]) != 0xFF)
+            return {};
+        const auto marker = static_cast<unsigned char>(data[i + 1]);
+        const int length = (static_cast<unsigned char>(data[i + 2]) << 8) | static_cast<unsigned char>(data[i + 3]);
+        if (marker == 0xC0 || marker == 0xC2) {
+            const int h = (static_cast<unsigned char>(data[i + 5]) << 8) | static_cast<unsigned char>(data[i + 6]);
+            const int w = (static_cast<unsigned char>(data[i + 7]) << 8) | static_cast<unsigned char>(data[i + 8]);
+            return {w, h};
+        }
+        i += 2 + length;
+    }
+    return {};
+}
+
+// Pixels of the terminal's response colour (green 128) in a part of a photo.
+int GreenPixels(const QImage& photo, const QRect& area)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor c = photo.pixelColor(x, y);
+            n += c.green() > 90 && c.red() < 60 && c.blue() < 60;
+        }
+    return n;
+}
+
+}  // namespace
+
+// ---- Start-up per model, and exit through the File menu.
+
+class StartUp : public Scenario, public ::testing::WithParamInterface<std::pair<const char*, int>> {};
+
+TEST_P(StartUp, ReadsBackEveryChannelOfTheModelAndExitsWithCodeZero)
+{
+    const auto [model, channels] = GetParam();
+    TSimulator& generator = AddSimulator(3, {"--model", model});
+    StartPanel();
+    const QString window = WaitForReady(generator);
+    ASSERT_FALSE(window.isEmpty());
+    EXPECT_EQ(screen->Name(window), Caption(model, 3));
+    const QStringList rx = generator.Received();
+    EXPECT_EQ(rx.mid(0, 3), (QStringList{":SYST:COMM:USB:ECH OFF", ":SYST:COMM:BLUE:ECH OFF", "*IDN?"}));
+    EXPECT_TRUE(rx.contains(QStringLiteral(":PULS%1:WIDT?").arg(channels))) << model;
+    EXPECT_FALSE(rx.contains(QStringLiteral(":PULS%1:WIDT?").arg(channels + 1))) << model;
+
+    Menu(window, {ui::kFileMenu, ui::kExit});
+    ASSERT_TRUE(WaitForExit());
+    EXPECT_EQ(ExitCode(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, StartUp,
+                         ::testing::Values(std::pair{"6402", 2}, std::pair{"6404", 4}, std::pair{"6402+", 4},
+                                           std::pair{"6404+", 8}, std::pair{"6422", 4}, std::pair{"6424", 8}),
+                         [](const auto& info) {
+                             std::string name = info.param.first;
+                             if (name.back() == '+')
+                                 name.back() = 'P';
+                             return "Model" + name;
+                         });
+
+// ---- Ways to connect.
+
+TEST_F(Scenario, DiscoveryPassesADeadLinkAndASilentGeneratorAndFindsTheLiveOne)
+{
+    LinkDead(1);
+    TSimulator& silent = AddSimulator(2, {"--silent"});
+    TSimulator& live = AddSimulator(3);
+    StartPanel();
+    const QString window = WaitForReady(live);
+    ASSERT_FALSE(window.isEmpty());
+    EXPECT_EQ(screen->Name(window), Caption("6404+", 3));
+    EXPECT_FALSE(silent.Received().isEmpty()) << "the silent port was tried";
+    EXPECT_FALSE(silent.Received().contains(":PULS0:PER?")) << "but never read back";
+    EXPECT_TRUE(live.Received().contains(":PULS0:PER?"));
+}
+
+TEST_F(Scenario, ManualPortChoiceTalksToThePickedPortOnly)
+{
+    TSimulator& other = AddSimulator(2);
+    TSimulator& picked = AddSimulator(5, {"--model", "6424", "--no-echo"});
+    StartPanel({"--pick-port"});
+    const QString dialog = screen->WaitForWindow(Pid(), "^Select Serial Port$");
+    ASSERT_FALSE(dialog.isEmpty());
+    screen->Focus(dialog);
+    // The port list opens on a click; Down picks COM5, Enter closes the
+    // list and Enter again is the dialog's OK.
+    screen->Click(dialog, 73, 44);
+    QThread::msleep(250);
+    screen->Keys({"Down", "Return", "Return"});
+    const QString window = WaitForReady(picked);
+    ASSERT_FALSE(window.isEmpty());
+    EXPECT_TRUE(screen->Name(window).endsWith("ComPort: 5")) << screen->Name(window).toStdString();
+    EXPECT_TRUE(picked.WaitForReceived(":PULS0:PER?"));
+    EXPECT_TRUE(other.Received().isEmpty());
+}
+
+TEST_F(Scenario, DemonstrationModeSendsNothing)
+{
+    TSimulator& generator = AddSimulator(3);
+    StartPanel({"--demo"});
+    ASSERT_TRUE(Answer(Pid(), {"Return"}));  // "Entering Demo Mode"
+    const QString window = WaitForMainWindow(Pid());
+    ASSERT_FALSE(window.isEmpty());
+    EXPECT_TRUE(screen->Name(window).endsWith("ComPort: Demo")) << screen->Name(window).toStdString();
+    // Past the first status-poll time: still not one byte on the line.
+    QThread::msleep(1500);
+    EXPECT_TRUE(generator.Traffic().isEmpty());
+}
+
+// ---- Edits, Run/Stop, terminal.
+
+TEST_F(Scenario, EveryKindOfControlSendsItsCommandOnce)
+{
+    TSimulator& generator = AddSimulator(3);
+    StartPanel();
+    const QString window = WaitForReady(generator);
+    ASSERT_FALSE(window.isEmpty());
+
+    // Spin edit: the click puts the caret after the seconds digit; one step
+    // up with the arrow key.
+    screen->Click(window, ui::kChDelayText.x(), ui::kChDelayText.y());
+    screen->Keys({"Up"});
+    EXPECT_TRUE(generator.WaitForReceived(":PULS1:DEL 1.000000000000"));
+    // Combo box: Normal → Burst from its list.
+    screen->Click(window, ui::kChModeArrow.x(), ui::kChModeArrow.y());
+    QThread::msleep(250);
+    screen->Keys({"Down", "Down", "Return"});
+    EXPECT_TRUE(generator.WaitForReceived(":PULS1:CMOD BURS"));
+    // Check box and check-list item.
+    screen->Click(window, ui::kChEnable.x(), ui::kChEnable.y());
+    EXPECT_TRUE(generator.WaitForReceived(":PULS1:STAT 0"));
+    screen->Click(window, ui::kChMuxB.x(), ui::kChMuxB.y());
+    EXPECT_TRUE(generator.WaitForReceived(":PULS1:MUX 3"));
+
+    // Sync source: channel B follows A; A following B then would be a
+    // loop and is refused with a message.
+    screen->Click(window, ui::kChTabB.x(), ui::kChTabB.y());
+    screen->Click(window, ui::kChSyncArrow.x(), ui::kChSyncArrow.y());
+    QThread::msleep(250);
+    screen->Keys({"Down", "Return"});  // T0 → Ch A
+    EXPECT_TRUE(generator.WaitForReceived(":PULS2:SYNC CHA"));
+    screen->Click(window, ui::kChTabA.x(), ui::kChTabA.y());
+    screen->Click(window, ui::kChSyncArrow.x(), ui::kChSyncArrow.y());
+    QThread::msleep(250);
+    screen->Keys({"Down", "Return"});  // T0 → Ch B
+    ASSERT_TRUE(Answer(Pid(), {"Return"}));
+    EXPECT_TRUE(WaitFor([&] { return NoBoxOf(Pid()); }));
+
+    // A last edit shows that everything before it has gone out.
+    screen->Click(window, ui::kRunStop.x(), ui::kRunStop.y());
+    ASSERT_TRUE(generator.WaitForReceived(":PULS0:STAT ON"));
+    const QStringList rx = generator.Received();
+    for (const char* line : {":PULS1:DEL 1.000000000000", ":PULS1:CMOD BURS", ":PULS1:STAT 0", ":PULS1:MUX 3",
+                             ":PULS2:SYNC CHA", ":PULS0:STAT ON"})
+        EXPECT_EQ(rx.count(line), 1) << line;
+    EXPECT_TRUE(rx.filter(QRegularExpression("^:PULS1:SYNC ")).isEmpty())
+        << rx.filter(QRegularExpression("^:PULS1:SYNC ")).join(" | ").toStdString();
+}
+
+TEST_F(Scenario, RunStopSwitchesTheGeneratorAndTheButton)
+{
+    TSimulator& generator = AddSimulator(3);
+    StartPanel();
+    const QString window = WaitForReady(generator);
+    ASSERT_FALSE(window.isEmpty());
+    const QRect button(526, 22, 90, 60);  // inside the Run/Stop button's frame
+    const QImage run = screen->Photograph().copy(button);
+
+    screen->Click(window, ui::kRunStop.x(), ui::kRunStop.y());
+    ASSERT_TRUE(generator.WaitForReceived(":PULS0:STAT ON"));
+    QImage stop;
+    EXPECT_TRUE(WaitFor([&] { return (stop = screen->Photograph().copy(button)) != run; }));
+
+    screen->Click(window, ui::kRunStop.x(), ui::kRunStop.y());
+    ASSERT_TRUE(generator.WaitForReceived(":PULS0:STAT OFF"));
+    EXPECT_TRUE(WaitFor([&] { return screen->Photograph().copy(button) != stop; }));
+    EXPECT_EQ(generator.CountReceived(":PULS0:STAT ON"), 1);
+    EXPECT_EQ(generator.CountReceived(":PULS0:STAT OFF"), 1);
+}
+
+TEST_F(Scenario, TerminalSendsTheTypedLineAndShowsTheReply)
+{
+    TSimulator& generator = AddSimulator(3);
+    StartPanel();
+    const QString window = WaitForReady(generator);
+    ASSERT_FALSE(window.isEmpty());
+    EXPECT_EQ(GreenPixels(screen->Photograph(), ui::kTerminalLines), 0) << "the read-back shows nothing there";
+
+    screen->Click(window, ui::kSendEdit.x(), ui::kSendEdit.y());
+    screen->Type(":PULS2:POL?");
+    screen->Keys({"Return"});
+    ASSERT_TRUE(generator.WaitForReceived(":PULS2:POL?", 2));  // the read-back asked once
+    EXPECT_TRUE(WaitFor([&] { return GreenPixels(screen->Photograph(), ui::kTerminalLines) > 20; }));
+    EXPECT_EQ(generator.CountReceived(":PULS2:POL?"), 2);
+}
+
+// ---- Files: log, settings, capture; storage bins.
+
+TEST_F(Scenario, LogFileHoldsEveryExchangeAfterDiscovery)
+{
+    TSimulator& generator = AddSimulator(3);
+    StartPanel({"-log"});
+    const QString window = WaitForReady(generator);
+    ASSERT_FALSE(window.isEmpty());
+    screen->Click(window, ui::kRunStop.x(), ui::kRunStop.y());
+    ASSERT_TRUE(generator.WaitForReceived(":PULS0:STAT ON"));
+    Menu(window, {ui::kFileMenu, ui::kExit});
+    ASSERT_TRUE(WaitForExit());
+    EXPECT_EQ(ExitCode(), 0);
+
+    const QStringList logs = QDir(folder.path()).entryList({"JT6400LogFile_*"});
+    ASSERT_EQ(logs.size(), 1);
+    QFile f(Path(logs.first()));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    EXPECT_TRUE(text.endsWith("\r\n"));
+    QStringList sent, received;
+    static const QRegularExpression line(R"(^(Sent    |Received)\(\d\d:\d\d:\d\d\.\d\d\d\): (.*)$)");
+    for (const QByteArray& raw : text.split('\n')) {
+        const auto m = line.match(QString::fromLatin1(raw).trimmed());
+        if (m.hasMatch())
+            (m.captured(1).startsWith("Sent") ? sent : received) << m.captured(2);
+    }
+    // Discovery (two echo switches, two identifications) is never logged.
+    QStringList tx;
+    for (const QString& l : generator.Traffic())
+        if (l.startsWith("TX "))
+            tx << l.mid(3);
+    EXPECT_EQ(sent, From(generator.Received(), 4));
+    EXPECT_EQ(received, From(tx, 4));
+}
+
+TEST_F(Scenario, StorageBinsSaveAndRecallWithAReadBack)
+{
+    TSimulator& generator = AddSimulator(3);
+    StartPanel();
+    const QString window = WaitForReady(generator);
+    ASSERT_FALSE(window.isEmpty());
+
+    Menu(window, {ui::kStorageMenu, ui::kSaveToBin, ui::SaveBin(2)});
+    ASSERT_TRUE(generator.WaitForReceived("*SAV 2"));
+    Menu(window, {ui::kStorageMenu, ui::kRestoreFromBin, ui::RestoreBin(3)});
+    ASSERT_TRUE(generator.WaitForReceived("*RCL 3"));
+    ASSERT_TRUE(WaitFor([&] {
+        const QStringList rx = generator.Received();
+        return From(rx, rx.indexOf("*RCL 3")).contains(QStringLiteral(":PULS%1:WIDT?").arg(8));
+    })) << "the recall is followed by a read-back";
+    EXPECT_EQ(generator.CountReceived("*SAV 2"), 1);
+    EXPECT_EQ(generator.CountReceived("*RCL 3"), 1);
+}
+
+TEST_F(Scenario, SettingsFileSavedAndRestoredThroughTheFileDialogs)
+{
+    TSimulator& generator = AddSimulator(3, {"--model", "6402"});
+    StartPanel();
+    const QString window = WaitForReady(generator);
+    ASSERT_FALSE(window.isEmpty());
+    const QString file = Path("bench-setup.txt");
+
+    Menu(window, {ui::kStorageMenu, ui::kSaveToFile});
+    const QString save = screen->WaitForWindow(Pid(), "^Save system parameters$");
+    ASSERT_FALSE(save.isEmpty());
+    screen->Focus(save);
+    screen->Type(file);
+    screen->Keys({"Return"});
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo(file).size() > 0; }));
+    QFile f(file);
+    ASSERT_TRUE(WaitFor([&] { return NoBoxOf(Pid()) && screen->Windows(Pid(), "^Save system").isEmpty(); }));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QStringList commands;
+    for (const QByteArray& raw : f.readAll().split('\n')) {
+        const QString l = QString::fromLatin1(raw).trimmed();
+        if (!l.isEmpty() && !l.contains("//"))
+            commands << l;
+    }
+    ASSERT_GT(commands.size(), 20);
+
+    const qsizetype before = generator.Received().size();
+    Menu(window, {ui::kStorageMenu, ui::kRestoreFromFile});
+    const QString open = screen->WaitForWindow(Pid(), "^Open$");
+    ASSERT_FALSE(open.isEmpty());
+    screen->Focus(open);
+    screen->Type(file);
+    screen->Keys({"Return"});
+    ASSERT_TRUE(Answer(Pid(), {"Return"}));  // "Settings loaded."
+    const QStringList rx = From(generator.Received(), before);
+    // Every line of the file went out once, in the file's order.
+    qsizetype at = 0;
+    for (const QString& c : commands) {
+        at = rx.indexOf(c, at);
+        ASSERT_GE(at, 0) << c.toStdString();
+        EXPECT_EQ(rx.count(c), 1) << c.toStdString();
+    }
+}
+
+TEST_F(Scenario, CaptureWritesAJpegOfTheWindow)
+{
+    AddSimulator(3);
+    StartPanel();
+    const QString window = WaitForMainWindow(Pid());
+    ASSERT_FALSE(window.isEmpty());
+    Menu(window, {ui::kToolsMenu, ui::kCapture});
+    const QString file = Path("6400ScreenShot.jpg");
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo(file).size() > 0; }));
+    QThread::msleep(200);  // the file is written in one go; let it be closed
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const TScreen::TGeometry g = screen->Geometry(window);
+    EXPECT_EQ(JpegSize(f.readAll()), QSize(g.width, g.height));
+}
+
+// ---- Restart.
+
+TEST_F(Scenario, RestartEndsThisPanelAndANewOneFindsTheGeneratorAgain)
+{
+    TSimulator& generator = AddSimulator(3);
+    StartPanel();
+    const QString window = WaitForReady(generator);
+    ASSERT_FALSE(window.isEmpty());
+    const qint64 first = Pid();
+    const int identified = generator.CountReceived("*IDN?");
+
+    Menu(window, {ui::kFileMenu, ui::kRestart});
+    ASSERT_TRUE(WaitForExit());
+    EXPECT_EQ(ExitCode(), 0);
+    qint64 second = 0;
+    ASSERT_TRUE(WaitFor([&] {
+        for (qint64 pid : PanelsIn(folder.path()))
+            if (pid != first)
+                second = pid;
+        return second != 0;
+    }));
+    EXPECT_FALSE(WaitForMainWindow(second).isEmpty());
+    EXPECT_GT(generator.CountReceived("*IDN?"), identified);
+}
