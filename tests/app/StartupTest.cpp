@@ -144,17 +144,16 @@ TEST_F(Startup, CancelledPortChoiceEndsWithoutTheWindow)
 {
     Generator(3, "6404+");
     keys.Space = true;
-    QTimer::singleShot(0, [] {
-        // The port dialog runs modally; cancel it as soon as it is up.
-        auto cancel = std::make_shared<std::function<void()>>();
-        *cancel = [cancel] {
-            if (auto* dlg = qobject_cast<TformPickPort*>(QApplication::activeModalWidget()))
-                dlg->CancelBtn->click();
-            else
-                QTimer::singleShot(5, *cancel);
-        };
-        (*cancel)();
+    // The port dialog runs modally; cancel it as soon as it is up.
+    QTimer watcher;
+    watcher.setInterval(5);
+    QObject::connect(&watcher, &QTimer::timeout, [&watcher] {
+        if (auto* dlg = qobject_cast<TformPickPort*>(QApplication::activeModalWidget())) {
+            watcher.stop();
+            dlg->CancelBtn->click();
+        }
     });
+    watcher.start();
     TJT6400App& a = App();
     EXPECT_FALSE(a.FormCreate());
     EXPECT_TRUE(a.Ending());
