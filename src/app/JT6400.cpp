@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -107,12 +108,14 @@ QString channelName(const char* pattern, int n)
     return QString::fromLatin1(pattern).arg(n);
 }
 
+using TNameIndex = QHash<QString, QObject*>;
+
 template <typename T>
-void lookUp(const QWidget& window, const char* pattern, TChannelControls::PerChannel<T>& table)
+void lookUp(const TNameIndex& names, const char* pattern, TChannelControls::PerChannel<T>& table)
 {
     for (int n = 1; n <= 8; ++n) {
         const QString name = QString::fromLatin1(pattern) + QString::number(n);
-        QObject* found = window.findChild<QObject*>(name);
+        QObject* found = names.value(name);
         if (!found) {
             table[n] = nullptr;
             continue;
@@ -129,25 +132,30 @@ void lookUp(const QWidget& window, const char* pattern, TChannelControls::PerCha
 
 TChannelControls FindChannelControls(const QWidget& window)
 {
+    // One walk over the window's objects instead of one per name.
+    TNameIndex names;
+    for (QObject* o : window.findChildren<QObject*>())
+        if (!o->objectName().isEmpty() && !names.contains(o->objectName()))
+            names.insert(o->objectName(), o);
     TChannelControls c;
-    lookUp(window, "ChEnablebox", c.ChEnablebox);
-    lookUp(window, "ChDelayAdj", c.ChDelayAdj);
-    lookUp(window, "ChWidthAdj", c.ChWidthAdj);
-    lookUp(window, "ChModeSel", c.ChModeSel);
-    lookUp(window, "ChAmplitudeAdj", c.ChAmplitudeAdj);
-    lookUp(window, "ChBurstAdj", c.ChBurstAdj);
-    lookUp(window, "ChBurstCountGrp", c.ChBurstCountGrp);
-    lookUp(window, "ChWaitCountAdj", c.ChWaitCountAdj);
-    lookUp(window, "ChSyncSourceSel", c.ChSyncSourceSel);
-    lookUp(window, "ChPolaritySel", c.ChPolaritySel);
-    lookUp(window, "ChDutyOnAdj", c.ChDutyOnAdj);
-    lookUp(window, "ChDutyOnGrp", c.ChDutyOnGrp);
-    lookUp(window, "ChDutyOffAdj", c.ChDutyOffAdj);
-    lookUp(window, "ChDutyOffGrp", c.ChDutyOffGrp);
-    lookUp(window, "ChGateModeSel", c.ChGateModeSel);
-    lookUp(window, "ChMuxSel", c.ChMuxSel);
-    lookUp(window, "ChMuxGateSel", c.ChMuxGateSel);
-    lookUp(window, "ChMuxGateGrp", c.ChMuxGateGrp);
+    lookUp(names, "ChEnablebox", c.ChEnablebox);
+    lookUp(names, "ChDelayAdj", c.ChDelayAdj);
+    lookUp(names, "ChWidthAdj", c.ChWidthAdj);
+    lookUp(names, "ChModeSel", c.ChModeSel);
+    lookUp(names, "ChAmplitudeAdj", c.ChAmplitudeAdj);
+    lookUp(names, "ChBurstAdj", c.ChBurstAdj);
+    lookUp(names, "ChBurstCountGrp", c.ChBurstCountGrp);
+    lookUp(names, "ChWaitCountAdj", c.ChWaitCountAdj);
+    lookUp(names, "ChSyncSourceSel", c.ChSyncSourceSel);
+    lookUp(names, "ChPolaritySel", c.ChPolaritySel);
+    lookUp(names, "ChDutyOnAdj", c.ChDutyOnAdj);
+    lookUp(names, "ChDutyOnGrp", c.ChDutyOnGrp);
+    lookUp(names, "ChDutyOffAdj", c.ChDutyOffAdj);
+    lookUp(names, "ChDutyOffGrp", c.ChDutyOffGrp);
+    lookUp(names, "ChGateModeSel", c.ChGateModeSel);
+    lookUp(names, "ChMuxSel", c.ChMuxSel);
+    lookUp(names, "ChMuxGateSel", c.ChMuxGateSel);
+    lookUp(names, "ChMuxGateGrp", c.ChMuxGateGrp);
     return c;
 }
 

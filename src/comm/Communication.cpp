@@ -38,20 +38,20 @@ bool TCommunication::WriteLine(const QString& text) { return FPort.Write(text.to
 
 QString TCommunication::SendCommand(const QString& command) {
   if (FState.CommandsDisabled) {
-    LogLine(QStringLiteral("Command Disabled:    (") + TimeStamp() + QStringLiteral("): ") + command);
+    LogLine([&] { return QStringLiteral("Command Disabled:    (") + TimeStamp() + QStringLiteral("): ") + command; });
     return QString();
   }
   QThread::msleep(1);
   FPort.Flush();
   if (FPort.InUse()) {
-    LogLine(QStringLiteral("Comport in use:    (") + TimeStamp() + QStringLiteral("): ") + command);
+    LogLine([&] { return QStringLiteral("Comport in use:    (") + TimeStamp() + QStringLiteral("): ") + command; });
     return QString();
   }
   FLastCommandText = command;
   WriteLine(FLastCommandText);
   AddTerminalLine(QStringLiteral("(") + TimeStamp() + QStringLiteral(") ") + TrimRightControls(command),
                   CommandColor());
-  LogLine(QStringLiteral("Sent    (") + TimeStamp() + QStringLiteral("): ") + FLastCommandText);
+  LogLine([&] { return QStringLiteral("Sent    (") + TimeStamp() + QStringLiteral("): ") + FLastCommandText; });
   return ReadAndShowResponse();
 }
 
@@ -61,15 +61,15 @@ QString TCommunication::QueryDevice(const QString& command) {
   if (FPort.InUse()) return QString();
   FLastCommandText = command + QLatin1Char('?');
   WriteLine(FLastCommandText);
-  LogLine(QStringLiteral("Sent    (") + TimeStamp() + QStringLiteral("): ") + FLastCommandText);
+  LogLine([&] { return QStringLiteral("Sent    (") + TimeStamp() + QStringLiteral("): ") + FLastCommandText; });
   const auto alive = FAlive;
   const QString answer = ResponseText(FPort.Read());
   if (!*alive) return answer;
-  LogLine(QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + answer);
+  LogLine([&] { return QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + answer; });
   return answer;
 }
 
-void TCommunication::LogConversionFailure() { LogLine(QStringLiteral("Exception Error (") + TimeStamp()); }
+void TCommunication::LogConversionFailure() { LogLine([&] { return QStringLiteral("Exception Error (") + TimeStamp(); }); }
 
 std::int32_t TCommunication::QueryInteger(const QString& command) {
   const auto alive = FAlive;
@@ -114,7 +114,7 @@ QString TCommunication::ReadResponse() {
   const auto alive = FAlive;
   const QString response = ResponseText(FPort.Read());
   if (!*alive) return response;
-  LogLine(QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + response);
+  LogLine([&] { return QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + response; });
   return response;
 }
 

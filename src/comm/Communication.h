@@ -84,7 +84,11 @@ class TCommunication {
 
  private:
   void AddTerminalLine(const QString& text, const QColor& color);
-  void LogLine(const QString& line) { FLog.AppendLine(line); }
+  // The line (with its time stamp) is only composed while a log is open.
+  template <typename Compose>
+  void LogLine(Compose compose) {
+    if (FLog.IsOpen()) FLog.AppendLine(compose());
+  }
   void LogConversionFailure();
   bool WriteLine(const QString& text);
 
