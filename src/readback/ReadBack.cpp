@@ -74,6 +74,7 @@ QString TReadBack::FileVersionText()
 void TReadBack::Up1Click()
 {
     FState.RefreshRequested = -1;
+    FQueue.Wake();
 }
 
 void TReadBack::SystemModesEnable()

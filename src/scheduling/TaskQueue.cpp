@@ -14,6 +14,10 @@ void TTaskQueue::QueuedCommandToPort(const QString& command) {
   if (!FTaskTimer.isActive()) FTaskTimer.start();
 }
 
+void TTaskQueue::Wake() {
+  if (!FState.Terminating && !FTaskTimer.isActive()) FTaskTimer.start();
+}
+
 void TTaskQueue::ProcessTasks() {
   FTaskTimer.stop();
   if (FState.Terminating) return;
@@ -48,5 +52,8 @@ void TTaskQueue::ProcessTasks() {
   }
 
   FState.TasksRunning = false;
-  if (!FState.Terminating) FTaskTimer.start();
+  // Work that came in while this pass waited for the generator (a request,
+  // or a command appended after the queue ran dry) gets the next tick.
+  const bool workLeft = !FQueue.empty() || FState.RecallRequested != 0 || FState.RefreshRequested != 0;
+  if (!FState.Terminating && workLeft) FTaskTimer.start();
 }

@@ -26,6 +26,11 @@ class TTaskQueue {
   // (CommandsDisabled). Starts the task timer.
   void QueuedCommandToPort(const QString& command);
 
+  // Starts the task timer after a refresh or bin recall has been requested
+  // (RefreshRequested, RecallRequested). The timer runs only while there is
+  // work, so an idle panel does not wake every 5 ms.
+  void Wake();
+
   // The tick of TaskTimer.
   void TaskTimerTimer() { ProcessTasks(); }
   // One pass: a pending recall or refresh first, then every queued command,

@@ -160,6 +160,7 @@ void TStorage::RestoreFromBin(int bin) {
   TProgramState& state = FApp.State();
   state.RecallBin = bin;
   state.RecallRequested = -1;
+  FApp.Queue().Wake();
 }
 
 void TStorage::CaptureScreenShot1Click() {

@@ -47,6 +47,10 @@ TEST_F(QueueFixture, SendsEveryCommandOnceInOrderIncludingThoseAddedWhileWaiting
   EXPECT_EQ(queue.TaskCount(), 0);
   EXPECT_FALSE(queue.CommandsPending());
   EXPECT_FALSE(state.TasksRunning);
+  // With nothing left to do the timer rests until the next command or request.
+  EXPECT_FALSE(taskTimer.isActive());
+  state.RefreshRequested = -1;
+  queue.Wake();
   EXPECT_TRUE(taskTimer.isActive());
 }
 
