@@ -348,11 +348,22 @@ protected:
 
     // The menus of the main window: the menu's title position on the bar,
     // then each item's position in the menu that opens.
+    // Clicks through a menu path. Each click that opens a submenu waits until
+    // the popup is on the screen, however busy the machine is.
     void Menu(const QString& window, const QList<QPoint>& path) const
     {
-        for (const QPoint& p : path) {
-            screen->Click(window, p.x(), p.y());
-            QThread::msleep(250);
+        const QString pid = screen->Xdo({"getwindowpid", window});
+        auto popups = [this, &pid] {
+            return screen->Xdo({"search", "--all", "--onlyvisible", "--pid", pid})
+                .split('\n', Qt::SkipEmptyParts)
+                .size();
+        };
+        for (int i = 0; i < path.size(); ++i) {
+            const auto before = popups();
+            screen->Click(window, path[i].x(), path[i].y());
+            if (i + 1 < path.size())
+                WaitFor([&] { return popups() > before; }, 5000);
+            QThread::msleep(150);
         }
     }
 
