@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include "PrivateXServer.h"
 #include "PtyServer.h"
 #include "PtyTestSupport.h"
 
@@ -26,37 +27,6 @@ Result run(const QStringList& args)
     p.waitForFinished(10000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAll())};
 }
-
-// A private X server for one test, so that tests running side by side never
-// click or type into each other's windows.
-class TPrivateXServer {
-public:
-    TPrivateXServer()
-    {
-        // Xvfb writes the display number it chose to the given descriptor.
-        FServer.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-        if (!FServer.waitForStarted(5000))
-            return;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 10000 && !FServer.canReadLine())
-            FServer.waitForReadyRead(100);
-        const QString number = QString::fromLatin1(FServer.readLine()).trimmed();
-        if (!number.isEmpty())
-            FDisplay = ":" + number;
-    }
-    ~TPrivateXServer()
-    {
-        FServer.terminate();
-        if (!FServer.waitForFinished(5000))
-            FServer.kill();
-    }
-    const QString& Display() const { return FDisplay; }
-
-private:
-    QProcess FServer;
-    QString FDisplay;
-};
 
 QString gDisplay;  // the display xdotool talks to
 

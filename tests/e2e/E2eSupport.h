@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "PrivateXServer.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -42,36 +44,8 @@ inline bool WaitFor(const std::function<bool()>& done, int limitMs = 10000)
     }
 }
 
-// A private X server for one test, so that tests running side by side never
-// click or type into each other's windows.
-class TPrivateXServer {
-public:
-    TPrivateXServer()
-    {
-        // Xvfb writes the display number it chose to the given descriptor.
-        FServer.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-        if (!FServer.waitForStarted(5000))
-            return;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 10000 && !FServer.canReadLine())
-            FServer.waitForReadyRead(100);
-        const QString number = QString::fromLatin1(FServer.readLine()).trimmed();
-        if (!number.isEmpty())
-            FDisplay = ":" + number;
-    }
-    ~TPrivateXServer()
-    {
-        FServer.terminate();
-        if (!FServer.waitForFinished(5000))
-            FServer.kill();
-    }
-    const QString& Display() const { return FDisplay; }
+using ::TPrivateXServer;
 
-private:
-    QProcess FServer;
-    QString FDisplay;
-};
 
 // One X display as a user sees it: windows, keys, clicks, photographs.
 class TScreen {
