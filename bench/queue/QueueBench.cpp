@@ -18,6 +18,7 @@
 #include "JT6400.h"
 #include "Program.h"
 #include "PtyServer.h"
+#include "SimTrace.h"
 #include "TaskQueue.h"
 #include "plussped.h"
 
@@ -25,13 +26,7 @@ namespace {
 
 QStringList Received(const jt6400sim::PtyServer& server)
 {
-    QStringList lines;
-    for (const auto& t : server.trace()) {
-        const auto at = t.find(" RX ");
-        if (at != std::string::npos)
-            lines << QString::fromStdString(t.substr(at + 4));
-    }
-    return lines;
+    return ReceivedLines(server.trace());
 }
 
 // Runs the event loop until the queue is empty and no tick is running.

@@ -19,6 +19,7 @@
 #include "JTComPort.h"
 #include "PickPort.h"
 #include "PtyServer.h"
+#include "SimTrace.h"
 #include "PtyTestSupport.h"
 #include "TaskQueue.h"
 
@@ -46,11 +47,7 @@ protected:
     }
     static QStringList Received(const PtyServer& server)
     {
-        QStringList lines;
-        for (const auto& t : server.trace())
-            if (t.rfind(" RX ") != std::string::npos)
-                lines << QString::fromStdString(t.substr(t.find(" RX ") + 4));
-        return lines;
+        return ReceivedLines(server.trace());
     }
 
     TPortFolder folder;

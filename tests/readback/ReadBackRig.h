@@ -10,6 +10,7 @@
 #include "MessageInfo.h"
 #include "Platform.h"
 #include "PtyServer.h"
+#include "SimTrace.h"
 #include "PtyTestSupport.h"
 #include "ReadBack.h"
 
@@ -89,15 +90,7 @@ public:
     // The lines the generator received since the mark.
     QStringList Received() const
     {
-        QStringList lines;
-        const auto trace = Server->trace();
-        for (std::size_t i = FMark; i < trace.size(); ++i) {
-            const std::string& t = trace[i];
-            const auto rx = t.find(" RX ");
-            if (rx != std::string::npos)
-                lines << QString::fromStdString(t.substr(rx + 4));
-        }
-        return lines;
+        return ReceivedLines(Server->trace(), FMark);
     }
 
     TMainForm& Form() { return App->Form(); }

@@ -13,6 +13,7 @@
 #include "JT6400.h"
 #include "Program.h"
 #include "PtyServer.h"
+#include "SimTrace.h"
 #include "PtyTestSupport.h"
 #include "ReadBack.h"
 #include "TaskQueue.h"
@@ -47,13 +48,7 @@ protected:
     // Every line the generator received, in order.
     QStringList Received() const
     {
-        QStringList lines;
-        for (const auto& t : generator->trace()) {
-            const auto at = t.find(" RX ");
-            if (at != std::string::npos)
-                lines << QString::fromStdString(t.substr(at + 4));
-        }
-        return lines;
+        return ReceivedLines(generator->trace());
     }
     // Sends what the window queued and returns the lines the generator got
     // since the last call.

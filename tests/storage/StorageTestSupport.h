@@ -22,6 +22,7 @@
 #include "JT6400.h"
 #include "Platform.h"
 #include "PtyServer.h"
+#include "SimTrace.h"
 #include "PtyTestSupport.h"
 #include "Storage.h"
 
@@ -112,12 +113,7 @@ class StorageFixture : public ::testing::Test {
   // Lines the generator received since Connect (or the last call).
   QStringList Received() {
     const auto trace = Sim->trace();
-    QStringList lines;
-    for (std::size_t i = TraceMark; i < trace.size(); ++i) {
-      const std::string& t = trace[i];
-      const auto at = t.find(" RX ");
-      if (at != std::string::npos) lines << QString::fromStdString(t.substr(at + 4));
-    }
+    const QStringList lines = ReceivedLines(trace, TraceMark);
     TraceMark = trace.size();
     return lines;
   }
