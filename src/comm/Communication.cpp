@@ -71,12 +71,15 @@ QString TCommunication::QueryDevice(const QString& command) {
 
 void TCommunication::LogConversionFailure() { LogLine([&] { return QStringLiteral("Exception Error (") + TimeStamp(); }); }
 
-std::int32_t TCommunication::QueryInteger(const QString& command) {
+// Queries and converts the answer: an empty answer counts as 0, one that does
+// not convert is 0 with an "Exception Error" log line.
+template <typename T, typename Convert>
+T TCommunication::QueryNumber(const QString& command, Convert convert) {
   const auto alive = FAlive;
   QString answer = QueryDevice(command);
   if (!*alive) return 0;
   if (answer.isEmpty()) answer = QStringLiteral("0");
-  const auto value = TryStrToInt(TrimControls(answer));
+  const auto value = convert(TrimControls(answer));
   if (!value) {
     LogConversionFailure();
     return 0;
@@ -84,30 +87,14 @@ std::int32_t TCommunication::QueryInteger(const QString& command) {
   return *value;
 }
 
-double TCommunication::QueryFloat(const QString& command) {
-  const auto alive = FAlive;
-  QString answer = QueryDevice(command);
-  if (!*alive) return 0;
-  if (answer.isEmpty()) answer = QStringLiteral("0");
-  const auto value = TryStrToFloat(TrimControls(answer));
-  if (!value) {
-    LogConversionFailure();
-    return 0;
-  }
-  return *value;
+std::int32_t TCommunication::QueryInteger(const QString& command) {
+  return QueryNumber<std::int32_t>(command, TryStrToInt);
 }
+
+double TCommunication::QueryFloat(const QString& command) { return QueryNumber<double>(command, TryStrToFloat); }
 
 std::int64_t TCommunication::QueryInt64(const QString& command) {
-  const auto alive = FAlive;
-  QString answer = QueryDevice(command);
-  if (!*alive) return 0;
-  if (answer.isEmpty()) answer = QStringLiteral("0");
-  const auto value = TryStrToInt64(TrimControls(answer));
-  if (!value) {
-    LogConversionFailure();
-    return 0;
-  }
-  return *value;
+  return QueryNumber<std::int64_t>(command, TryStrToInt64);
 }
 
 QString TCommunication::ReadResponse() {

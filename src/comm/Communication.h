@@ -90,6 +90,8 @@ class TCommunication {
     if (FLog.IsOpen()) FLog.AppendLine(compose());
   }
   void LogConversionFailure();
+  template <typename T, typename Convert>
+  T QueryNumber(const QString& command, Convert convert);
   bool WriteLine(const QString& text);
 
   TProgramState& FState;

@@ -152,6 +152,31 @@ void TSettingsHandlers::BindList(QComboBox* list, TListHandler handler, std::fun
 
 // ---- Channel pages
 
+// A count of channel n: rounded to the nearest integer, stored and queued.
+void TSettingsHandlers::SetChannelCount(TPlusSpinEdit* sender, std::int32_t TChannelSettings::*field,
+                                        const char* part)
+{
+    const int n = ChannelOf(sender);
+    if (n == 0)
+        return;
+    FState.ChannelSettings[n].*field = RoundCount(sender->Value());
+    Queue(ChannelPrefix(n) + part + CountText(sender->Value()));
+}
+
+// A keyword setting of channel n: the picked item's index is stored and its
+// keyword queued; typed text that names no item sends nothing.
+bool TSettingsHandlers::SetChannelKeyword(QComboBox* sender, std::int32_t TChannelSettings::*field,
+                                          const char* part, TKeywordTable table)
+{
+    const int n = ChannelOf(sender);
+    const int index = SelectedIndex(sender);
+    if (n == 0 || index < 0)
+        return false;
+    FState.ChannelSettings[n].*field = index;
+    Queue(ChannelPrefix(n) + part + KeywordOf(table, index));
+    return true;
+}
+
 void TSettingsHandlers::SetChEnableState(QCheckBox* sender)
 {
     const int n = ChannelOf(sender);
@@ -206,69 +231,38 @@ void TSettingsHandlers::SetChAmplitude(TPlusSpinEdit* sender)
 
 void TSettingsHandlers::SetChannelMode(QComboBox* sender)
 {
-    const int n = ChannelOf(sender);
-    const int index = SelectedIndex(sender);
-    if (n == 0 || index < 0)
-        return;
-    FState.ChannelSettings[n].Mode = index;
-    Queue(ChannelPrefix(n) + ":CMOD " + KeywordOf(TKeywordTable::ktChannelMode, index));
-    ChModesEnable(FForm, FState, n);
+    if (SetChannelKeyword(sender, &TChannelSettings::Mode, ":CMOD ", TKeywordTable::ktChannelMode))
+        ChModesEnable(FForm, FState, ChannelOf(sender));
 }
 
 void TSettingsHandlers::SetChannelBurst(TPlusSpinEdit* sender)
 {
-    const int n = ChannelOf(sender);
-    if (n == 0)
-        return;
-    FState.ChannelSettings[n].BurstCount = RoundCount(sender->Value());
-    Queue(ChannelPrefix(n) + ":BCO " + CountText(sender->Value()));
+    SetChannelCount(sender, &TChannelSettings::BurstCount, ":BCO ");
 }
 
 void TSettingsHandlers::SetChannelWaitCount(TPlusSpinEdit* sender)
 {
-    const int n = ChannelOf(sender);
-    if (n == 0)
-        return;
-    FState.ChannelSettings[n].WaitCount = RoundCount(sender->Value());
-    Queue(ChannelPrefix(n) + ":WCO " + CountText(sender->Value()));
+    SetChannelCount(sender, &TChannelSettings::WaitCount, ":WCO ");
 }
 
 void TSettingsHandlers::SetChannelDCOn(TPlusSpinEdit* sender)
 {
-    const int n = ChannelOf(sender);
-    if (n == 0)
-        return;
-    FState.ChannelSettings[n].DutyOnCount = RoundCount(sender->Value());
-    Queue(ChannelPrefix(n) + ":PCO " + CountText(sender->Value()));
+    SetChannelCount(sender, &TChannelSettings::DutyOnCount, ":PCO ");
 }
 
 void TSettingsHandlers::SetChannelDCOff(TPlusSpinEdit* sender)
 {
-    const int n = ChannelOf(sender);
-    if (n == 0)
-        return;
-    FState.ChannelSettings[n].DutyOffCount = RoundCount(sender->Value());
-    Queue(ChannelPrefix(n) + ":OCO " + CountText(sender->Value()));
+    SetChannelCount(sender, &TChannelSettings::DutyOffCount, ":OCO ");
 }
 
 void TSettingsHandlers::SetChannelPolarity(QComboBox* sender)
 {
-    const int n = ChannelOf(sender);
-    const int index = SelectedIndex(sender);
-    if (n == 0 || index < 0)
-        return;
-    FState.ChannelSettings[n].Polarity = index;
-    Queue(ChannelPrefix(n) + ":POL " + KeywordOf(TKeywordTable::ktChannelPolarity, index));
+    SetChannelKeyword(sender, &TChannelSettings::Polarity, ":POL ", TKeywordTable::ktChannelPolarity);
 }
 
 void TSettingsHandlers::SetChannelGateMode(QComboBox* sender)
 {
-    const int n = ChannelOf(sender);
-    const int index = SelectedIndex(sender);
-    if (n == 0 || index < 0)
-        return;
-    FState.ChannelSettings[n].GateMode = index;
-    Queue(ChannelPrefix(n) + ":CGAT " + KeywordOf(TKeywordTable::ktChannelGateMode, index));
+    SetChannelKeyword(sender, &TChannelSettings::GateMode, ":CGAT ", TKeywordTable::ktChannelGateMode);
 }
 
 void TSettingsHandlers::SetChMuxGate(QComboBox* sender)

@@ -8,7 +8,10 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <functional>
+
+#include "Settings.h"
 
 class IDialogs;
 class QCheckBox;
@@ -77,6 +80,9 @@ private:
     using TListHandler = std::function<void(TSettingsHandlers*, QComboBox*)>;
 
     void Queue(const QString& command);
+    void SetChannelCount(TPlusSpinEdit* sender, std::int32_t TChannelSettings::*field, const char* part);
+    bool SetChannelKeyword(QComboBox* sender, std::int32_t TChannelSettings::*field, const char* part,
+                           TKeywordTable table);
     static QStringList SyncItems(const QComboBox* list);
     // Binds a selection list: a picked item, or typed text that names an
     // item (or, for sync lists, a channel), runs Handler; text left standing

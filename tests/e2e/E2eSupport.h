@@ -342,6 +342,20 @@ protected:
     }
 
     bool WaitForExit(int limitMs = 10000) { return panel.waitForFinished(limitMs); }
+
+    // The panel that a restart of panel `first` started in the same folder;
+    // 0 when none came within the wait.
+    qint64 WaitForRestartedPanel(qint64 first) const
+    {
+        qint64 second = 0;
+        WaitFor([&] {
+            for (qint64 pid : PanelsIn(folder.path()))
+                if (pid != first)
+                    second = pid;
+            return second != 0;
+        });
+        return second;
+    }
     int ExitCode() const { return panel.exitStatus() == QProcess::NormalExit ? panel.exitCode() : -1; }
 
     std::unique_ptr<TScreen> screen;

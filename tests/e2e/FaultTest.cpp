@@ -77,13 +77,8 @@ TEST_P(LostCommunication, TheAnswerDecidesAndNothingIsSentTwice)
         screen->Keys({"alt+y"});
         ASSERT_TRUE(WaitForExit());
         EXPECT_EQ(ExitCode(), 0);
-        qint64 second = 0;
-        ASSERT_TRUE(WaitFor([&] {
-            for (qint64 pid : PanelsIn(folder.path()))
-                if (pid != first)
-                    second = pid;
-            return second != 0;
-        }));
+        const qint64 second = WaitForRestartedPanel(first);
+        ASSERT_NE(second, 0);
         EXPECT_FALSE(WaitForMainWindow(second).isEmpty()) << "the new panel reconnects";
         break;
     }
@@ -152,13 +147,8 @@ TEST_P(PortVanishes, TheStatusPollAsksAndTheAnswerIsCarriedOut)
         screen->Keys({"alt+y"});
         ASSERT_TRUE(WaitForExit());
         EXPECT_EQ(ExitCode(), 0);
-        qint64 second = 0;
-        ASSERT_TRUE(WaitFor([&] {
-            for (qint64 pid : PanelsIn(folder.path()))
-                if (pid != first)
-                    second = pid;
-            return second != 0;
-        }));
+        const qint64 second = WaitForRestartedPanel(first);
+        ASSERT_NE(second, 0);
         EXPECT_FALSE(WaitForMainWindow(second).isEmpty());
         EXPECT_TRUE(replugged.WaitForReceived(":PULS0:PER?"));
     } else {

@@ -347,13 +347,8 @@ TEST_F(Scenario, RestartEndsThisPanelAndANewOneFindsTheGeneratorAgain)
     Menu(window, {ui::kFileMenu, ui::kRestart});
     ASSERT_TRUE(WaitForExit());
     EXPECT_EQ(ExitCode(), 0);
-    qint64 second = 0;
-    ASSERT_TRUE(WaitFor([&] {
-        for (qint64 pid : PanelsIn(folder.path()))
-            if (pid != first)
-                second = pid;
-        return second != 0;
-    }));
+    const qint64 second = WaitForRestartedPanel(first);
+    ASSERT_NE(second, 0);
     EXPECT_FALSE(WaitForMainWindow(second).isEmpty());
     EXPECT_GT(generator.CountReceived("*IDN?"), identified);
 }
