@@ -37,6 +37,9 @@ bool TCommunication::FindDevice() {
     SendCommand(QStringLiteral(":SYST:COMM:USB:ECH OFF"));
     SendCommand(QStringLiteral(":SYST:COMM:BLUE:ECH OFF"));
     if (!QueryDevice(QStringLiteral("*IDN")).isEmpty()) {
+      // The parse may stop early and leave fields as they were: each port
+      // starts from an empty identity, so nothing of a passed-over port stays.
+      FState.DeviceIdentity = TDeviceIdentity{};
       // An identification whose version parts do not convert does not name
       // a generator this program can work with: the port is passed over.
       const TIdnParseResult parsed = ParseIDN();

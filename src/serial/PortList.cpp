@@ -5,9 +5,10 @@
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <algorithm>
+#include <cstring>
 
 #ifdef Q_OS_WIN
-#include <QSettings>
+#include <windows.h>
 #endif
 
 int PortNumberOfName(const QString& portName) {
@@ -15,6 +16,15 @@ int PortNumberOfName(const QString& portName) {
   const auto match = pattern.match(portName);
   if (!match.hasMatch()) return 0;
   return match.captured(1).toInt();
+}
+
+TPortEntry RegistryValueEntry(const std::u16string& name, unsigned long type, const QByteArray& data) {
+  TPortEntry entry{QString::fromStdU16String(name), QString()};
+  if (type != kRegistryTextType) return entry;
+  std::u16string text(static_cast<std::size_t>(data.size()) / sizeof(char16_t), u'\0');
+  std::memcpy(text.data(), data.constData(), text.size() * sizeof(char16_t));
+  entry.Data = QString::fromStdU16String(text.substr(0, text.find(u'\0')));
+  return entry;
 }
 
 QList<int> FilterSerialPorts(const QList<TPortEntry>& entries) {
@@ -90,9 +100,30 @@ QList<TPortEntry> SystemDeviceEntries(QStringList* locations = nullptr) {
 
 QList<TPortEntry> SystemPortEntries() {
 #ifdef Q_OS_WIN
+  // The value names hold backslashes, so the key is read value by value with
+  // the registry API itself rather than through a settings layer that would
+  // take them for sub-keys.
+  static_assert(kRegistryTextType == REG_SZ);
   QList<TPortEntry> entries;
-  QSettings key(QStringLiteral("HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM"), QSettings::NativeFormat);
-  for (const QString& name : key.childKeys()) entries.append({name, key.value(name).toString()});
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return entries;
+  DWORD count = 0, longestName = 0, longestData = 0;
+  if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName, &longestData,
+                       nullptr, nullptr) == ERROR_SUCCESS) {
+    std::u16string name(longestName + 1, u'\0');
+    QByteArray data(static_cast<qsizetype>(longestData), '\0');
+    for (DWORD i = 0; i < count; ++i) {
+      DWORD nameLength = longestName + 1;
+      DWORD dataSize = longestData;
+      DWORD type = 0;
+      if (RegEnumValueW(key, i, reinterpret_cast<wchar_t*>(name.data()), &nameLength, nullptr, &type,
+                        reinterpret_cast<BYTE*>(data.data()), &dataSize) != ERROR_SUCCESS)
+        continue;
+      entries.append(RegistryValueEntry(name.substr(0, nameLength), type, data.left(dataSize)));
+    }
+  }
+  RegCloseKey(key);
   return entries;
 #else
   const QString folder = PortFolder();

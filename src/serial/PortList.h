@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 // One source entry: the driver's device name and the port name ("COM7").
 struct TPortEntry {
   QString Name;
@@ -21,6 +23,17 @@ struct TPortEntry {
 // Port number of a port name "COM<n>" (n >= 1, decimal); 0 for any other
 // text.
 int PortNumberOfName(const QString& portName);
+
+// The registry's type code of a text value (REG_SZ).
+constexpr unsigned long kRegistryTextType = 1;
+
+// One value of the SERIALCOMM key as the registry hands it out: the value's
+// name (the driver's device name, e.g. "\Device\Serial0", taken whole,
+// backslashes and all) and its type and raw data. A text value's data is
+// UTF-16 in the machine's byte order, usually with its terminating NUL;
+// the port name is the text before the first NUL. A value of another type
+// gives an empty port name, which the port filter skips.
+TPortEntry RegistryValueEntry(const std::u16string& name, unsigned long type, const QByteArray& data);
 
 // Ascending port numbers of the entries whose driver name does not contain
 // "Modem" (case-sensitive). Entries whose port name is not "COM" and a

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Communication.h"
+#include "DeviceIdentity.h"
 #include "Dialogs.h"
 #include "PtyTestSupport.h"
 
@@ -18,7 +19,17 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <thread>
+
+// An identity in a failure message: its fields, not its bytes.
+inline void PrintTo(const TDeviceIdentity& id, std::ostream* os) {
+  *os << '{' << id.Manufacturer.toStdString() << ", " << id.Model.toStdString() << ", serial " << id.SerialNumber
+      << ", firmware \"" << id.FirmwareVersion.toStdString() << "\" " << id.FirmwareVersionParts[0] << '.'
+      << id.FirmwareVersionParts[1] << '.' << id.FirmwareVersionParts[2] << ", FPGA \""
+      << id.FpgaVersion.toStdString() << "\" " << id.FpgaVersionParts[0] << '.' << id.FpgaVersionParts[1] << '.'
+      << id.FpgaVersionParts[2] << '.' << id.FpgaVersionParts[3] << '}';
+}
 
 struct TRecordingTerminal : ITerminal {
   struct TLine {

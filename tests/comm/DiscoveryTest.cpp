@@ -139,6 +139,29 @@ TEST_F(DiscoveryTest, UnsupportedModelsAndBadVersionsArePassedOver) {
   }
 }
 
+// The generator found is shown with its own identity only: a passed-over
+// port's serial number and versions must not stay behind when the found
+// generator's serial number does not convert.
+TEST_F(DiscoveryTest, APassedOverPortLeavesNothingOfItsIdentity) {
+  Generator(4, "6424", {}, "1.00");
+  GeneratorOptions g;
+  g.identity.model = "6404+";
+  g.identity.serial = "A17";
+  ServerOptions o;
+  o.linkPath = QDir(folder.Path()).filePath(QStringLiteral("COM5")).toStdString();
+  servers.push_back(std::make_unique<PtyServer>(jt6400sim::Generator(g), o));
+  servers.back()->start();
+
+  ASSERT_TRUE(comm->FindDevice());
+  EXPECT_EQ(port->Port(), 5);
+  TDeviceIdentity expected;
+  expected.Manufacturer = "JT";
+  expected.Model = "6404+";
+  EXPECT_EQ(state.DeviceIdentity, expected);
+  EXPECT_TRUE(state.PlusOption);
+  EXPECT_FALSE(state.HighResolution);
+}
+
 TEST_F(DiscoveryTest, NothingSupportedFound) {
   Generator(2, "6406");
   Generator(4, "6424", {}, "1.00");

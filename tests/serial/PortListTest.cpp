@@ -23,6 +23,27 @@ TEST(PortFilter, RegistryPairs) {
   EXPECT_TRUE(FilterSerialPorts({}).isEmpty());
 }
 
+// The registry's values as the enumeration hands them out, through the same
+// filter: names keep their backslashes, text data ends at its NUL, values of
+// another type name no port.
+TEST(PortFilter, RegistryValuesBecomePorts) {
+  const auto text = [](std::u16string t) {
+    return QByteArray(reinterpret_cast<const char*>(t.c_str()), static_cast<qsizetype>((t.size() + 1) * 2));
+  };
+  const QList<TPortEntry> entries = {
+      RegistryValueEntry(u"\\Device\\Serial0", kRegistryTextType, text(u"COM3")),
+      RegistryValueEntry(u"\\Device\\VCP0", kRegistryTextType, text(u"COM12").chopped(2)),  // no NUL
+      RegistryValueEntry(u"\\Device\\VirtualModem0", kRegistryTextType, text(u"COM4")),
+      RegistryValueEntry(u"\\Device\\Serial1", 4 /* a number */, QByteArray("\x05\0\0\0", 4)),
+      RegistryValueEntry(u"\\Device\\Serial2", kRegistryTextType, QByteArray()),
+      RegistryValueEntry(u"\\Device\\Serial3", kRegistryTextType, QByteArray("C", 1)),  // odd byte count
+  };
+  EXPECT_EQ(entries[0].Name, "\\Device\\Serial0");
+  EXPECT_EQ(entries[0].Data, "COM3");
+  EXPECT_EQ(entries[1].Data, "COM12");
+  EXPECT_EQ(FilterSerialPorts(entries), (QList<int>{3, 12}));
+}
+
 TEST(PortFilter, PortNames) {
   EXPECT_EQ(PortNumberOfName("COM1"), 1);
   EXPECT_EQ(PortNumberOfName("COM105"), 105);

@@ -1,4 +1,5 @@
 // The status poll against the simulated generator.
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QRegularExpression>
@@ -63,6 +64,30 @@ TEST_F(Panel, AReportedErrorBlinksWithoutAskingAgain)
     program->StatusPoll().UpdateStatus();
     EXPECT_FALSE(form().ErrorLabel->isHidden());
     EXPECT_EQ(Count(Sent(), "*ERS?"), 0);
+}
+
+// Tools > Refresh and a bin recall both read the generator back; an error
+// that is gone by then no longer blinks, and the poll asks for errors again.
+TEST_F(Panel, AReadBackForgetsAReportedError)
+{
+    Connect("6404+");
+    for (QAction* readBack : {form().Up1, form().RestoreFromBin[1]}) {
+        SCOPED_TRACE(readBack->objectName().toStdString());
+        generator->withGenerator([](jt6400sim::Generator& g) { g.setErrorCode(2); });
+        program->StatusPoll().UpdateStatus();
+        ASSERT_FALSE(form().ErrorLabel->isHidden());
+
+        generator->withGenerator([](jt6400sim::Generator& g) { g.setErrorCode(0); });
+        readBack->trigger();
+        Sent();
+        EXPECT_TRUE(form().ErrorLabel->isHidden());
+        EXPECT_EQ(state().ErrorCode, 0);
+
+        program->StatusPoll().UpdateStatus();
+        program->StatusPoll().UpdateStatus();
+        EXPECT_EQ(Count(Sent(), "*ERS?"), 2);
+        EXPECT_TRUE(form().ErrorLabel->isHidden());
+    }
 }
 
 TEST_F(Panel, OldFirmwareIsNeverAskedForErrors)

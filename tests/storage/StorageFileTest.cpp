@@ -2,7 +2,10 @@
 // generator, with a stand-in read-back that records its runs.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTextEdit>
 
@@ -134,6 +137,32 @@ TEST_F(SettingsFileCommands, CancelledOrFailedSaveWritesNothing) {
   EXPECT_EQ(Dialogs.Shown[0].Kind, TMsgKind::mkError);
   EXPECT_TRUE(Dialogs.Shown[0].Text.contains(Work.File("plain/s.txt")));
   EXPECT_EQ(FileBytes(Work.File("plain")), "x");
+}
+
+// A shared lab folder that only its owner may write can still hold a file
+// that everybody may write: saving replaces that file's contents in place.
+// Root writes anywhere, so this runs for real only without that override
+// (the storage.WithoutPermissionOverride test entry drops it).
+TEST_F(SettingsFileCommands, SaveReplacesAWritableFileInAFolderThatIsNotWritable) {
+  MakeApp();
+  InstallReadBack({":PULS0:PER 0.001"});
+  const QString shared = Work.File("shared");
+  ASSERT_TRUE(QDir().mkdir(shared));
+  const QString path = QDir(shared).filePath("lab.txt");
+  ASSERT_TRUE(WriteBytes(path, "an older file\r\n"));
+  ASSERT_TRUE(QFile::setPermissions(shared, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+  const auto restore = qScopeGuard([&] { QFile::setPermissions(shared, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
+  if (QFile probe(QDir(shared).filePath("probe")); probe.open(QIODevice::WriteOnly)) {
+    probe.remove();
+    GTEST_SKIP() << "this process may write into a folder without write permission (root's override); "
+                    "the storage.WithoutPermissionOverride test entry runs it without";
+  }
+
+  Dialogs.FileNames << path;
+  App->Form().SaveToFile1->trigger();
+  EXPECT_EQ(Dialogs.Texts(), QStringList{});
+  EXPECT_EQ(FileBytes(path), ":PULS0:PER 0.001\r\n");
+  EXPECT_EQ(QDir(shared).entryList(QDir::Files | QDir::Hidden), QStringList{"lab.txt"});
 }
 
 TEST_F(SettingsFileCommands, ASaveAskedForDuringAnotherExchangeWaitsForIt) {
