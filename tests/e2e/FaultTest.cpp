@@ -42,6 +42,7 @@ std::string Name(const TLostCase& c)
     static const char* replies[] = {"Yes", "No", "Ignore"};
     return std::string(c.when == TWhen::ReadBack ? "ReadBack" : "Burst") + replies[static_cast<int>(c.reply)];
 }
+void PrintTo(const TLostCase& c, std::ostream* os) { *os << Name(c); }
 
 }  // namespace
 
@@ -171,6 +172,7 @@ struct TAnswerCase {
     bool asks;  // the "Communications lost" question comes (answered Ignore)
     const char* caption = "Jentrix Model 6404+  SW Version: 1.2.7.0 ComPort: 3";
 };
+void PrintTo(const TAnswerCase& c, std::ostream* os) { *os << c.name << " (" << c.rule << ')'; }
 
 class SpoiledAnswers : public Scenario, public ::testing::WithParamInterface<TAnswerCase> {};
 

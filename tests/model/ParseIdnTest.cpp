@@ -82,6 +82,7 @@ struct VersionCase {
   std::array<int32_t, 3> firmware;
   std::array<int32_t, 4> fpga;
 };
+void PrintTo(const VersionCase& c, std::ostream* os) { *os << '"' << c.answer << '"'; }
 
 class ParseIdnVersions : public ::testing::TestWithParam<VersionCase> {};
 

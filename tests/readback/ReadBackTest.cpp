@@ -29,6 +29,7 @@ struct TModelCase {
     // Channel pages shown (A = 0) and the captions expected on them.
     QStringList Captions;
 };
+void PrintTo(const TModelCase& c, std::ostream* os) { *os << c.Model; }
 
 const TModelCase kModels[] = {
     {"6402", 2, 2, false, false, {"Ch A", "Ch B"}},

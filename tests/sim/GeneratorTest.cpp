@@ -60,6 +60,7 @@ struct ModelCase {
     int channels;
     int standard;
 };
+void PrintTo(const ModelCase& c, std::ostream* os) { *os << '"' << c.model << "\" with " << c.channels << " channels"; }
 
 class GeneratorModel : public ::testing::TestWithParam<ModelCase> {};
 
@@ -105,6 +106,7 @@ struct RoundTrip {
     const char* query;     // header queried afterwards, without "?"
     const char* expected;  // answer after the set
 };
+void PrintTo(const RoundTrip& c, std::ostream* os) { *os << c.set << " -> " << c.query << "? = " << c.expected; }
 
 class GeneratorRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
 
@@ -224,6 +226,7 @@ struct Refusal {
     const char* model;
     const char* line;
 };
+void PrintTo(const Refusal& c, std::ostream* os) { *os << c.model << ": " << c.line; }
 
 class GeneratorRefusal : public ::testing::TestWithParam<Refusal> {};
 
