@@ -144,9 +144,20 @@ TEST_F(OnScreen, FindsTheGeneratorShowsTheWindowAndExitsThroughTheFileMenu)
         identified = identified || line.find("RX *IDN?") != std::string::npos;
     EXPECT_TRUE(identified);
 
-    Click(window, 18, 8);   // File
-    QThread::msleep(300);
-    Click(window, 30, 32);  // Exit
+    // File, then Exit once the menu is on the screen.
+    const auto visibleWindows = [&] {
+        return xdotool({"search", "--all", "--onlyvisible", "--pid", QString::number(panel.processId())})
+            .split('\n', Qt::SkipEmptyParts)
+            .size();
+    };
+    const auto before = visibleWindows();
+    Click(window, 18, 8);
+    QElapsedTimer t;
+    t.start();
+    while (visibleWindows() == before && t.elapsed() < 10000)
+        QThread::msleep(50);
+    ASSERT_GT(visibleWindows(), before) << "the File menu did not open";
+    Click(window, 30, 32);
     ASSERT_TRUE(panel.waitForFinished(10000));
     EXPECT_EQ(panel.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(panel.exitCode(), 0);

@@ -23,7 +23,8 @@ class ChannelTest : public ::testing::Test {
     port->SetBaud(115200);
     port->SetEndOfResponse("\r");
     port->SetShowErrors(false);
-    port->SetResponseTime(100);
+    // Answers come at once; tests that wait for silence shorten the wait.
+    port->SetResponseTime(2000);
     comm = std::make_unique<TCommunication>(state, *port, dialogs, &terminal, &app);
     comm->Log().SetFolder(logDir.path());
     comm->Log().FixNameParts("tester", QDateTime(QDate(2024, 3, 7), QTime(14, 5, 9)));
@@ -77,6 +78,7 @@ TEST_F(ChannelTest, SendCommandEchoesCommandThenReply) {
 }
 
 TEST_F(ChannelTest, SendCommandWithoutReplyShowsEmptyLine) {
+  port->SetResponseTime(100);
   EXPECT_EQ(comm->SendCommand(":NOREPLY"), "");
   ASSERT_EQ(terminal.Lines.size(), 2);
   EXPECT_TRUE(LinesMatch({terminal.Lines[0].Text, terminal.Lines[1].Text}, {"({T}) :NOREPLY", "({T}) "}));
@@ -121,6 +123,7 @@ TEST_F(ChannelTest, NumericQueriesConvertOrLogFailure) {
     } else {
       Forget(":Q?");
     }
+    port->SetResponseTime(c.reply ? 2000 : 100);
     EXPECT_EQ(comm->QueryInteger(":Q"), c.expected);
     const QStringList added = LogLines().mid(before);
     ASSERT_GE(added.size(), 2);

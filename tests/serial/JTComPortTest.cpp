@@ -1,6 +1,8 @@
 #include "JTComPort.h"
 #include "PtyTestSupport.h"
 
+#include <functional>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
@@ -255,10 +257,21 @@ TEST_F(ComPortTest, TimeoutWithEventsFiresHandlerThenRetryBox) {
 }
 
 TEST_F(ComPortTest, RetryCanStillReceiveTheAnswer) {
+  // The answer comes after the first wait has run out, while the box asks.
+  struct TLateAnswer : TScriptedDialogs {
+    std::function<void()> OnShow;
+    TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons,
+                            TMsgKind kind) override {
+      OnShow();
+      return TScriptedDialogs::DoMessageDlg(text, caption, buttons, kind);
+    }
+  } lateDialogs;
+  lateDialogs.OnShow = [&] { pty.Send("late\r"); };
+  port->SetDialogs(&lateDialogs);
+  auto& dialogs = lateDialogs;
   port->SetResponseTime(100);
   dialogs.Answers = {mbRetry};
   ASSERT_TRUE(port->Open());
-  pty.SendLater("late\r", 150);
   EXPECT_EQ(port->Read(), "late\r");
   EXPECT_FALSE(port->TimedOut());
   EXPECT_EQ(dialogs.Shown.size(), 1);
