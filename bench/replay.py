@@ -2,9 +2,11 @@
 """The same query sequence as the panel's read-back, done the way a user
 would with a short script and nothing but Python's standard library: open
 the serial device raw, write each line, read until the CR that ends the
-answer. Prints the wall time in milliseconds of each pass.
+answer. Like the panel, it pauses PAUSE_MS (default 1) before each query, so
+the two differ only in how they do the exchange. Prints the wall time in
+milliseconds of each pass.
 
-    replay.py DEVICE QUERIES_FILE [PASSES]
+    replay.py DEVICE QUERIES_FILE [PASSES [PAUSE_MS]]
 """
 import os
 import sys
@@ -23,6 +25,7 @@ def ask(fd, line):
 def main():
     device, queries_file = sys.argv[1], sys.argv[2]
     passes = int(sys.argv[3]) if len(sys.argv) > 3 else 5
+    pause = (float(sys.argv[4]) if len(sys.argv) > 4 else 1.0) / 1000.0
     with open(queries_file, encoding="latin-1") as f:
         queries = [q.rstrip("\n") for q in f if q.strip()]
     fd = os.open(device, os.O_RDWR | os.O_NOCTTY)
@@ -41,6 +44,7 @@ def main():
     for _ in range(passes):
         start = time.perf_counter()
         for q in queries:
+            time.sleep(pause)
             ask(fd, q)
         print("%.1f" % ((time.perf_counter() - start) * 1000.0))
     os.close(fd)
