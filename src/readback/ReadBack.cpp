@@ -205,6 +205,7 @@ void TReadBack::NormalReadBack()
     // 1-2. A fresh snapshot; status displays cleared.
     FState.SettingsList.clear();
     Append(SettingsTimeStampLine(QDateTime::currentDateTime()));
+    FState.ErrorCode = 0;
     FForm.ErrorLabel->hide();
     FForm.PCountlbl->setText(QStringLiteral("P: ----"));
     FForm.ShotCountlbl->setText(QStringLiteral("Count: ----"));

@@ -65,6 +65,24 @@ TEST_F(Panel, AReportedErrorBlinksWithoutAskingAgain)
     EXPECT_EQ(Count(Sent(), "*ERS?"), 0);
 }
 
+TEST_F(Panel, ARefreshForgetsTheErrorAndThePollAsksAgain)
+{
+    Connect("6404+");
+    generator->withGenerator([](jt6400sim::Generator& g) { g.setErrorCode(1); });
+    program->StatusPoll().UpdateStatus();
+    EXPECT_EQ(form().ErrorLabel->text(), "Over Current Error");
+
+    generator->withGenerator([](jt6400sim::Generator& g) { g.setErrorCode(3); });
+    form().Up1->trigger();  // Tools > Refresh
+    Sent();
+    EXPECT_TRUE(form().ErrorLabel->isHidden());
+    EXPECT_EQ(state().ErrorCode, 0);
+    program->StatusPoll().UpdateStatus();
+    EXPECT_EQ(Count(Sent(), "*ERS?"), 1);
+    EXPECT_EQ(form().ErrorLabel->text(), "Fan Failure");
+    EXPECT_FALSE(form().ErrorLabel->isHidden());
+}
+
 TEST_F(Panel, OldFirmwareIsNeverAskedForErrors)
 {
     Connect("6404+", "1.9.0");
