@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include "TextFit.h"
+
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -70,8 +72,8 @@ public:
     // Top strip
     QLabel* BlueBanner = nullptr;
     QLabel* GreenBanner = nullptr;
-    QLabel* FeatureLabel = nullptr;
-    QLabel* ErrorLabel = nullptr;
+    TFitLabel* FeatureLabel = nullptr;
+    TFitLabel* ErrorLabel = nullptr;
     QLabel* PulseAnimate = nullptr;
     QMovie* PulseMovie = nullptr;
     QPushButton* RunStopbtn = nullptr;
