@@ -4,7 +4,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHash>
+#include <QIcon>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -12,6 +14,7 @@
 #include <QMenuBar>
 #include <QMovie>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
@@ -29,6 +32,7 @@ namespace {
 constexpr int kClientWidth = 622;
 constexpr int kClientHeight = 710;
 constexpr int kPulseLeft = 452;  // the running-pulse picture in the banner
+constexpr QPoint kDesignedPlace(600, 42);
 
 QGroupBox* group(QWidget* parent, const char* name, const QString& caption, QRect geometry)
 {
@@ -199,6 +203,29 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     ChannelControls = FindChannelControls(*this);
     // Single fixed border: the window is exactly the client area plus its menu.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    QIcon icon;
+    for (int size : {16, 32, 48, 256})
+        icon.addFile(QStringLiteral(":/art/jt6400-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
+    PlaceOnScreen();
+}
+
+void TMainForm::PlaceOnScreen()
+{
+    ensurePolished();
+    layout()->activate();  // the fixed size, menu bar included
+    const QScreen* screen = QGuiApplication::screenAt(kDesignedPlace);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        move(kDesignedPlace);
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    const QSize size = frameGeometry().size();
+    move(std::max(area.left(), std::min(kDesignedPlace.x(), area.right() + 1 - size.width())),
+         std::max(area.top(), std::min(kDesignedPlace.y(), area.bottom() + 1 - size.height())));
 }
 
 void TMainForm::buildTopStrip(QWidget* client)

@@ -66,6 +66,10 @@ public:
     // Run/Stop display: the button's caption and the moving pulse picture.
     void ShowRunning(bool running);
 
+    // Puts the window at its designed place, (600, 42), or as far left and up
+    // from there as a smaller screen needs to show it whole.
+    void PlaceOnScreen();
+
     // The serial port to the generator, with the window's settings.
     TJTComPort* ComPort = nullptr;
 
