@@ -32,7 +32,7 @@ namespace {
 constexpr int kClientWidth = 622;
 constexpr int kClientHeight = 710;
 constexpr int kPulseLeft = 452;  // the running-pulse picture in the banner
-constexpr QPoint kDesignedPlace(600, 42);
+constexpr QPoint kDesignedPlace(600, 42);  // the window's top-left corner on the screen
 
 QGroupBox* group(QWidget* parent, const char* name, const QString& caption, QRect geometry)
 {
@@ -218,14 +218,14 @@ void TMainForm::PlaceOnScreen()
     const QScreen* screen = QGuiApplication::screenAt(kDesignedPlace);
     if (!screen)
         screen = QGuiApplication::primaryScreen();
-    if (!screen) {
-        move(kDesignedPlace);
-        return;
+    QPoint place = kDesignedPlace;
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        const QSize size = frameGeometry().size();
+        place.setX(std::max(area.left(), std::min(place.x(), area.right() + 1 - size.width())));
+        place.setY(std::max(area.top(), std::min(place.y(), area.bottom() + 1 - size.height())));
     }
-    const QRect area = screen->availableGeometry();
-    const QSize size = frameGeometry().size();
-    move(std::max(area.left(), std::min(kDesignedPlace.x(), area.right() + 1 - size.width())),
-         std::max(area.top(), std::min(kDesignedPlace.y(), area.bottom() + 1 - size.height())));
+    move(place);
 }
 
 void TMainForm::buildTopStrip(QWidget* client)

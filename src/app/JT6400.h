@@ -66,10 +66,6 @@ public:
     // Run/Stop display: the button's caption and the moving pulse picture.
     void ShowRunning(bool running);
 
-    // Puts the window at its designed place, (600, 42), or as far left and up
-    // from there as a smaller screen needs to show it whole.
-    void PlaceOnScreen();
-
     // The serial port to the generator, with the window's settings.
     TJTComPort* ComPort = nullptr;
 
@@ -146,6 +142,9 @@ public:
     QTimer* LaunchTimer = nullptr;
 
 private:
+    // Puts the window at its designed place, (600, 42), or as far left and up
+    // from there as a smaller screen needs to show it whole.
+    void PlaceOnScreen();
     void buildTopStrip(QWidget* client);
     void buildSystemArea(QWidget* client);
     void buildSystemPage(QWidget* page);

@@ -21,8 +21,6 @@ public:
     // The font must follow the text: captions go through SetCaption.
     void setText(const QString&) = delete;
 
-    int DesignedPixelSize() const { return FPixelSize; }
-
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
