@@ -4,7 +4,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHash>
+#include <QIcon>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -12,6 +14,7 @@
 #include <QMenuBar>
 #include <QMovie>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
@@ -28,6 +31,8 @@ namespace {
 
 constexpr int kClientWidth = 622;
 constexpr int kClientHeight = 710;
+constexpr int kPulseLeft = 452;  // the running-pulse picture in the banner
+constexpr QPoint kDesignedPlace(600, 42);  // the window's top-left corner on the screen
 
 QGroupBox* group(QWidget* parent, const char* name, const QString& caption, QRect geometry)
 {
@@ -171,10 +176,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     InitArtwork();
     setObjectName("MainForm");
     setWindowTitle("6400 Pulse Generator");
-    QFont f = font();
-    f.setFamilies({"Tahoma", "DejaVu Sans", "Liberation Sans"});
-    f.setPixelSize(11);
-    setFont(f);
+    setFont(PanelFont(11));
 
     auto* client = new QWidget(this);
     client->setObjectName("ClientArea");
@@ -201,6 +203,29 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     ChannelControls = FindChannelControls(*this);
     // Single fixed border: the window is exactly the client area plus its menu.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    QIcon icon;
+    for (int size : {16, 32, 48, 256})
+        icon.addFile(QStringLiteral(":/art/jt6400-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
+    PlaceOnScreen();
+}
+
+void TMainForm::PlaceOnScreen()
+{
+    ensurePolished();
+    layout()->activate();  // the fixed size, menu bar included
+    const QScreen* screen = QGuiApplication::screenAt(kDesignedPlace);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    QPoint place = kDesignedPlace;
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        const QSize size = frameGeometry().size();
+        place.setX(std::max(area.left(), std::min(place.x(), area.right() + 1 - size.width())));
+        place.setY(std::max(area.top(), std::min(place.y(), area.bottom() + 1 - size.height())));
+    }
+    move(place);
 }
 
 void TMainForm::buildTopStrip(QWidget* client)
@@ -211,21 +236,20 @@ void TMainForm::buildTopStrip(QWidget* client)
     GreenBanner->setPixmap(QPixmap(":/art/GreenBanner.jpg"));
     GreenBanner->setScaledContents(true);
 
-    FeatureLabel = label(client, "FeatureLabel", "Plus Option", {213, 29, 240, 22});
-    QFont featureFont = FeatureLabel->font();
-    featureFont.setPixelSize(16);
-    FeatureLabel->setFont(featureFont);
+    // The model and error captions share the banner between its lettering
+    // and the pulse picture; a caption too long for it is set smaller.
+    const int captionWidth = kPulseLeft - 2 - 213;
+    FeatureLabel = new TFitLabel("Plus Option", 16, {213, 29, captionWidth, 22}, client);
+    FeatureLabel->setObjectName("FeatureLabel");
     FeatureLabel->setStyleSheet("color: white;");
     FeatureLabel->hide();
 
-    ErrorLabel = label(client, "ErrorLabel", "Error Label", {213, -4, 240, 36});
-    QFont errorFont = ErrorLabel->font();
-    errorFont.setPixelSize(27);
-    ErrorLabel->setFont(errorFont);
+    ErrorLabel = new TFitLabel("Error Label", 27, {213, -4, captionWidth, 36}, client);
+    ErrorLabel->setObjectName("ErrorLabel");
     ErrorLabel->setStyleSheet("color: red;");
     ErrorLabel->hide();
 
-    PulseAnimate = label(client, "PulseAnimate", {}, {452, 0, 57, 41});
+    PulseAnimate = label(client, "PulseAnimate", {}, {kPulseLeft, 0, 57, 41});
     PulseAnimate->setScaledContents(true);
     PulseMovie = new QMovie(":/art/PulseAnimate.gif", QByteArray(), this);
     PulseMovie->setObjectName("PulseMovie");
@@ -353,7 +377,9 @@ void TMainForm::buildPlusPage(QWidget* page)
     PlusOptionMemo = new QTextEdit(page);
     PlusOptionMemo->setObjectName("PlusOptionMemo");
     PlusOptionMemo->setReadOnly(true);
-    PlusOptionMemo->setGeometry(0, 0, 400, 190);
+    // In the place of the Plus group, which standard models do not show: wide
+    // enough for every line unwrapped and high enough for all of them.
+    PlusOptionMemo->setGeometry(0, 0, 607, 202);
     PlusOptionMemo->setPlainText(QStringList{
         "Plus options include:",
         "- Shot counter with ability to select from multiple sources.",
@@ -451,7 +477,9 @@ void TMainForm::buildChannelPage(QWidget* page, int n)
     auto* pol = grp(f, "ChPolarityGrp", "Polarity", {494, 4, 103, 46});
     comboBox(pol, name("ChPolaritySel"), {"Inverted", "Normal"}, 0, {6, 17, 91, 22}, "Channel output polarity");
     auto* gate = grp(f, "ChGateModeGrp", "Gate Mode", {388, 52, 102, 46});
-    comboBox(gate, name("ChGateModeSel"), {"Disabled", "Active Low", "Active High"}, 0, {6, 17, 90, 22});
+    // Narrower margins than its neighbours: the widest items ("ActiveLoWR")
+    // need the room.
+    comboBox(gate, name("ChGateModeSel"), {"Disabled", "Active Low", "Active High"}, 0, {4, 17, 94, 22});
     auto* wait = grp(f, "ChWaitCountGrp", "Wait Count", {494, 52, 103, 46});
     spinEdit(wait, name("ChWaitCountAdj"), {6, 17, 91, 22},
              {.maxValue = d.waitCountMax, .minValue = 0, .value = d.waitCountValue,
@@ -480,7 +508,8 @@ void TMainForm::buildChannelPage(QWidget* page, int n)
 
 void TMainForm::buildBottomStrip(QWidget* client)
 {
-    auto* term = group(client, "TerminalBoxgrp", "Command Terminal", {-2, 590, 456, 121});
+    // Starts at the window's edge: the caption sits at the group's left edge.
+    auto* term = group(client, "TerminalBoxgrp", "Command Terminal", {0, 590, 454, 121});
     term->setToolTip("Send and receive commands directly to unit");
     SendEdit = comboBox(term, "SendEdit", {}, -1, {8, 18, 370, 22});
     SendBtn = button(term, "SendBtn", "Send", {384, 17, 64, 24});

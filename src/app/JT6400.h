@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include "TextFit.h"
+
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -70,8 +72,8 @@ public:
     // Top strip
     QLabel* BlueBanner = nullptr;
     QLabel* GreenBanner = nullptr;
-    QLabel* FeatureLabel = nullptr;
-    QLabel* ErrorLabel = nullptr;
+    TFitLabel* FeatureLabel = nullptr;
+    TFitLabel* ErrorLabel = nullptr;
     QLabel* PulseAnimate = nullptr;
     QMovie* PulseMovie = nullptr;
     QPushButton* RunStopbtn = nullptr;
@@ -140,6 +142,9 @@ public:
     QTimer* LaunchTimer = nullptr;
 
 private:
+    // Puts the window at its designed place, (600, 42), or as far left and up
+    // from there as a smaller screen needs to show it whole.
+    void PlaceOnScreen();
     void buildTopStrip(QWidget* client);
     void buildSystemArea(QWidget* client);
     void buildSystemPage(QWidget* page);

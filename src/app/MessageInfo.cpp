@@ -1,7 +1,6 @@
 #include "MessageInfo.h"
 
 #include <QApplication>
-#include <QLabel>
 #include <QScreen>
 
 TMessageForm::TMessageForm(QWidget* parent) : QWidget(parent, Qt::Dialog)
@@ -9,14 +8,10 @@ TMessageForm::TMessageForm(QWidget* parent) : QWidget(parent, Qt::Dialog)
     setObjectName("MessageForm");
     setWindowTitle("Message");
     setFixedSize(326, 100);
-    MessageLabel = new QLabel("Loading. Please wait...", this);
+    setFont(PanelFont(11));
+    MessageLabel = new TFitLabel("Loading. Please wait...", 32, {2, 30, 320, 39}, this);
     MessageLabel->setObjectName("MessageLabel");
-    MessageLabel->setGeometry(2, 30, 320, 39);
     MessageLabel->setAlignment(Qt::AlignCenter);
-    QFont f = MessageLabel->font();
-    f.setFamilies({"Tahoma", "DejaVu Sans", "Liberation Sans"});
-    f.setPixelSize(32);
-    MessageLabel->setFont(f);
 }
 
 void TMessageForm::ShowNow()

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-class QLabel;
+#include "TextFit.h"
 
 // The splash form shown while the generator is read back or a settings file
 // is loaded.
@@ -10,7 +10,7 @@ class TMessageForm : public QWidget {
     Q_OBJECT
 public:
     explicit TMessageForm(QWidget* parent = nullptr);
-    QLabel* MessageLabel = nullptr;
+    TFitLabel* MessageLabel = nullptr;
 
     // Shows the form centred on the screen and paints it at once, because the
     // work that follows keeps the event loop busy.

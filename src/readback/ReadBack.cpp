@@ -292,12 +292,12 @@ void TReadBack::SetVariant()
         FForm.PlusOptionMemo->hide();
         FForm.FeatureLabel->show();
         if (FState.PlusOption) {
-            FForm.FeatureLabel->setText(QStringLiteral("Plus Option"));
+            FForm.FeatureLabel->SetCaption(QStringLiteral("Plus Option"));
         } else {
             FState.TimingResolution = 4e-9;
             FForm.BlueBanner->hide();
             FForm.GreenBanner->show();
-            FForm.FeatureLabel->setText(QStringLiteral("Verdalis High Resolution 6420"));
+            FForm.FeatureLabel->SetCaption(QStringLiteral("Verdalis High Resolution 6420"));
             const QString enhanced = QStringLiteral("Enhanced Options");
             FForm.SystemPageControl->setTabText(FForm.SystemPageControl->indexOf(FForm.PlusPage), enhanced);
             plusGroup->setTitle(enhanced);
@@ -305,7 +305,7 @@ void TReadBack::SetVariant()
         }
     } else {
         QTextEdit* memo = FForm.PlusOptionMemo;
-        memo->setGeometry(0, memo->y(), 400, 190);
+        memo->move(0, memo->y());
         memo->show();
         plusGroup->hide();
         SetControlEnabled(plusGroup, false);

@@ -107,7 +107,7 @@ void TStatusPoll::UpdateStatus()
         if (FState.ErrorCode > 0) {
             const QString text = ErrorText(FState.ErrorCode);
             if (!text.isEmpty())
-                FForm.ErrorLabel->setText(text);
+                FForm.ErrorLabel->SetCaption(text);
             FForm.ErrorLabel->show();
         }
     }

@@ -128,7 +128,7 @@ void TStorage::RestoreSettingsFromFile1Click() {
 
   TMessageForm& splash = FApp.MessageForm();
   if (!state.SettingsList.isEmpty()) {
-    splash.MessageLabel->setText(QStringLiteral("Loading. Please wait..."));
+    splash.MessageLabel->SetCaption(QStringLiteral("Loading. Please wait..."));
     splash.ShowNow();
     // A copy: the list may be rebuilt by a read-back while replies are awaited.
     const QStringList lines = state.SettingsList;

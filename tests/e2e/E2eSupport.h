@@ -52,17 +52,18 @@ class TScreen {
 public:
     explicit TScreen(QString display) : FDisplay(std::move(display)) {}
 
-    // xdotool's answer, trimmed; empty when it fails.
-    QString Xdo(const QStringList& args) const
+    // An X client's answer on this display, trimmed; empty when it fails.
+    QString Tool(const QString& program, const QStringList& args) const
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("DISPLAY", FDisplay);
         p.setProcessEnvironment(env);
-        p.start("xdotool", args);
+        p.start(program, args);
         p.waitForFinished(10000);
         return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
     }
+    QString Xdo(const QStringList& args) const { return Tool("xdotool", args); }
 
     // The visible windows of a process whose title matches the expression.
     QStringList Windows(qint64 pid, const QString& title) const
@@ -128,6 +129,12 @@ public:
         QImage image;
         image.loadFromData(p.readAllStandardOutput(), "PNG");
         return image;
+    }
+    // The part of the screen a window covers, in the window's coordinates.
+    QImage Photograph(const QString& window) const
+    {
+        const TGeometry g = Geometry(window);
+        return Photograph().copy(g.x, g.y, g.width, g.height);
     }
 
     const QString& Display() const { return FDisplay; }
@@ -240,7 +247,7 @@ protected:
             GTEST_SKIP() << "needs xdotool (scripts/deps installs it)";
         if (QStandardPaths::findExecutable("Xvfb").isEmpty())
             GTEST_SKIP() << "needs Xvfb (scripts/deps installs it)";
-        FX = std::make_unique<TPrivateXServer>();
+        FX = std::make_unique<TPrivateXServer>(screenSize);
         if (FX->Display().isEmpty())
             GTEST_SKIP() << "Xvfb did not start";
         screen = std::make_unique<TScreen>(FX->Display());
@@ -358,6 +365,7 @@ protected:
     }
     int ExitCode() const { return panel.exitStatus() == QProcess::NormalExit ? panel.exitCode() : -1; }
 
+    QString screenSize = QStringLiteral("1024x768x24");  // set before SetUp for another screen
     std::unique_ptr<TScreen> screen;
     QTemporaryDir folder;
     QProcess panel;

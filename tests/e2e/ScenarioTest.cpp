@@ -188,16 +188,16 @@ TEST_F(Scenario, RunStopSwitchesTheGeneratorAndTheButton)
     const QString window = WaitForReady(generator);
     ASSERT_FALSE(window.isEmpty());
     const QRect button(526, 22, 90, 60);  // inside the Run/Stop button's frame
-    const QImage run = screen->Photograph().copy(button);
+    const QImage run = screen->Photograph(window).copy(button);
 
     screen->Click(window, ui::kRunStop.x(), ui::kRunStop.y());
     ASSERT_TRUE(generator.WaitForReceived(":PULS0:STAT ON"));
     QImage stop;
-    EXPECT_TRUE(WaitFor([&] { return (stop = screen->Photograph().copy(button)) != run; }));
+    EXPECT_TRUE(WaitFor([&] { return (stop = screen->Photograph(window).copy(button)) != run; }));
 
     screen->Click(window, ui::kRunStop.x(), ui::kRunStop.y());
     ASSERT_TRUE(generator.WaitForReceived(":PULS0:STAT OFF"));
-    EXPECT_TRUE(WaitFor([&] { return screen->Photograph().copy(button) != stop; }));
+    EXPECT_TRUE(WaitFor([&] { return screen->Photograph(window).copy(button) != stop; }));
     EXPECT_EQ(generator.CountReceived(":PULS0:STAT ON"), 1);
     EXPECT_EQ(generator.CountReceived(":PULS0:STAT OFF"), 1);
 }
@@ -208,13 +208,13 @@ TEST_F(Scenario, TerminalSendsTheTypedLineAndShowsTheReply)
     StartPanel();
     const QString window = WaitForReady(generator);
     ASSERT_FALSE(window.isEmpty());
-    EXPECT_EQ(GreenPixels(screen->Photograph(), ui::kTerminalLines), 0) << "the read-back shows nothing there";
+    EXPECT_EQ(GreenPixels(screen->Photograph(window), ui::kTerminalLines), 0) << "the read-back shows nothing there";
 
     screen->Click(window, ui::kSendEdit.x(), ui::kSendEdit.y());
     screen->Type(":PULS2:POL?");
     screen->Keys({"Return"});
     ASSERT_TRUE(generator.WaitForReceived(":PULS2:POL?", 2));  // the read-back asked once
-    EXPECT_TRUE(WaitFor([&] { return GreenPixels(screen->Photograph(), ui::kTerminalLines) > 20; }));
+    EXPECT_TRUE(WaitFor([&] { return GreenPixels(screen->Photograph(window), ui::kTerminalLines) > 20; }));
     EXPECT_EQ(generator.CountReceived(":PULS2:POL?"), 2);
 }
 

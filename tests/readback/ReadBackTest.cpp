@@ -203,7 +203,7 @@ TEST_P(ReadBackPerModel, QueriesRecordsWindowAndSnapshot)
     EXPECT_EQ(f.PlusOptionGrp->isEnabled(), m.Plus || m.High);
     if (!(m.Plus || m.High)) {
         EXPECT_EQ(f.PlusOptionMemo->geometry().x(), 0);
-        EXPECT_EQ(f.PlusOptionMemo->size(), QSize(400, 190));
+        EXPECT_EQ(f.PlusOptionMemo->size(), QSize(607, 202));
         EXPECT_FALSE(f.ShotCountEnbl->isEnabled());
         EXPECT_FALSE(f.PCountadj->isEnabled());
     }

@@ -5,13 +5,13 @@
 #include <QString>
 
 // A private X server for one test, so that tests running side by side never
-// click or type into each other's windows.
+// click or type into each other's windows. One screen of the given size.
 class TPrivateXServer {
 public:
-    TPrivateXServer()
+    explicit TPrivateXServer(const QString& screen = QStringLiteral("1024x768x24"))
     {
         // Xvfb writes the display number it chose to the given descriptor.
-        FServer.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        FServer.start("Xvfb", {"-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp"});
         if (!FServer.waitForStarted(5000))
             return;
         QElapsedTimer t;
