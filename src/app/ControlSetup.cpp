@@ -1,54 +1,36 @@
-// Set-up of the period, delay and width controls for the connected model.
+// Set-up of the period, delay and width controls for the connected model,
+// from the capability table's values for its variant.
 #include "JT6400.h"
 
-#include "ProgramState.h"
+#include "SettingsSnapshot.h"
 #include "plussped.h"
 
-void TMainForm::SetResolution(const TProgramState& state)
+void TMainForm::SetResolution(const TSettingsSnapshot& snapshot)
 {
-    const double step = state.TimingResolution;
-    const int standardChannels = state.StandardChannelCount();
-    auto fineDelay = [&](int n) { return state.HighResolution && n <= standardChannels; };
-
-    PeriodAdj->setIncrement(step);
+    const TVariantValues v = snapshot.Variant();
+    PeriodAdj->setIncrement(v.PeriodIncrement);
     for (int n = 1; n <= 8; ++n) {
-        ChannelControls.ChWidthAdj[n]->setIncrement(step);
-        ChannelControls.ChDelayAdj[n]->setIncrement(fineDelay(n) ? 5e-12 : step);
+        ChannelControls.ChWidthAdj[n]->setIncrement(v.WidthIncrement);
+        ChannelControls.ChDelayAdj[n]->setIncrement(v.DelayIncrement[n]);
     }
-    if (state.PlusOption || state.HighResolution) {
-        PeriodAdj->setDecimals(9);
-        PeriodAdj->setMinValue(state.HighResolution ? 4e-8 : 5e-8);
-        for (int n = 1; n <= 8; ++n) {
-            ChannelControls.ChDelayAdj[n]->setDecimals(fineDelay(n) ? 12 : 9);
-            ChannelControls.ChWidthAdj[n]->setDecimals(9);
-        }
-    } else {
-        PeriodAdj->setDecimals(8);
-        PeriodAdj->setMinValue(2e-7);
-        for (int n = 1; n <= 8; ++n) {
-            ChannelControls.ChDelayAdj[n]->setDecimals(8);
-            ChannelControls.ChWidthAdj[n]->setDecimals(8);
-        }
+    PeriodAdj->setDecimals(v.PeriodDecimals);
+    PeriodAdj->setMinValue(v.PeriodMinimum);
+    for (int n = 1; n <= 8; ++n) {
+        ChannelControls.ChDelayAdj[n]->setDecimals(v.DelayDecimals[n]);
+        ChannelControls.ChWidthAdj[n]->setDecimals(v.WidthDecimals);
     }
 }
 
-void TMainForm::SetRanges(const TProgramState& state)
+void TMainForm::SetRanges(const TSettingsSnapshot& snapshot)
 {
-    const int channels = std::clamp(state.ChannelCount, 0, 8);
-    if (state.HighResolution) {
-        PeriodAdj->setMaxValue(4000);
-        for (int n = 1; n <= channels; ++n) {
-            ChannelControls.ChDelayAdj[n]->setMaxValue(4000);
-            ChannelControls.ChDelayAdj[n]->setMinValue(-4000);
-            ChannelControls.ChWidthAdj[n]->setMaxValue(4000);
-            ChannelControls.ChWidthAdj[n]->setMinValue(8e-9);
-        }
-    } else {
-        PeriodAdj->setMaxValue(1000);
-        for (int n = 1; n <= channels; ++n) {
-            ChannelControls.ChDelayAdj[n]->setMaxValue(1000);
-            ChannelControls.ChDelayAdj[n]->setMinValue(-1000);
-            ChannelControls.ChWidthAdj[n]->setMaxValue(1000);
-        }
+    const TVariantValues v = snapshot.Variant();
+    const int channels = std::clamp(snapshot.ChannelCount, 0, 8);
+    PeriodAdj->setMaxValue(v.PeriodMaximum);
+    for (int n = 1; n <= channels; ++n) {
+        ChannelControls.ChDelayAdj[n]->setMaxValue(v.DelayMaximum);
+        ChannelControls.ChDelayAdj[n]->setMinValue(v.DelayMinimum);
+        ChannelControls.ChWidthAdj[n]->setMaxValue(v.WidthMaximum);
+        if (v.WidthMinimumChanged)
+            ChannelControls.ChWidthAdj[n]->setMinValue(v.WidthMinimum);
     }
 }

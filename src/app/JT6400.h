@@ -20,7 +20,7 @@ class QTextEdit;
 class QTimer;
 class TPlusSpinEdit;
 class TJTComPort;
-struct TProgramState;
+struct TSettingsSnapshot;
 
 // The per-channel controls, found by name once the window is built. Index 1 to 8
 // is the channel (A to H); index 0 is unused. An entry is null when the window
@@ -60,8 +60,8 @@ public:
 
     // Period, delay and width controls for the connected model: steps,
     // decimals and period minimum, then limits of the channels in use.
-    void SetResolution(const TProgramState& state);
-    void SetRanges(const TProgramState& state);
+    void SetResolution(const TSettingsSnapshot& snapshot);
+    void SetRanges(const TSettingsSnapshot& snapshot);
 
     // Run/Stop display: the button's caption and the moving pulse picture.
     void ShowRunning(bool running);

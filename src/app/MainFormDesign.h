@@ -26,7 +26,6 @@ struct SpinDesign {
 struct ChannelPageDesign {
     int delayDecimals;
     double waitCountMax;
-    bool muxGateHandler;  // the mux-gate selector sends commands (pages A–D)
     bool pageEnabled;     // page E starts disabled
     const char* modeGroupName;
     // Start values that differ from channel A's; unset: as on channel A.
@@ -40,7 +39,6 @@ inline ChannelPageDesign channelPage(int n)
     ChannelPageDesign d{};
     d.delayDecimals = n >= 5 ? 9 : 12;
     d.waitCountMax = n >= 4 ? 100000 : 1000000;
-    d.muxGateHandler = n <= 4;
     d.pageEnabled = n != 5;
     d.modeGroupName = n == 7 ? "ChannelModeGrp7" : nullptr;  // nullptr: "ChModeGrp<n>"
     if (n >= 3) {

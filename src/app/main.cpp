@@ -6,7 +6,7 @@
 
 #include "Program.h"
 #include "CommandLine.h"
-#include "Dialogs.h"
+#include "QtDialogs.h"
 #include "Platform.h"
 
 int main(int argc, char* argv[])

@@ -1,5 +1,6 @@
 #include "Capabilities.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -17,6 +18,9 @@ const TModelRow kModels[] = {
     {"6422", {true, 4, 2, false, true, 4}},
     {"6424", {true, 8, 4, false, true, 8}},
 };
+
+// The delay step of the standard channels of High-resolution generators.
+constexpr double kFineDelayStep = 5e-12;
 
 // Halves are rounded away from zero.
 double RoundTo(double value, int decimals) {
@@ -37,6 +41,17 @@ TModelInfo ModelInfo(const QString& model) {
 bool IsSupportedModel(const QString& model) { return ModelInfo(model).Supported; }
 int ChannelCountOf(const QString& model) { return ModelInfo(model).ChannelCount; }
 int StandardChannelCountOf(const QString& model) { return ModelInfo(model).StandardChannelCount; }
+
+int MaxStandardChannelCount() {
+  int most = 0;
+  for (const auto& row : kModels) most = std::max(most, row.Info.StandardChannelCount);
+  return most;
+}
+
+bool IsVirtualChannel(const QString& model, int channel) {
+  const TModelInfo info = ModelInfo(model);
+  return info.Supported && channel > info.StandardChannelCount && channel <= info.ChannelCount;
+}
 
 TVariant VariantOf(bool plusOption, bool highResolution) {
   if (highResolution) return TVariant::vaHighResolution;
@@ -67,12 +82,12 @@ TVariantValues VariantValues(bool plusOption, bool highResolution, int standardC
   v.WidthMinimum = highResolution ? 8e-9 : 0;
   v.DelayMinimum = highResolution ? -4000 : -1000;
   v.DelayMaximum = highResolution ? 4000 : 1000;
-  v.DelayCheckStep = highResolution ? 5e-12 : res;
+  v.DelayCheckStep = DelayCheckStep(highResolution, res);
   v.DelayIncrement[0] = 0;
   v.DelayDecimals[0] = 0;
   for (int n = 1; n <= 8; ++n) {
     const bool fine = highResolution && n <= standardChannelCount;
-    v.DelayIncrement[n] = fine ? 5e-12 : res;
+    v.DelayIncrement[n] = fine ? kFineDelayStep : res;
     v.DelayDecimals[n] = fine ? 12 : (extended ? 9 : 8);
   }
   v.FeatureLabelShown = extended;
@@ -88,13 +103,27 @@ TVariantValues VariantValues(bool plusOption, bool highResolution, int standardC
   return v;
 }
 
+double DelayCheckStep(bool highResolution, double timingResolution) {
+  return highResolution ? kFineDelayStep : timingResolution;
+}
+
+TMuxLayout MuxLayoutOf(int channelCount) {
+  TMuxLayout layout;
+  layout.Items = channelCount > 4 ? 8 : (channelCount > 2 ? 4 : 2);
+  layout.Columns = channelCount == 2 ? 2 : 4;
+  layout.Height = channelCount == 2 || channelCount == 4 ? 20 : 40;
+  return layout;
+}
+
 QString VirtualPageCaption(const QString& model, int channel) {
-  const TModelInfo info = ModelInfo(model);
-  if (!info.Supported || channel <= info.StandardChannelCount || channel > info.ChannelCount)
-    return QString();
+  if (!IsVirtualChannel(model, channel)) return QString();
   const QChar letter = QChar('A' + channel - 1);
-  if (info.StandardChannelCount == 2) return QStringLiteral("Ch%1(V)").arg(letter);
+  if (StandardChannelCountOf(model) == 2) return QStringLiteral("Ch%1(V)").arg(letter);
   return QStringLiteral("Ch %1(V)").arg(letter);
+}
+
+QString MakerName(const QString& manufacturerCode) {
+  return manufacturerCode == QLatin1String("JT") ? QStringLiteral("Jentrix") : QStringLiteral("Unknown");
 }
 
 bool CheckResolution(double value, double step) {

@@ -1,6 +1,7 @@
 // What each generator model can do: the model table, the three variants with
-// their timing steps and value ranges, the channel pages, and the check that
-// a time is a whole number of timing steps.
+// their timing steps and value ranges, the channel pages, the multiplexer
+// lists, the maker's name, and the check that a time is a whole number of
+// timing steps. Every model rule of the program is read from here.
 #pragma once
 
 #include <QString>
@@ -23,6 +24,12 @@ TModelInfo ModelInfo(const QString& model);
 bool IsSupportedModel(const QString& model);
 int ChannelCountOf(const QString& model);
 int StandardChannelCountOf(const QString& model);
+// The most standard channels any model has: channels above it never have an
+// output stage, so never a multiplexer gate.
+int MaxStandardChannelCount();
+// True for a virtual channel of a supported model: above its standard
+// channels, within its channel count.
+bool IsVirtualChannel(const QString& model, int channel);
 
 // High resolution wins over Plus; neither flag means Standard.
 TVariant VariantOf(bool plusOption, bool highResolution);
@@ -57,7 +64,8 @@ struct TVariantValues {
   bool FeatureLabelShown = false;
   QString FeatureLabelCaption;     // "Plus Option" or "Verdalis High Resolution 6420"
   bool GreenBanner = false;        // else the blue banner
-  bool PlusFeatures = false;       // Plus page enabled, Plus features read back
+  bool PlusFeatures = false;       // Plus page enabled, Plus features read back,
+                                   // "ReArm" and the "…WR" gate modes offered
   QString PlusCaption;             // "Enhanced Options" for High resolution, else empty (unchanged)
   QString SystemResolutionCaption; // "System Resolution: 4ns" for High resolution, else empty (unchanged)
 };
@@ -66,10 +74,29 @@ struct TVariantValues {
 // the High-resolution variant.
 TVariantValues VariantValues(bool plusOption, bool highResolution, int standardChannelCount);
 
+// Step for the whole-multiple test when a delay is edited: the fine delay
+// step on High-resolution generators (every channel), otherwise the timing
+// step in force (0 before the first read-back, when every value passes).
+double DelayCheckStep(bool highResolution, double timingResolution);
+
+// A channel page's multiplexer list for a generator of ChannelCount channels:
+// how many of its items stand for channels (the mask bits that count), and
+// the columns and height it is laid out in.
+struct TMuxLayout {
+  int Items = 2;
+  int Columns = 2;
+  int Height = 20;
+};
+TMuxLayout MuxLayoutOf(int channelCount);
+
 // Caption of channel page N (1..8) for the model: "ChC(V)"/"ChD(V)" on the
 // two-standard-channel models, "Ch E(V)" … "Ch H(V)" on the four-standard
 // ones; empty when the page keeps its normal caption.
 QString VirtualPageCaption(const QString& model, int channel);
+
+// The maker's name shown for the manufacturer field of the identification:
+// "Jentrix" for "JT" (exact, case-sensitive), otherwise "Unknown".
+QString MakerName(const QString& manufacturerCode);
 
 // True when Value lies within half a thousandth of a step of a whole number
 // of Steps (values whose quotient is negative always pass). A Step of 0,

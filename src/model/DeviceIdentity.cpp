@@ -1,5 +1,6 @@
 #include "DeviceIdentity.h"
 
+#include "Capabilities.h"
 #include "NumberText.h"
 
 #include <optional>
@@ -100,6 +101,4 @@ TIdnParseResult ParseIDN(TDeviceIdentity& identity, const TQueryFunction& query)
   return ParseIDNText(query(QStringLiteral("*IDN")), identity);
 }
 
-QString ManufacturerName(const TDeviceIdentity& identity) {
-  return identity.Manufacturer == QLatin1String("JT") ? QStringLiteral("Jentrix") : QStringLiteral("Unknown");
-}
+QString ManufacturerName(const TDeviceIdentity& identity) { return MakerName(identity.Manufacturer); }

@@ -38,5 +38,6 @@ TIdnParseResult ParseIDNText(const QString& answer, TDeviceIdentity& identity);
 using TQueryFunction = std::function<QString(const QString& command)>;
 TIdnParseResult ParseIDN(TDeviceIdentity& identity, const TQueryFunction& query);
 
-// "Jentrix" for the manufacturer code "JT", otherwise "Unknown".
+// The maker's name of the capability table (MakerName) for the identity's
+// manufacturer code.
 QString ManufacturerName(const TDeviceIdentity& identity);

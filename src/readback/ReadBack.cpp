@@ -15,7 +15,6 @@
 
 #include "App.h"
 #include "Capabilities.h"
-#include "Communication.h"
 #include "Enabling.h"
 #include "JT6400.h"
 #include "JTComPort.h"
@@ -27,35 +26,33 @@
 #include "plussped.h"
 
 // Item indexes are set with setCurrentIndex, which runs none of the user's
-// change handlers (they follow activated); check boxes run theirs, and the
-// handlers drop their commands while CommandsDisabled is set.
-namespace {
+// change handlers (they follow activated); check boxes and spin edits run
+// theirs, which store the value shown in the records and drop their
+// commands while CommandsDisabled is set. Each control is filled from the
+// record in the order the generator was read, as the handlers expect.
 
-QString puls(int n, const char* suffix)
+TSyncSelection SyncSelection(const QStringList& items, int source)
 {
-    return QStringLiteral(":PULS") + QString::number(n) + QLatin1String(suffix);
+    TSyncSelection s;
+    s.SyncSource = source;
+    s.ItemIndex = GetChannelIndex(items, source);
+    if (s.ItemIndex < 0)
+        s.EditText = GetChSyncName(source);
+    return s;
 }
-
-}  // namespace
 
 TSyncSelection SyncSelection(const QStringList& items, const QString& answer, int previous)
 {
-    TSyncSelection s;
-    const int number = GetChannelNumber(answer);
-    s.SyncSource = number == kNoChannel ? previous : number;
-    s.ItemIndex = GetChannelIndex(items, s.SyncSource);
-    if (s.ItemIndex < 0)
-        s.EditText = GetChSyncName(s.SyncSource);
-    return s;
+    return SyncSelection(items, SyncSourceOf(answer, previous));
 }
 
 TReadBack::TReadBack(TJT6400App& app)
     : FApp(app),
       FState(app.State()),
       FForm(app.Form()),
-      FComm(app.Comm()),
       FQueue(app.Queue()),
-      FSplash(app.MessageForm())
+      FSplash(app.MessageForm()),
+      FReader(app.Comm(), [this] { return ContinueAfterAnswer(); })
 {
     FApp.Initialize = [this] { Initialize(); };
     connect(FForm.Up1, &QAction::triggered, this, &TReadBack::Up1Click);
@@ -64,11 +61,6 @@ TReadBack::TReadBack(TJT6400App& app)
 TReadBack::~TReadBack()
 {
     FApp.Initialize = nullptr;
-}
-
-QString TReadBack::FileVersionText()
-{
-    return QStringLiteral(JT6400_VERSION);
 }
 
 void TReadBack::Up1Click()
@@ -130,9 +122,7 @@ bool TReadBack::Initialize()
         }
     } restore{*this, greyed};
 
-    try {
-        NormalReadBack();
-    } catch (const TAborted&) {
+    if (!NormalReadBack()) {
         // The program is ending (communications lost, exit or restart): no
         // further query, no timer restarted.
         FState.CommandsDisabled = false;
@@ -141,52 +131,20 @@ bool TReadBack::Initialize()
     return true;
 }
 
-void TReadBack::CheckEnding()
+bool TReadBack::ContinueAfterAnswer()
 {
     if (FState.Terminating)
-        throw TAborted{};
+        return false;
     // "Ignore" to a lost answer restarts the status poll; it stays off until
     // the read-back is done.
     FForm.StatusTimer->stop();
-}
-
-QString TReadBack::Text(const QString& command)
-{
-    const QString answer = FComm.QueryDevice(command);
-    CheckEnding();
-    return answer;
-}
-
-std::int32_t TReadBack::Int(const QString& command)
-{
-    const std::int32_t v = FComm.QueryInteger(command);
-    CheckEnding();
-    return v;
-}
-
-double TReadBack::Float(const QString& command)
-{
-    const double v = FComm.QueryFloat(command);
-    CheckEnding();
-    return v;
-}
-
-std::uint32_t TReadBack::UInt64Low(const QString& command)
-{
-    const std::int64_t v = FComm.QueryInt64(command);
-    CheckEnding();
-    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(v));
-}
-
-void TReadBack::Append(const QString& line)
-{
-    FState.SettingsList.append(line);
+    return true;
 }
 
 void TReadBack::DemoReadBack()
 {
     FState.SettingsList.clear();
-    Append(SettingsTimeStampLine(QDateTime::currentDateTime()));
+    FState.SettingsList.append(SettingsTimeStampLine(QDateTime::currentDateTime()));
     FState.ErrorCode = 0;
     FForm.ErrorLabel->hide();
     FForm.PCountlbl->setText(QStringLiteral("P: ----"));
@@ -200,109 +158,94 @@ void TReadBack::DemoReadBack()
     FState.PlusOption = true;
 }
 
-void TReadBack::NormalReadBack()
+bool TReadBack::NormalReadBack()
 {
-    // 1-2. A fresh snapshot; status displays cleared.
-    FState.SettingsList.clear();
-    Append(SettingsTimeStampLine(QDateTime::currentDateTime()));
-    // A reported error is forgotten: the status poll asks for errors again.
+    // Status displays cleared; a reported error is forgotten: the status
+    // poll asks for errors again.
     FState.ErrorCode = 0;
     FForm.ErrorLabel->hide();
     FForm.PCountlbl->setText(QStringLiteral("P: ----"));
     FForm.ShotCountlbl->setText(QStringLiteral("Count: ----"));
 
-    // 3. Nothing else reaches the line meanwhile; handlers drop their commands.
+    // Nothing else reaches the line meanwhile; handlers drop their commands.
     FForm.StatusTimer->stop();
     FForm.TaskTimer->stop();
     FState.CommandsDisabled = true;
 
-    // 4. The splash form for the long cases, painted before the first query.
+    // The splash form for the long cases, painted before the first query.
     const bool splash = FState.RecallRequested != 0 || FState.RefreshRequested != 0;
     if (splash)
         FSplash.ShowNow();
     QCoreApplication::processEvents();
-    CheckEnding();
+    if (!ContinueAfterAnswer())
+        return false;
 
-    SetIdentity();  // 5.
-
-    // 6.
-    FState.SystemSettings.ShotCountEnabled = 0;
-    FState.SystemSettings.PeriodCounterEnabled = 0;
-    FForm.BlueBanner->show();
-    FForm.GreenBanner->hide();
-
-    FState.ChannelCount = ChannelCountOf(FState.DeviceIdentity.Model);  // 7.
-    SetVariant();                                                       // 8.
-    if (FState.PlusOption || FState.HighResolution)
-        ReadPlusFeatures();
-
-    FForm.SetResolution(FState);  // 9.
+    // What the model says before any query: the window adapts to it, so that
+    // the controls accept the values that follow.
+    FReader.Begin(FState);
+    ShowIdentity();
+    ShowVariant();
+    FForm.SetResolution(FState);
     FForm.SetRanges(FState);
 
-    ReadSystemSettings();  // 10.
-    ProbeMuxGate();        // 11.
-    for (int n = 1; n <= std::min(FState.ChannelCount, kMaxChannel); ++n)  // 12.
-        ReadChannel(n);
-    SetChannelPages();  // 13.
+    if (!FReader.ReadSettings(FState))
+        return false;
 
-    FForm.SetResolution(FState);  // 14.
+    if (FState.Variant().PlusFeatures)
+        ShowPlusFeatures();
+    ShowSystemSettings();
+    for (int n = 1; n <= std::min(FState.ChannelCount, kMaxChannel); ++n)
+        ShowChannel(n);
+    ShowChannelPages();
+    FForm.SetResolution(FState);
     FForm.SetRanges(FState);
 
-    FState.CommandsDisabled = false;  // 15.
-
-    // 16.
+    FState.CommandsDisabled = false;
     SetControlEnabled(FForm.PeriodAdj, true);
     FForm.ChPageControl->setCurrentIndex(0);
     FForm.SystemPageControl->setCurrentIndex(0);
 
-    // 17. The only commands a read-back can cause; they go out afterwards
+    // The only commands a read-back can cause; they go out afterwards
     // through the queue.
     SystemModesEnable();
     TriggerModesEnable();
 
-    // 18-19.
     FForm.StatusTimer->start();
     FForm.TaskTimer->start();
     if (splash)
         FSplash.hide();
+    return true;
 }
 
-void TReadBack::SetIdentity()
+void TReadBack::ShowIdentity()
 {
-    const TDeviceIdentity& id = FState.DeviceIdentity;
-    FForm.setWindowTitle(ManufacturerName(id) + QStringLiteral(" Model ") + id.Model +
-                         QStringLiteral("  SW Version: ") + FileVersionText() + QStringLiteral(" ComPort: ") +
-                         QString::number(FForm.ComPort->Port()));
-    FForm.SerialNumberlbl->setText(QStringLiteral("Serial Number: ") + QString::number(id.SerialNumber));
-    FForm.FWVersionlbl->setText(QStringLiteral("Firmware Ver: ") + id.FirmwareVersion);
-    FForm.FPGAVersionlbl->setText(QStringLiteral("FPGA Ver: ") + id.FpgaVersion);
-    for (const QString& text : {FForm.windowTitle(), FForm.SerialNumberlbl->text(), FForm.FWVersionlbl->text(),
-                                FForm.FPGAVersionlbl->text()})
-        Append(SettingsCommentLine(text));
+    const QStringList texts = IdentityTexts(FState.DeviceIdentity, FForm.ComPort->Port());
+    FForm.setWindowTitle(texts[0]);
+    FForm.SerialNumberlbl->setText(texts[1]);
+    FForm.FWVersionlbl->setText(texts[2]);
+    FForm.FPGAVersionlbl->setText(texts[3]);
 }
 
-void TReadBack::SetVariant()
+void TReadBack::ShowVariant()
 {
+    const TVariantValues v = FState.Variant();
+    FForm.BlueBanner->setVisible(!v.GreenBanner);
+    FForm.GreenBanner->setVisible(v.GreenBanner);
+    FForm.FeatureLabel->setVisible(v.FeatureLabelShown);
+    if (v.FeatureLabelShown)
+        FForm.FeatureLabel->SetCaption(v.FeatureLabelCaption);
     QGroupBox* plusGroup = FForm.PlusOptionGrp;
-    if (FState.PlusOption || FState.HighResolution) {
-        FState.TimingResolution = 5e-9;
+    if (v.PlusFeatures) {
         SetControlEnabled(plusGroup, true);
         plusGroup->show();
         EnabledAsParent(plusGroup);
         FForm.PlusOptionMemo->hide();
-        FForm.FeatureLabel->show();
-        if (FState.PlusOption) {
-            FForm.FeatureLabel->SetCaption(QStringLiteral("Plus Option"));
-        } else {
-            FState.TimingResolution = 4e-9;
-            FForm.BlueBanner->hide();
-            FForm.GreenBanner->show();
-            FForm.FeatureLabel->SetCaption(QStringLiteral("Verdalis High Resolution 6420"));
-            const QString enhanced = QStringLiteral("Enhanced Options");
-            FForm.SystemPageControl->setTabText(FForm.SystemPageControl->indexOf(FForm.PlusPage), enhanced);
-            plusGroup->setTitle(enhanced);
-            FForm.SystemResolutionlbl->setText(QStringLiteral("System Resolution: 4ns"));
+        if (!v.PlusCaption.isEmpty()) {
+            FForm.SystemPageControl->setTabText(FForm.SystemPageControl->indexOf(FForm.PlusPage), v.PlusCaption);
+            plusGroup->setTitle(v.PlusCaption);
         }
+        if (!v.SystemResolutionCaption.isEmpty())
+            FForm.SystemResolutionlbl->setText(v.SystemResolutionCaption);
     } else {
         QTextEdit* memo = FForm.PlusOptionMemo;
         memo->move(0, memo->y());
@@ -310,156 +253,61 @@ void TReadBack::SetVariant()
         plusGroup->hide();
         SetControlEnabled(plusGroup, false);
         EnabledAsParent(plusGroup);
-        FForm.FeatureLabel->hide();
-        FState.TimingResolution = 1e-8;
     }
 }
 
-void TReadBack::ReadPlusFeatures()
+void TReadBack::ShowPlusFeatures()
 {
-    TSystemSettings& s = FState.SystemSettings;
+    const TSystemSettings& s = FState.SystemSettings;
     TMainForm& f = FForm;
-
-    // P1
-    QString q = QStringLiteral(":PULS0:EXTP:STAT");
-    s.PeriodCounterEnabled = Int(q);
-    Append(SettingsIntLine(q, s.PeriodCounterEnabled));
     f.PeriodCounterEn->setChecked(s.PeriodCounterEnabled == 1);
     SetControlEnabled(f.PeriodCounterEn, true);
-    // P2
-    q = QStringLiteral(":PULS0:EXTP:AUT");
-    s.PeriodAutoUpdate = Int(q);
-    Append(SettingsIntLine(q, s.PeriodAutoUpdate));
     f.PCAutoEn->setChecked(s.PeriodAutoUpdate == 1);
     SetControlEnabled(f.PCAutoEn, true);
-    // P3
-    q = QStringLiteral(":PULS0:EXTP:NCOU");
-    s.PeriodsToAverage = Int(q);
-    Append(SettingsIntLine(q, s.PeriodsToAverage));
     f.PCountadj->setValue(s.PeriodsToAverage);
     SetControlEnabled(f.PCountadj, true);
-    // P4
-    q = QStringLiteral(":PULS0:COUN:STAT");
-    s.ShotCountEnabled = Int(q);
-    Append(SettingsIntLine(q, s.ShotCountEnabled));
     f.ShotCountEnbl->setChecked(s.ShotCountEnabled == 1);
-    // P5
-    q = QStringLiteral(":PULS0:COUN:SOUR");
-    const QString source = Text(q);
-    ApplyKeyword(TKeywordTable::ktShotCountSource, source, s.ShotCountSource);
-    Append(SettingsAnswerLine(q, source));
     f.ShotCountSel->setCurrentIndex(s.ShotCountSource);
     SetControlEnabled(f.ShotCountSel, true);
-    // P6
-    q = QStringLiteral(":SYST:UPD:AUTO");
-    s.SyncUpdateAuto = Int(q);
-    Append(SettingsIntLine(q, s.SyncUpdateAuto));
     SetControlEnabled(f.SynchUpdatebtn, s.SyncUpdateAuto == 0);
     f.SynchEnable->setChecked(s.SyncUpdateAuto == 0);
-    // P7
-    q = QStringLiteral(":PULS0:CCO");
-    s.CycleCount = Int(q);
-    Append(SettingsIntLine(q, s.CycleCount));
     f.CycleCountAdj->setValue(s.CycleCount);
 }
 
-void TReadBack::ReadSystemSettings()
+void TReadBack::ShowSystemSettings()
 {
-    TSystemSettings& s = FState.SystemSettings;
+    const TSystemSettings& s = FState.SystemSettings;
     TMainForm& f = FForm;
-
-    auto keyword = [&](const char* query, TKeywordTable table, std::int32_t& field) {
-        const QString q = QLatin1String(query);
-        const QString answer = Text(q);
-        ApplyKeyword(table, answer, field);
-        Append(SettingsAnswerLine(q, answer));
-    };
-    auto count = [&](const char* query, std::uint32_t& field, TPlusSpinEdit* control) {
-        const QString q = QLatin1String(query);
-        field = UInt64Low(q);
-        Append(SettingsUIntLine(q, field));
-        control->setValue(static_cast<double>(field));
-    };
-
-    // S1
-    QString q = QStringLiteral(":PULS0:PER");
-    s.Period = Float(q);
-    Append(SettingsRealLine(q, s.Period));
     f.PeriodAdj->setValue(s.Period);
-    // S2 to S5
-    count(":PULS0:BCO", s.BurstCount, f.SysBurstAdj);
-    keyword(":PULS0:MOD", TKeywordTable::ktSystemMode, s.SystemMode);
+    f.SysBurstAdj->setValue(static_cast<double>(s.BurstCount));
     f.SystemModeSel->setCurrentIndex(s.SystemMode);
-    count(":PULS0:PCO", s.DutyOnCount, f.SysDutyOnAdj);
-    count(":PULS0:OCO", s.DutyOffCount, f.SysDutyOffAdj);
-    // S6: the re-arm mode exists on Plus and high-resolution generators only.
-    keyword(":PULS0:EXT:MODE", TKeywordTable::ktExtMode, s.ExtMode);
-    if ((FState.PlusOption || FState.HighResolution) && f.ExtModeSel->count() <= 3)
+    f.SysDutyOnAdj->setValue(static_cast<double>(s.DutyOnCount));
+    f.SysDutyOffAdj->setValue(static_cast<double>(s.DutyOffCount));
+    // The re-arm mode exists on Plus and high-resolution generators only.
+    if (FState.Variant().PlusFeatures && f.ExtModeSel->count() <= 3)
         f.ExtModeSel->addItem(QStringLiteral("ReArm"));
     f.ExtModeSel->setCurrentIndex(s.ExtMode);
-    // S7
-    q = QStringLiteral(":PULS0:EXT:LEV");
-    s.TriggerLevel = Float(q);
-    Append(SettingsRealLine(q, s.TriggerLevel));
     f.TrigThresholdAdj->setValue(s.TriggerLevel);
-    // S8, S9
-    keyword(":PULS0:EXT:EDG", TKeywordTable::ktTriggerEdge, s.TriggerEdge);
     f.TriggerEdgeSel->setCurrentIndex(s.TriggerEdge);
-    keyword(":PULS0:EXT:POL", TKeywordTable::ktGatePolarity, s.GatePolarity);
     f.GatePolaritySel->setCurrentIndex(s.GatePolarity);
-    // S10
-    q = QStringLiteral(":SYST:AUT");
-    s.AutoStart = Int(q);
-    Append(SettingsIntLine(q, s.AutoStart));
     f.AutoStartEnbl->setChecked(s.AutoStart == 1);
 }
 
-void TReadBack::ProbeMuxGate()
+void TReadBack::ShowChannel(int n)
 {
-    FState.MuxGateSupported = true;
-    if (Text(QStringLiteral(":PULS1:MUXG")).contains(QLatin1Char('?')))
-        FState.MuxGateSupported = false;
-}
-
-void TReadBack::ReadChannel(int n)
-{
-    TChannelSettings& r = FState.ChannelSettings[n];
+    const TChannelSettings& r = FState.ChannelSettings[n];
     const TChannelControls& c = FForm.ChannelControls;
     const int channels = FState.ChannelCount;
 
-    auto integer = [&](const char* suffix, std::int32_t& field) {
-        const QString q = puls(n, suffix);
-        field = Int(q);
-        Append(SettingsIntLine(q, field));
-    };
-    auto real = [&](const char* suffix, double& field) {
-        const QString q = puls(n, suffix);
-        field = Float(q);
-        Append(SettingsRealLine(q, field));
-    };
-    auto keyword = [&](const char* suffix, TKeywordTable table, std::int32_t& field) {
-        const QString q = puls(n, suffix);
-        const QString answer = Text(q);
-        ApplyKeyword(table, answer, field);
-        Append(SettingsAnswerLine(q, answer));
-    };
-
-    integer(":STAT", r.Enabled);  // 1
     c.ChEnablebox[n]->setChecked(r.Enabled == 1);
-    real(":DEL", r.Delay);  // 2
     c.ChDelayAdj[n]->setValue(r.Delay);
-    real(":WIDT", r.Width);  // 3
     c.ChWidthAdj[n]->setValue(r.Width);
-    keyword(":CMOD", TKeywordTable::ktChannelMode, r.Mode);  // 4
     c.ChModeSel[n]->setCurrentIndex(r.Mode);
-    integer(":BCO", r.BurstCount);  // 5
     c.ChBurstAdj[n]->setValue(r.BurstCount);
-    integer(":PCO", r.DutyOnCount);  // 6
     c.ChDutyOnAdj[n]->setValue(r.DutyOnCount);
-    integer(":OCO", r.DutyOffCount);  // 7
     c.ChDutyOffAdj[n]->setValue(r.DutyOffCount);
 
-    // 8. The sync list offers T0 and the other channels in use, never the
+    // The sync list offers T0 and the other channels in use, never the
     // channel itself; trimmed once, on the first read-back.
     QComboBox* sync = c.ChSyncSourceSel[n];
     if (sync->count() > channels) {
@@ -467,38 +315,25 @@ void TReadBack::ReadChannel(int n)
             sync->removeItem(i);
         sync->removeItem(n);
     }
-    // 9
-    {
-        const QString q = puls(n, ":SYNC");
-        const QString answer = Text(q);
-        QStringList items;
-        for (int i = 0; i < sync->count(); ++i)
-            items << sync->itemText(i);
-        const TSyncSelection s = SyncSelection(items, answer, r.SyncSource);
-        r.SyncSource = s.SyncSource;
-        Append(SettingsAnswerLine(q, answer));
-        sync->setCurrentIndex(s.ItemIndex);
-        if (s.ItemIndex < 0)
-            sync->setEditText(s.EditText);
-    }
-    keyword(":POL", TKeywordTable::ktChannelPolarity, r.Polarity);  // 10
+    QStringList items;
+    for (int i = 0; i < sync->count(); ++i)
+        items << sync->itemText(i);
+    const TSyncSelection selection = SyncSelection(items, r.SyncSource);
+    sync->setCurrentIndex(selection.ItemIndex);
+    if (selection.ItemIndex < 0)
+        sync->setEditText(selection.EditText);
+
     c.ChPolaritySel[n]->setCurrentIndex(r.Polarity);
-    integer(":WCO", r.WaitCount);  // 11
     c.ChWaitCountAdj[n]->setValue(r.WaitCount);
-    // 12
-    keyword(":CGAT", TKeywordTable::ktChannelGateMode, r.GateMode);
     QComboBox* gate = c.ChGateModeSel[n];
-    if ((FState.PlusOption || FState.HighResolution) && gate->count() < 4)
+    if (FState.Variant().PlusFeatures && gate->count() < 4)
         gate->addItems({QStringLiteral("ActiveLoWR"), QStringLiteral("ActiveHiWR")});
     gate->setCurrentIndex(r.GateMode);
 
-    // 13. Output stage, multiplexer and mux gate of a standard channel.
+    // Output stage and mux gate of a standard channel.
     if (n <= FState.StandardChannelCount()) {
-        real(":OUTP:AMPL", r.Amplitude);
         c.ChAmplitudeAdj[n]->setValue(r.Amplitude);
-        integer(":MUX", r.MuxMask);
         if (FState.MuxGateSupported) {
-            integer(":MUXG", r.MuxGate);
             c.ChMuxGateSel[n]->setCurrentIndex(r.MuxGate);
             c.ChMuxGateGrp[n]->show();
         } else {
@@ -506,8 +341,8 @@ void TReadBack::ReadChannel(int n)
         }
     }
 
-    LayOutMuxList(n);  // 14
-    ChModesEnable(n);  // 15
+    LayOutMuxList(n);
+    ChModesEnable(n);
 }
 
 void TReadBack::LayOutMuxList(int n)
@@ -517,59 +352,35 @@ void TReadBack::LayOutMuxList(int n)
     // Ticks set here are the program's, not the user's: no handler runs.
     const QSignalBlocker block(list);
 
-    const int columns = channels == 2 ? 2 : 4;
-    const int height = channels == 2 || channels == 4 ? 20 : 40;
-    list->resize(list->width(), height);
+    const TMuxLayout layout = MuxLayoutOf(channels);
+    list->resize(list->width(), layout.Height);
     const int inner = list->width() - 2 * list->frameWidth();
-    list->setGridSize(QSize(inner / columns, list->gridSize().height()));
-    list->setProperty("Columns", columns);
+    list->setGridSize(QSize(inner / layout.Columns, list->gridSize().height()));
+    list->setProperty("Columns", layout.Columns);
 
-    int ticked = 2;
-    if (channels > 2)
-        ticked = 4;
-    if (channels > 4)
-        ticked = 8;
     const int mask = FState.ChannelSettings[n].MuxMask;
-    for (int k = 0; k < ticked && k < list->count(); ++k)
+    for (int k = 0; k < layout.Items && k < list->count(); ++k)
         list->item(k)->setCheckState((mask >> k) & 1 ? Qt::Checked : Qt::Unchecked);
 
     for (int i = list->count() - 1; i >= channels; --i)
         delete list->takeItem(i);
 }
 
-void TReadBack::SetChannelPages()
+// Pages A and B are always shown; the model decides the others, the
+// captions of its virtual pages and the groups those pages lack.
+void TReadBack::ShowChannelPages()
 {
     QTabWidget* pages = FForm.ChPageControl;
     const QString& model = FState.DeviceIdentity.Model;
-    auto showPage = [&](int index, bool on) {
-        pages->setTabEnabled(index, on);
-        pages->setTabVisible(index, on);
-    };
-    auto hideVirtualGroups = [&](int n) {
+    const int shown = ModelInfo(model).PagesShown;
+    for (int n = 3; n <= kMaxChannel; ++n) {
+        pages->setTabEnabled(n - 1, n <= shown);
+        pages->setTabVisible(n - 1, n <= shown);
+        if (n > shown || !IsVirtualChannel(model, n))
+            continue;
+        pages->setTabText(n - 1, VirtualPageCaption(model, n));
         for (const char* base : {"ChAmplitudeAdjGrp", "ChPolarityGrp", "ChMuxGrp", "ChMuxGateGrp"})
             if (auto* g = FForm.findChild<QGroupBox*>(QLatin1String(base) + QString::number(n)))
                 g->hide();
-    };
-
-    for (int index = 2; index <= 7; ++index)
-        showPage(index, false);
-    if (model == QLatin1String("6402+") || model == QLatin1String("6422")) {
-        for (int n : {3, 4}) {
-            showPage(n - 1, true);
-            pages->setTabText(n - 1, VirtualPageCaption(model, n));
-            hideVirtualGroups(n);
-        }
-    }
-    if (model == QLatin1String("6404") || model == QLatin1String("6404+") || model == QLatin1String("6422") ||
-        model == QLatin1String("6424")) {
-        showPage(2, true);
-        showPage(3, true);
-        if (model == QLatin1String("6404+") || model == QLatin1String("6424")) {
-            for (int n = 5; n <= 8; ++n) {
-                showPage(n - 1, true);
-                pages->setTabText(n - 1, VirtualPageCaption(model, n));
-                hideVirtualGroups(n);
-            }
-        }
     }
 }

@@ -1,25 +1,25 @@
-// Reading the generator's whole state into the program and the window:
-// Initialize queries every setting one at a time, stores the answers in
-// SystemSettings and ChannelSettings, fills the controls, adapts the window
-// to the connected model and rebuilds SettingsList. The demonstration mode
-// gets fixed labels instead. Tools > Refresh (Up1Click) only requests a
+// The panel's read-back: Initialize has the snapshot reader query every
+// setting into the program state's settings snapshot (records and
+// SettingsList), then shows the snapshot in the window: values, item lists,
+// enabling, the pages of the connected model. The demonstration mode gets
+// fixed labels instead. Tools > Refresh (Up1Click) only requests a
 // read-back; the task tick carries it out.
 #pragma once
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <cstdint>
+
+#include "SnapshotReader.h"
 
 class QAction;
 class TJT6400App;
 class TMainForm;
-class TCommunication;
 class TTaskQueue;
 class TMessageForm;
 struct TProgramState;
 
-// What a channel's sync list shows after the sync query: the channel number
+// What a channel's sync list shows for a sync source: the channel number
 // kept in ChannelSettings, the list item to select (-1 for none) and, when
 // no item fits, the text the box shows instead.
 struct TSyncSelection {
@@ -27,10 +27,12 @@ struct TSyncSelection {
     int ItemIndex = -1;
     QString EditText;
 };
-// Answer naming a channel: that channel, selected when the trimmed list
-// offers it; otherwise (a channel above ChannelCount, or the channel itself)
-// no item is selected and the box shows the channel's name. Answer naming no
-// channel (empty, garbled): Previous is kept and shown the same way.
+// The source's item, selected when the trimmed list offers it; otherwise (a
+// channel above ChannelCount, or the channel itself) no item is selected and
+// the box shows the channel's name.
+TSyncSelection SyncSelection(const QStringList& items, int source);
+// The same after the sync query: the channel the answer names, or Previous
+// for an answer that names none (SyncSourceOf).
 TSyncSelection SyncSelection(const QStringList& items, const QString& answer, int previous);
 
 class TReadBack : public QObject {
@@ -57,30 +59,22 @@ public:
     void ChModesEnable(int n);
     void TriggerModesEnable();
 
-    // The program's own file version, shown in the window caption.
-    static QString FileVersionText();
-
 private:
-    struct TAborted {};
-
-    void NormalReadBack();
+    // False when the read-back ended early because the program is ending.
+    bool NormalReadBack();
     void DemoReadBack();
-    void SetIdentity();
-    void SetVariant();
-    void ReadPlusFeatures();
-    void ReadSystemSettings();
-    void ProbeMuxGate();
-    void ReadChannel(int n);
-    void LayOutMuxList(int n);
-    void SetChannelPages();
+    // After every answer: false once the program is ending; otherwise the
+    // status poll is kept off.
+    bool ContinueAfterAnswer();
 
-    // Queries; each ends the read-back (TAborted) once the program is ending.
-    QString Text(const QString& command);
-    std::int32_t Int(const QString& command);
-    double Float(const QString& command);
-    std::uint32_t UInt64Low(const QString& command);
-    void CheckEnding();
-    void Append(const QString& line);
+    // Showing the snapshot in the window.
+    void ShowIdentity();
+    void ShowVariant();
+    void ShowPlusFeatures();
+    void ShowSystemSettings();
+    void ShowChannel(int n);
+    void LayOutMuxList(int n);
+    void ShowChannelPages();
 
     // The menu items that start a read-back or a sequence of their own
     // (refresh, storage bins, settings file) are greyed while one runs.
@@ -89,8 +83,8 @@ private:
     TJT6400App& FApp;
     TProgramState& FState;
     TMainForm& FForm;
-    TCommunication& FComm;
     TTaskQueue& FQueue;
     TMessageForm& FSplash;
+    TSnapshotReader FReader;
     bool FRunning = false;
 };

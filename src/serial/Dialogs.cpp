@@ -1,63 +1,29 @@
 #include "Dialogs.h"
 
-#include <QApplication>
-#include <QFileDialog>
-#include <QMessageBox>
-
 namespace {
 
-struct TButtonMap {
-  TMsgButton Own;
-  QMessageBox::StandardButton Qt;
+// Shows nothing; every box takes its safe default.
+class TUnseenDialogs : public IDialogs {
+ public:
+  QString OpenFileName(const QString&, const QString&) override { return QString(); }
+  QString SaveFileName(const QString&, const QString&, const QString&) override { return QString(); }
+
+ protected:
+  TMsgButton DoMessageDlg(const QString&, const QString&, TMsgButtons buttons, TMsgKind) override {
+    return SafeDefaultButton(buttons);
+  }
 };
 
-const TButtonMap kButtons[] = {
-    {mbOK, QMessageBox::Ok},         {mbCancel, QMessageBox::Cancel}, {mbAbort, QMessageBox::Abort},
-    {mbRetry, QMessageBox::Retry},   {mbIgnore, QMessageBox::Ignore}, {mbYes, QMessageBox::Yes},
-    {mbNo, QMessageBox::No},
-};
+}  // namespace
 
-TMsgButton SafeDefault(TMsgButtons buttons) {
+TMsgButton SafeDefaultButton(TMsgButtons buttons) {
   for (TMsgButton b : {mbAbort, mbCancel, mbNo, mbOK, mbIgnore, mbRetry, mbYes})
     if (buttons & b) return b;
   return mbOK;
 }
 
-}  // namespace
-
-TMsgButton TQtDialogs::DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind) {
-  if (buttons == mbNone) buttons = mbOK;
-  QMessageBox::Icon icon = QMessageBox::Information;
-  switch (kind) {
-    case TMsgKind::mkInformation: icon = QMessageBox::Information; break;
-    case TMsgKind::mkWarning: icon = QMessageBox::Warning; break;
-    case TMsgKind::mkError: icon = QMessageBox::Critical; break;
-    case TMsgKind::mkConfirmation: icon = QMessageBox::Question; break;
-    case TMsgKind::mkPlain: icon = QMessageBox::NoIcon; break;
-  }
-  QMessageBox::StandardButtons qtButtons;
-  for (const auto& m : kButtons)
-    if (buttons & m.Own) qtButtons |= m.Qt;
-  const QString title = caption.isEmpty() ? QApplication::applicationName() : caption;
-  QMessageBox box(icon, title, text, qtButtons, FParent);
-  const int pressed = box.exec();
-  for (const auto& m : kButtons)
-    if (pressed == m.Qt) return m.Own;
-  return SafeDefault(buttons);
-}
-
-QString TQtDialogs::OpenFileName(const QString& caption, const QString& filter) {
-  return QFileDialog::getOpenFileName(FParent, caption, QString(), filter);
-}
-
-QString TQtDialogs::SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName) {
-  // Saving replaces an existing file without asking.
-  return QFileDialog::getSaveFileName(FParent, caption, suggestedName, filter, nullptr,
-                                      QFileDialog::DontConfirmOverwrite);
-}
-
 IDialogs& DefaultDialogs() {
-  static TQtDialogs dialogs;
+  static TUnseenDialogs dialogs;
   return dialogs;
 }
 
@@ -75,7 +41,7 @@ TMsgButton TScriptedDialogs::DoMessageDlg(const QString& text, const QString& ca
     const TMsgButton answer = Answers.takeFirst();
     if (buttons & answer) return answer;
   }
-  return SafeDefault(buttons);
+  return SafeDefaultButton(buttons);
 }
 
 QString TScriptedDialogs::OpenFileName(const QString& caption, const QString&) {

@@ -1,13 +1,12 @@
 // Message boxes and file dialogs go through this small interface so that
-// tests can answer them: TQtDialogs shows real boxes, TScriptedDialogs
-// records what would have been shown and answers from a queue.
+// tests can answer them: TQtDialogs (QtDialogs.h, the windowed part) shows
+// real boxes, TScriptedDialogs records what would have been shown and
+// answers from a queue. Nothing here needs the widget toolkit.
 #pragma once
 
 #include <QList>
 #include <QString>
 #include <QStringList>
-
-class QWidget;
 
 // One button of a message box; a button set is an OR of these values.
 enum TMsgButton : unsigned {
@@ -50,21 +49,13 @@ class IDialogs {
                                   TMsgKind kind) = 0;
 };
 
-class TQtDialogs : public IDialogs {
- public:
-  explicit TQtDialogs(QWidget* parent = nullptr) : FParent(parent) {}
-  void SetParent(QWidget* parent) { FParent = parent; }
-  QString OpenFileName(const QString& caption, const QString& filter) override;
-  QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName) override;
+// The answer a box gets when nobody chooses: the first of Abort, Cancel, No,
+// OK, Ignore, Retry, Yes that Buttons holds (OK for an empty set).
+TMsgButton SafeDefaultButton(TMsgButtons buttons);
 
- protected:
-  TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind) override;
-
- private:
-  QWidget* FParent;
-};
-
-// A shared instance for components that were given no dialogs of their own.
+// A shared instance for components that were given no dialogs of their own:
+// it shows nothing, answers every box with its safe default and every file
+// dialog as cancelled.
 IDialogs& DefaultDialogs();
 
 class TScriptedDialogs : public IDialogs {

@@ -1,9 +1,7 @@
 #include "JTComPort.h"
 
-#include "PickPort.h"
 #include "PortList.h"
 
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -355,45 +353,3 @@ qint64 TJTComPort::ReadRaw(char* buffer, qint64 size) {
 }
 
 QList<int> TJTComPort::GetValidSerialPorts() const { return FilterSerialPorts(SystemPortEntries()); }
-
-bool TJTComPort::Pick(QWidget* parent) {
-  const auto alive = FAlive;
-  const bool savedShowErrors = FShowErrors;
-  const std::int32_t savedPort = FPortNumber;
-
-  const QList<int> ports = GetValidSerialPorts();
-  if (ports.isEmpty()) return false;
-
-  TformPickPort dialog(parent);
-  FShowErrors = false;
-  QStringList refused;
-  for (int n : ports) {
-    FPortNumber = n;  // stored only; Open closes whatever is open first
-    if (Open())
-      dialog.listPorts->addItem(QStringLiteral("COM%1").arg(n));
-    else if (PermissionDenied(FDevicePath))
-      refused << QStringLiteral("COM%1").arg(n);
-  }
-  FShowErrors = savedShowErrors;
-  FPortNumber = savedPort;
-
-  if (!refused.isEmpty()) {
-    Dialogs().MessageDlg(QStringLiteral("%1 cannot be opened: permission denied.\nSerial ports belong to the "
-                                        "\"dialout\" group: add your user to it (sudo usermod -aG dialout $USER), "
-                                        "then log out and in again.")
-                             .arg(refused.join(QStringLiteral(", "))),
-                         QString(), mbOK, TMsgKind::mkWarning);
-    if (!*alive) return false;
-  }
-
-  dialog.listPorts->setCurrentIndex(dialog.listPorts->findText(QStringLiteral("COM%1").arg(FPortNumber)));
-  FPickPortDlg = &dialog;
-  const int result = dialog.exec();
-  if (!*alive) return false;
-  FPickPortDlg = nullptr;
-
-  if (result != QDialog::Accepted || dialog.listPorts->currentIndex() < 0) return false;
-  // Only the number is stored: the caller opens the chosen port.
-  FPortNumber = PortNumberOfName(dialog.listPorts->currentText());
-  return FPortNumber > 0;
-}

@@ -32,8 +32,8 @@ class TJTComPort : public QObject {
  public:
   using TNotifyEvent = std::function<void(TJTComPort* sender)>;
 
-  // Dialogs answers the component's message boxes; without one the real
-  // boxes are shown.
+  // Dialogs answers the component's message boxes; without one they are
+  // not shown and take their safe default (DefaultDialogs).
   explicit TJTComPort(QObject* owner = nullptr, IDialogs* dialogs = nullptr);
   ~TJTComPort() override;
 
@@ -82,6 +82,9 @@ class TJTComPort : public QObject {
   // count read (0 when refused or closed).
   qint64 ReadRaw(char* buffer, qint64 size);
   QList<int> GetValidSerialPorts() const;
+  // Lets the user choose a port in the selection dialog; defined with the
+  // dialog in the windowed library (jt_serial_dialogs), the rest of the
+  // component needs no widget.
   bool Pick(QWidget* parent = nullptr);
   // The selection dialog while Pick runs, else null.
   TformPickPort* PickPortDialog() const { return FPickPortDlg; }

@@ -48,8 +48,8 @@ TSettingsHandlers::TSettingsHandlers(TMainForm& form, TProgramState& state, TTas
         BindList(c.ChModeSel[n], &TSettingsHandlers::SetChannelMode, [&ch] { return ch.Mode; });
         BindList(c.ChPolaritySel[n], &TSettingsHandlers::SetChannelPolarity, [&ch] { return ch.Polarity; });
         BindList(c.ChGateModeSel[n], &TSettingsHandlers::SetChannelGateMode, [&ch] { return ch.GateMode; });
-        // Only the standard channels of the largest models have a mux gate.
-        if (n <= 4)
+        // Only standard channels have a mux gate.
+        if (n <= MaxStandardChannelCount())
             BindList(c.ChMuxGateSel[n], &TSettingsHandlers::SetChMuxGate, [&ch] { return ch.MuxGate; });
         QComboBox* sync = c.ChSyncSourceSel[n];
         BindList(sync, &TSettingsHandlers::SetChannelSyncSource,
@@ -193,7 +193,7 @@ void TSettingsHandlers::SetChannelDelay(TPlusSpinEdit* sender)
     if (n == 0)
         return;
     const double value = sender->Value();
-    const double step = FState.HighResolution ? 5e-12 : FState.TimingResolution;
+    const double step = DelayCheckStep(FState.HighResolution, FState.TimingResolution);
     TChannelSettings& ch = FState.ChannelSettings[n];
     if (!CheckResolution(value, step)) {
         // Taken back silently; the control's change event sends the stored
@@ -281,11 +281,7 @@ void TSettingsHandlers::SetChannelMux(QListWidget* sender)
     if (n == 0)
         return;
     // Items beyond the model's channels do not count.
-    int usable = 2;
-    if (FState.ChannelCount > 2)
-        usable = 4;
-    if (FState.ChannelCount > 4)
-        usable = 8;
+    const int usable = MuxLayoutOf(FState.ChannelCount).Items;
     int mask = 0;
     for (int i = 0; i < usable && i < sender->count(); ++i)
         if (sender->item(i)->checkState() == Qt::Checked)

@@ -49,8 +49,7 @@ QUrl MakerWebSite() { return QUrl(QStringLiteral("http://www.jentrix.com/")); }
 
 QString AboutText(const TDeviceIdentity& identity, const QString& softwareVersion) {
   const QStringList lines = {
-      QStringLiteral("Company: ") +
-          (identity.Manufacturer == QLatin1String("JT") ? QStringLiteral("Jentrix") : QStringLiteral("Unknown")),
+      QStringLiteral("Company: ") + ManufacturerName(identity),
       QStringLiteral("Model Number: ") + identity.Model,
       QStringLiteral("Serial Number: ") + QString::number(identity.SerialNumber),
       QStringLiteral("Firmware Version: ") + identity.FirmwareVersion,

@@ -38,6 +38,32 @@ TEST(ModelTable, RowsForEveryModel) {
   }
 }
 
+TEST(ModelTable, VirtualChannelsAndTheMostStandardChannels) {
+  EXPECT_EQ(MaxStandardChannelCount(), 4);
+  const struct {
+    const char* model;
+    int channel;
+    bool isVirtual;
+  } rows[] = {
+      {"6402", 2, false}, {"6402", 3, false}, {"6404", 4, false},  {"6402+", 2, false}, {"6402+", 3, true},
+      {"6422", 4, true},  {"6422", 5, false}, {"6404+", 4, false}, {"6424", 5, true},   {"6424", 8, true},
+      {"6424", 9, false}, {"other", 5, false},
+  };
+  for (const auto& r : rows) EXPECT_EQ(IsVirtualChannel(r.model, r.channel), r.isVirtual) << r.model << " " << r.channel;
+}
+
+TEST(ModelTable, MuxListByChannelCount) {
+  const struct {
+    int channels, items, columns, height;
+  } rows[] = {{2, 2, 2, 20}, {4, 4, 4, 20}, {8, 8, 4, 40}, {0, 2, 4, 40}, {3, 4, 4, 40}};
+  for (const auto& r : rows) {
+    const TMuxLayout layout = MuxLayoutOf(r.channels);
+    EXPECT_EQ(layout.Items, r.items) << r.channels;
+    EXPECT_EQ(layout.Columns, r.columns) << r.channels;
+    EXPECT_EQ(layout.Height, r.height) << r.channels;
+  }
+}
+
 TEST(ModelTable, ProgramStateDerivesStandardChannelsFromModel) {
   TProgramState state;
   EXPECT_EQ(state.StandardChannelCount(), 0);
@@ -105,6 +131,14 @@ TEST(Variant, PlusAndStandard) {
   EXPECT_EQ(standard.PeriodDecimals, 8);
   EXPECT_FALSE(standard.FeatureLabelShown);
   EXPECT_FALSE(standard.PlusFeatures);
+}
+
+TEST(Variant, DelayCheckStepOfTheStepInForce) {
+  EXPECT_EQ(DelayCheckStep(true, 4e-9), 5e-12);
+  EXPECT_EQ(DelayCheckStep(true, 0), 5e-12);
+  EXPECT_EQ(DelayCheckStep(false, 5e-9), 5e-9);
+  // Before the first read-back no step is in force: every delay passes.
+  EXPECT_EQ(DelayCheckStep(false, 0), 0);
 }
 
 TEST(Variant, VirtualPageCaptions) {

@@ -27,6 +27,17 @@ TEST(ScriptedDialogs, SafeDefaultsWhenQueueIsEmpty) {
   EXPECT_EQ(d.Shown.back().Buttons, mbOK);
 }
 
+// A component given no dialogs of its own shows nothing: each box takes its
+// safe default, each file dialog counts as cancelled.
+TEST(DefaultDialogs, SafeDefaultsAndCancelledFileDialogs) {
+  IDialogs& d = DefaultDialogs();
+  EXPECT_EQ(d.MessageDlg("a", "", mbAbortRetry), mbAbort);
+  EXPECT_EQ(d.MessageDlg("b", "", mbYesNoIgnore), mbNo);
+  EXPECT_EQ(d.MessageDlg("c", "", mbNone), mbOK);
+  EXPECT_EQ(d.OpenFileName("Open", "*.txt"), "");
+  EXPECT_EQ(d.SaveFileName("Save", "*.txt", "x.txt"), "");
+}
+
 TEST(ScriptedDialogs, FileNamesFromQueue) {
   TScriptedDialogs d;
   d.FileNames = {"/tmp/a.txt"};

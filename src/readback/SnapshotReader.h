@@ -1,0 +1,73 @@
+// Reading the generator's whole state into a settings snapshot, with nothing
+// but the command channel and the capability table: one query per setting,
+// in the generator's order, each answer stored in the snapshot's records and
+// written as its settings line. No widget is touched; the panel shows the
+// snapshot afterwards, the settings file saves its lines.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+
+#include "Settings.h"
+
+class TCommunication;
+struct TDeviceIdentity;
+struct TSettingsSnapshot;
+
+// The program's own file version, as the window caption shows it.
+QString FileVersionText();
+
+// The window caption and the serial-number, firmware and FPGA labels for a
+// generator reached on port number Port, in this order. The snapshot's
+// identity comment lines carry the same texts.
+QStringList IdentityTexts(const TDeviceIdentity& identity, int port);
+
+// The sync source an answer to a sync query names; an answer that names no
+// channel (empty, garbled) keeps Previous.
+int SyncSourceOf(const QString& answer, int previous);
+
+class TSnapshotReader {
+ public:
+  // Asked after every answer: false ends the read-back at once (the program
+  // is ending), without a further query.
+  using TAnswerCheck = std::function<bool()>;
+
+  explicit TSnapshotReader(TCommunication& comm, TAnswerCheck afterAnswer = {});
+
+  // Starts a fresh snapshot of the generator its identity and variant flags
+  // name (as discovery left them): the time-stamp and identity lines, the
+  // shot and period counters off, the model's channel count and timing
+  // step. Sends nothing.
+  void Begin(TSettingsSnapshot& snapshot) const;
+  // Queries every setting: the Plus features (Plus and High-resolution
+  // generators), the system settings, the mux-gate probe, then each channel
+  // in use. Fields whose answer matches no keyword, and the sync source of
+  // an answer that names no channel, keep their value; a number that is not
+  // answered is 0. False when the read-back ended early.
+  bool ReadSettings(TSettingsSnapshot& snapshot);
+  // Both, as one read-back.
+  bool Read(TSettingsSnapshot& snapshot);
+
+ private:
+  struct TEnded {};
+
+  void ReadPlusFeatures();
+  void ReadSystemSettings();
+  void ProbeMuxGate();
+  void ReadChannel(int n);
+
+  // One query each: the answer is stored in Field and its line appended.
+  QString Answer(const QString& command);
+  void Int(const QString& command, std::int32_t& field);
+  void Count(const QString& command, std::uint32_t& field);
+  void Real(const QString& command, double& field);
+  void Keyword(const QString& command, TKeywordTable table, std::int32_t& field);
+  void Sync(const QString& command, std::int32_t& field);
+  void AfterAnswer();
+
+  TCommunication& FComm;
+  TAnswerCheck FAfterAnswer;
+  TSettingsSnapshot* FSnapshot = nullptr;
+};
