@@ -15,12 +15,12 @@
 
 #include "AppTestSupport.h"
 #include "Dialogs.h"
-#include "JT6400.h"
+#include "MainForm.h"
 #include "Program.h"
 #include "PtyServer.h"
 #include "SimTrace.h"
 #include "TaskQueue.h"
-#include "plussped.h"
+#include "PlusSpinEdit.h"
 
 namespace {
 

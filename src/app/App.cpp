@@ -16,9 +16,9 @@
 #include <clocale>
 
 #include "Dialogs.h"
-#include "JT6400.h"
+#include "MainForm.h"
 #include "JTComPort.h"
-#include "MessageInfo.h"
+#include "MessageForm.h"
 #include "Platform.h"
 #include "TaskQueue.h"
 

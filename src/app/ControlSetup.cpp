@@ -1,9 +1,9 @@
 // Set-up of the period, delay and width controls for the connected model,
 // from the capability table's values for its variant.
-#include "JT6400.h"
+#include "MainForm.h"
 
 #include "SettingsSnapshot.h"
-#include "plussped.h"
+#include "PlusSpinEdit.h"
 
 void TMainForm::SetResolution(const TSettingsSnapshot& snapshot)
 {

@@ -1,6 +1,6 @@
 #include "Program.h"
 
-#include "JT6400.h"
+#include "MainForm.h"
 #include "ReadBack.h"
 #include "SettingsHandlers.h"
 #include "StatusPoll.h"

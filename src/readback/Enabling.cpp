@@ -6,10 +6,10 @@
 #include <QGroupBox>
 #include <QPushButton>
 
-#include "JT6400.h"
+#include "MainForm.h"
 #include "ProgramState.h"
 #include "TaskQueue.h"
-#include "plussped.h"
+#include "PlusSpinEdit.h"
 
 void SetControlEnabled(QWidget* control, bool enabled)
 {

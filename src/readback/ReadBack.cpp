@@ -16,14 +16,14 @@
 #include "App.h"
 #include "Capabilities.h"
 #include "Enabling.h"
-#include "JT6400.h"
+#include "MainForm.h"
 #include "JTComPort.h"
-#include "MessageInfo.h"
+#include "MessageForm.h"
 #include "ProgramState.h"
 #include "Settings.h"
 #include "SettingsLines.h"
 #include "TaskQueue.h"
-#include "plussped.h"
+#include "PlusSpinEdit.h"
 
 // Item indexes are set with setCurrentIndex, which runs none of the user's
 // change handlers (they follow activated); check boxes and spin edits run

@@ -8,7 +8,7 @@
 
 #include "Communication.h"
 #include "Dialogs.h"
-#include "JT6400.h"
+#include "MainForm.h"
 #include "JTComPort.h"
 #include "ProgramState.h"
 

@@ -12,11 +12,11 @@
 #include "Capabilities.h"
 #include "Dialogs.h"
 #include "Enabling.h"
-#include "JT6400.h"
+#include "MainForm.h"
 #include "ProgramState.h"
 #include "Settings.h"
 #include "TaskQueue.h"
-#include "plussped.h"
+#include "PlusSpinEdit.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include "App.h"
 #include "Dialogs.h"
-#include "JT6400.h"
+#include "MainForm.h"
 #include "JTComPort.h"
-#include "MessageInfo.h"
+#include "MessageForm.h"
 #include "ProgramState.h"
 #include "ScreenCapture.h"
 #include "SettingsFile.h"

@@ -7,7 +7,7 @@
 #include <QString>
 #include <QUrl>
 
-#include "rpVersionInfo.h"
+#include "TrpVersionInfo.h"
 
 class IDialogs;
 class TJT6400App;

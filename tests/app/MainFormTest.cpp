@@ -10,9 +10,9 @@
 #include <QTimer>
 #include <QTabWidget>
 
-#include "JT6400.h"
+#include "MainForm.h"
 #include "ProgramState.h"
-#include "plussped.h"
+#include "PlusSpinEdit.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "App.h"
 #include "AppTestSupport.h"
 #include "Dialogs.h"
-#include "JT6400.h"
+#include "MainForm.h"
 #include "JTComPort.h"
 #include "PickPort.h"
 #include "PtyServer.h"

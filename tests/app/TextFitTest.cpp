@@ -27,11 +27,11 @@
 
 #include <optional>
 
-#include "MessageInfo.h"
+#include "MessageForm.h"
 #include "PanelFixture.h"
 #include "PickPort.h"
 #include "StatusPoll.h"
-#include "plussped.h"
+#include "PlusSpinEdit.h"
 
 namespace {
 

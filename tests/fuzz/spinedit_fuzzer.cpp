@@ -4,7 +4,7 @@
 // hold a finite value inside its limits, and a refused digit entry must
 // leave value, text and selection as they were.
 #include "FuzzCheck.h"
-#include "plusspinmodel.h"
+#include "PlusSpinModel.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

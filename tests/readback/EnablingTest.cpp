@@ -1,10 +1,10 @@
 // The mode-dependent enabling rules on a window of their own.
 #include "Enabling.h"
 
-#include "JT6400.h"
+#include "MainForm.h"
 #include "ProgramState.h"
 #include "TaskQueue.h"
-#include "plussped.h"
+#include "PlusSpinEdit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -6,7 +6,7 @@
 
 #include "ProgramState.h"
 #include "TaskQueue.h"
-#include "plussped.h"
+#include "PlusSpinEdit.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -5,9 +5,9 @@
 
 #include "App.h"
 #include "Dialogs.h"
-#include "JT6400.h"
+#include "MainForm.h"
 #include "JTComPort.h"
-#include "MessageInfo.h"
+#include "MessageForm.h"
 #include "Platform.h"
 #include "PtyServer.h"
 #include "SimTrace.h"

@@ -4,7 +4,7 @@
 
 #include "ProgramState.h"
 #include "TaskQueue.h"
-#include "plussped.h"
+#include "PlusSpinEdit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

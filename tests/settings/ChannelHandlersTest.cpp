@@ -6,7 +6,7 @@
 #include <QTest>
 
 #include "PanelFixture.h"
-#include "plussped.h"
+#include "PlusSpinEdit.h"
 
 namespace {
 

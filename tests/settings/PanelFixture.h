@@ -10,7 +10,7 @@
 
 #include "AppTestSupport.h"
 #include "Dialogs.h"
-#include "JT6400.h"
+#include "MainForm.h"
 #include "Program.h"
 #include "PtyServer.h"
 #include "SimTrace.h"

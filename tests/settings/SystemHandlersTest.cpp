@@ -8,7 +8,7 @@
 
 #include "Enabling.h"
 #include "PanelFixture.h"
-#include "plussped.h"
+#include "PlusSpinEdit.h"
 
 namespace {
 

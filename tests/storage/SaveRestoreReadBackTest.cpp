@@ -4,13 +4,13 @@
 
 #include <QRegularExpression>
 
-#include "JT6400.h"
+#include "MainForm.h"
 #include "ChangedSettings.h"
 #include "ProgramState.h"
 #include "ReadBack.h"
 #include "SettingsFile.h"
 #include "StorageTestSupport.h"
-#include "plussped.h"
+#include "PlusSpinEdit.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <QTest>
 #include <QTextEdit>
 
-#include "MessageInfo.h"
+#include "MessageForm.h"
 #include "ProgramState.h"
 #include "StorageTestSupport.h"
 

@@ -19,7 +19,7 @@
 
 #include "App.h"
 #include "Dialogs.h"
-#include "JT6400.h"
+#include "MainForm.h"
 #include "Platform.h"
 #include "PtyServer.h"
 #include "SimTrace.h"

@@ -3,7 +3,7 @@
 
 #include "DeviceIdentity.h"
 #include "StorageTestSupport.h"
-#include "rpVersionInfo.h"
+#include "TrpVersionInfo.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The windowed spin-edit control driven with QTest key and mouse events.
-#include "plussped.h"
+#include "PlusSpinEdit.h"
 
 #include <QApplication>
 #include <QKeyEvent>

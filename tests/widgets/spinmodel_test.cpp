@@ -1,6 +1,6 @@
 // Value model of the spin-edit control: rendering, selection, edits, limits
 // and notifications, without any window.
-#include "plusspinmodel.h"
+#include "PlusSpinModel.h"
 
 #include <gtest/gtest.h>
 

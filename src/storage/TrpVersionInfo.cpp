@@ -1,4 +1,4 @@
-#include "rpVersionInfo.h"
+#include "TrpVersionInfo.h"
 
 
 #include "VersionStrings.h"

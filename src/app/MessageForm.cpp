@@ -1,4 +1,4 @@
-#include "MessageInfo.h"
+#include "MessageForm.h"
 
 #include <QApplication>
 #include <QScreen>

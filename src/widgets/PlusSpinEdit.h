@@ -4,7 +4,7 @@
 // grouped fixed-point text with one selected digit, plus two small spin
 // buttons. Arrow keys, the buttons (with auto-repeat) and the mouse step or
 // select digits; typed digits overwrite the selected one. The value, text and
-// step live in TPlusSpinModel (plusspinmodel.h); this class turns input into
+// step live in TPlusSpinModel (PlusSpinModel.h); this class turns input into
 // model operations and draws the result.
 //
 // Notifications: the Qt signals OnChange and OnSetIncrement, emitted
@@ -13,7 +13,7 @@
 // design-time values so that building a window fires no handler.
 #pragma once
 
-#include "plusspinmodel.h"
+#include "PlusSpinModel.h"
 
 #include <QImage>
 #include <QWidget>
@@ -74,7 +74,7 @@ public:
   TPlusSpinModel& Model() { return fModel; }
   const TPlusSpinModel& Model() const { return fModel; }
 
-  // ---- Properties of the model (see plusspinmodel.h). Setters notify as
+  // ---- Properties of the model (see PlusSpinModel.h). Setters notify as
   // the model's do: OnChange on every change of the value.
   double Value() const { return fModel.Value(); }
   void setValue(double v) { fModel.setValue(v); }

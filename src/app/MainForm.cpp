@@ -1,4 +1,4 @@
-#include "JT6400.h"
+#include "MainForm.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -23,7 +23,7 @@
 
 #include "JTComPort.h"
 #include "MainFormDesign.h"
-#include "plussped.h"
+#include "PlusSpinEdit.h"
 
 using jt::design::SpinDesign;
 

@@ -1,4 +1,4 @@
-#include "plussped.h"
+#include "PlusSpinEdit.h"
 
 #include <QApplication>
 #include <QFocusEvent>

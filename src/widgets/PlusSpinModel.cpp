@@ -1,4 +1,4 @@
-#include "plusspinmodel.h"
+#include "PlusSpinModel.h"
 
 #include <algorithm>
 #include <cmath>

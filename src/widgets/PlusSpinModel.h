@@ -4,7 +4,7 @@
 // selected digit position, renders the value as grouped fixed-point text and
 // applies the digit-wise edits (stepping, typed digits, zeroing of the digits
 // right of the selection). It needs no windowing toolkit: the windowed side
-// (plussped.h) attaches itself as a TPlusSpinView to measure, paint and size.
+// (PlusSpinEdit.h) attaches itself as a TPlusSpinView to measure, paint and size.
 #pragma once
 
 #include <cstdint>
