@@ -5,10 +5,10 @@
 // whole 100 ms response time is spent waiting). The CPU time is that of the calling
 // thread only (the simulator serves from a thread of its own), so the
 // CPU/wall ratio shows how little the wait for an answer costs.
-#include "Communication.h"
-#include "Dialogs.h"
-#include "JTComPort.h"
-#include "ProgramState.h"
+#include "comm/Communication.h"
+#include "serial/Dialogs.h"
+#include "serial/JTComPort.h"
+#include "model/ProgramState.h"
 #include "PtyServer.h"
 
 #include <QCoreApplication>

@@ -13,14 +13,14 @@
 #include <cstdio>
 #include <vector>
 
-#include "AppTestSupport.h"
-#include "Dialogs.h"
-#include "MainForm.h"
-#include "Program.h"
+#include "support/AppTestSupport.h"
+#include "serial/Dialogs.h"
+#include "app/MainForm.h"
+#include "app/Program.h"
 #include "PtyServer.h"
-#include "SimTrace.h"
-#include "TaskQueue.h"
-#include "PlusSpinEdit.h"
+#include "support/SimTrace.h"
+#include "scheduling/TaskQueue.h"
+#include "widgets/PlusSpinEdit.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 //   bench_readback [--count N] [--queries FILE]
 // --queries writes the lines the last read-back sent, one per line, so other
 // tools can replay the same sequence.
-#include "ReadBackRig.h"
+#include "readback/ReadBackRig.h"
 
-#include "ProgramState.h"
+#include "model/ProgramState.h"
 
 #include <QApplication>
 

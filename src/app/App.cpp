@@ -1,4 +1,4 @@
-#include "App.h"
+#include "app/App.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,12 +15,12 @@
 
 #include <clocale>
 
-#include "Dialogs.h"
-#include "MainForm.h"
-#include "JTComPort.h"
-#include "MessageForm.h"
-#include "Platform.h"
-#include "TaskQueue.h"
+#include "serial/Dialogs.h"
+#include "app/MainForm.h"
+#include "serial/JTComPort.h"
+#include "app/MessageForm.h"
+#include "app/Platform.h"
+#include "scheduling/TaskQueue.h"
 
 namespace {
 const QString kNoDeviceText = QStringLiteral(

@@ -8,9 +8,9 @@
 #include <functional>
 #include <memory>
 
-#include "CommandLine.h"
-#include "Communication.h"
-#include "ProgramState.h"
+#include "app/CommandLine.h"
+#include "comm/Communication.h"
+#include "model/ProgramState.h"
 
 class IDialogs;
 class IProcessControl;

@@ -1,9 +1,9 @@
 // Set-up of the period, delay and width controls for the connected model,
 // from the capability table's values for its variant.
-#include "MainForm.h"
+#include "app/MainForm.h"
 
-#include "SettingsSnapshot.h"
-#include "PlusSpinEdit.h"
+#include "model/SettingsSnapshot.h"
+#include "widgets/PlusSpinEdit.h"
 
 void TMainForm::SetResolution(const TSettingsSnapshot& snapshot)
 {

@@ -1,4 +1,4 @@
-#include "MainForm.h"
+#include "app/MainForm.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -21,9 +21,9 @@
 
 #include <stdexcept>
 
-#include "JTComPort.h"
-#include "MainFormDesign.h"
-#include "PlusSpinEdit.h"
+#include "serial/JTComPort.h"
+#include "app/MainFormDesign.h"
+#include "widgets/PlusSpinEdit.h"
 
 using jt::design::SpinDesign;
 

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "TextFit.h"
+#include "app/TextFit.h"
 
 class QAction;
 class QCheckBox;

@@ -1,4 +1,4 @@
-#include "MessageForm.h"
+#include "app/MessageForm.h"
 
 #include <QApplication>
 #include <QScreen>

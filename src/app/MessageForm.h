@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "TextFit.h"
+#include "app/TextFit.h"
 
 // The splash form shown while the generator is read back or a settings file
 // is loaded.

@@ -1,10 +1,10 @@
-#include "Program.h"
+#include "app/Program.h"
 
-#include "MainForm.h"
-#include "ReadBack.h"
-#include "SettingsHandlers.h"
-#include "StatusPoll.h"
-#include "Storage.h"
+#include "app/MainForm.h"
+#include "readback/ReadBack.h"
+#include "settings/SettingsHandlers.h"
+#include "scheduling/StatusPoll.h"
+#include "storage/Storage.h"
 
 TProgram::TProgram(const jt::CommandLineOptions& options, TJT6400App::TServices services)
     : FApp(options, services)

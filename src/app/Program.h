@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "App.h"
+#include "app/App.h"
 
 class TReadBack;
 class TSettingsHandlers;

@@ -1,4 +1,4 @@
-#include "TextFit.h"
+#include "app/TextFit.h"
 
 #include <QFontMetrics>
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "Program.h"
-#include "CommandLine.h"
-#include "QtDialogs.h"
-#include "Platform.h"
+#include "app/Program.h"
+#include "app/CommandLine.h"
+#include "serial/QtDialogs.h"
+#include "app/Platform.h"
 
 int main(int argc, char* argv[])
 {

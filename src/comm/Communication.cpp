@@ -1,9 +1,9 @@
-#include "Communication.h"
+#include "comm/Communication.h"
 
-#include "Dialogs.h"
-#include "JTComPort.h"
-#include "NumberText.h"
-#include "ProgramState.h"
+#include "serial/Dialogs.h"
+#include "serial/JTComPort.h"
+#include "model/NumberText.h"
+#include "model/ProgramState.h"
 
 #include <QThread>
 

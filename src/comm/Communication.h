@@ -5,14 +5,14 @@
 // stops answering, and finds the generator at start-up (FindDevice).
 #pragma once
 
-#include "TrafficLog.h"
+#include "comm/TrafficLog.h"
 
 #include <QColor>
 #include <QString>
 #include <cstdint>
 #include <memory>
 
-#include "DeviceIdentity.h"
+#include "model/DeviceIdentity.h"
 
 struct TProgramState;
 class TJTComPort;

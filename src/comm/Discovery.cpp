@@ -1,10 +1,10 @@
 // FindDevice: the scan for a supported generator at start-up.
-#include "Communication.h"
+#include "comm/Communication.h"
 
-#include "Capabilities.h"
-#include "Dialogs.h"
-#include "JTComPort.h"
-#include "ProgramState.h"
+#include "model/Capabilities.h"
+#include "serial/Dialogs.h"
+#include "serial/JTComPort.h"
+#include "model/ProgramState.h"
 
 #include <QThread>
 

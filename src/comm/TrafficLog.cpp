@@ -1,7 +1,7 @@
-#include "TrafficLog.h"
+#include "comm/TrafficLog.h"
 
-#include "Dialogs.h"
-#include "ProgramState.h"
+#include "serial/Dialogs.h"
+#include "model/ProgramState.h"
 
 #include <QDir>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "Capabilities.h"
+#include "model/Capabilities.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
-#include "DeviceIdentity.h"
+#include "model/DeviceIdentity.h"
 
-#include "Capabilities.h"
-#include "NumberText.h"
+#include "model/Capabilities.h"
+#include "model/NumberText.h"
 
 #include <optional>
 

@@ -5,7 +5,7 @@
 // flags.
 #pragma once
 
-#include "SettingsSnapshot.h"
+#include "model/SettingsSnapshot.h"
 
 #include <cstdint>
 

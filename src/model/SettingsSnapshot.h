@@ -5,9 +5,9 @@
 // any window; the panel shows it, the settings file saves its lines.
 #pragma once
 
-#include "Capabilities.h"
-#include "DeviceIdentity.h"
-#include "Settings.h"
+#include "model/Capabilities.h"
+#include "model/DeviceIdentity.h"
+#include "model/Settings.h"
 
 #include <QStringList>
 #include <cstdint>

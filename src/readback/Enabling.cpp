@@ -1,4 +1,4 @@
-#include "Enabling.h"
+#include "readback/Enabling.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -6,10 +6,10 @@
 #include <QGroupBox>
 #include <QPushButton>
 
-#include "MainForm.h"
-#include "ProgramState.h"
-#include "TaskQueue.h"
-#include "PlusSpinEdit.h"
+#include "app/MainForm.h"
+#include "model/ProgramState.h"
+#include "scheduling/TaskQueue.h"
+#include "widgets/PlusSpinEdit.h"
 
 void SetControlEnabled(QWidget* control, bool enabled)
 {

@@ -1,4 +1,4 @@
-#include "ReadBack.h"
+#include "readback/ReadBack.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -13,17 +13,17 @@
 #include <QTextEdit>
 #include <QTimer>
 
-#include "App.h"
-#include "Capabilities.h"
-#include "Enabling.h"
-#include "MainForm.h"
-#include "JTComPort.h"
-#include "MessageForm.h"
-#include "ProgramState.h"
-#include "Settings.h"
-#include "SettingsLines.h"
-#include "TaskQueue.h"
-#include "PlusSpinEdit.h"
+#include "app/App.h"
+#include "model/Capabilities.h"
+#include "readback/Enabling.h"
+#include "app/MainForm.h"
+#include "serial/JTComPort.h"
+#include "app/MessageForm.h"
+#include "model/ProgramState.h"
+#include "model/Settings.h"
+#include "readback/SettingsLines.h"
+#include "scheduling/TaskQueue.h"
+#include "widgets/PlusSpinEdit.h"
 
 // Item indexes are set with setCurrentIndex, which runs none of the user's
 // change handlers (they follow activated); check boxes and spin edits run

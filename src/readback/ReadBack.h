@@ -10,7 +10,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "SnapshotReader.h"
+#include "readback/SnapshotReader.h"
 
 class QAction;
 class TJT6400App;

@@ -1,4 +1,4 @@
-#include "SettingsLines.h"
+#include "readback/SettingsLines.h"
 
 #include <QLocale>
 

@@ -1,14 +1,14 @@
-#include "SnapshotReader.h"
+#include "readback/SnapshotReader.h"
 
 #include <QDateTime>
 
 #include <algorithm>
 
-#include "Capabilities.h"
-#include "Communication.h"
-#include "JTComPort.h"
-#include "SettingsLines.h"
-#include "SettingsSnapshot.h"
+#include "model/Capabilities.h"
+#include "comm/Communication.h"
+#include "serial/JTComPort.h"
+#include "readback/SettingsLines.h"
+#include "model/SettingsSnapshot.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "Settings.h"
+#include "model/Settings.h"
 
 class TCommunication;
 struct TDeviceIdentity;

@@ -1,4 +1,4 @@
-#include "StatusPoll.h"
+#include "scheduling/StatusPoll.h"
 
 #include <QLabel>
 #include <QTabWidget>
@@ -6,11 +6,11 @@
 
 #include <cstdio>
 
-#include "Communication.h"
-#include "Dialogs.h"
-#include "MainForm.h"
-#include "JTComPort.h"
-#include "ProgramState.h"
+#include "comm/Communication.h"
+#include "serial/Dialogs.h"
+#include "app/MainForm.h"
+#include "serial/JTComPort.h"
+#include "model/ProgramState.h"
 
 TStatusPoll::TStatusPoll(TMainForm& form, TProgramState& state, TCommunication& comm, IDialogs& dialogs,
                          IAppControl& app)

@@ -1,8 +1,8 @@
-#include "TaskQueue.h"
+#include "scheduling/TaskQueue.h"
 
 #include <QTimer>
 
-#include "ProgramState.h"
+#include "model/ProgramState.h"
 
 TTaskQueue::TTaskQueue(TProgramState& state, QTimer& taskTimer, QTimer& statusTimer, THooks hooks)
     : FState(state), FTaskTimer(taskTimer), FStatusTimer(statusTimer), FHooks(std::move(hooks)) {}

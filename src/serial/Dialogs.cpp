@@ -1,4 +1,4 @@
-#include "Dialogs.h"
+#include "serial/Dialogs.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "JTComPort.h"
+#include "serial/JTComPort.h"
 
-#include "PortList.h"
+#include "serial/PortList.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -9,7 +9,7 @@
 // exceptions.
 #pragma once
 
-#include "Dialogs.h"
+#include "serial/Dialogs.h"
 
 #include <QByteArray>
 #include <QList>

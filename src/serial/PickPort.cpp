@@ -1,7 +1,7 @@
-#include "PickPort.h"
+#include "serial/PickPort.h"
 
-#include "JTComPort.h"
-#include "PortList.h"
+#include "serial/JTComPort.h"
+#include "serial/PortList.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "QtDialogs.h"
+#include "serial/QtDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

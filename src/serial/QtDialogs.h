@@ -2,7 +2,7 @@
 // QFileDialog): the windowed implementation of IDialogs.
 #pragma once
 
-#include "Dialogs.h"
+#include "serial/Dialogs.h"
 
 class QWidget;
 

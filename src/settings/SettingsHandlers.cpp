@@ -1,4 +1,4 @@
-#include "SettingsHandlers.h"
+#include "settings/SettingsHandlers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,14 +9,14 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
-#include "Capabilities.h"
-#include "Dialogs.h"
-#include "Enabling.h"
-#include "MainForm.h"
-#include "ProgramState.h"
-#include "Settings.h"
-#include "TaskQueue.h"
-#include "PlusSpinEdit.h"
+#include "model/Capabilities.h"
+#include "serial/Dialogs.h"
+#include "readback/Enabling.h"
+#include "app/MainForm.h"
+#include "model/ProgramState.h"
+#include "model/Settings.h"
+#include "scheduling/TaskQueue.h"
+#include "widgets/PlusSpinEdit.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "Settings.h"
+#include "model/Settings.h"
 
 class IDialogs;
 class QCheckBox;

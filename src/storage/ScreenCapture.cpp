@@ -1,6 +1,6 @@
-#include "ScreenCapture.h"
+#include "storage/ScreenCapture.h"
 
-#include "AtomicFile.h"
+#include "storage/AtomicFile.h"
 
 #include <QGuiApplication>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "SettingsFile.h"
+#include "storage/SettingsFile.h"
 
-#include "AtomicFile.h"
+#include "storage/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>

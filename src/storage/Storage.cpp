@@ -1,4 +1,4 @@
-#include "Storage.h"
+#include "storage/Storage.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -9,15 +9,15 @@
 #include <QThread>
 #include <QTimer>
 
-#include "App.h"
-#include "Dialogs.h"
-#include "MainForm.h"
-#include "JTComPort.h"
-#include "MessageForm.h"
-#include "ProgramState.h"
-#include "ScreenCapture.h"
-#include "SettingsFile.h"
-#include "TaskQueue.h"
+#include "app/App.h"
+#include "serial/Dialogs.h"
+#include "app/MainForm.h"
+#include "serial/JTComPort.h"
+#include "app/MessageForm.h"
+#include "model/ProgramState.h"
+#include "storage/ScreenCapture.h"
+#include "storage/SettingsFile.h"
+#include "scheduling/TaskQueue.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <QString>
 #include <QUrl>
 
-#include "TrpVersionInfo.h"
+#include "storage/TrpVersionInfo.h"
 
 class IDialogs;
 class TJT6400App;

@@ -1,7 +1,7 @@
-#include "TrpVersionInfo.h"
+#include "storage/TrpVersionInfo.h"
 
 
-#include "VersionStrings.h"
+#include "storage/VersionStrings.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "PlusSpinEdit.h"
+#include "widgets/PlusSpinEdit.h"
 
 #include <QApplication>
 #include <QFocusEvent>

@@ -13,7 +13,7 @@
 // design-time values so that building a window fires no handler.
 #pragma once
 
-#include "PlusSpinModel.h"
+#include "widgets/PlusSpinModel.h"
 
 #include <QImage>
 #include <QWidget>

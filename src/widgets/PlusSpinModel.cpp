@@ -1,4 +1,4 @@
-#include "PlusSpinModel.h"
+#include "widgets/PlusSpinModel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -10,9 +10,9 @@
 #include <QTimer>
 #include <QTabWidget>
 
-#include "MainForm.h"
-#include "ProgramState.h"
-#include "PlusSpinEdit.h"
+#include "app/MainForm.h"
+#include "model/ProgramState.h"
+#include "widgets/PlusSpinEdit.h"
 
 namespace {
 

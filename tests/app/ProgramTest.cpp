@@ -8,9 +8,9 @@
 #include <QStandardPaths>
 #include <QThread>
 
-#include "PrivateXServer.h"
+#include "support/PrivateXServer.h"
 #include "PtyServer.h"
-#include "PtyTestSupport.h"
+#include "support/PtyTestSupport.h"
 
 namespace {
 

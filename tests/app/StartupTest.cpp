@@ -12,16 +12,16 @@
 #include <QTextEdit>
 #include <QTimer>
 
-#include "App.h"
-#include "AppTestSupport.h"
-#include "Dialogs.h"
-#include "MainForm.h"
-#include "JTComPort.h"
-#include "PickPort.h"
+#include "app/App.h"
+#include "support/AppTestSupport.h"
+#include "serial/Dialogs.h"
+#include "app/MainForm.h"
+#include "serial/JTComPort.h"
+#include "serial/PickPort.h"
 #include "PtyServer.h"
-#include "SimTrace.h"
-#include "PtyTestSupport.h"
-#include "TaskQueue.h"
+#include "support/SimTrace.h"
+#include "support/PtyTestSupport.h"
+#include "scheduling/TaskQueue.h"
 
 namespace {
 

@@ -27,11 +27,11 @@
 
 #include <optional>
 
-#include "MessageForm.h"
-#include "PanelFixture.h"
-#include "PickPort.h"
-#include "StatusPoll.h"
-#include "PlusSpinEdit.h"
+#include "app/MessageForm.h"
+#include "settings/PanelFixture.h"
+#include "serial/PickPort.h"
+#include "scheduling/StatusPoll.h"
+#include "widgets/PlusSpinEdit.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 // application, and a line-answering device on a pseudo-terminal.
 #pragma once
 
-#include "Communication.h"
-#include "DeviceIdentity.h"
-#include "Dialogs.h"
-#include "PtyTestSupport.h"
+#include "comm/Communication.h"
+#include "model/DeviceIdentity.h"
+#include "serial/Dialogs.h"
+#include "support/PtyTestSupport.h"
 
 #include <gtest/gtest.h>
 

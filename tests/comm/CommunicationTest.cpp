@@ -1,6 +1,6 @@
-#include "CommTestSupport.h"
-#include "JTComPort.h"
-#include "ProgramState.h"
+#include "comm/CommTestSupport.h"
+#include "serial/JTComPort.h"
+#include "model/ProgramState.h"
 
 #include <QLocale>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
-#include "CommTestSupport.h"
-#include "ProgramState.h"
-#include "TrafficLog.h"
+#include "comm/CommTestSupport.h"
+#include "model/ProgramState.h"
+#include "comm/TrafficLog.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "PrivateXServer.h"
+#include "support/PrivateXServer.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // Faults of the generator and the line, each as a scenario: what the user
 // sees, what the generator receives, and how the panel ends.
-#include "E2eSupport.h"
-#include "Ui.h"
+#include "e2e/E2eSupport.h"
+#include "e2e/Ui.h"
 
 using namespace e2e;
 

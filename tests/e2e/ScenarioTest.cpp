@@ -1,8 +1,8 @@
 // What a user does with the panel, from start to exit, against the simulator:
 // everything goes through keys, clicks and menus; the checks look at the
 // generator's traffic, the window and the files the panel writes.
-#include "E2eSupport.h"
-#include "Ui.h"
+#include "e2e/E2eSupport.h"
+#include "e2e/Ui.h"
 
 using namespace e2e;
 

@@ -1,6 +1,6 @@
 // The main window as the X server shows it: its place on a screen large
 // enough for the designed place and on a smaller one, and its icon.
-#include "E2eSupport.h"
+#include "e2e/E2eSupport.h"
 
 using namespace e2e;
 

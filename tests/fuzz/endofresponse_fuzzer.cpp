@@ -1,7 +1,7 @@
 // Fuzzes the decoder of the end-of-response marker setting ("#13#10" and
 // the like) against a separately written reading of the same rules.
-#include "FuzzCheck.h"
-#include "JTComPort.h"
+#include "fuzz/FuzzCheck.h"
+#include "serial/JTComPort.h"
 
 #include <QByteArray>
 #include <QList>

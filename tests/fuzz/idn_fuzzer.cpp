@@ -1,6 +1,6 @@
 // Fuzzes the identification-answer parser with arbitrary 8-bit answers.
-#include "DeviceIdentity.h"
-#include "FuzzCheck.h"
+#include "model/DeviceIdentity.h"
+#include "fuzz/FuzzCheck.h"
 
 #include <QString>
 #include <cstddef>

@@ -1,9 +1,9 @@
 // Fuzzes the strict number conversions used on generator answers, the
 // keyword matching of enumerated answers and the value texts written into
 // commands.
-#include "FuzzCheck.h"
-#include "NumberText.h"
-#include "Settings.h"
+#include "fuzz/FuzzCheck.h"
+#include "model/NumberText.h"
+#include "model/Settings.h"
 
 #include <QRegularExpression>
 #include <QString>

@@ -1,8 +1,8 @@
 // Fuzzes the decoding of a settings file's bytes into lines: byte-order
 // marks, 8-bit text, the three kinds of line end, and content that is not
 // text at all.
-#include "FuzzCheck.h"
-#include "SettingsFile.h"
+#include "fuzz/FuzzCheck.h"
+#include "storage/SettingsFile.h"
 
 #include <QByteArray>
 #include <QString>

@@ -3,8 +3,8 @@
 // with digit entry as the main operation. After every step the model must
 // hold a finite value inside its limits, and a refused digit entry must
 // leave value, text and selection as they were.
-#include "FuzzCheck.h"
-#include "PlusSpinModel.h"
+#include "fuzz/FuzzCheck.h"
+#include "widgets/PlusSpinModel.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

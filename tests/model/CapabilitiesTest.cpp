@@ -1,5 +1,5 @@
-#include "Capabilities.h"
-#include "ProgramState.h"
+#include "model/Capabilities.h"
+#include "model/ProgramState.h"
 
 #include <gtest/gtest.h>
 

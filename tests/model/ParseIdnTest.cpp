@@ -1,4 +1,4 @@
-#include "DeviceIdentity.h"
+#include "model/DeviceIdentity.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>

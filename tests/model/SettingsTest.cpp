@@ -1,4 +1,4 @@
-#include "Settings.h"
+#include "model/Settings.h"
 
 #include <gtest/gtest.h>
 

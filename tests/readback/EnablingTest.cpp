@@ -1,10 +1,10 @@
 // The mode-dependent enabling rules on a window of their own.
-#include "Enabling.h"
+#include "readback/Enabling.h"
 
-#include "MainForm.h"
-#include "ProgramState.h"
-#include "TaskQueue.h"
-#include "PlusSpinEdit.h"
+#include "app/MainForm.h"
+#include "model/ProgramState.h"
+#include "scheduling/TaskQueue.h"
+#include "widgets/PlusSpinEdit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,8 +2,8 @@
 // in the window as it runs: prints the settings lines it leaves, one a line.
 //   panel_snapshot_lines MODEL [--no-muxgate]
 // The window-free snapshot test compares its reader's lines with these.
-#include "ReadBackRig.h"
-#include "SnapshotCases.h"
+#include "readback/ReadBackRig.h"
+#include "readback/SnapshotCases.h"
 
 #include <QApplication>
 

@@ -2,11 +2,11 @@
 // a generator without the mux-gate query, repeated read-backs, the period
 // counter switched off afterwards, a generator that falls silent, nested
 // requests and the demonstration mode.
-#include "ReadBackRig.h"
+#include "readback/ReadBackRig.h"
 
-#include "ProgramState.h"
-#include "TaskQueue.h"
-#include "PlusSpinEdit.h"
+#include "model/ProgramState.h"
+#include "scheduling/TaskQueue.h"
+#include "widgets/PlusSpinEdit.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -3,16 +3,16 @@
 // discovery through a port folder holding COM3, and the read-back bound to it.
 #pragma once
 
-#include "App.h"
-#include "Dialogs.h"
-#include "MainForm.h"
-#include "JTComPort.h"
-#include "MessageForm.h"
-#include "Platform.h"
+#include "app/App.h"
+#include "serial/Dialogs.h"
+#include "app/MainForm.h"
+#include "serial/JTComPort.h"
+#include "app/MessageForm.h"
+#include "app/Platform.h"
 #include "PtyServer.h"
-#include "SimTrace.h"
-#include "PtyTestSupport.h"
-#include "ReadBack.h"
+#include "support/SimTrace.h"
+#include "support/PtyTestSupport.h"
+#include "readback/ReadBack.h"
 
 #include <QDir>
 #include <QStringList>

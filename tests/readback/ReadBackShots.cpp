@@ -4,7 +4,7 @@
 // writes OUTPUT_FOLDER/readback-6424.png and readback-6402.png, with channel
 // page PAGE (0 = A) and system page SYSTEM_PAGE (1 = the Plus page) in front.
 // Run it under Xvfb for real pixels.
-#include "ReadBackRig.h"
+#include "readback/ReadBackRig.h"
 
 #include <QApplication>
 #include <QEventLoop>

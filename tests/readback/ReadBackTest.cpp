@@ -1,10 +1,10 @@
 // One full read-back per model against the simulated generator: the queries
 // on the line, the program's records, the window and the settings snapshot.
-#include "ReadBackRig.h"
+#include "readback/ReadBackRig.h"
 
-#include "ProgramState.h"
-#include "TaskQueue.h"
-#include "PlusSpinEdit.h"
+#include "model/ProgramState.h"
+#include "scheduling/TaskQueue.h"
+#include "widgets/PlusSpinEdit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

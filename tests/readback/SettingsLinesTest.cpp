@@ -1,5 +1,5 @@
 // Number texts of the settings snapshot.
-#include "SettingsLines.h"
+#include "readback/SettingsLines.h"
 
 #include <QLocale>
 #include <gtest/gtest.h>

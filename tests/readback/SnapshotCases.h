@@ -4,7 +4,7 @@
 // take as they come, and one numeric answer that is no number.
 #pragma once
 
-#include "ChangedSettings.h"
+#include "support/ChangedSettings.h"
 #include "Generator.h"
 #include "PtyServer.h"
 

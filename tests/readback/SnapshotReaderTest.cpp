@@ -6,14 +6,14 @@
 #error "the snapshot reader must work without the widget toolkit"
 #endif
 
-#include "Communication.h"
-#include "Dialogs.h"
-#include "JTComPort.h"
-#include "ProgramState.h"
-#include "PtyTestSupport.h"
-#include "SimTrace.h"
-#include "SnapshotCases.h"
-#include "SnapshotReader.h"
+#include "comm/Communication.h"
+#include "serial/Dialogs.h"
+#include "serial/JTComPort.h"
+#include "model/ProgramState.h"
+#include "support/PtyTestSupport.h"
+#include "support/SimTrace.h"
+#include "readback/SnapshotCases.h"
+#include "readback/SnapshotReader.h"
 
 #include <QCoreApplication>
 #include <QProcess>

@@ -3,8 +3,8 @@
 #include <QStringList>
 #include <QTimer>
 
-#include "ProgramState.h"
-#include "TaskQueue.h"
+#include "model/ProgramState.h"
+#include "scheduling/TaskQueue.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Dialogs.h"
+#include "serial/Dialogs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "JTComPort.h"
-#include "PtyTestSupport.h"
+#include "serial/JTComPort.h"
+#include "support/PtyTestSupport.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
-#include "JTComPort.h"
-#include "PickPort.h"
-#include "PtyTestSupport.h"
+#include "serial/JTComPort.h"
+#include "serial/PickPort.h"
+#include "support/PtyTestSupport.h"
 
 #include <QApplication>
 #include <QComboBox>

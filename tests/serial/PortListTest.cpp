@@ -1,6 +1,6 @@
-#include "JTComPort.h"
-#include "PortList.h"
-#include "PtyTestSupport.h"
+#include "serial/JTComPort.h"
+#include "serial/PortList.h"
+#include "support/PtyTestSupport.h"
 
 #include <gtest/gtest.h>
 

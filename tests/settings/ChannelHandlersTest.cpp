@@ -5,8 +5,8 @@
 #include <QListWidget>
 #include <QTest>
 
-#include "PanelFixture.h"
-#include "PlusSpinEdit.h"
+#include "settings/PanelFixture.h"
+#include "widgets/PlusSpinEdit.h"
 
 namespace {
 

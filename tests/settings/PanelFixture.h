@@ -8,15 +8,15 @@
 #include <QStringList>
 #include <QTimer>
 
-#include "AppTestSupport.h"
-#include "Dialogs.h"
-#include "MainForm.h"
-#include "Program.h"
+#include "support/AppTestSupport.h"
+#include "serial/Dialogs.h"
+#include "app/MainForm.h"
+#include "app/Program.h"
 #include "PtyServer.h"
-#include "SimTrace.h"
-#include "PtyTestSupport.h"
-#include "ReadBack.h"
-#include "TaskQueue.h"
+#include "support/SimTrace.h"
+#include "support/PtyTestSupport.h"
+#include "readback/ReadBack.h"
+#include "scheduling/TaskQueue.h"
 
 class Panel : public ::testing::Test {
 protected:

@@ -7,9 +7,9 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "PanelFixture.h"
-#include "JTComPort.h"
-#include "StatusPoll.h"
+#include "settings/PanelFixture.h"
+#include "serial/JTComPort.h"
+#include "scheduling/StatusPoll.h"
 
 namespace {
 

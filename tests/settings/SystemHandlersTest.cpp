@@ -6,9 +6,9 @@
 #include <QMovie>
 #include <QPushButton>
 
-#include "Enabling.h"
-#include "PanelFixture.h"
-#include "PlusSpinEdit.h"
+#include "readback/Enabling.h"
+#include "settings/PanelFixture.h"
+#include "widgets/PlusSpinEdit.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The jt6400-sim program: start-up output, the port link, signals and the end
 // of standard input.
-#include "PtyClient.h"
+#include "sim/PtyClient.h"
 
 #include <gtest/gtest.h>
 

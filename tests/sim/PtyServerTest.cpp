@@ -1,5 +1,5 @@
 // The simulator over a real pseudo-terminal, driven by a plain POSIX client.
-#include "PtyClient.h"
+#include "sim/PtyClient.h"
 #include "PtyServer.h"
 
 #include <gtest/gtest.h>

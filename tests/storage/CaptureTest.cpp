@@ -12,7 +12,7 @@
 
 #include <jpeglib.h>
 
-#include "StorageTestSupport.h"
+#include "storage/StorageTestSupport.h"
 
 namespace {
 

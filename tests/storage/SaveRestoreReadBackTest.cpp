@@ -4,13 +4,13 @@
 
 #include <QRegularExpression>
 
-#include "MainForm.h"
-#include "ChangedSettings.h"
-#include "ProgramState.h"
-#include "ReadBack.h"
-#include "SettingsFile.h"
-#include "StorageTestSupport.h"
-#include "PlusSpinEdit.h"
+#include "app/MainForm.h"
+#include "support/ChangedSettings.h"
+#include "model/ProgramState.h"
+#include "readback/ReadBack.h"
+#include "storage/SettingsFile.h"
+#include "storage/StorageTestSupport.h"
+#include "widgets/PlusSpinEdit.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "SettingsFile.h"
-#include "StorageTestSupport.h"
+#include "storage/SettingsFile.h"
+#include "storage/StorageTestSupport.h"
 
 namespace {
 

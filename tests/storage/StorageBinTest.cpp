@@ -4,9 +4,9 @@
 
 #include <QAction>
 
-#include "ProgramState.h"
-#include "StorageTestSupport.h"
-#include "TaskQueue.h"
+#include "model/ProgramState.h"
+#include "storage/StorageTestSupport.h"
+#include "scheduling/TaskQueue.h"
 
 namespace {
 

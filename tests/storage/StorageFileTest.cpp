@@ -9,9 +9,9 @@
 #include <QTest>
 #include <QTextEdit>
 
-#include "MessageForm.h"
-#include "ProgramState.h"
-#include "StorageTestSupport.h"
+#include "app/MessageForm.h"
+#include "model/ProgramState.h"
+#include "storage/StorageTestSupport.h"
 
 namespace {
 

@@ -17,14 +17,14 @@
 #include <memory>
 #include <string>
 
-#include "App.h"
-#include "Dialogs.h"
-#include "MainForm.h"
-#include "Platform.h"
+#include "app/App.h"
+#include "serial/Dialogs.h"
+#include "app/MainForm.h"
+#include "app/Platform.h"
 #include "PtyServer.h"
-#include "SimTrace.h"
-#include "PtyTestSupport.h"
-#include "Storage.h"
+#include "support/SimTrace.h"
+#include "support/PtyTestSupport.h"
+#include "storage/Storage.h"
 
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 

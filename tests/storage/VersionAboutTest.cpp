@@ -1,9 +1,9 @@
 // The program's version strings, the About box and the web-site command.
 #include <gtest/gtest.h>
 
-#include "DeviceIdentity.h"
-#include "StorageTestSupport.h"
-#include "TrpVersionInfo.h"
+#include "model/DeviceIdentity.h"
+#include "storage/StorageTestSupport.h"
+#include "storage/TrpVersionInfo.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The windowed spin-edit control driven with QTest key and mouse events.
-#include "PlusSpinEdit.h"
+#include "widgets/PlusSpinEdit.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 // Value model of the spin-edit control: rendering, selection, edits, limits
 // and notifications, without any window.
-#include "PlusSpinModel.h"
+#include "widgets/PlusSpinModel.h"
 
 #include <gtest/gtest.h>
 

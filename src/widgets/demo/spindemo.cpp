@@ -1,6 +1,6 @@
 // Demonstration window of the numeric spin-edit control: four typical
 // settings and one control whose own Enabled flag is off.
-#include "PlusSpinEdit.h"
+#include "widgets/PlusSpinEdit.h"
 
 #include <QApplication>
 #include <QGridLayout>
