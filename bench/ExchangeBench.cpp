@@ -6,7 +6,7 @@
 // thread only (the simulator serves from a thread of its own), so the
 // CPU/wall ratio shows how little the wait for an answer costs.
 #include "comm/Communication.h"
-#include "serial/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "serial/JTComPort.h"
 #include "model/ProgramState.h"
 #include "PtyServer.h"

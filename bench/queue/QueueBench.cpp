@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "support/AppTestSupport.h"
-#include "serial/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "app/MainForm.h"
 #include "app/Program.h"
 #include "PtyServer.h"

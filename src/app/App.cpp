@@ -15,11 +15,11 @@
 
 #include <clocale>
 
-#include "serial/Dialogs.h"
+#include "platform/Dialogs.h"
 #include "app/MainForm.h"
 #include "serial/JTComPort.h"
 #include "app/MessageForm.h"
-#include "app/Platform.h"
+#include "platform/Platform.h"
 #include "scheduling/TaskQueue.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include "app/MainForm.h"
+#include "platform/Desktop.h"
 #include "readback/ReadBack.h"
 #include "settings/SettingsHandlers.h"
 #include "scheduling/StatusPoll.h"

@@ -6,8 +6,8 @@
 
 #include "app/Program.h"
 #include "app/CommandLine.h"
-#include "serial/QtDialogs.h"
-#include "app/Platform.h"
+#include "platform/QtDialogs.h"
+#include "platform/Desktop.h"
 
 int main(int argc, char* argv[])
 {

@@ -1,6 +1,6 @@
 #include "comm/Communication.h"
 
-#include "serial/Dialogs.h"
+#include "platform/Dialogs.h"
 #include "serial/JTComPort.h"
 #include "model/NumberText.h"
 #include "model/ProgramState.h"

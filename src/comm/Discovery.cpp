@@ -2,7 +2,7 @@
 #include "comm/Communication.h"
 
 #include "model/Capabilities.h"
-#include "serial/Dialogs.h"
+#include "platform/Dialogs.h"
 #include "serial/JTComPort.h"
 #include "model/ProgramState.h"
 

@@ -1,6 +1,6 @@
 #include "comm/TrafficLog.h"
 
-#include "serial/Dialogs.h"
+#include "platform/Dialogs.h"
 #include "model/ProgramState.h"
 
 #include <QDir>

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "comm/Communication.h"
-#include "serial/Dialogs.h"
+#include "platform/Dialogs.h"
 #include "app/MainForm.h"
 #include "serial/JTComPort.h"
 #include "model/ProgramState.h"

@@ -9,7 +9,7 @@
 // exceptions.
 #pragma once
 
-#include "serial/Dialogs.h"
+#include "platform/Dialogs.h"
 
 #include <QByteArray>
 #include <QList>

@@ -10,7 +10,7 @@
 #include <QSignalBlocker>
 
 #include "model/Capabilities.h"
-#include "serial/Dialogs.h"
+#include "platform/Dialogs.h"
 #include "readback/Enabling.h"
 #include "app/MainForm.h"
 #include "model/ProgramState.h"

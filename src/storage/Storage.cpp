@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -10,7 +9,8 @@
 #include <QTimer>
 
 #include "app/App.h"
-#include "serial/Dialogs.h"
+#include "platform/Dialogs.h"
+#include "platform/Platform.h"
 #include "app/MainForm.h"
 #include "serial/JTComPort.h"
 #include "app/MessageForm.h"
@@ -42,8 +42,6 @@ struct TFlagGuard {
 };
 
 }  // namespace
-
-void TDesktopUrlOpener::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
 
 QUrl MakerWebSite() { return QUrl(QStringLiteral("http://www.jentrix.com/")); }
 

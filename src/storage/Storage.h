@@ -10,20 +10,9 @@
 #include "storage/TrpVersionInfo.h"
 
 class IDialogs;
+class IUrlOpener;
 class TJT6400App;
 struct TDeviceIdentity;
-
-// Opens an address with the desktop's default handler.
-class IUrlOpener {
- public:
-  virtual ~IUrlOpener() = default;
-  virtual void OpenUrl(const QUrl& url) = 0;
-};
-
-class TDesktopUrlOpener : public IUrlOpener {
- public:
-  void OpenUrl(const QUrl& url) override;
-};
 
 // The maker's web page.
 QUrl MakerWebSite();

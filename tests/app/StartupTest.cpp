@@ -14,7 +14,7 @@
 
 #include "app/App.h"
 #include "support/AppTestSupport.h"
-#include "serial/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "app/MainForm.h"
 #include "serial/JTComPort.h"
 #include "serial/PickPort.h"

@@ -4,7 +4,7 @@
 
 #include "comm/Communication.h"
 #include "model/DeviceIdentity.h"
-#include "serial/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "support/PtyTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -4,11 +4,11 @@
 #pragma once
 
 #include "app/App.h"
-#include "serial/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "app/MainForm.h"
 #include "serial/JTComPort.h"
 #include "app/MessageForm.h"
-#include "app/Platform.h"
+#include "platform/Platform.h"
 #include "PtyServer.h"
 #include "support/SimTrace.h"
 #include "support/PtyTestSupport.h"

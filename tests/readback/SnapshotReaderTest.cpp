@@ -7,7 +7,7 @@
 #endif
 
 #include "comm/Communication.h"
-#include "serial/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "serial/JTComPort.h"
 #include "model/ProgramState.h"
 #include "support/PtyTestSupport.h"

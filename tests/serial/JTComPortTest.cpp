@@ -1,5 +1,6 @@
 #include "serial/JTComPort.h"
 #include "support/PtyTestSupport.h"
+#include "support/ScriptedDialogs.h"
 
 #include <functional>
 

@@ -1,6 +1,7 @@
 #include "serial/JTComPort.h"
 #include "serial/PickPort.h"
 #include "support/PtyTestSupport.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -9,7 +9,7 @@
 #include <QTimer>
 
 #include "support/AppTestSupport.h"
-#include "serial/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "app/MainForm.h"
 #include "app/Program.h"
 #include "PtyServer.h"

@@ -18,9 +18,9 @@
 #include <string>
 
 #include "app/App.h"
-#include "serial/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 #include "app/MainForm.h"
-#include "app/Platform.h"
+#include "platform/Platform.h"
 #include "PtyServer.h"
 #include "support/SimTrace.h"
 #include "support/PtyTestSupport.h"

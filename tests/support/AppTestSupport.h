@@ -5,7 +5,7 @@
 #include <QString>
 #include <ostream>
 
-#include "app/Platform.h"
+#include "platform/Platform.h"
 
 // Keys held at start-up; LeftShift answers come from a list so a test can
 // let go of the key between two questions (the last answer repeats).

@@ -2,7 +2,7 @@
 // QFileDialog): the windowed implementation of IDialogs.
 #pragma once
 
-#include "serial/Dialogs.h"
+#include "platform/Dialogs.h"
 
 class QWidget;
 

@@ -1,31 +1,4 @@
-#include "serial/Dialogs.h"
-
-namespace {
-
-// Shows nothing; every box takes its safe default.
-class TUnseenDialogs : public IDialogs {
- public:
-  QString OpenFileName(const QString&, const QString&) override { return QString(); }
-  QString SaveFileName(const QString&, const QString&, const QString&) override { return QString(); }
-
- protected:
-  TMsgButton DoMessageDlg(const QString&, const QString&, TMsgButtons buttons, TMsgKind) override {
-    return SafeDefaultButton(buttons);
-  }
-};
-
-}  // namespace
-
-TMsgButton SafeDefaultButton(TMsgButtons buttons) {
-  for (TMsgButton b : {mbAbort, mbCancel, mbNo, mbOK, mbIgnore, mbRetry, mbYes})
-    if (buttons & b) return b;
-  return mbOK;
-}
-
-IDialogs& DefaultDialogs() {
-  static TUnseenDialogs dialogs;
-  return dialogs;
-}
+#include "support/ScriptedDialogs.h"
 
 QStringList TScriptedDialogs::Texts() const {
   QStringList texts;

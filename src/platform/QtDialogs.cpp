@@ -1,4 +1,4 @@
-#include "serial/QtDialogs.h"
+#include "platform/QtDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,12 +1,10 @@
 // Message boxes and file dialogs go through this small interface so that
-// tests can answer them: TQtDialogs (QtDialogs.h, the windowed part) shows
-// real boxes, TScriptedDialogs records what would have been shown and
-// answers from a queue. Nothing here needs the widget toolkit.
+// tests can answer them: TQtDialogs (platform/QtDialogs.h, the windowed part)
+// shows real boxes; the tests have a scripted stand-in. Nothing here needs
+// the widget toolkit.
 #pragma once
 
-#include <QList>
 #include <QString>
-#include <QStringList>
 
 // One button of a message box; a button set is an OR of these values.
 enum TMsgButton : unsigned {
@@ -57,33 +55,3 @@ TMsgButton SafeDefaultButton(TMsgButtons buttons);
 // it shows nothing, answers every box with its safe default and every file
 // dialog as cancelled.
 IDialogs& DefaultDialogs();
-
-class TScriptedDialogs : public IDialogs {
- public:
-  struct TShown {
-    QString Text;
-    QString Caption;
-    TMsgButtons Buttons = mbNone;
-    TMsgKind Kind = TMsgKind::mkInformation;
-  };
-
-  // Answers for the coming message boxes, taken in order. An answer that is
-  // not in the box's button set, or an empty queue, gives the box's safe
-  // default: the first of Abort, Cancel, No, OK, Ignore, Retry, Yes that the
-  // set holds, so a script that runs out never loops on Retry.
-  QList<TMsgButton> Answers;
-  // Names returned by the file dialogs, in order; empty when exhausted.
-  QStringList FileNames;
-
-  // Every message box shown, in order.
-  QList<TShown> Shown;
-  QStringList FileDialogCaptions;
-
-  QStringList Texts() const;
-
-  QString OpenFileName(const QString& caption, const QString& filter) override;
-  QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName) override;
-
- protected:
-  TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind) override;
-};

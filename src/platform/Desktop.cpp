@@ -1,6 +1,8 @@
-#include "app/Platform.h"
+#include "platform/Desktop.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QThread>
@@ -39,4 +41,9 @@ bool TDesktopProcessControl::StartOwnExecutable()
 void TDesktopProcessControl::Sleep(int milliseconds)
 {
     QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+void TDesktopUrlOpener::OpenUrl(const QUrl& url)
+{
+    QDesktopServices::openUrl(url);
 }

@@ -1,4 +1,4 @@
-#include "serial/Dialogs.h"
+#include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
 

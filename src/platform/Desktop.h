@@ -1,15 +1,7 @@
-// Services of the desktop that start-up, restart and the tests need to
-// control: the keys held while the panel starts and starting the program anew.
+// The desktop's own start-up keys, process control and web-address opener.
 #pragma once
 
-#include <QString>
-
-class IStartupKeys {
-public:
-    virtual ~IStartupKeys() = default;
-    virtual bool SpaceHeld() = 0;
-    virtual bool LeftShiftHeld() = 0;
-};
+#include "platform/Platform.h"
 
 // Reads the keyboard from the X server (when there is one), with the
 // command-line switches standing in for keys that cannot be read there.
@@ -27,16 +19,13 @@ private:
     bool FLeftShiftSwitch;
 };
 
-class IProcessControl {
-public:
-    virtual ~IProcessControl() = default;
-    // Starts the program's own executable, without arguments.
-    virtual bool StartOwnExecutable() = 0;
-    virtual void Sleep(int milliseconds) = 0;
-};
-
 class TDesktopProcessControl : public IProcessControl {
 public:
     bool StartOwnExecutable() override;
     void Sleep(int milliseconds) override;
+};
+
+class TDesktopUrlOpener : public IUrlOpener {
+public:
+    void OpenUrl(const QUrl& url) override;
 };

@@ -1,0 +1,39 @@
+// Message boxes and file dialogs answered from a script: what would have been
+// shown is recorded, and the answers are taken from queues.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "platform/Dialogs.h"
+
+class TScriptedDialogs : public IDialogs {
+ public:
+  struct TShown {
+    QString Text;
+    QString Caption;
+    TMsgButtons Buttons = mbNone;
+    TMsgKind Kind = TMsgKind::mkInformation;
+  };
+
+  // Answers for the coming message boxes, taken in order. An answer that is
+  // not in the box's button set, or an empty queue, gives the box's safe
+  // default: the first of Abort, Cancel, No, OK, Ignore, Retry, Yes that the
+  // set holds, so a script that runs out never loops on Retry.
+  QList<TMsgButton> Answers;
+  // Names returned by the file dialogs, in order; empty when exhausted.
+  QStringList FileNames;
+
+  // Every message box shown, in order.
+  QList<TShown> Shown;
+  QStringList FileDialogCaptions;
+
+  QStringList Texts() const;
+
+  QString OpenFileName(const QString& caption, const QString& filter) override;
+  QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName) override;
+
+ protected:
+  TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind) override;
+};
