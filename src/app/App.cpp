@@ -16,9 +16,9 @@
 #include <clocale>
 
 #include "platform/Dialogs.h"
-#include "app/MainForm.h"
+#include "window/MainForm.h"
 #include "serial/JTComPort.h"
-#include "app/MessageForm.h"
+#include "window/MessageForm.h"
 #include "platform/Platform.h"
 #include "scheduling/TaskQueue.h"
 
@@ -30,17 +30,20 @@ const QString kNoDeviceText = QStringLiteral(
 TJT6400App::TJT6400App(const jt::CommandLineOptions& options, TServices services)
     : FOptions(options), FServices(services)
 {
+    FPort = std::make_unique<TJTComPort>(nullptr, &FServices.Dialogs);
+    FPort->setObjectName("ComPort");
+    FPort->SetBaud(115200);
+    FPort->SetHandshaking(hsNone);
+    FPort->SetParity(parNone);
+    FPort->SetResponseTime(3000);
+    FPort->SetPort(1);
+    FPort->SetShowErrors(true);
+    FPort->SetAllowEvents(false);
     FForm = std::make_unique<TMainForm>();
-    FForm->ComPort->SetDialogs(&FServices.Dialogs);
     FMessageForm = std::make_unique<TMessageForm>();
-    FComm = std::make_unique<TCommunication>(FState, *FForm->ComPort, FServices.Dialogs, this, this);
-    FQueue = std::make_unique<TTaskQueue>(
-        FState, *FForm->TaskTimer, *FForm->StatusTimer,
-        TTaskQueue::THooks{[this](const QString& command) { return FComm->SendCommand(command); },
-                           [this] {
-                               if (Initialize)
-                                   Initialize();
-                           }});
+    FComm = std::make_unique<TCommunication>(FState, *FPort, FServices.Dialogs, this, this);
+    FQueue = std::make_unique<TTaskQueue>(FState, *FForm->TaskTimer, *FForm->StatusTimer,
+                                          [this](const QString& command) { return FComm->SendCommand(command); });
     WireControls();
 }
 
@@ -90,7 +93,7 @@ bool TJT6400App::FormCreate()
     // 2. The per-channel control tables are looked up when the window is built.
 
     // 3. Connect: by hand, demonstration mode, or discovery.
-    TJTComPort& port = *FForm->ComPort;
+    TJTComPort& port = *FPort;
     if (FServices.Keys.SpaceHeld()) {
         if (!port.Pick(nullptr)) {
             ExitApp();
@@ -153,8 +156,7 @@ void TJT6400App::LaunchTimerTimer()
     if (FState.Terminating)
         return;
     FState.RefreshRequested = -1;
-    if (Initialize)
-        Initialize();
+    emit ReadBackDue();
     FState.RefreshRequested = 0;
     if (FState.Terminating)
         return;
@@ -169,7 +171,7 @@ void TJT6400App::RestartApp()
         return;
     FState.Terminating = true;
     FComm->Log().Close();
-    FForm->ComPort->Close();
+    FPort->Close();
     FServices.Process.Sleep(500);
     FServices.Process.StartOwnExecutable();
     Terminate(0);
@@ -182,7 +184,7 @@ void TJT6400App::ExitApp()
     FState.Terminating = true;
     FState.SettingsList.clear();
     FComm->Log().Close();
-    FForm->ComPort->Close();
+    FPort->Close();
     Terminate(0);
 }
 

@@ -1,11 +1,10 @@
 // The program's frame: start-up (FormCreate), the first read-back
 // (LaunchTimerTimer), exit and restart, and the command terminal. It owns the
-// program-wide state, the main window, the command channel and the queue,
-// and ties them together.
+// program-wide state, the serial port, the main window, the command channel
+// and the queue, and ties them together.
 #pragma once
 
 #include <QObject>
-#include <functional>
 #include <memory>
 
 #include "app/CommandLine.h"
@@ -16,6 +15,7 @@ class IDialogs;
 class IProcessControl;
 class IStartupKeys;
 class QKeyEvent;
+class TJTComPort;
 class TMainForm;
 class TMessageForm;
 class TTaskQueue;
@@ -39,14 +39,14 @@ public:
     bool Ending() const { return FState.Terminating; }
 
     TProgramState& State() { return FState; }
+    TJTComPort& Port() { return *FPort; }
     TMainForm& Form() { return *FForm; }
     TMessageForm& MessageForm() { return *FMessageForm; }
     TCommunication& Comm() { return *FComm; }
     TTaskQueue& Queue() { return *FQueue; }
 
-    // The full read-back into the window.
-    std::function<void()> Initialize;
-
+    // The launch step: the first read-back (through ReadBackDue), then the
+    // status poll.
     void LaunchTimerTimer();
     void RestartApp() override;
     void ExitApp() override;
@@ -68,6 +68,10 @@ public:
     void StopStatusTimer() override;
     void StartStatusTimer() override;
 
+signals:
+    // The launch step wants the full read-back into the window, now.
+    void ReadBackDue();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -80,6 +84,7 @@ private:
     jt::CommandLineOptions FOptions;
     TServices FServices;
     TProgramState FState;
+    std::unique_ptr<TJTComPort> FPort;
     std::unique_ptr<TMainForm> FForm;
     std::unique_ptr<TMessageForm> FMessageForm;
     std::unique_ptr<TCommunication> FComm;

@@ -1,20 +1,30 @@
 #include "app/Program.h"
 
-#include "app/MainForm.h"
 #include "platform/Desktop.h"
 #include "readback/ReadBack.h"
-#include "settings/SettingsHandlers.h"
 #include "scheduling/StatusPoll.h"
+#include "scheduling/TaskQueue.h"
+#include "settings/SettingsHandlers.h"
 #include "storage/Storage.h"
+#include "window/MainForm.h"
 
 TProgram::TProgram(const jt::CommandLineOptions& options, TJT6400App::TServices services)
     : FApp(options, services)
 {
-    FReadBack = std::make_unique<TReadBack>(FApp);
+    FReadBack = std::make_unique<TReadBack>(FApp.State(), FApp.Form(), FApp.Comm(), FApp.Queue(), FApp.MessageForm());
+    ConnectReadBack(FApp, *FReadBack);
     FHandlers = std::make_unique<TSettingsHandlers>(FApp.Form(), FApp.State(), FApp.Queue(), services.Dialogs);
     FStatusPoll = std::make_unique<TStatusPoll>(FApp.Form(), FApp.State(), FApp.Comm(), services.Dialogs, FApp);
     FUrls = std::make_unique<TDesktopUrlOpener>();
-    FStorage = std::make_unique<TStorage>(FApp, services.Dialogs, *FUrls);
+    FStorage = std::make_unique<TStorage>(FApp.State(), FApp.Form(), FApp.MessageForm(), FApp.Comm(), FApp.Queue(),
+                                          services.Dialogs, *FUrls);
+    QObject::connect(FStorage.get(), &TStorage::ReadBackDue, FReadBack.get(), &TReadBack::Initialize);
 }
 
 TProgram::~TProgram() = default;
+
+void ConnectReadBack(TJT6400App& app, TReadBack& readBack)
+{
+    QObject::connect(&app, &TJT6400App::ReadBackDue, &readBack, &TReadBack::Initialize);
+    QObject::connect(&app.Queue(), &TTaskQueue::ReadBackDue, &readBack, &TReadBack::Initialize);
+}

@@ -1,4 +1,5 @@
-// The whole panel: the program's frame with every subsystem attached. The
+// The whole panel: the program's frame with every subsystem attached, each
+// given what it uses, and the requests for a read-back connected to it. The
 // executable runs one; tests build one to drive the real window.
 #pragma once
 
@@ -31,3 +32,7 @@ private:
     std::unique_ptr<TDesktopUrlOpener> FUrls;
     std::unique_ptr<TStorage> FStorage;
 };
+
+// Has ReadBack run whenever the frame's launch step or the task tick asks for
+// a read-back.
+void ConnectReadBack(TJT6400App& app, TReadBack& readBack);

@@ -6,7 +6,7 @@
 #include <QGroupBox>
 #include <QPushButton>
 
-#include "app/MainForm.h"
+#include "window/MainForm.h"
 #include "model/ProgramState.h"
 #include "scheduling/TaskQueue.h"
 #include "widgets/PlusSpinEdit.h"

@@ -13,12 +13,12 @@
 #include <QTextEdit>
 #include <QTimer>
 
-#include "app/App.h"
+#include "comm/Communication.h"
 #include "model/Capabilities.h"
 #include "readback/Enabling.h"
-#include "app/MainForm.h"
+#include "window/MainForm.h"
 #include "serial/JTComPort.h"
-#include "app/MessageForm.h"
+#include "window/MessageForm.h"
 #include "model/ProgramState.h"
 #include "model/Settings.h"
 #include "readback/SettingsLines.h"
@@ -46,21 +46,16 @@ TSyncSelection SyncSelection(const QStringList& items, const QString& answer, in
     return SyncSelection(items, SyncSourceOf(answer, previous));
 }
 
-TReadBack::TReadBack(TJT6400App& app)
-    : FApp(app),
-      FState(app.State()),
-      FForm(app.Form()),
-      FQueue(app.Queue()),
-      FSplash(app.MessageForm()),
-      FReader(app.Comm(), [this] { return ContinueAfterAnswer(); })
+TReadBack::TReadBack(TProgramState& state, TMainForm& form, TCommunication& comm, TTaskQueue& queue,
+                     TMessageForm& splash)
+    : FState(state),
+      FForm(form),
+      FComm(comm),
+      FQueue(queue),
+      FSplash(splash),
+      FReader(comm, [this] { return ContinueAfterAnswer(); })
 {
-    FApp.Initialize = [this] { Initialize(); };
     connect(FForm.Up1, &QAction::triggered, this, &TReadBack::Up1Click);
-}
-
-TReadBack::~TReadBack()
-{
-    FApp.Initialize = nullptr;
 }
 
 void TReadBack::Up1Click()
@@ -196,7 +191,7 @@ bool TReadBack::NormalReadBack()
     ShowSystemSettings();
     for (int n = 1; n <= std::min(FState.ChannelCount, kMaxChannel); ++n)
         ShowChannel(n);
-    ShowChannelPages();
+    FForm.ShowChannelPages(FState.DeviceIdentity.Model);
     FForm.SetResolution(FState);
     FForm.SetRanges(FState);
 
@@ -219,7 +214,7 @@ bool TReadBack::NormalReadBack()
 
 void TReadBack::ShowIdentity()
 {
-    const QStringList texts = IdentityTexts(FState.DeviceIdentity, FForm.ComPort->Port());
+    const QStringList texts = IdentityTexts(FState.DeviceIdentity, FComm.Port().Port());
     FForm.setWindowTitle(texts[0]);
     FForm.SerialNumberlbl->setText(texts[1]);
     FForm.FWVersionlbl->setText(texts[2]);
@@ -364,23 +359,4 @@ void TReadBack::LayOutMuxList(int n)
 
     for (int i = list->count() - 1; i >= channels; --i)
         delete list->takeItem(i);
-}
-
-// Pages A and B are always shown; the model decides the others, the
-// captions of its virtual pages and the groups those pages lack.
-void TReadBack::ShowChannelPages()
-{
-    QTabWidget* pages = FForm.ChPageControl;
-    const QString& model = FState.DeviceIdentity.Model;
-    const int shown = ModelInfo(model).PagesShown;
-    for (int n = 3; n <= kMaxChannel; ++n) {
-        pages->setTabEnabled(n - 1, n <= shown);
-        pages->setTabVisible(n - 1, n <= shown);
-        if (n > shown || !IsVirtualChannel(model, n))
-            continue;
-        pages->setTabText(n - 1, VirtualPageCaption(model, n));
-        for (const char* base : {"ChAmplitudeAdjGrp", "ChPolarityGrp", "ChMuxGrp", "ChMuxGateGrp"})
-            if (auto* g = FForm.findChild<QGroupBox*>(QLatin1String(base) + QString::number(n)))
-                g->hide();
-    }
 }

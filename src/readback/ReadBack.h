@@ -3,7 +3,9 @@
 // SettingsList), then shows the snapshot in the window: values, item lists,
 // enabling, the pages of the connected model. The demonstration mode gets
 // fixed labels instead. Tools > Refresh (Up1Click) only requests a
-// read-back; the task tick carries it out.
+// read-back; the task tick carries it out. The program runs Initialize
+// whenever its launch step, the task tick or a settings-file command asks
+// for a read-back.
 #pragma once
 
 #include <QObject>
@@ -13,7 +15,7 @@
 #include "readback/SnapshotReader.h"
 
 class QAction;
-class TJT6400App;
+class TCommunication;
 class TMainForm;
 class TTaskQueue;
 class TMessageForm;
@@ -38,10 +40,10 @@ TSyncSelection SyncSelection(const QStringList& items, const QString& answer, in
 class TReadBack : public QObject {
     Q_OBJECT
 public:
-    // Binds to the application: becomes its Initialize hook and serves
-    // Tools > Refresh. The hook is removed again on destruction.
-    explicit TReadBack(TJT6400App& app);
-    ~TReadBack() override;
+    // Reads the generator through Comm into State and shows it in Form,
+    // with Splash over the long read-backs; serves Tools > Refresh through
+    // Queue.
+    TReadBack(TProgramState& state, TMainForm& form, TCommunication& comm, TTaskQueue& queue, TMessageForm& splash);
     TReadBack(const TReadBack&) = delete;
     TReadBack& operator=(const TReadBack&) = delete;
 
@@ -74,15 +76,14 @@ private:
     void ShowSystemSettings();
     void ShowChannel(int n);
     void LayOutMuxList(int n);
-    void ShowChannelPages();
 
     // The menu items that start a read-back or a sequence of their own
     // (refresh, storage bins, settings file) are greyed while one runs.
     QList<QAction*> GuardedActions() const;
 
-    TJT6400App& FApp;
     TProgramState& FState;
     TMainForm& FForm;
+    TCommunication& FComm;
     TTaskQueue& FQueue;
     TMessageForm& FSplash;
     TSnapshotReader FReader;

@@ -8,7 +8,7 @@
 
 #include "comm/Communication.h"
 #include "platform/Dialogs.h"
-#include "app/MainForm.h"
+#include "window/MainForm.h"
 #include "serial/JTComPort.h"
 #include "model/ProgramState.h"
 
@@ -40,7 +40,7 @@ void TStatusPoll::StatusTimerTimer()
         timer.stop();
         return;
     }
-    if (FForm.ComPort->InUse())
+    if (FComm.Port().InUse())
         return;  // a reply is awaited; try again next tick
     if (FState.DemoMode) {
         timer.stop();
@@ -59,7 +59,7 @@ void TStatusPoll::StatusTimerTimer()
 void TStatusPoll::UpdateStatus()
 {
     // 1. The port still exists when it can be opened again.
-    TJTComPort& port = *FForm.ComPort;
+    TJTComPort& port = FComm.Port();
     port.Open();
     if (!port.Opened()) {
         const TMsgButton answer = FDialogs.MessageDlg("Port no longer available, restart?", QString(), mbYesNo,

@@ -4,8 +4,8 @@
 
 #include "model/ProgramState.h"
 
-TTaskQueue::TTaskQueue(TProgramState& state, QTimer& taskTimer, QTimer& statusTimer, THooks hooks)
-    : FState(state), FTaskTimer(taskTimer), FStatusTimer(statusTimer), FHooks(std::move(hooks)) {}
+TTaskQueue::TTaskQueue(TProgramState& state, QTimer& taskTimer, QTimer& statusTimer, TSend sendCommand)
+    : FState(state), FTaskTimer(taskTimer), FStatusTimer(statusTimer), FSendCommand(std::move(sendCommand)) {}
 
 void TTaskQueue::QueuedCommandToPort(const QString& command) {
   if (FState.CommandsDisabled || FState.Terminating) return;
@@ -32,9 +32,9 @@ void TTaskQueue::ProcessTasks() {
 
   if (FState.RecallRequested != 0 || FState.RefreshRequested != 0) {
     FStatusTimer.stop();
-    if (FState.RecallRequested != 0 && FHooks.SendCommand)
-      FHooks.SendCommand(QStringLiteral("*RCL ") + QString::number(FState.RecallBin));
-    if (!FState.Terminating && FHooks.Initialize) FHooks.Initialize();
+    if (FState.RecallRequested != 0 && FSendCommand)
+      FSendCommand(QStringLiteral("*RCL ") + QString::number(FState.RecallBin));
+    if (!FState.Terminating) emit ReadBackDue();
     FState.RecallRequested = 0;
     FState.RefreshRequested = 0;
     if (!FState.Terminating) FStatusTimer.start();
@@ -46,7 +46,7 @@ void TTaskQueue::ProcessTasks() {
     while (!FQueue.empty() && !FState.Terminating) {
       const QString command = FQueue.front();
       FQueue.pop_front();
-      if (FHooks.SendCommand) FHooks.SendCommand(command);
+      if (FSendCommand) FSendCommand(command);
     }
     if (FQueue.empty()) FCommandsPending = false;
   }

@@ -1,8 +1,10 @@
 // The one way for the window to send a command in answer to the user: append
 // it to TaskQueue. The task timer's tick sends the queued commands in order,
-// each with its reply, and serves the refresh and bin-recall requests.
+// each with its reply, and serves the refresh and bin-recall requests: it
+// asks for the read-back with ReadBackDue, which returns once it is done.
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <deque>
 #include <functional>
@@ -10,17 +12,13 @@
 class QTimer;
 struct TProgramState;
 
-class TTaskQueue {
+class TTaskQueue : public QObject {
+  Q_OBJECT
  public:
-  // What a tick needs from the rest of the program.
-  struct THooks {
-    std::function<QString(const QString& command)> SendCommand;
-    std::function<void()> Initialize;  // the full read-back
-  };
+  // Sends one command and returns the generator's reply.
+  using TSend = std::function<QString(const QString& command)>;
 
-  TTaskQueue(TProgramState& state, QTimer& taskTimer, QTimer& statusTimer, THooks hooks);
-  TTaskQueue(const TTaskQueue&) = delete;
-  TTaskQueue& operator=(const TTaskQueue&) = delete;
+  TTaskQueue(TProgramState& state, QTimer& taskTimer, QTimer& statusTimer, TSend sendCommand);
 
   // Appends a command; dropped silently while the read-back runs
   // (CommandsDisabled). Starts the task timer.
@@ -41,11 +39,15 @@ class TTaskQueue {
   bool CommandsPending() const { return FCommandsPending; }
   const std::deque<QString>& Pending() const { return FQueue; }
 
+ signals:
+  // A refresh or recall wants the full read-back, now.
+  void ReadBackDue();
+
  private:
   TProgramState& FState;
   QTimer& FTaskTimer;
   QTimer& FStatusTimer;
-  THooks FHooks;
+  TSend FSendCommand;
   // No fixed number of slots: a burst of edits between two ticks is never cut.
   std::deque<QString> FQueue;
   bool FCommandsPending = false;

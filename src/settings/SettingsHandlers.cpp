@@ -12,7 +12,7 @@
 #include "model/Capabilities.h"
 #include "platform/Dialogs.h"
 #include "readback/Enabling.h"
-#include "app/MainForm.h"
+#include "window/MainForm.h"
 #include "model/ProgramState.h"
 #include "model/Settings.h"
 #include "scheduling/TaskQueue.h"

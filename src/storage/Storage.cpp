@@ -8,12 +8,12 @@
 #include <QThread>
 #include <QTimer>
 
-#include "app/App.h"
+#include "comm/Communication.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
-#include "app/MainForm.h"
+#include "window/MainForm.h"
 #include "serial/JTComPort.h"
-#include "app/MessageForm.h"
+#include "window/MessageForm.h"
 #include "model/ProgramState.h"
 #include "storage/ScreenCapture.h"
 #include "storage/SettingsFile.h"
@@ -57,13 +57,21 @@ QString AboutText(const TDeviceIdentity& identity, const QString& softwareVersio
   return lines.join(QStringLiteral("\r\n"));
 }
 
-TStorage::TStorage(TJT6400App& app, IDialogs& dialogs, IUrlOpener& urls)
-    : QObject(&app), FApp(app), FDialogs(dialogs), FUrls(urls), FVersionInfo(this) {
+TStorage::TStorage(TProgramState& state, TMainForm& form, TMessageForm& splash, TCommunication& comm,
+                   TTaskQueue& queue, IDialogs& dialogs, IUrlOpener& urls)
+    : FState(state),
+      FForm(form),
+      FSplash(splash),
+      FComm(comm),
+      FQueue(queue),
+      FDialogs(dialogs),
+      FUrls(urls),
+      FVersionInfo(this) {
   BindMenu();
 }
 
 void TStorage::BindMenu() {
-  TMainForm& f = FApp.Form();
+  TMainForm& f = FForm;
   for (int bin = 1; bin <= 6; ++bin)
     connect(f.SaveToBin[bin], &QAction::triggered, this, [this, bin] { SaveToBin(bin); });
   for (int bin = 0; bin <= 6; ++bin)
@@ -76,12 +84,12 @@ void TStorage::BindMenu() {
 }
 
 bool TStorage::StartFileOperation(void (TStorage::*handler)()) {
-  const TProgramState& s = FApp.State();
+  const TProgramState& s = FState;
   if (s.Terminating || FInFileOperation) return false;
   // The menu is live while another exchange or a read-back waits for the
   // generator. Reading back in the middle of it would interleave two query
   // sequences on the line, so the command runs once the line is free.
-  if (s.CommandsDisabled || s.TasksRunning || s.StatusPolling || FApp.Form().ComPort->InUse()) {
+  if (s.CommandsDisabled || s.TasksRunning || s.StatusPolling || FComm.Port().InUse()) {
     QTimer::singleShot(kRetryInterval, this, handler);
     return false;
   }
@@ -91,10 +99,10 @@ bool TStorage::StartFileOperation(void (TStorage::*handler)()) {
 void TStorage::SaveToFile1Click() {
   if (!StartFileOperation(&TStorage::SaveToFile1Click)) return;
   TFlagGuard guard(FInFileOperation);
-  TProgramState& state = FApp.State();
+  TProgramState& state = FState;
 
   // A fresh snapshot of the generator's settings.
-  if (FApp.Initialize) FApp.Initialize();
+  emit ReadBackDue();
   if (state.Terminating) return;
 
   const QString chosen = FDialogs.SaveFileName(kSaveCaption, kTextFilter, QDir::currentPath());
@@ -109,7 +117,7 @@ void TStorage::SaveToFile1Click() {
 void TStorage::RestoreSettingsFromFile1Click() {
   if (!StartFileOperation(&TStorage::RestoreSettingsFromFile1Click)) return;
   TFlagGuard guard(FInFileOperation);
-  TProgramState& state = FApp.State();
+  TProgramState& state = FState;
 
   QString path = FDialogs.OpenFileName(kOpenCaption, kOpenFilter);
   if (path.isEmpty()) return;
@@ -123,7 +131,7 @@ void TStorage::RestoreSettingsFromFile1Click() {
   }
   state.SettingsList = file.Lines;
 
-  TMessageForm& splash = FApp.MessageForm();
+  TMessageForm& splash = FSplash;
   if (!state.SettingsList.isEmpty()) {
     splash.MessageLabel->SetCaption(QStringLiteral("Loading. Please wait..."));
     splash.ShowNow();
@@ -132,7 +140,7 @@ void TStorage::RestoreSettingsFromFile1Click() {
     for (const QString& line : lines) {
       if (FLinePause > 0) QThread::msleep(static_cast<unsigned long>(FLinePause));
       if (line.contains(QLatin1String("//"))) continue;
-      FApp.Comm().SendCommand(line);
+      FComm.SendCommand(line);
       if (state.Terminating) return;
       QCoreApplication::processEvents();
       if (state.Terminating) return;
@@ -141,7 +149,7 @@ void TStorage::RestoreSettingsFromFile1Click() {
     FDialogs.ShowMessage(QStringLiteral("Empty file."));
   }
 
-  if (FApp.Initialize) FApp.Initialize();
+  emit ReadBackDue();
   if (state.Terminating) return;
   splash.hide();
   FDialogs.ShowMessage(QStringLiteral("Settings loaded."));
@@ -149,25 +157,25 @@ void TStorage::RestoreSettingsFromFile1Click() {
 
 void TStorage::SaveToBin(int bin) {
   if (bin < 1 || bin > 6) return;
-  FApp.Queue().QueuedCommandToPort(QStringLiteral("*SAV ") + QString::number(bin));
+  FQueue.QueuedCommandToPort(QStringLiteral("*SAV ") + QString::number(bin));
 }
 
 void TStorage::RestoreFromBin(int bin) {
   if (bin < 0 || bin > 6) return;
-  TProgramState& state = FApp.State();
+  TProgramState& state = FState;
   state.RecallBin = bin;
   state.RecallRequested = -1;
-  FApp.Queue().Wake();
+  FQueue.Wake();
 }
 
 void TStorage::CaptureScreenShot1Click() {
-  const QImage picture = GrabScreenRect(FApp.Form().frameGeometry());
+  const QImage picture = GrabScreenRect(FForm.frameGeometry());
   const QString error = WriteJpegFile(picture, kScreenShotFileName, kScreenShotQuality);
   if (!error.isEmpty()) FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
 }
 
 void TStorage::About1Click() {
-  FDialogs.ShowMessage(AboutText(FApp.State().DeviceIdentity, FVersionInfo.FileVersion()));
+  FDialogs.ShowMessage(AboutText(FState.DeviceIdentity, FVersionInfo.FileVersion()));
 }
 
 void TStorage::WebSite1Click() { FUrls.OpenUrl(MakerWebSite()); }

@@ -1,6 +1,8 @@
 // The Storage, Tools and Help menu commands that keep or show things: the
 // settings file, the generator's storage bins, the screen capture, the About
-// box and the web site. TStorage binds itself to the window's menu actions.
+// box and the web site. TStorage binds itself to the window's menu actions;
+// the settings-file commands ask for a read-back with ReadBackDue, which
+// returns once it is done.
 #pragma once
 
 #include <QObject>
@@ -11,8 +13,12 @@
 
 class IDialogs;
 class IUrlOpener;
-class TJT6400App;
+class TCommunication;
+class TMainForm;
+class TMessageForm;
+class TTaskQueue;
 struct TDeviceIdentity;
+struct TProgramState;
 
 // The maker's web page.
 QUrl MakerWebSite();
@@ -26,7 +32,8 @@ QString AboutText(const TDeviceIdentity& identity, const QString& softwareVersio
 class TStorage : public QObject {
   Q_OBJECT
  public:
-  TStorage(TJT6400App& app, IDialogs& dialogs, IUrlOpener& urls);
+  TStorage(TProgramState& state, TMainForm& form, TMessageForm& splash, TCommunication& comm, TTaskQueue& queue,
+           IDialogs& dialogs, IUrlOpener& urls);
 
   // Storage > Save Settings To File / Restore Settings From File.
   void SaveToFile1Click();
@@ -61,6 +68,10 @@ class TStorage : public QObject {
   // Pause before each line of a restore, in milliseconds (30 by default).
   void SetLinePause(int milliseconds) { FLinePause = milliseconds; }
 
+ signals:
+  // A settings-file command wants a fresh read-back of the generator, now.
+  void ReadBackDue();
+
  private:
   void BindMenu();
   // A save or restore runs read-backs and waits for replies with the event
@@ -68,7 +79,11 @@ class TStorage : public QObject {
   // must not run now (it is then run again later when the line is busy).
   bool StartFileOperation(void (TStorage::*handler)());
 
-  TJT6400App& FApp;
+  TProgramState& FState;
+  TMainForm& FForm;
+  TMessageForm& FSplash;
+  TCommunication& FComm;
+  TTaskQueue& FQueue;
   IDialogs& FDialogs;
   IUrlOpener& FUrls;
   TrpVersionInfo FVersionInfo;

@@ -15,7 +15,7 @@
 #include "app/App.h"
 #include "support/AppTestSupport.h"
 #include "support/ScriptedDialogs.h"
-#include "app/MainForm.h"
+#include "window/MainForm.h"
 #include "serial/JTComPort.h"
 #include "serial/PickPort.h"
 #include "PtyServer.h"
@@ -71,7 +71,7 @@ TEST_F(Startup, DiscoveryConnectsAndPreparesTheLaunch)
     EXPECT_TRUE(dialogs.Shown.isEmpty());
     EXPECT_EQ(a.State().DeviceIdentity.Model, "6402+");
     EXPECT_TRUE(a.State().PlusOption);
-    const TJTComPort& port = *a.Form().ComPort;
+    const TJTComPort& port = a.Port();
     EXPECT_TRUE(port.Opened());
     EXPECT_EQ(port.Port(), 3);
     EXPECT_EQ(port.ResponseTime(), 2000u);
@@ -90,11 +90,11 @@ TEST_F(Startup, LeftShiftEntersDemonstrationModeWithoutTouchingAPort)
     ASSERT_TRUE(a.FormCreate());
     EXPECT_EQ(dialogs.Texts(), QStringList{"Entering Demo Mode"});
     EXPECT_TRUE(a.State().DemoMode);
-    EXPECT_FALSE(a.Form().ComPort->Opened());
+    EXPECT_FALSE(a.Port().Opened());
     EXPECT_TRUE(Received(generator).isEmpty());
     // The launch step runs the read-back but never starts the status poll.
     int readBacks = 0;
-    a.Initialize = [&] { ++readBacks; EXPECT_NE(a.State().RefreshRequested, 0); };
+    QObject::connect(&a, &TJT6400App::ReadBackDue, [&] { ++readBacks; EXPECT_NE(a.State().RefreshRequested, 0); });
     a.LaunchTimerTimer();
     EXPECT_EQ(readBacks, 1);
     EXPECT_EQ(a.State().RefreshRequested, 0);
@@ -154,7 +154,7 @@ TEST_F(Startup, CancelledPortChoiceEndsWithoutTheWindow)
     TJT6400App& a = App();
     EXPECT_FALSE(a.FormCreate());
     EXPECT_TRUE(a.Ending());
-    EXPECT_FALSE(a.Form().ComPort->Opened());
+    EXPECT_FALSE(a.Port().Opened());
     EXPECT_TRUE(process.Calls.isEmpty());
 }
 
@@ -164,7 +164,7 @@ TEST_F(Startup, RestartReleasesThePortBeforeStartingAnew)
     TJT6400App& a = App();
     ASSERT_TRUE(a.FormCreate());
     a.Form().R1->trigger();
-    EXPECT_FALSE(a.Form().ComPort->Opened());
+    EXPECT_FALSE(a.Port().Opened());
     EXPECT_EQ(process.Calls, (QList<QString>{"sleep 500", "start"}));
     EXPECT_TRUE(a.Ending());
     // Nothing queued afterwards reaches the port.

@@ -27,7 +27,7 @@
 
 #include <optional>
 
-#include "app/MessageForm.h"
+#include "window/MessageForm.h"
 #include "settings/PanelFixture.h"
 #include "serial/PickPort.h"
 #include "scheduling/StatusPoll.h"

@@ -1,7 +1,7 @@
 // The mode-dependent enabling rules on a window of their own.
 #include "readback/Enabling.h"
 
-#include "app/MainForm.h"
+#include "window/MainForm.h"
 #include "model/ProgramState.h"
 #include "scheduling/TaskQueue.h"
 #include "widgets/PlusSpinEdit.h"

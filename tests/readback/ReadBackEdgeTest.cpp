@@ -210,7 +210,7 @@ TEST(ReadBackSilence, GeneratorFallingSilentGivesZerosAndAsksWhatToDo)
     rig.Connect("6402", {":PULS1:WIDT 0.000005", ":PULS1:CMOD BURS", ":PULS2:BCO 44"}, {}, o);
     // Short enough to keep the test quick, long enough that an answered query
     // is never taken for a lost one on a busy machine.
-    rig.Form().ComPort->SetResponseTime(300);
+    rig.App->Port().SetResponseTime(300);
     for (int i = 0; i < 40; ++i)
         rig.Dialogs.Answers << mbIgnore;
     TProgramState& st = rig.State();
@@ -252,7 +252,7 @@ TEST(ReadBackSilence, AnsweringNoEndsTheReadBackAtOnce)
     rig.Connect("6404+", {}, {}, o);
     // Short enough to keep the test quick, long enough that an answered query
     // is never taken for a lost one on a busy machine.
-    rig.Form().ComPort->SetResponseTime(300);
+    rig.App->Port().SetResponseTime(300);
     rig.Dialogs.Answers << mbNo;
 
     rig.App->LaunchTimerTimer();
@@ -318,7 +318,7 @@ TEST(ReadBackDemo, FixedLabelsAndNoQuery)
     EXPECT_FALSE(st.CommandsDisabled);
     EXPECT_FALSE(f.StatusTimer->isActive());
     EXPECT_EQ(f.ChannelControls.ChWidthAdj[1]->Text(), widthBefore);
-    EXPECT_FALSE(f.ComPort->Opened());
+    EXPECT_FALSE(rig.App->Port().Opened());
 }
 
 }  // namespace

@@ -4,10 +4,11 @@
 #pragma once
 
 #include "app/App.h"
+#include "app/Program.h"
 #include "support/ScriptedDialogs.h"
-#include "app/MainForm.h"
+#include "window/MainForm.h"
 #include "serial/JTComPort.h"
-#include "app/MessageForm.h"
+#include "window/MessageForm.h"
 #include "platform/Platform.h"
 #include "PtyServer.h"
 #include "support/SimTrace.h"
@@ -65,7 +66,7 @@ public:
         Server = std::make_unique<jt6400sim::PtyServer>(std::move(g), server);
         Server->start();
         Start();
-        if (!App->State().DeviceIdentity.Model.toStdString().empty() && App->Form().ComPort->Opened())
+        if (!App->State().DeviceIdentity.Model.toStdString().empty() && App->Port().Opened())
             return;
         throw std::runtime_error("discovery did not find the simulated generator");
     }
@@ -76,7 +77,9 @@ public:
     {
         App = std::make_unique<TJT6400App>(jt::CommandLineOptions{},
                                            TJT6400App::TServices{Dialogs, Keys, Process});
-        ReadBack = std::make_unique<TReadBack>(*App);
+        ReadBack = std::make_unique<TReadBack>(App->State(), App->Form(), App->Comm(), App->Queue(),
+                                               App->MessageForm());
+        ConnectReadBack(*App, *ReadBack);
         if (!App->FormCreate())
             throw std::runtime_error("start-up ended the program");
         // The launch step is run by the test itself, not by the timer.

@@ -16,16 +16,17 @@ struct QueueFixture : ::testing::Test {
   QStringList sent;
   int readBacks = 0;
   std::function<void(const QString&)> duringSend;
-  TTaskQueue queue{state, taskTimer, statusTimer,
-                   {[this](const QString& c) {
-                      sent << c;
-                      if (duringSend) duringSend(c);
-                      return QStringLiteral("ok");
-                    },
-                    [this] {
-                      sent << "<read-back>";
-                      ++readBacks;
-                    }}};
+  TTaskQueue queue{state, taskTimer, statusTimer, [this](const QString& c) {
+    sent << c;
+    if (duringSend) duringSend(c);
+    return QStringLiteral("ok");
+  }};
+  QueueFixture() {
+    QObject::connect(&queue, &TTaskQueue::ReadBackDue, [this] {
+      sent << "<read-back>";
+      ++readBacks;
+    });
+  }
 };
 
 }  // namespace

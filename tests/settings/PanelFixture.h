@@ -10,7 +10,7 @@
 
 #include "support/AppTestSupport.h"
 #include "support/ScriptedDialogs.h"
-#include "app/MainForm.h"
+#include "window/MainForm.h"
 #include "app/Program.h"
 #include "PtyServer.h"
 #include "support/SimTrace.h"

@@ -120,5 +120,5 @@ TEST_F(Panel, TheDemonstrationModeNeverPolls)
     form().StatusTimer->start();
     program->StatusPoll().StatusTimerTimer();
     EXPECT_FALSE(form().StatusTimer->isActive());
-    EXPECT_FALSE(form().ComPort->Opened());
+    EXPECT_FALSE(app().Port().Opened());
 }

@@ -4,7 +4,7 @@
 
 #include <QRegularExpression>
 
-#include "app/MainForm.h"
+#include "window/MainForm.h"
 #include "support/ChangedSettings.h"
 #include "model/ProgramState.h"
 #include "readback/ReadBack.h"
@@ -17,7 +17,10 @@ namespace {
 class SaveRestoreWithReadBack : public StorageFixture {
  protected:
   void SetUp() override {
-    OnCreated = [this](TJT6400App& app) { ReadBack = std::make_unique<TReadBack>(app); };
+    OnCreated = [this](TJT6400App& app) {
+      ReadBack = std::make_unique<TReadBack>(app.State(), app.Form(), app.Comm(), app.Queue(), app.MessageForm());
+      OnReadBack([this] { ReadBack->Initialize(); });
+    };
     OnDestroying = [this] { ReadBack.reset(); };
   }
   QStringList SaveAs(const QString& name) {

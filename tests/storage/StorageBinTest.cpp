@@ -13,7 +13,7 @@ namespace {
 class StorageBins : public StorageFixture {
  protected:
   void CountReadBacks() {
-    App->Initialize = [this] { ++ReadBacks; };
+    OnReadBack([this] { ++ReadBacks; });
   }
   int ReadBacks = 0;
 };

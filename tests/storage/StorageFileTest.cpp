@@ -9,7 +9,7 @@
 #include <QTest>
 #include <QTextEdit>
 
-#include "app/MessageForm.h"
+#include "window/MessageForm.h"
 #include "model/ProgramState.h"
 #include "storage/StorageTestSupport.h"
 
@@ -20,10 +20,10 @@ class SettingsFileCommands : public StorageFixture {
   // A read-back that rebuilds SettingsList from a fixed snapshot and notes
   // what the file dialogs had asked when it ran.
   void InstallReadBack(const QStringList& snapshot) {
-    App->Initialize = [this, snapshot] {
+    OnReadBack([this, snapshot] {
       ReadBackDialogs << Dialogs.FileDialogCaptions.size();
       App->State().SettingsList = snapshot;
-    };
+    });
   }
   QList<qsizetype> ReadBackDialogs;
 };

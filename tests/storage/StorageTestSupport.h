@@ -18,8 +18,9 @@
 #include <string>
 
 #include "app/App.h"
+#include "scheduling/TaskQueue.h"
 #include "support/ScriptedDialogs.h"
-#include "app/MainForm.h"
+#include "window/MainForm.h"
 #include "platform/Platform.h"
 #include "PtyServer.h"
 #include "support/SimTrace.h"
@@ -97,8 +98,17 @@ class StorageFixture : public ::testing::Test {
   // subsystems to it (as the program does) before start-up.
   void MakeApp() {
     App = std::make_unique<TJT6400App>(jt::CommandLineOptions{}, TJT6400App::TServices{Dialogs, Keys, Process});
-    Storage = std::make_unique<TStorage>(*App, Dialogs, Urls);
+    Storage = std::make_unique<TStorage>(App->State(), App->Form(), App->MessageForm(), App->Comm(), App->Queue(),
+                                         Dialogs, Urls);
     if (OnCreated) OnCreated(*App);
+  }
+
+  // Runs ReadBack wherever the program asks for a read-back: its launch
+  // step, the task tick and the settings-file commands.
+  void OnReadBack(const std::function<void()>& readBack) {
+    QObject::connect(App.get(), &TJT6400App::ReadBackDue, readBack);
+    QObject::connect(&App->Queue(), &TTaskQueue::ReadBackDue, readBack);
+    QObject::connect(Storage.get(), &TStorage::ReadBackDue, readBack);
   }
 
   void Disconnect() {

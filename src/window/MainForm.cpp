@@ -1,4 +1,4 @@
-#include "app/MainForm.h"
+#include "window/MainForm.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -21,8 +21,7 @@
 
 #include <stdexcept>
 
-#include "serial/JTComPort.h"
-#include "app/MainFormDesign.h"
+#include "window/MainFormDesign.h"
 #include "widgets/PlusSpinEdit.h"
 
 using jt::design::SpinDesign;
@@ -189,16 +188,6 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     buildChannelArea(client);
     buildBottomStrip(client);
     buildTimers();
-
-    ComPort = new TJTComPort(this);
-    ComPort->setObjectName("ComPort");
-    ComPort->SetBaud(115200);
-    ComPort->SetHandshaking(hsNone);
-    ComPort->SetParity(parNone);
-    ComPort->SetResponseTime(3000);
-    ComPort->SetPort(1);
-    ComPort->SetShowErrors(true);
-    ComPort->SetAllowEvents(false);
 
     ChannelControls = FindChannelControls(*this);
     // Single fixed border: the window is exactly the client area plus its menu.

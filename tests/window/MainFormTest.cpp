@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <QTabWidget>
 
-#include "app/MainForm.h"
+#include "window/MainForm.h"
 #include "model/ProgramState.h"
 #include "widgets/PlusSpinEdit.h"
 

@@ -1,6 +1,9 @@
-// Set-up of the period, delay and width controls for the connected model,
-// from the capability table's values for its variant.
-#include "app/MainForm.h"
+// Set-up of the period, delay and width controls and of the channel pages
+// for the connected model, from the capability table.
+#include "window/MainForm.h"
+
+#include <QGroupBox>
+#include <QTabWidget>
 
 #include "model/SettingsSnapshot.h"
 #include "widgets/PlusSpinEdit.h"
@@ -32,5 +35,23 @@ void TMainForm::SetRanges(const TSettingsSnapshot& snapshot)
         ChannelControls.ChWidthAdj[n]->setMaxValue(v.WidthMaximum);
         if (v.WidthMinimumChanged)
             ChannelControls.ChWidthAdj[n]->setMinValue(v.WidthMinimum);
+    }
+}
+
+// Pages A and B are always shown; the model decides the others, the
+// captions of its virtual pages and the groups those pages lack.
+void TMainForm::ShowChannelPages(const QString& model)
+{
+    QTabWidget* pages = ChPageControl;
+    const int shown = ModelInfo(model).PagesShown;
+    for (int n = 3; n <= kMaxChannel; ++n) {
+        pages->setTabEnabled(n - 1, n <= shown);
+        pages->setTabVisible(n - 1, n <= shown);
+        if (n > shown || !IsVirtualChannel(model, n))
+            continue;
+        pages->setTabText(n - 1, VirtualPageCaption(model, n));
+        for (const char* base : {"ChAmplitudeAdjGrp", "ChPolarityGrp", "ChMuxGrp", "ChMuxGateGrp"})
+            if (auto* g = findChild<QGroupBox*>(QLatin1String(base) + QString::number(n)))
+                g->hide();
     }
 }

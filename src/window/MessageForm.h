@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "app/TextFit.h"
+#include "window/TextFit.h"
 
 // The splash form shown while the generator is read back or a settings file
 // is loaded.

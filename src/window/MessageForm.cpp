@@ -1,4 +1,4 @@
-#include "app/MessageForm.h"
+#include "window/MessageForm.h"
 
 #include <QApplication>
 #include <QScreen>

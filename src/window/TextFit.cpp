@@ -1,4 +1,4 @@
-#include "app/TextFit.h"
+#include "window/TextFit.h"
 
 #include <QFontMetrics>
 

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "app/TextFit.h"
+#include "window/TextFit.h"
 
 class QAction;
 class QCheckBox;
@@ -19,7 +19,6 @@ class QTabWidget;
 class QTextEdit;
 class QTimer;
 class TPlusSpinEdit;
-class TJTComPort;
 struct TSettingsSnapshot;
 
 // The per-channel controls, found by name once the window is built. Index 1 to 8
@@ -62,12 +61,12 @@ public:
     // decimals and period minimum, then limits of the channels in use.
     void SetResolution(const TSettingsSnapshot& snapshot);
     void SetRanges(const TSettingsSnapshot& snapshot);
+    // The channel pages a model shows, the captions of its virtual pages and
+    // the groups those pages lack.
+    void ShowChannelPages(const QString& model);
 
     // Run/Stop display: the button's caption and the moving pulse picture.
     void ShowRunning(bool running);
-
-    // The serial port to the generator, with the window's settings.
-    TJTComPort* ComPort = nullptr;
 
     // Top strip
     QLabel* BlueBanner = nullptr;
