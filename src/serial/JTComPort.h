@@ -83,7 +83,7 @@ class TJTComPort : public QObject {
   qint64 ReadRaw(char* buffer, qint64 size);
   QList<int> GetValidSerialPorts() const;
   // Lets the user choose a port in the selection dialog; defined with the
-  // dialog in the windowed library (jt_serial_dialogs), the rest of the
+  // dialog in the windowed library (jt_pickport), the rest of the
   // component needs no widget.
   bool Pick(QWidget* parent = nullptr);
   // The selection dialog while Pick runs, else null.
