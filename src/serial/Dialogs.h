@@ -40,9 +40,12 @@ class IDialogs {
   // A plain box with only OK.
   void ShowMessage(const QString& text) { DoMessageDlg(text, QString(), mbOK, TMsgKind::mkPlain); }
 
-  // File dialogs; an empty result means the user cancelled.
-  virtual QString OpenFileName(const QString& caption, const QString& filter) = 0;
-  virtual QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName) = 0;
+  // File dialogs; an empty result means the user cancelled. A name typed
+  // without an extension gets DefaultSuffix (when that is not empty), so an
+  // open dialog finds "name.txt" when the user types "name".
+  virtual QString OpenFileName(const QString& caption, const QString& filter, const QString& defaultSuffix) = 0;
+  virtual QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName,
+                               const QString& defaultSuffix) = 0;
 
  protected:
   virtual TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons,
@@ -72,7 +75,9 @@ class TScriptedDialogs : public IDialogs {
   // default: the first of Abort, Cancel, No, OK, Ignore, Retry, Yes that the
   // set holds, so a script that runs out never loops on Retry.
   QList<TMsgButton> Answers;
-  // Names returned by the file dialogs, in order; empty when exhausted.
+  // Names the user types in the file dialogs, in order; empty when
+  // exhausted. Each is returned the way a file dialog returns it: a name
+  // without an extension gets the dialog's default suffix.
   QStringList FileNames;
 
   // Every message box shown, in order.
@@ -81,9 +86,13 @@ class TScriptedDialogs : public IDialogs {
 
   QStringList Texts() const;
 
-  QString OpenFileName(const QString& caption, const QString& filter) override;
-  QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName) override;
+  QString OpenFileName(const QString& caption, const QString& filter, const QString& defaultSuffix) override;
+  QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName,
+                       const QString& defaultSuffix) override;
 
  protected:
   TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind) override;
+
+ private:
+  QString TakeFileName(const QString& caption, const QString& defaultSuffix);
 };

@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QThread>
 #include <QTimer>
@@ -27,13 +26,6 @@ const QString kTextFilter = QStringLiteral("Text file (*.txt)");
 const QString kOpenFilter = QStringLiteral("Text file (*.txt);;All files (*)");
 const QString kDefaultExtension = QStringLiteral("txt");
 constexpr int kRetryInterval = 20;  // ms
-
-// A name typed without an extension gets the default one.
-QString WithDefaultExtension(const QString& name) {
-  if (QFileInfo(name).suffix().isEmpty() && !name.endsWith(QLatin1Char('.')))
-    return name + QLatin1Char('.') + kDefaultExtension;
-  return name;
-}
 
 struct TFlagGuard {
   bool& Flag;
@@ -99,12 +91,12 @@ void TStorage::SaveToFile1Click() {
   if (FApp.Initialize) FApp.Initialize();
   if (state.Terminating) return;
 
-  const QString chosen = FDialogs.SaveFileName(kSaveCaption, kTextFilter, QDir::currentPath());
+  const QString chosen = FDialogs.SaveFileName(kSaveCaption, kTextFilter, QDir::currentPath(), kDefaultExtension);
   if (chosen.isEmpty()) {
     FDialogs.ShowMessage(QStringLiteral("Save to file was cancelled"));
     return;
   }
-  const QString error = WriteSettingsFile(WithDefaultExtension(chosen), state.SettingsList);
+  const QString error = WriteSettingsFile(chosen, state.SettingsList);
   if (!error.isEmpty()) FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
 }
 
@@ -113,9 +105,8 @@ void TStorage::RestoreSettingsFromFile1Click() {
   TFlagGuard guard(FInFileOperation);
   TProgramState& state = FApp.State();
 
-  QString path = FDialogs.OpenFileName(kOpenCaption, kOpenFilter);
+  const QString path = FDialogs.OpenFileName(kOpenCaption, kOpenFilter, kDefaultExtension);
   if (path.isEmpty()) return;
-  if (!QFileInfo::exists(path) && QFileInfo::exists(WithDefaultExtension(path))) path = WithDefaultExtension(path);
 
   // The whole file is read and checked before anything is sent.
   const TSettingsFileText file = ReadSettingsFile(path);

@@ -354,6 +354,40 @@ TEST_F(Scenario, SettingsFileSavedAndRestoredThroughTheFileDialogs)
     }
 }
 
+// A name typed without an extension in the file dialogs means the ".txt"
+// file of that name, when restoring and when saving.
+TEST_F(Scenario, FileDialogsTakeANameTypedWithoutItsExtensionAsTxt)
+{
+    TSimulator& generator = AddSimulator(3, {"--model", "6402"});
+    QFile file(Path("noext.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("// typed without .txt\r\n:PULS0:PER 0.0025\r\n:PULS2:WIDT 0.000003\r\n");
+    file.close();
+    StartPanel();
+    const QString window = WaitForReady(generator);
+    ASSERT_FALSE(window.isEmpty());
+
+    Menu(window, {ui::kStorageMenu, ui::kRestoreFromFile});
+    const QString open = screen->WaitForWindow(Pid(), "^Open$");
+    ASSERT_FALSE(open.isEmpty());
+    screen->Focus(open);
+    screen->Type("noext");
+    screen->Keys({"Return"});
+    ASSERT_TRUE(Answer(Pid(), {"Return"})) << "no \"Settings loaded.\"";
+    EXPECT_EQ(generator.CountReceived(":PULS0:PER 0.0025"), 1);
+    EXPECT_EQ(generator.CountReceived(":PULS2:WIDT 0.000003"), 1);
+
+    ASSERT_TRUE(WaitFor([&] { return NoBoxOf(Pid()); }));
+    Menu(window, {ui::kStorageMenu, ui::kSaveToFile});
+    const QString save = screen->WaitForWindow(Pid(), "^Save system parameters$");
+    ASSERT_FALSE(save.isEmpty());
+    screen->Focus(save);
+    screen->Type("saved");
+    screen->Keys({"Return"});
+    EXPECT_TRUE(WaitFor([&] { return QFileInfo(Path("saved.txt")).size() > 0; }));
+    EXPECT_FALSE(QFileInfo::exists(Path("saved")));
+}
+
 TEST_F(Scenario, CaptureWritesAJpegOfTheWindow)
 {
     AddSimulator(3);
