@@ -1,6 +1,7 @@
 #include "Storage.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -154,7 +155,23 @@ void TStorage::RestoreFromBin(int bin) {
 }
 
 void TStorage::CaptureScreenShot1Click() {
-  const QImage picture = GrabScreenRect(FApp.Form().frameGeometry());
+  // The menu that chose this command closes while the command runs, but the
+  // window under it is drawn again only later: the picture is taken from
+  // the event loop, once no menu is open, after the window has been drawn.
+  QTimer::singleShot(0, this, &TStorage::CaptureScreenShot);
+}
+
+void TStorage::CaptureScreenShot() {
+  if (FApp.State().Terminating) return;
+  if (QApplication::activePopupWidget()) {
+    QTimer::singleShot(kRetryInterval, this, &TStorage::CaptureScreenShot);
+    return;
+  }
+  TMainForm& form = FApp.Form();
+  // Drawn and handed to the display before the screen is read back, on the
+  // same connection, so the screen holds the window's own pixels.
+  form.repaint();
+  const QImage picture = GrabScreenRect(form.frameGeometry());
   const QString error = WriteJpegFile(picture, kScreenShotFileName, kScreenShotQuality);
   if (!error.isEmpty()) FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
 }
