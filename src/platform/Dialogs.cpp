@@ -5,8 +5,8 @@ namespace {
 // Shows nothing; every box takes its safe default.
 class TUnseenDialogs : public IDialogs {
  public:
-  QString OpenFileName(const QString&, const QString&) override { return QString(); }
-  QString SaveFileName(const QString&, const QString&, const QString&) override { return QString(); }
+  QString OpenFileName(const QString&, const QString&, const QString&) override { return QString(); }
+  QString SaveFileName(const QString&, const QString&, const QString&, const QString&) override { return QString(); }
 
  protected:
   TMsgButton DoMessageDlg(const QString&, const QString&, TMsgButtons buttons, TMsgKind) override {

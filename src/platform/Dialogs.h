@@ -38,9 +38,12 @@ class IDialogs {
   // A plain box with only OK.
   void ShowMessage(const QString& text) { DoMessageDlg(text, QString(), mbOK, TMsgKind::mkPlain); }
 
-  // File dialogs; an empty result means the user cancelled.
-  virtual QString OpenFileName(const QString& caption, const QString& filter) = 0;
-  virtual QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName) = 0;
+  // File dialogs; an empty result means the user cancelled. A name typed
+  // without an extension gets DefaultSuffix (when that is not empty), so an
+  // open dialog finds "name.txt" when the user types "name".
+  virtual QString OpenFileName(const QString& caption, const QString& filter, const QString& defaultSuffix) = 0;
+  virtual QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName,
+                               const QString& defaultSuffix) = 0;
 
  protected:
   virtual TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons,

@@ -17,6 +17,15 @@ const TButtonMap kButtons[] = {
     {mbNo, QMessageBox::No},
 };
 
+// Runs a file dialog; the chosen name, or empty when cancelled.
+QString RunFileDialog(QFileDialog& dialog, const QString& defaultSuffix) {
+  // The dialog adds the suffix to a typed name before it checks that an
+  // existing file is chosen, so "name" opens "name.txt".
+  dialog.setDefaultSuffix(defaultSuffix);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().constFirst();
+}
+
 }  // namespace
 
 TMsgButton TQtDialogs::DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind) {
@@ -40,12 +49,19 @@ TMsgButton TQtDialogs::DoMessageDlg(const QString& text, const QString& caption,
   return SafeDefaultButton(buttons);
 }
 
-QString TQtDialogs::OpenFileName(const QString& caption, const QString& filter) {
-  return QFileDialog::getOpenFileName(FParent, caption, QString(), filter);
+QString TQtDialogs::OpenFileName(const QString& caption, const QString& filter, const QString& defaultSuffix) {
+  QFileDialog dialog(FParent, caption, QString(), filter);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  return RunFileDialog(dialog, defaultSuffix);
 }
 
-QString TQtDialogs::SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName) {
+QString TQtDialogs::SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName,
+                                 const QString& defaultSuffix) {
+  QFileDialog dialog(FParent, caption, suggestedName, filter);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
   // Saving replaces an existing file without asking.
-  return QFileDialog::getSaveFileName(FParent, caption, suggestedName, filter, nullptr,
-                                      QFileDialog::DontConfirmOverwrite);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  return RunFileDialog(dialog, defaultSuffix);
 }

@@ -10,8 +10,9 @@ class TQtDialogs : public IDialogs {
  public:
   explicit TQtDialogs(QWidget* parent = nullptr) : FParent(parent) {}
   void SetParent(QWidget* parent) { FParent = parent; }
-  QString OpenFileName(const QString& caption, const QString& filter) override;
-  QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName) override;
+  QString OpenFileName(const QString& caption, const QString& filter, const QString& defaultSuffix) override;
+  QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName,
+                       const QString& defaultSuffix) override;
 
  protected:
   TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind) override;

@@ -6,9 +6,11 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QWindow>
 
 TformPickPort::TformPickPort(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
@@ -48,6 +50,10 @@ TformPickPort::TformPickPort(QWidget* parent)
   CancelBtn->setGeometry(149, 46, 77, 27);
   // Esc closes a QDialog with reject, the same as this button.
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+
+  // Key events are watched where they enter the program, at the window,
+  // once each, before a button or the list sees them.
+  qApp->installEventFilter(this);
 }
 
 void TformPickPort::showEvent(QShowEvent* event) {
@@ -57,6 +63,34 @@ void TformPickPort::showEvent(QShowEvent* event) {
     move(area.center() - rect().center());
   }
   OKBtn->setFocus();
+}
+
+bool TformPickPort::OwnsWindow(const QObject* object) const {
+  const auto* window = qobject_cast<const QWindow*>(object);
+  // The port list's popup is a window of its own, opened from this one.
+  while (window && window->transientParent()) window = window->transientParent();
+  return window && window == windowHandle();
+}
+
+bool TformPickPort::eventFilter(QObject* watched, QEvent* event) {
+  if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && OwnsWindow(watched))
+    return KeyWasDownBefore(static_cast<const QKeyEvent&>(*event));
+  return QDialog::eventFilter(watched, event);
+}
+
+bool TformPickPort::KeyWasDownBefore(const QKeyEvent& event) {
+  const quint32 key = event.nativeScanCode() ? event.nativeScanCode() : static_cast<quint32>(event.key());
+  if (event.type() == QEvent::KeyRelease) {
+    FLastRelease.insert(key, event.timestamp());
+    if (event.isAutoRepeat()) return !FPressedHere.contains(key);
+    return !FPressedHere.remove(key);
+  }
+  // An auto-repeat comes as a release and a press with the same time stamp;
+  // the toolkit marks it only when it sees both at once.
+  const auto released = FLastRelease.constFind(key);
+  const bool repeat = event.isAutoRepeat() || (released != FLastRelease.cend() && *released == event.timestamp());
+  if (!repeat) FPressedHere.insert(key);
+  return !FPressedHere.contains(key);
 }
 
 bool TJTComPort::Pick(QWidget* parent) {

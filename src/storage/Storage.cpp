@@ -1,9 +1,9 @@
 #include "storage/Storage.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QThread>
 #include <QTimer>
@@ -27,13 +27,6 @@ const QString kTextFilter = QStringLiteral("Text file (*.txt)");
 const QString kOpenFilter = QStringLiteral("Text file (*.txt);;All files (*)");
 const QString kDefaultExtension = QStringLiteral("txt");
 constexpr int kRetryInterval = 20;  // ms
-
-// A name typed without an extension gets the default one.
-QString WithDefaultExtension(const QString& name) {
-  if (QFileInfo(name).suffix().isEmpty() && !name.endsWith(QLatin1Char('.')))
-    return name + QLatin1Char('.') + kDefaultExtension;
-  return name;
-}
 
 struct TFlagGuard {
   bool& Flag;
@@ -105,12 +98,12 @@ void TStorage::SaveToFile1Click() {
   emit ReadBackDue();
   if (state.Terminating) return;
 
-  const QString chosen = FDialogs.SaveFileName(kSaveCaption, kTextFilter, QDir::currentPath());
+  const QString chosen = FDialogs.SaveFileName(kSaveCaption, kTextFilter, QDir::currentPath(), kDefaultExtension);
   if (chosen.isEmpty()) {
     FDialogs.ShowMessage(QStringLiteral("Save to file was cancelled"));
     return;
   }
-  const QString error = WriteSettingsFile(WithDefaultExtension(chosen), state.SettingsList);
+  const QString error = WriteSettingsFile(chosen, state.SettingsList);
   if (!error.isEmpty()) FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
 }
 
@@ -119,9 +112,8 @@ void TStorage::RestoreSettingsFromFile1Click() {
   TFlagGuard guard(FInFileOperation);
   TProgramState& state = FState;
 
-  QString path = FDialogs.OpenFileName(kOpenCaption, kOpenFilter);
+  const QString path = FDialogs.OpenFileName(kOpenCaption, kOpenFilter, kDefaultExtension);
   if (path.isEmpty()) return;
-  if (!QFileInfo::exists(path) && QFileInfo::exists(WithDefaultExtension(path))) path = WithDefaultExtension(path);
 
   // The whole file is read and checked before anything is sent.
   const TSettingsFileText file = ReadSettingsFile(path);
@@ -169,7 +161,23 @@ void TStorage::RestoreFromBin(int bin) {
 }
 
 void TStorage::CaptureScreenShot1Click() {
-  const QImage picture = GrabScreenRect(FForm.frameGeometry());
+  // The menu that chose this command closes while the command runs, but the
+  // window under it is drawn again only later: the picture is taken from
+  // the event loop, once no menu is open, after the window has been drawn.
+  QTimer::singleShot(0, this, &TStorage::CaptureScreenShot);
+}
+
+void TStorage::CaptureScreenShot() {
+  if (FState.Terminating) return;
+  if (QApplication::activePopupWidget()) {
+    QTimer::singleShot(kRetryInterval, this, &TStorage::CaptureScreenShot);
+    return;
+  }
+  TMainForm& form = FForm;
+  // Drawn and handed to the display before the screen is read back, on the
+  // same connection, so the screen holds the window's own pixels.
+  form.repaint();
+  const QImage picture = GrabScreenRect(form.frameGeometry());
   const QString error = WriteJpegFile(picture, kScreenShotFileName, kScreenShotQuality);
   if (!error.isEmpty()) FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
 }

@@ -58,7 +58,8 @@ class TStorage : public QObject {
   void N52Click() { RestoreFromBin(5); }
   void N62Click() { RestoreFromBin(6); }
 
-  // Tools > Capture Screen Shot; Help > About; Help > Web Site.
+  // Tools > Capture Screen Shot (the picture is taken once the menu has
+  // closed); Help > About; Help > Web Site.
   void CaptureScreenShot1Click();
   void About1Click();
   void WebSite1Click();
@@ -74,6 +75,7 @@ class TStorage : public QObject {
 
  private:
   void BindMenu();
+  void CaptureScreenShot();
   // A save or restore runs read-backs and waits for replies with the event
   // loop running; a second one must not start inside it. False when Handler
   // must not run now (it is then run again later when the line is busy).

@@ -327,23 +327,38 @@ protected:
     }
     bool NoBoxOf(qint64 pid) const { return screen->Windows(pid, "^jt6400$").isEmpty(); }
 
-    // The menus of the main window: the menu's title position on the bar,
-    // then each item's position in the menu that opens.
-    // Clicks through a menu path. Each click that opens a submenu waits until
-    // the popup is on the screen, however busy the machine is.
-    void Menu(const QString& window, const QList<QPoint>& path) const
+    // Clicks at a point of the window that opens a popup (a menu, a list)
+    // and waits until the popup is on the screen, however busy the machine
+    // is. Returns the popup's window; empty when none came.
+    QString ClickOpening(const QString& window, const QPoint& at) const
     {
         const QString pid = screen->Xdo({"getwindowpid", window});
-        auto popups = [this, &pid] {
-            return screen->Xdo({"search", "--all", "--onlyvisible", "--pid", pid})
-                .split('\n', Qt::SkipEmptyParts)
-                .size();
+        auto shown = [this, &pid] {
+            return screen->Xdo({"search", "--all", "--onlyvisible", "--pid", pid}).split('\n', Qt::SkipEmptyParts);
         };
+        const QStringList before = shown();
+        screen->Click(window, at.x(), at.y());
+        QString popup;
+        WaitFor(
+            [&] {
+                for (const QString& w : shown())
+                    if (!before.contains(w))
+                        popup = w;
+                return !popup.isEmpty();
+            },
+            5000);
+        return popup;
+    }
+
+    // The menus of the main window: the menu's title position on the bar,
+    // then each item's position in the menu that opens.
+    void Menu(const QString& window, const QList<QPoint>& path) const
+    {
         for (int i = 0; i < path.size(); ++i) {
-            const auto before = popups();
-            screen->Click(window, path[i].x(), path[i].y());
             if (i + 1 < path.size())
-                WaitFor([&] { return popups() > before; }, 5000);
+                ClickOpening(window, path[i]);
+            else
+                screen->Click(window, path[i].x(), path[i].y());
             QThread::msleep(150);
         }
     }

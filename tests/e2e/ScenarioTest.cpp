@@ -2,6 +2,7 @@
 // everything goes through keys, clicks and menus; the checks look at the
 // generator's traffic, the window and the files the panel writes.
 #include "e2e/E2eSupport.h"
+#include "e2e/HeldKey.h"
 #include "e2e/Ui.h"
 
 using namespace e2e;
@@ -34,6 +35,19 @@ QSize JpegSize(const QByteArray& data)
         i += 2 + length;
     }
     return {};
+}
+
+// The mean difference of two pictures' colour channels inside an area
+// (0 to 255); a JPEG of quality 90 differs from its original by a few.
+double MeanDifference(const QImage& a, const QImage& b, const QRect& area)
+{
+    double sum = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+            sum += std::abs(p.red() - q.red()) + std::abs(p.green() - q.green()) + std::abs(p.blue() - q.blue());
+        }
+    return sum / (3.0 * area.width() * area.height());
 }
 
 // Pixels of the terminal's response colour (green 128) in a part of a photo.
@@ -98,24 +112,60 @@ TEST_F(Scenario, DiscoveryPassesADeadLinkAndASilentGeneratorAndFindsTheLiveOne)
     EXPECT_TRUE(live.Received().contains(":PULS0:PER?"));
 }
 
-TEST_F(Scenario, ManualPortChoiceTalksToThePickedPortOnly)
+// In "Select Serial Port" (COM2 and COM5 listed), the user picks COM5 and
+// presses OK; the panel then reads back COM5 and leaves COM2 alone.
+class ManualPortChoice : public Scenario {
+protected:
+    void PickCom5(const QString& dialog, const TSimulator& other, const TSimulator& picked) const
+    {
+        screen->Focus(dialog);
+        // The port list opens on a click; Down picks COM5, Enter closes the
+        // list and Enter again is the dialog's OK.
+        ASSERT_FALSE(ClickOpening(dialog, {73, 44}).isEmpty());
+        screen->Keys({"Down", "Return", "Return"});
+        const QString window = WaitForReady(picked);
+        ASSERT_FALSE(window.isEmpty());
+        EXPECT_TRUE(screen->Name(window).endsWith("ComPort: 5")) << screen->Name(window).toStdString();
+        EXPECT_TRUE(picked.WaitForReceived(":PULS0:PER?"));
+        EXPECT_TRUE(other.Received().isEmpty());
+    }
+};
+
+TEST_F(ManualPortChoice, TalksToThePickedPortOnly)
 {
     TSimulator& other = AddSimulator(2);
     TSimulator& picked = AddSimulator(5, {"--model", "6424", "--no-echo"});
     StartPanel({"--pick-port"});
     const QString dialog = screen->WaitForWindow(Pid(), "^Select Serial Port$");
     ASSERT_FALSE(dialog.isEmpty());
-    screen->Focus(dialog);
-    // The port list opens on a click; Down picks COM5, Enter closes the
-    // list and Enter again is the dialog's OK.
-    screen->Click(dialog, 73, 44);
-    QThread::msleep(250);
-    screen->Keys({"Down", "Return", "Return"});
-    const QString window = WaitForReady(picked);
-    ASSERT_FALSE(window.isEmpty());
-    EXPECT_TRUE(screen->Name(window).endsWith("ComPort: 5")) << screen->Name(window).toStdString();
-    EXPECT_TRUE(picked.WaitForReceived(":PULS0:PER?"));
-    EXPECT_TRUE(other.Received().isEmpty());
+    PickCom5(dialog, other, picked);
+}
+
+// Space is held from before the panel starts until well after the dialog
+// is up: neither its auto-repeats nor its release answer the dialog, which
+// waits for the user's choice.
+TEST_F(ManualPortChoice, SpaceHeldAtStartOpensTheChoiceUntilTheUserChooses)
+{
+    TSimulator& other = AddSimulator(2);
+    TSimulator& picked = AddSimulator(5, {"--model", "6424", "--no-echo"});
+    THeldKey space(screen->Display(), "space");
+    ASSERT_TRUE(space.Down());
+    // Each repeat reaches the panel as a release and a press with one time
+    // stamp; the toolkit takes such a pair for a repeat only when it reads
+    // both at once, and otherwise for a release and a new press. Repeats
+    // every 2 ms make sure that happens while the dialog is up.
+    constexpr int kIntervalMs = 2;
+    const int delay = space.AutoRepeat(kIntervalMs);
+    // The key is already repeating when the panel starts.
+    QThread::msleep(static_cast<unsigned long>(delay + 5 * kIntervalMs));
+    StartPanel();
+    const QString dialog = screen->WaitForWindow(Pid(), "^Select Serial Port$");
+    ASSERT_FALSE(dialog.isEmpty());
+    QThread::msleep(static_cast<unsigned long>(delay + 250 * kIntervalMs));
+    EXPECT_EQ(panel.state(), QProcess::Running);
+    EXPECT_FALSE(screen->Windows(Pid(), "^Select Serial Port$").isEmpty());
+    space.Release();
+    PickCom5(dialog, other, picked);
 }
 
 TEST_F(Scenario, DemonstrationModeSendsNothing)
@@ -317,20 +367,73 @@ TEST_F(Scenario, SettingsFileSavedAndRestoredThroughTheFileDialogs)
     }
 }
 
-TEST_F(Scenario, CaptureWritesAJpegOfTheWindow)
+// A name typed without an extension in the file dialogs means the ".txt"
+// file of that name, when restoring and when saving.
+TEST_F(Scenario, FileDialogsTakeANameTypedWithoutItsExtensionAsTxt)
 {
-    AddSimulator(3);
+    TSimulator& generator = AddSimulator(3, {"--model", "6402"});
+    QFile file(Path("noext.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("// typed without .txt\r\n:PULS0:PER 0.0025\r\n:PULS2:WIDT 0.000003\r\n");
+    file.close();
     StartPanel();
-    const QString window = WaitForMainWindow(Pid());
+    const QString window = WaitForReady(generator);
     ASSERT_FALSE(window.isEmpty());
-    Menu(window, {ui::kToolsMenu, ui::kCapture});
+
+    Menu(window, {ui::kStorageMenu, ui::kRestoreFromFile});
+    const QString open = screen->WaitForWindow(Pid(), "^Open$");
+    ASSERT_FALSE(open.isEmpty());
+    screen->Focus(open);
+    screen->Type("noext");
+    screen->Keys({"Return"});
+    ASSERT_TRUE(Answer(Pid(), {"Return"})) << "no \"Settings loaded.\"";
+    EXPECT_EQ(generator.CountReceived(":PULS0:PER 0.0025"), 1);
+    EXPECT_EQ(generator.CountReceived(":PULS2:WIDT 0.000003"), 1);
+
+    ASSERT_TRUE(WaitFor([&] { return NoBoxOf(Pid()); }));
+    Menu(window, {ui::kStorageMenu, ui::kSaveToFile});
+    const QString save = screen->WaitForWindow(Pid(), "^Save system parameters$");
+    ASSERT_FALSE(save.isEmpty());
+    screen->Focus(save);
+    screen->Type("saved");
+    screen->Keys({"Return"});
+    EXPECT_TRUE(WaitFor([&] { return QFileInfo(Path("saved.txt")).size() > 0; }));
+    EXPECT_FALSE(QFileInfo::exists(Path("saved")));
+}
+
+// The capture is taken through the Tools menu; the picture shows the window
+// as it is once that menu has closed, not the menu over it.
+TEST_F(Scenario, CaptureWritesAJpegOfTheWindowWithoutTheMenu)
+{
+    TSimulator& generator = AddSimulator(3);
+    StartPanel();
+    const QString window = WaitForReady(generator);
+    ASSERT_FALSE(window.isEmpty());
+    const TScreen::TGeometry g = screen->Geometry(window);
+    const QRect frame(g.x, g.y, g.width, g.height);
+
+    const QImage closed = screen->Photograph(window);
+    const QString tools = ClickOpening(window, ui::kToolsMenu);
+    ASSERT_FALSE(tools.isEmpty());
+    const TScreen::TGeometry m = screen->Geometry(tools);
+    // Where the menu lies, in the window's coordinates.
+    const QRect menu = QRect(m.x, m.y, m.width, m.height).intersected(frame).translated(-frame.topLeft());
+    ASSERT_GT(menu.width() * menu.height(), 2000);
+    ASSERT_TRUE(WaitFor([&] { return MeanDifference(screen->Photograph(window), closed, menu) > 20.0; }))
+        << "the menu is drawn over the window";
+    screen->Click(window, ui::kCapture.x(), ui::kCapture.y());
     const QString file = Path("6400ScreenShot.jpg");
-    ASSERT_TRUE(WaitFor([&] { return QFileInfo(file).size() > 0; }));
-    QThread::msleep(200);  // the file is written in one go; let it be closed
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo(file).size() > 0; }));  // written whole, then renamed
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const TScreen::TGeometry g = screen->Geometry(window);
-    EXPECT_EQ(JpegSize(f.readAll()), QSize(g.width, g.height));
+    const QByteArray jpeg = f.readAll();
+    EXPECT_EQ(JpegSize(jpeg), QSize(g.width, g.height));
+
+    // The window as the screen shows it now, the menu closed.
+    const QImage shown = screen->Photograph(window);
+    const QImage picture = QImage::fromData(jpeg, "JPG");
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_LT(MeanDifference(picture, shown, menu), 8.0) << "the capture shows the menu";
 }
 
 // ---- Restart.

@@ -34,16 +34,34 @@ TEST(DefaultDialogs, SafeDefaultsAndCancelledFileDialogs) {
   EXPECT_EQ(d.MessageDlg("a", "", mbAbortRetry), mbAbort);
   EXPECT_EQ(d.MessageDlg("b", "", mbYesNoIgnore), mbNo);
   EXPECT_EQ(d.MessageDlg("c", "", mbNone), mbOK);
-  EXPECT_EQ(d.OpenFileName("Open", "*.txt"), "");
-  EXPECT_EQ(d.SaveFileName("Save", "*.txt", "x.txt"), "");
+  EXPECT_EQ(d.OpenFileName("Open", "*.txt", "txt"), "");
+  EXPECT_EQ(d.SaveFileName("Save", "*.txt", "x.txt", "txt"), "");
 }
 
 TEST(ScriptedDialogs, FileNamesFromQueue) {
   TScriptedDialogs d;
   d.FileNames = {"/tmp/a.txt"};
-  EXPECT_EQ(d.OpenFileName("Open", "*.txt"), "/tmp/a.txt");
-  EXPECT_EQ(d.SaveFileName("Save", "*.txt", "x.txt"), "");
+  EXPECT_EQ(d.OpenFileName("Open", "*.txt", "txt"), "/tmp/a.txt");
+  EXPECT_EQ(d.SaveFileName("Save", "*.txt", "x.txt", "txt"), "");
   EXPECT_EQ(d.FileDialogCaptions, (QStringList{"Open", "Save"}));
+}
+
+TEST(ScriptedDialogs, TypedNamesGetTheDefaultSuffixAsInAFileDialog) {
+  const struct {
+    const char* Typed;
+    const char* Suffix;
+    const char* Returned;
+  } cases[] = {
+      {"/tmp/noext", "txt", "/tmp/noext.txt"},  {"/tmp/a.cfg", "txt", "/tmp/a.cfg"},
+      {"/tmp/dot.", "txt", "/tmp/dot."},        {"/tmp/v1.2/noext", "txt", "/tmp/v1.2/noext.txt"},
+      {"/tmp", "txt", "/tmp"},                  {"/tmp/noext", "", "/tmp/noext"},
+  };
+  for (const auto& c : cases) {
+    TScriptedDialogs d;
+    d.FileNames = {c.Typed, c.Typed};
+    EXPECT_EQ(d.OpenFileName("Open", "*.txt", c.Suffix), c.Returned) << c.Typed;
+    EXPECT_EQ(d.SaveFileName("Save", "*.txt", "", c.Suffix), c.Returned) << c.Typed;
+  }
 }
 
 }  // namespace

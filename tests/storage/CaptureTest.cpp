@@ -123,6 +123,8 @@ class ScreenCapture : public StorageFixture {
 TEST_F(ScreenCapture, WritesABaselineColourJpegOfTheWindowFrame) {
   TMainForm& f = App->Form();
   App->Form().CaptureScreenShot1->trigger();
+  // The picture is taken from the event loop, after the menu has closed.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(Work.File("6400ScreenShot.jpg")); }));
   EXPECT_TRUE(Dialogs.Shown.isEmpty());
 
   const DecodedJpeg jpeg = Decode(Work.File("6400ScreenShot.jpg"));
@@ -141,6 +143,8 @@ TEST_F(ScreenCapture, WritesABaselineColourJpegOfTheWindowFrame) {
 TEST_F(ScreenCapture, ASecondCaptureReplacesTheFirstAndOffScreenPartsStayBlack) {
   TMainForm& f = App->Form();
   Storage->CaptureScreenShot1Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(Work.File("6400ScreenShot.jpg")); }));
+  const QByteArray firstBytes = FileBytes(Work.File("6400ScreenShot.jpg"));
   const QSize first = f.frameGeometry().size();
   ASSERT_EQ(QSize(Decode(Work.File("6400ScreenShot.jpg")).Width, Decode(Work.File("6400ScreenShot.jpg")).Height),
             first);
@@ -151,6 +155,7 @@ TEST_F(ScreenCapture, ASecondCaptureReplacesTheFirstAndOffScreenPartsStayBlack) 
   QTRY_COMPARE(f.frameGeometry().left(), screen.left() - f.frameGeometry().width() / 2);
   Paint();
   Storage->CaptureScreenShot1Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return FileBytes(Work.File("6400ScreenShot.jpg")) != firstBytes; }));
   const DecodedJpeg second = Decode(Work.File("6400ScreenShot.jpg"));
   ASSERT_TRUE(second.Valid);
   EXPECT_EQ(QSize(second.Width, second.Height), f.frameGeometry().size());
@@ -174,6 +179,7 @@ TEST_F(CaptureFailure, AnUnwritableFileIsReportedAndNothingIsLeft) {
   MakeApp();
   ASSERT_TRUE(QDir(Work.Path()).mkdir("6400ScreenShot.jpg"));
   Storage->CaptureScreenShot1Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Dialogs.Shown.isEmpty(); }));
   ASSERT_EQ(Dialogs.Shown.size(), 1);
   EXPECT_EQ(Dialogs.Shown[0].Kind, TMsgKind::mkError);
   EXPECT_TRUE(Dialogs.Shown[0].Text.contains("6400ScreenShot.jpg")) << Dialogs.Shown[0].Text.toStdString();

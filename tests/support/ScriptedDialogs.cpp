@@ -1,5 +1,7 @@
 #include "support/ScriptedDialogs.h"
 
+#include <QFileInfo>
+
 QStringList TScriptedDialogs::Texts() const {
   QStringList texts;
   for (const auto& s : Shown) texts << s.Text;
@@ -17,12 +19,22 @@ TMsgButton TScriptedDialogs::DoMessageDlg(const QString& text, const QString& ca
   return SafeDefaultButton(buttons);
 }
 
-QString TScriptedDialogs::OpenFileName(const QString& caption, const QString&) {
+QString TScriptedDialogs::TakeFileName(const QString& caption, const QString& defaultSuffix) {
   FileDialogCaptions << caption;
-  return FileNames.isEmpty() ? QString() : FileNames.takeFirst();
+  if (FileNames.isEmpty()) return QString();
+  const QString name = FileNames.takeFirst();
+  // As a file dialog does: a name whose last part has no dot and that is
+  // no folder gets the suffix.
+  const QFileInfo info(name);
+  if (defaultSuffix.isEmpty() || info.isDir() || info.fileName().contains(QLatin1Char('.'))) return name;
+  return name + QLatin1Char('.') + defaultSuffix;
 }
 
-QString TScriptedDialogs::SaveFileName(const QString& caption, const QString&, const QString&) {
-  FileDialogCaptions << caption;
-  return FileNames.isEmpty() ? QString() : FileNames.takeFirst();
+QString TScriptedDialogs::OpenFileName(const QString& caption, const QString&, const QString& defaultSuffix) {
+  return TakeFileName(caption, defaultSuffix);
+}
+
+QString TScriptedDialogs::SaveFileName(const QString& caption, const QString&, const QString&,
+                                       const QString& defaultSuffix) {
+  return TakeFileName(caption, defaultSuffix);
 }

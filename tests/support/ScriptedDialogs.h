@@ -22,7 +22,9 @@ class TScriptedDialogs : public IDialogs {
   // default: the first of Abort, Cancel, No, OK, Ignore, Retry, Yes that the
   // set holds, so a script that runs out never loops on Retry.
   QList<TMsgButton> Answers;
-  // Names returned by the file dialogs, in order; empty when exhausted.
+  // Names the user types in the file dialogs, in order; empty when
+  // exhausted. Each is returned the way a file dialog returns it: a name
+  // without an extension gets the dialog's default suffix.
   QStringList FileNames;
 
   // Every message box shown, in order.
@@ -31,9 +33,13 @@ class TScriptedDialogs : public IDialogs {
 
   QStringList Texts() const;
 
-  QString OpenFileName(const QString& caption, const QString& filter) override;
-  QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName) override;
+  QString OpenFileName(const QString& caption, const QString& filter, const QString& defaultSuffix) override;
+  QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName,
+                       const QString& defaultSuffix) override;
 
  protected:
   TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind) override;
+
+ private:
+  QString TakeFileName(const QString& caption, const QString& defaultSuffix);
 };
