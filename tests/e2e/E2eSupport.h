@@ -352,15 +352,22 @@ protected:
 
     // The menus of the main window: the menu's title position on the bar,
     // then each item's position in the menu that opens.
+    // After the last click it waits until the menus it opened are closed.
     void Menu(const QString& window, const QList<QPoint>& path) const
     {
-        for (int i = 0; i < path.size(); ++i) {
-            if (i + 1 < path.size())
-                ClickOpening(window, path[i]);
-            else
-                screen->Click(window, path[i].x(), path[i].y());
-            QThread::msleep(150);
-        }
+        const QString pid = screen->Xdo({"getwindowpid", window});
+        QStringList opened;
+        for (int i = 0; i + 1 < path.size(); ++i)
+            opened << ClickOpening(window, path[i]);
+        screen->Click(window, path.last().x(), path.last().y());
+        WaitFor([&] {
+            const QStringList shown =
+                screen->Xdo({"search", "--all", "--onlyvisible", "--pid", pid}).split('\n', Qt::SkipEmptyParts);
+            for (const QString& popup : opened)
+                if (!popup.isEmpty() && shown.contains(popup))
+                    return false;
+            return true;
+        });
     }
 
     bool WaitForExit(int limitMs = 10000) { return panel.waitForFinished(limitMs); }

@@ -196,8 +196,7 @@ TEST_F(Scenario, EveryKindOfControlSendsItsCommandOnce)
     screen->Keys({"Up"});
     EXPECT_TRUE(generator.WaitForReceived(":PULS1:DEL 1.000000000000"));
     // Combo box: Normal → Burst from its list.
-    screen->Click(window, ui::kChModeArrow.x(), ui::kChModeArrow.y());
-    QThread::msleep(250);
+    ASSERT_FALSE(ClickOpening(window, ui::kChModeArrow).isEmpty());
     screen->Keys({"Down", "Down", "Return"});
     EXPECT_TRUE(generator.WaitForReceived(":PULS1:CMOD BURS"));
     // Check box and check-list item.
@@ -209,13 +208,11 @@ TEST_F(Scenario, EveryKindOfControlSendsItsCommandOnce)
     // Sync source: channel B follows A; A following B then would be a
     // loop and is refused with a message.
     screen->Click(window, ui::kChTabB.x(), ui::kChTabB.y());
-    screen->Click(window, ui::kChSyncArrow.x(), ui::kChSyncArrow.y());
-    QThread::msleep(250);
+    ASSERT_FALSE(ClickOpening(window, ui::kChSyncArrow).isEmpty());
     screen->Keys({"Down", "Return"});  // T0 → Ch A
     EXPECT_TRUE(generator.WaitForReceived(":PULS2:SYNC CHA"));
     screen->Click(window, ui::kChTabA.x(), ui::kChTabA.y());
-    screen->Click(window, ui::kChSyncArrow.x(), ui::kChSyncArrow.y());
-    QThread::msleep(250);
+    ASSERT_FALSE(ClickOpening(window, ui::kChSyncArrow).isEmpty());
     screen->Keys({"Down", "Return"});  // T0 → Ch B
     ASSERT_TRUE(Answer(Pid(), {"Return"}));
     EXPECT_TRUE(WaitFor([&] { return NoBoxOf(Pid()); }));
