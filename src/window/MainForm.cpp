@@ -33,40 +33,38 @@ constexpr int kClientHeight = 710;
 constexpr int kPulseLeft = 452;  // the running-pulse picture in the banner
 constexpr QPoint kDesignedPlace(600, 42);  // the window's top-left corner on the screen
 
+// A control of kind T with caption Caption, named and placed as designed.
+template <typename T>
+T* placed(QWidget* parent, const QString& name, const QString& caption, QRect geometry, const char* hint = "")
+{
+    auto* control = new T(caption, parent);
+    control->setObjectName(name);
+    control->setGeometry(geometry);
+    if (*hint)
+        control->setToolTip(hint);
+    return control;
+}
+
 QGroupBox* group(QWidget* parent, const char* name, const QString& caption, QRect geometry)
 {
-    auto* g = new QGroupBox(caption, parent);
-    g->setObjectName(name);
-    g->setGeometry(geometry);
-    return g;
+    return placed<QGroupBox>(parent, name, caption, geometry);
 }
 
 QLabel* label(QWidget* parent, const char* name, const QString& text, QRect geometry)
 {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    l->setGeometry(geometry);
-    return l;
+    return placed<QLabel>(parent, name, text, geometry);
 }
 
 QCheckBox* checkBox(QWidget* parent, const QString& name, const QString& caption, QRect geometry,
                     const char* hint = "")
 {
-    auto* c = new QCheckBox(caption, parent);
-    c->setObjectName(name);
-    c->setGeometry(geometry);
-    c->setToolTip(hint);
-    return c;
+    return placed<QCheckBox>(parent, name, caption, geometry, hint);
 }
 
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect geometry,
                     const char* hint = "")
 {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setGeometry(geometry);
-    b->setToolTip(hint);
-    return b;
+    return placed<QPushButton>(parent, name, caption, geometry, hint);
 }
 
 // Every combo box of the window is an editable drop-down: an item can be picked
