@@ -48,8 +48,6 @@ class TCommunication {
   TCommunication(const TCommunication&) = delete;
   TCommunication& operator=(const TCommunication&) = delete;
 
-  void SetTerminal(ITerminal* terminal) { FTerminal = terminal; }
-  void SetAppControl(IAppControl* app) { FApp = app; }
   // Makes the port's OnTimeout call CommunicationsLost.
   void ConnectTimeoutHandler();
 

@@ -69,7 +69,6 @@ class TJTComPort : public QObject {
   void SetShowErrors(bool value) { FShowErrors = value; }
   bool TimedOut() const { return FTimedOut; }
   QString Version() const { return FVersion; }
-  void SetVersion(const QString&) {}  // fixed; writes are ignored
 
   // Operations.
   bool Open();
@@ -88,10 +87,6 @@ class TJTComPort : public QObject {
   bool Pick(QWidget* parent = nullptr);
   // The selection dialog while Pick runs, else null.
   TformPickPort* PickPortDialog() const { return FPickPortDlg; }
-
-  // The device that the last Open tried, and why it failed.
-  QString DevicePath() const { return FDevicePath; }
-  QSerialPort::SerialPortError LastOpenError() const { return FLastOpenError; }
 
   // Marker decoding: "#13#10" -> CR LF, "abc#13" -> "abc" CR, "#" -> empty;
   // a "#" followed by no number or by a text that is not a decimal number
