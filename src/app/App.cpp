@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QMovie>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -80,10 +81,7 @@ void TJT6400App::WireControls()
 bool TJT6400App::FormCreate()
 {
     FInFormCreate = true;
-    struct Leave {
-        bool& flag;
-        ~Leave() { flag = false; }
-    } leave{FInFormCreate};
+    const auto leave = qScopeGuard([this] { FInFormCreate = false; });
 
     // "." decimal and "," thousands whatever the regional settings say,
     // for Qt's conversions and for the C library's.
