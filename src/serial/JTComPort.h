@@ -18,7 +18,6 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
-#include <memory>
 
 class QWidget;
 class TformPickPort;
@@ -125,7 +124,4 @@ class TJTComPort : public QObject {
   IDialogs* FDialogs;
   QString FDevicePath;
   QSerialPort::SerialPortError FLastOpenError = QSerialPort::NoError;
-  // Cleared when the component is destroyed, so that a Read whose callback
-  // or event pass destroyed it can return without touching it.
-  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
