@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QMovie>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -80,19 +81,14 @@ void TJT6400App::WireControls()
 bool TJT6400App::FormCreate()
 {
     FInFormCreate = true;
-    struct Leave {
-        bool& flag;
-        ~Leave() { flag = false; }
-    } leave{FInFormCreate};
+    const auto leave = qScopeGuard([this] { FInFormCreate = false; });
 
-    // 1. "." decimal and "," thousands whatever the regional settings say,
+    // "." decimal and "," thousands whatever the regional settings say,
     // for Qt's conversions and for the C library's.
     QLocale::setDefault(QLocale::c());
     std::setlocale(LC_NUMERIC, "C");
 
-    // 2. The per-channel control tables are looked up when the window is built.
-
-    // 3. Connect: by hand, demonstration mode, or discovery.
+    // Connect: by hand, demonstration mode, or discovery.
     TJTComPort& port = *FPort;
     if (FServices.Keys.SpaceHeld()) {
         if (!port.Pick(nullptr)) {
@@ -123,17 +119,18 @@ bool TJT6400App::FormCreate()
     if (FState.Terminating)
         return false;
 
-    port.SetResponseTime(2000);                      // 4.
-    FState.SettingsList.clear();                     // 5.
-    FComm->Log().FixNameParts();                     // 6.
-    if (FOptions.logging)                            // 7.
+    // Connected: wait longer for answers from now on, start an empty settings
+    // list, fix the log file's name, and let the launch timer start the read-back.
+    port.SetResponseTime(2000);
+    FState.SettingsList.clear();
+    FComm->Log().FixNameParts();
+    if (FOptions.logging)
         FComm->ToggleLoggingState();
-    FForm->LaunchTimer->start();                     // 8.
-    FState.SystemRunning = false;                    // 9.
-    port.SetAllowEvents(true);                       // 10.
+    FForm->LaunchTimer->start();
+    FState.SystemRunning = false;
+    port.SetAllowEvents(true);
     FComm->ConnectTimeoutHandler();
-    FForm->PulseMovie->setSpeed(200);                // 11.
-    // 12. Qt paints every widget off-screen already.
+    FForm->PulseMovie->setSpeed(200);
     return true;
 }
 

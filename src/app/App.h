@@ -52,7 +52,6 @@ public:
     void ExitApp() override;
     void Exit1Click() { ExitApp(); }
     void R1Click() { RestartApp(); }
-    void ComPortTimeout() { FComm->CommunicationsLost(); }
     void FormClose();
     void EnableLoggingMenuClick() { FComm->ToggleLoggingState(); }
 

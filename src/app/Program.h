@@ -20,7 +20,6 @@ public:
 
     TJT6400App& App() { return FApp; }
     TReadBack& ReadBack() { return *FReadBack; }
-    TSettingsHandlers& Handlers() { return *FHandlers; }
     TStatusPoll& StatusPoll() { return *FStatusPoll; }
     TStorage& Storage() { return *FStorage; }
 

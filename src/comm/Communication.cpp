@@ -5,6 +5,7 @@
 #include "model/NumberText.h"
 #include "model/ProgramState.h"
 
+#include <QPointer>
 #include <QThread>
 
 namespace {
@@ -21,12 +22,11 @@ TCommunication::TCommunication(TProgramState& state, TJTComPort& port, IDialogs&
                                IAppControl* app)
     : FState(state), FPort(port), FDialogs(dialogs), FTerminal(terminal), FApp(app), FLog(state, dialogs) {}
 
-TCommunication::~TCommunication() { *FAlive = false; }
+TCommunication::~TCommunication() = default;
 
 void TCommunication::ConnectTimeoutHandler() {
-  const auto alive = FAlive;
-  FPort.SetOnTimeout([this, alive](TJTComPort*) {
-    if (*alive) CommunicationsLost();
+  FPort.SetOnTimeout([self = QPointer(this)](TJTComPort*) {
+    if (self) self->CommunicationsLost();
   });
 }
 
@@ -62,9 +62,11 @@ QString TCommunication::QueryDevice(const QString& command) {
   FLastCommandText = command + QLatin1Char('?');
   WriteLine(FLastCommandText);
   LogLine([&] { return QStringLiteral("Sent    (") + TimeStamp() + QStringLiteral("): ") + FLastCommandText; });
-  const auto alive = FAlive;
+  // An exchange whose wait ended the program returns without touching the
+  // destroyed channel.
+  const QPointer alive(this);
   const QString answer = ResponseText(FPort.Read());
-  if (!*alive) return answer;
+  if (!alive) return answer;
   LogLine([&] { return QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + answer; });
   return answer;
 }
@@ -75,9 +77,9 @@ void TCommunication::LogConversionFailure() { LogLine([&] { return QStringLitera
 // not convert is 0 with an "Exception Error" log line.
 template <typename T, typename Convert>
 T TCommunication::QueryNumber(const QString& command, Convert convert) {
-  const auto alive = FAlive;
+  const QPointer alive(this);
   QString answer = QueryDevice(command);
-  if (!*alive) return 0;
+  if (!alive) return 0;
   if (answer.isEmpty()) answer = QStringLiteral("0");
   const auto value = convert(TrimControls(answer));
   if (!value) {
@@ -98,28 +100,28 @@ std::int64_t TCommunication::QueryInt64(const QString& command) {
 }
 
 QString TCommunication::ReadResponse() {
-  const auto alive = FAlive;
+  const QPointer alive(this);
   const QString response = ResponseText(FPort.Read());
-  if (!*alive) return response;
+  if (!alive) return response;
   LogLine([&] { return QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + response; });
   return response;
 }
 
 QString TCommunication::ReadAndShowResponse() {
-  const auto alive = FAlive;
+  const QPointer alive(this);
   const QString response = ReadResponse();
-  if (!*alive) return response;
+  if (!alive) return response;
   AddTerminalLine(QStringLiteral("(") + TimeStamp() + QStringLiteral(") ") + response, ResponseColor());
   return response;
 }
 
 void TCommunication::CommunicationsLost() {
-  const auto alive = FAlive;
+  const QPointer alive(this);
   FPort.Flush();
   if (FApp) FApp->StopStatusTimer();
   const TMsgButton answer = FDialogs.MessageDlg(QStringLiteral("Communications lost. Restart?"), QString(),
                                                 mbYesNoIgnore, TMsgKind::mkWarning);
-  if (!*alive) return;
+  if (!alive) return;
   switch (answer) {
     case mbYes:
       FLog.Close();

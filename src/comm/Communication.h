@@ -8,9 +8,9 @@
 #include "comm/TrafficLog.h"
 
 #include <QColor>
+#include <QObject>
 #include <QString>
 #include <cstdint>
-#include <memory>
 
 #include "model/DeviceIdentity.h"
 
@@ -40,7 +40,9 @@ class IAppControl {
 inline QColor CommandColor() { return QColor(0, 0, 0); }
 inline QColor ResponseColor() { return QColor(0, 128, 0); }
 
-class TCommunication {
+class TCommunication : public QObject {
+  Q_OBJECT
+
  public:
   TCommunication(TProgramState& state, TJTComPort& port, IDialogs& dialogs, ITerminal* terminal = nullptr,
                  IAppControl* app = nullptr);
@@ -48,8 +50,6 @@ class TCommunication {
   TCommunication(const TCommunication&) = delete;
   TCommunication& operator=(const TCommunication&) = delete;
 
-  void SetTerminal(ITerminal* terminal) { FTerminal = terminal; }
-  void SetAppControl(IAppControl* app) { FApp = app; }
   // Makes the port's OnTimeout call CommunicationsLost.
   void ConnectTimeoutHandler();
 
@@ -101,7 +101,4 @@ class TCommunication {
   IAppControl* FApp;
   TTrafficLog FLog;
   QString FLastCommandText;
-  // Cleared on destruction: an exchange whose wait ended the program
-  // returns without touching the destroyed channel.
-  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };

@@ -28,7 +28,6 @@ class TTrafficLog {
   // where USERNAME is unset) and the start-up time.
   void FixNameParts();
   void FixNameParts(const QString& userName, const QDateTime& startTime);
-  bool NamePartsFixed() const { return FNameFixed; }
 
   // Folder of the file; empty (the default) means the working directory.
   void SetFolder(const QString& folder) { FFolder = folder; }

@@ -9,7 +9,6 @@ class QWidget;
 class TQtDialogs : public IDialogs {
  public:
   explicit TQtDialogs(QWidget* parent = nullptr) : FParent(parent) {}
-  void SetParent(QWidget* parent) { FParent = parent; }
   QString OpenFileName(const QString& caption, const QString& filter, const QString& defaultSuffix) override;
   QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName,
                        const QString& defaultSuffix) override;

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
@@ -106,16 +107,11 @@ bool TReadBack::Initialize()
         greyed.append({a, a->isEnabled()});
         a->setEnabled(false);
     }
-    struct Restore {
-        TReadBack& rb;
-        QList<QPair<QAction*, bool>>& greyed;
-        ~Restore()
-        {
-            for (const auto& [action, enabled] : greyed)
-                action->setEnabled(enabled);
-            rb.FRunning = false;
-        }
-    } restore{*this, greyed};
+    const auto restore = qScopeGuard([this, &greyed] {
+        for (const auto& [action, enabled] : greyed)
+            action->setEnabled(enabled);
+        FRunning = false;
+    });
 
     if (!NormalReadBack()) {
         // The program is ending (communications lost, exit or restart): no

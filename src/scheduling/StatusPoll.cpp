@@ -58,7 +58,7 @@ void TStatusPoll::StatusTimerTimer()
 
 void TStatusPoll::UpdateStatus()
 {
-    // 1. The port still exists when it can be opened again.
+    // The port still exists when it can be opened again.
     TJTComPort& port = FComm.Port();
     port.Open();
     if (!port.Opened()) {
@@ -71,7 +71,7 @@ void TStatusPoll::UpdateStatus()
         return;
     }
 
-    // 2. Run state, as the generator sees it.
+    // Run state, as the generator sees it.
     const bool running = FComm.QueryInteger(":PULS0:STAT") != 0;
     if (FState.Terminating)
         return;
@@ -80,7 +80,7 @@ void TStatusPoll::UpdateStatus()
         FForm.ShowRunning(running);
     }
 
-    // 3. Counters, while the Plus page is on view.
+    // Counters, while the Plus page is on view.
     if ((FState.PlusOption || FState.HighResolution) && FForm.SystemPageControl->currentWidget() == FForm.PlusPage) {
         char text[64];
         if (FState.SystemSettings.ShotCountEnabled == 1) {
@@ -98,7 +98,7 @@ void TStatusPoll::UpdateStatus()
     if (FState.Terminating)
         return;
 
-    // 4. Errors: a reported error blinks without asking again; older
+    // Errors: a reported error blinks without asking again; older
     // firmware has no error query.
     if (FState.ErrorCode > 0) {
         FForm.ErrorLabel->setVisible(FForm.ErrorLabel->isHidden());

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPointer>
 #include <QThread>
 
 #ifdef Q_OS_UNIX
@@ -27,7 +28,6 @@ TJTComPort::TJTComPort(QObject* owner, IDialogs* dialogs)
     : QObject(owner), FSerial(new QSerialPort(this)), FDialogs(dialogs) {}
 
 TJTComPort::~TJTComPort() {
-  *FAlive = false;
   Close();
 }
 
@@ -135,7 +135,8 @@ bool TJTComPort::PermissionDenied(const QString& path) const {
 
 bool TJTComPort::Open() {
   if (Opened()) Close();
-  const auto alive = FAlive;
+  // Null once a callback or event pass has destroyed the component.
+  const QPointer alive(this);
   for (;;) {
     FDevicePath = PortDevicePath(FPortNumber);
     if (FDevicePath.isEmpty()) {
@@ -151,7 +152,7 @@ bool TJTComPort::Open() {
     if (!FShowErrors) break;
     const TMsgButton answer = Dialogs().MessageDlg(OpenErrorText(FPortNumber, PermissionDenied(FDevicePath)),
                                                    QString(), mbAbortRetry, TMsgKind::mkWarning);
-    if (!*alive) return false;
+    if (!alive) return false;
     if (answer == mbAbort) break;
   }
   if (Opened() && State()) ApplyLineSettings();
@@ -260,14 +261,14 @@ void TJTComPort::WaitForInput() {
 
 QByteArray TJTComPort::Read() {
   QByteArray result;
-  const auto alive = FAlive;
+  const QPointer alive(this);
   if (FPortInUse) {
     if (FShowErrors) Dialogs().MessageDlg(QStringLiteral("Port is in use -- operation aborted"), QString(), mbOK);
     return result;
   }
   if (!Opened()) {
     Open();
-    if (!*alive || !Opened()) return result;
+    if (!alive || !Opened()) return result;
   }
   FPortInUse = true;
 
@@ -299,7 +300,7 @@ QByteArray TJTComPort::Read() {
       // rate the bytes of an answer arrive 87 us apart.
       if (FAllowEvents && (FTimedOut || lastEvents.nsecsElapsed() >= 1'000'000)) {
         QCoreApplication::processEvents();
-        if (!*alive) return result;
+        if (!alive) return result;
         lastEvents.start();
       }
       if (FTimedOut) break;
@@ -309,12 +310,12 @@ QByteArray TJTComPort::Read() {
       if (FAllowEvents && FOnTimeout) {
         const TNotifyEvent handler = FOnTimeout;  // the handler may replace it
         handler(this);
-        if (!*alive) return result;
+        if (!alive) return result;
       }
       if (FShowErrors) {
         const TMsgButton answer = Dialogs().MessageDlg(QStringLiteral("Timeout waiting for response."), QString(),
                                                        mbAbortRetry, TMsgKind::mkWarning);
-        if (!*alive) return result;
+        if (!alive) return result;
         if (answer == mbRetry) {
           FTimedOut = false;
           deadline = clock.elapsed() + FResponseTime;
@@ -328,14 +329,14 @@ QByteArray TJTComPort::Read() {
 }
 
 qint64 TJTComPort::ReadRaw(char* buffer, qint64 size) {
-  const auto alive = FAlive;
+  const QPointer alive(this);
   if (FPortInUse) {
     if (FShowErrors) Dialogs().MessageDlg(QStringLiteral("Port is in use -- operation aborted"), QString(), mbOK);
     return 0;
   }
   if (!Opened()) {
     Open();
-    if (!*alive || !Opened()) return 0;
+    if (!alive || !Opened()) return 0;
   }
   FPortInUse = true;
   const qint64 wanted = qMin<qint64>(InCount(), size);
@@ -345,7 +346,7 @@ qint64 TJTComPort::ReadRaw(char* buffer, qint64 size) {
     if (got < 0) {
       got = 0;
       Dialogs().MessageDlg(QStringLiteral("Raw read error."), QString(), mbOK);
-      if (!*alive) return 0;
+      if (!alive) return 0;
     }
   }
   FPortInUse = false;

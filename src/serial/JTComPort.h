@@ -18,7 +18,6 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
-#include <memory>
 
 class QWidget;
 class TformPickPort;
@@ -69,7 +68,6 @@ class TJTComPort : public QObject {
   void SetShowErrors(bool value) { FShowErrors = value; }
   bool TimedOut() const { return FTimedOut; }
   QString Version() const { return FVersion; }
-  void SetVersion(const QString&) {}  // fixed; writes are ignored
 
   // Operations.
   bool Open();
@@ -88,10 +86,6 @@ class TJTComPort : public QObject {
   bool Pick(QWidget* parent = nullptr);
   // The selection dialog while Pick runs, else null.
   TformPickPort* PickPortDialog() const { return FPickPortDlg; }
-
-  // The device that the last Open tried, and why it failed.
-  QString DevicePath() const { return FDevicePath; }
-  QSerialPort::SerialPortError LastOpenError() const { return FLastOpenError; }
 
   // Marker decoding: "#13#10" -> CR LF, "abc#13" -> "abc" CR, "#" -> empty;
   // a "#" followed by no number or by a text that is not a decimal number
@@ -130,7 +124,4 @@ class TJTComPort : public QObject {
   IDialogs* FDialogs;
   QString FDevicePath;
   QSerialPort::SerialPortError FLastOpenError = QSerialPort::NoError;
-  // Cleared when the component is destroyed, so that a Read whose callback
-  // or event pass destroyed it can return without touching it.
-  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };

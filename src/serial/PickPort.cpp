@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -94,7 +95,7 @@ bool TformPickPort::KeyWasDownBefore(const QKeyEvent& event) {
 }
 
 bool TJTComPort::Pick(QWidget* parent) {
-  const auto alive = FAlive;
+  const QPointer alive(this);
   const bool savedShowErrors = FShowErrors;
   const std::int32_t savedPort = FPortNumber;
 
@@ -120,13 +121,13 @@ bool TJTComPort::Pick(QWidget* parent) {
                                         "then log out and in again.")
                              .arg(refused.join(QStringLiteral(", "))),
                          QString(), mbOK, TMsgKind::mkWarning);
-    if (!*alive) return false;
+    if (!alive) return false;
   }
 
   dialog.listPorts->setCurrentIndex(dialog.listPorts->findText(QStringLiteral("COM%1").arg(FPortNumber)));
   FPickPortDlg = &dialog;
   const int result = dialog.exec();
-  if (!*alive) return false;
+  if (!alive) return false;
   FPickPortDlg = nullptr;
 
   if (result != QDialog::Accepted || dialog.listPorts->currentIndex() < 0) return false;

@@ -2,99 +2,12 @@
 
 #include "storage/AtomicFile.h"
 
+#include <QBuffer>
 #include <QGuiApplication>
+#include <QImageWriter>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
-
-#include <csetjmp>
-#include <cstdio>
-#include <cstring>
-
-#include <jpeglib.h>
-
-namespace {
-
-// libjpeg reports a fatal error by calling error_exit, whose default ends the
-// process; this one jumps back to the encoder with the message instead.
-struct TJpegError {
-  jpeg_error_mgr Manager;
-  std::jmp_buf Jump;
-  char Message[JMSG_LENGTH_MAX];
-};
-
-extern "C" void JpegErrorExit(j_common_ptr cinfo) {
-  auto* error = reinterpret_cast<TJpegError*>(cinfo->err);
-  (*cinfo->err->format_message)(cinfo, error->Message);
-  std::longjmp(error->Jump, 1);
-}
-
-// The encoder's output goes into a byte array, a chunk at a time.
-struct TByteArrayDestination {
-  jpeg_destination_mgr Manager;
-  QByteArray* Bytes;
-  JOCTET Chunk[16384];
-};
-
-extern "C" void InitDestination(j_compress_ptr cinfo) {
-  auto* dest = reinterpret_cast<TByteArrayDestination*>(cinfo->dest);
-  dest->Manager.next_output_byte = dest->Chunk;
-  dest->Manager.free_in_buffer = sizeof dest->Chunk;
-}
-
-extern "C" boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
-  auto* dest = reinterpret_cast<TByteArrayDestination*>(cinfo->dest);
-  dest->Bytes->append(reinterpret_cast<const char*>(dest->Chunk), sizeof dest->Chunk);
-  dest->Manager.next_output_byte = dest->Chunk;
-  dest->Manager.free_in_buffer = sizeof dest->Chunk;
-  return TRUE;
-}
-
-extern "C" void TermDestination(j_compress_ptr cinfo) {
-  auto* dest = reinterpret_cast<TByteArrayDestination*>(cinfo->dest);
-  dest->Bytes->append(reinterpret_cast<const char*>(dest->Chunk),
-                      static_cast<qsizetype>(sizeof dest->Chunk - dest->Manager.free_in_buffer));
-}
-
-// Plain C-style so that nothing with a destructor lives between setjmp and
-// longjmp; the encoder's memory is released on both paths.
-bool Compress(const unsigned char* rgb, int width, int height, int stride, int quality, QByteArray* out,
-              char* message) {
-  jpeg_compress_struct cinfo;
-  TJpegError error;
-  TByteArrayDestination dest;
-  std::memset(&cinfo, 0, sizeof cinfo);
-  cinfo.err = jpeg_std_error(&error.Manager);
-  error.Manager.error_exit = JpegErrorExit;
-  error.Message[0] = '\0';
-  if (setjmp(error.Jump)) {
-    jpeg_destroy_compress(&cinfo);
-    std::memcpy(message, error.Message, JMSG_LENGTH_MAX);
-    return false;
-  }
-  jpeg_create_compress(&cinfo);
-  dest.Manager.init_destination = InitDestination;
-  dest.Manager.empty_output_buffer = EmptyOutputBuffer;
-  dest.Manager.term_destination = TermDestination;
-  dest.Bytes = out;
-  cinfo.dest = &dest.Manager;
-  cinfo.image_width = static_cast<JDIMENSION>(width);
-  cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, quality, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(rgb + static_cast<std::size_t>(cinfo.next_scanline) * stride);
-    jpeg_write_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  return true;
-}
-
-}  // namespace
 
 QImage GrabScreenRect(const QRect& rect) {
   QImage image(rect.size(), QImage::Format_RGB888);
@@ -120,13 +33,16 @@ QByteArray EncodeJpeg(const QImage& image, int quality, QString* error) {
     if (error) *error = QStringLiteral("there is no picture to encode.");
     return {};
   }
-  const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+  // Qt's JPEG writer: baseline unless progressive scans are asked for; an
+  // RGB picture gives three components.
   QByteArray bytes;
-  char message[JMSG_LENGTH_MAX] = {};
-  if (!Compress(rgb.constBits(), rgb.width(), rgb.height(), static_cast<int>(rgb.bytesPerLine()), quality, &bytes,
-                message)) {
+  QBuffer buffer(&bytes);
+  QImageWriter writer(&buffer, "jpeg");
+  writer.setQuality(quality);
+  writer.setProgressiveScanWrite(false);
+  if (!writer.write(image.convertToFormat(QImage::Format_RGB888))) {
     bytes.clear();
-    if (error) *error = QString::fromLocal8Bit(message);
+    if (error) *error = writer.errorString();
   }
   return bytes;
 }

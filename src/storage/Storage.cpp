@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QThread>
 #include <QTimer>
 
@@ -27,12 +28,6 @@ const QString kTextFilter = QStringLiteral("Text file (*.txt)");
 const QString kOpenFilter = QStringLiteral("Text file (*.txt);;All files (*)");
 const QString kDefaultExtension = QStringLiteral("txt");
 constexpr int kRetryInterval = 20;  // ms
-
-struct TFlagGuard {
-  bool& Flag;
-  explicit TFlagGuard(bool& flag) : Flag(flag) { Flag = true; }
-  ~TFlagGuard() { Flag = false; }
-};
 
 }  // namespace
 
@@ -91,7 +86,8 @@ bool TStorage::StartFileOperation(void (TStorage::*handler)()) {
 
 void TStorage::SaveToFile1Click() {
   if (!StartFileOperation(&TStorage::SaveToFile1Click)) return;
-  TFlagGuard guard(FInFileOperation);
+  FInFileOperation = true;
+  const auto leave = qScopeGuard([this] { FInFileOperation = false; });
   TProgramState& state = FState;
 
   // A fresh snapshot of the generator's settings.
@@ -109,7 +105,8 @@ void TStorage::SaveToFile1Click() {
 
 void TStorage::RestoreSettingsFromFile1Click() {
   if (!StartFileOperation(&TStorage::RestoreSettingsFromFile1Click)) return;
-  TFlagGuard guard(FInFileOperation);
+  FInFileOperation = true;
+  const auto leave = qScopeGuard([this] { FInFileOperation = false; });
   TProgramState& state = FState;
 
   const QString path = FDialogs.OpenFileName(kOpenCaption, kOpenFilter, kDefaultExtension);

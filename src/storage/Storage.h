@@ -41,22 +41,9 @@ class TStorage : public QObject {
 
   // Storage > Save To Bin 1..6: queues "*SAV n".
   void SaveToBin(int bin);
-  void N11Click() { SaveToBin(1); }
-  void N21Click() { SaveToBin(2); }
-  void N31Click() { SaveToBin(3); }
-  void N41Click() { SaveToBin(4); }
-  void N51Click() { SaveToBin(5); }
-  void N61Click() { SaveToBin(6); }
   // Storage > Restore From Bin 0..6: asks the task tick for a recall of the
   // bin and a read-back; the last choice before the tick wins.
   void RestoreFromBin(int bin);
-  void Default01Click() { RestoreFromBin(0); }
-  void N12Click() { RestoreFromBin(1); }
-  void N22Click() { RestoreFromBin(2); }
-  void N32Click() { RestoreFromBin(3); }
-  void N42Click() { RestoreFromBin(4); }
-  void N52Click() { RestoreFromBin(5); }
-  void N62Click() { RestoreFromBin(6); }
 
   // Tools > Capture Screen Shot (the picture is taken once the menu has
   // closed); Help > About; Help > Web Site.
@@ -65,9 +52,6 @@ class TStorage : public QObject {
   void WebSite1Click();
 
   const TrpVersionInfo& VersionInfo() const { return FVersionInfo; }
-
-  // Pause before each line of a restore, in milliseconds (30 by default).
-  void SetLinePause(int milliseconds) { FLinePause = milliseconds; }
 
  signals:
   // A settings-file command wants a fresh read-back of the generator, now.
@@ -89,6 +73,7 @@ class TStorage : public QObject {
   IDialogs& FDialogs;
   IUrlOpener& FUrls;
   TrpVersionInfo FVersionInfo;
+  // Pause before each line of a restore, in milliseconds.
   int FLinePause = 30;
   bool FInFileOperation = false;
 };

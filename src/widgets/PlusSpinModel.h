@@ -146,7 +146,6 @@ public:
   static std::string FixedText(double v, int decimals, int maxSig = 18);
 
   void SetView(TPlusSpinView* view) { fView = view; }
-  TPlusSpinView* View() const { return fView; }
 
 private:
   std::u16string Group(const std::string& plain) const;

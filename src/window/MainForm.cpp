@@ -105,11 +105,6 @@ TPlusSpinEdit* spinEdit(QWidget* parent, const QString& name, QRect geometry, co
     return s;
 }
 
-QString channelName(const char* pattern, int n)
-{
-    return QString::fromLatin1(pattern).arg(n);
-}
-
 using TNameIndex = QHash<QString, QObject*>;
 
 template <typename T>

@@ -1,5 +1,5 @@
 // Tools > Capture Screen Shot: the window's pixels from the screen, as a
-// baseline colour JPEG in the working folder. Real pixels need an X server;
+// baseline colour JPEG at quality 90 in the working folder. Real pixels need an X server;
 // without one these tests are skipped.
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QTest>
 
+#include <array>
 #include <csetjmp>
 #include <cstdio>
 
@@ -21,8 +22,25 @@ struct DecodedJpeg {
   int Width = 0, Height = 0, Components = 0;
   J_COLOR_SPACE ColorSpace = JCS_UNKNOWN;
   bool Progressive = true;
+  std::array<unsigned, DCTSIZE2> LuminanceTable{};
   QImage Image;
 };
+
+// The luminance quantisation table that libjpeg's quality scale gives.
+std::array<unsigned, DCTSIZE2> LuminanceTableAtQuality(int quality) {
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr err;
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_compress(&cinfo);
+  cinfo.in_color_space = JCS_RGB;
+  cinfo.input_components = 3;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, quality, TRUE);
+  std::array<unsigned, DCTSIZE2> table{};
+  for (int i = 0; i < DCTSIZE2; ++i) table[i] = cinfo.quant_tbl_ptrs[0]->quantval[i];
+  jpeg_destroy_compress(&cinfo);
+  return table;
+}
 
 struct DecodeError {
   jpeg_error_mgr Manager;
@@ -51,6 +69,8 @@ bool DecodeInto(const QByteArray& bytes, DecodedJpeg* out, QImage* image) {
   out->Components = cinfo.num_components;
   out->ColorSpace = cinfo.jpeg_color_space;
   out->Progressive = cinfo.progressive_mode;
+  if (cinfo.quant_tbl_ptrs[0])
+    for (int i = 0; i < DCTSIZE2; ++i) out->LuminanceTable[i] = cinfo.quant_tbl_ptrs[0]->quantval[i];
   cinfo.out_color_space = JCS_RGB;
   jpeg_start_decompress(&cinfo);
   while (cinfo.output_scanline < cinfo.output_height) {
@@ -133,6 +153,7 @@ TEST_F(ScreenCapture, WritesABaselineColourJpegOfTheWindowFrame) {
   EXPECT_EQ(jpeg.Components, 3);
   EXPECT_EQ(jpeg.ColorSpace, JCS_YCbCr);
   EXPECT_FALSE(jpeg.Progressive);
+  EXPECT_EQ(jpeg.LuminanceTable, LuminanceTableAtQuality(90));
   // It shows the panel: the client area matches what the window paints.
   const QImage painted = f.grab().toImage();
   const QPoint client = f.geometry().topLeft() - f.frameGeometry().topLeft();
