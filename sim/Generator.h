@@ -38,7 +38,7 @@ struct ModelInfo {
     Variant variant = Variant::Standard;
 
     double periodMin() const;
-    double timeMax() const;      // period, width and |delay| maximum
+    double timeMax() const;  // period, width and |delay| maximum
     double widthMin() const;
     bool hasPlusFeatures() const { return variant != Variant::Standard; }
 };
@@ -171,8 +171,8 @@ private:
 
     bool running_ = false;
     std::chrono::nanoseconds foldTime_{0};
-    std::uint64_t runTicks_ = 0;        // T0 periods elapsed in this run, up to foldTime_
-    std::uint64_t shotCount_ = 0;       // shot counter value at foldTime_
+    std::uint64_t runTicks_ = 0;                // T0 periods elapsed in this run, up to foldTime_
+    std::uint64_t shotCount_ = 0;               // shot counter value at foldTime_
     std::chrono::nanoseconds measureStart_{0};  // start of the current period measurement
     bool measuring_ = false;
     double lastMeasured_ = 0.0;

@@ -23,17 +23,26 @@ constexpr std::size_t kMaxLine = 65536;  // longer lines are cut (the rest is dr
 constexpr int kWriteStallMs = 1000;      // a client that reads nothing for this long loses output
 constexpr int kVanishGraceMs = 2000;     // longest wait for the last answer to be read before vanishing
 
-std::runtime_error sysError(const std::string& what) {
+std::runtime_error sysError(const std::string& what)
+{
     return std::runtime_error(what + ": " + std::strerror(errno));
 }
 
-void setCloexec(int fd) { ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC); }
-void setNonblock(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
+void setCloexec(int fd)
+{
+    ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
+}
+void setNonblock(int fd)
+{
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
 
 // Raw 8N1 at 115200 baud, no flow control: CR and LF pass untouched both ways.
-void makeRaw(int fd) {
+void makeRaw(int fd)
+{
     termios t{};
-    if (::tcgetattr(fd, &t) != 0) throw sysError("tcgetattr");
+    if (::tcgetattr(fd, &t) != 0)
+        throw sysError("tcgetattr");
     t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF);
     t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
@@ -46,24 +55,29 @@ void makeRaw(int fd) {
     t.c_cc[VTIME] = 0;
     ::cfsetispeed(&t, B115200);
     ::cfsetospeed(&t, B115200);
-    if (::tcsetattr(fd, TCSANOW, &t) != 0) throw sysError("tcsetattr");
+    if (::tcsetattr(fd, TCSANOW, &t) != 0)
+        throw sysError("tcsetattr");
 }
 
-bool isOurLink(const std::string& link, const std::string& target) {
+bool isOurLink(const std::string& link, const std::string& target)
+{
     std::error_code ec;
-    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(link, ec))) return false;
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(link, ec)))
+        return false;
     return std::filesystem::read_symlink(link, ec).string() == target && !ec;
 }
 
 }  // namespace
 
-std::string parseAnswerRule(std::string_view text, AnswerRule& rule) {
+std::string parseAnswerRule(std::string_view text, AnswerRule& rule)
+{
     AnswerRule r;
     if (const auto hash = text.rfind('#'); hash != std::string_view::npos) {
         const std::string count(text.substr(hash + 1));
         char* end = nullptr;
         r.count = std::strtol(count.c_str(), &end, 10);
-        if (count.empty() || *end != '\0' || r.count < 0) return "count after # must be a whole number >= 0";
+        if (count.empty() || *end != '\0' || r.count < 0)
+            return "count after # must be a whole number >= 0";
         text = text.substr(0, hash);
     }
     if (const auto at = text.find('@'); at != std::string_view::npos) {
@@ -77,9 +91,9 @@ std::string parseAnswerRule(std::string_view text, AnswerRule& rule) {
         param = std::string(text.substr(eq + 1));
     }
     static const std::pair<std::string_view, AnswerFault> kinds[] = {
-        {"garbage", AnswerFault::Garbage}, {"nul", AnswerFault::Nul},     {"nocr", AnswerFault::NoCr},
-        {"crlf", AnswerFault::CrLf},       {"long", AnswerFault::Long},   {"double", AnswerFault::Double},
-        {"slow", AnswerFault::Slow}, {"stop", AnswerFault::Stop}};
+        {"garbage", AnswerFault::Garbage}, {"nul", AnswerFault::Nul},   {"nocr", AnswerFault::NoCr},
+        {"crlf", AnswerFault::CrLf},       {"long", AnswerFault::Long}, {"double", AnswerFault::Double},
+        {"slow", AnswerFault::Slow},       {"stop", AnswerFault::Stop}};
     bool known = false;
     for (const auto& [name, fault] : kinds) {
         if (kind == name) {
@@ -87,25 +101,34 @@ std::string parseAnswerRule(std::string_view text, AnswerRule& rule) {
             known = true;
         }
     }
-    if (!known) return "unknown answer fault '" + std::string(kind) + "'";
+    if (!known)
+        return "unknown answer fault '" + std::string(kind) + "'";
     const bool needsParam = r.fault == AnswerFault::Long || r.fault == AnswerFault::Slow;
-    if (needsParam != !param.empty()) return needsParam ? std::string(kind) + " needs =N" : std::string(kind) + " takes no =N";
+    if (needsParam != !param.empty())
+        return needsParam ? std::string(kind) + " needs =N" : std::string(kind) + " takes no =N";
     if (needsParam) {
         char* end = nullptr;
         r.param = std::strtol(param.c_str(), &end, 10);
-        if (*end != '\0' || r.param < 0) return "=N must be a whole number >= 0";
+        if (*end != '\0' || r.param < 0)
+            return "=N must be a whole number >= 0";
     }
     rule = r;
     return {};
 }
 
 PtyServer::PtyServer(Generator generator, ServerOptions options)
-    : generator_(std::move(generator)), options_(std::move(options)) {}
+    : generator_(std::move(generator)), options_(std::move(options))
+{
+}
 
-PtyServer::~PtyServer() { stop(); }
+PtyServer::~PtyServer()
+{
+    stop();
+}
 
 std::string PtyServer::traceLine(std::chrono::system_clock::time_point when, std::string_view direction,
-                                 std::string_view text) {
+                                 std::string_view text)
+{
     const std::time_t secs = std::chrono::system_clock::to_time_t(when);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count() % 1000;
     std::tm tm{};
@@ -126,7 +149,8 @@ std::string PtyServer::traceLine(std::chrono::system_clock::time_point when, std
     return out;
 }
 
-void PtyServer::addTrace(std::string_view direction, std::string_view text) {
+void PtyServer::addTrace(std::string_view direction, std::string_view text)
+{
     std::string line = traceLine(std::chrono::system_clock::now(), direction, text);
     std::lock_guard<std::mutex> lock(traceMutex_);
     if (traceFile_) {
@@ -137,15 +161,19 @@ void PtyServer::addTrace(std::string_view direction, std::string_view text) {
     trace_.push_back(std::move(line));
 }
 
-std::vector<std::string> PtyServer::trace() const {
+std::vector<std::string> PtyServer::trace() const
+{
     std::lock_guard<std::mutex> lock(traceMutex_);
     return trace_;
 }
 
-void PtyServer::start() {
-    if (thread_.joinable() || master_ >= 0) throw std::runtime_error("server already started");
+void PtyServer::start()
+{
+    if (thread_.joinable() || master_ >= 0)
+        throw std::runtime_error("server already started");
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master_ < 0) throw sysError("posix_openpt");
+    if (master_ < 0)
+        throw sysError("posix_openpt");
     setCloexec(master_);
     if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
         auto e = sysError("grantpt/unlockpt");
@@ -200,7 +228,8 @@ void PtyServer::start() {
         namespace fs = std::filesystem;
         std::error_code ec;
         const fs::path link(options_.linkPath);
-        if (link.has_parent_path()) fs::create_directories(link.parent_path(), ec);
+        if (link.has_parent_path())
+            fs::create_directories(link.parent_path(), ec);
         const auto st = fs::symlink_status(link, ec);
         if (fs::is_symlink(st)) {
             fs::remove(link, ec);
@@ -219,27 +248,34 @@ void PtyServer::start() {
     thread_ = std::thread([this] { run(); });
 }
 
-void PtyServer::wake() {
+void PtyServer::wake()
+{
     if (wakeWrite_ >= 0) {
         const char b = 1;
         [[maybe_unused]] auto r = ::write(wakeWrite_, &b, 1);
     }
 }
 
-void PtyServer::stop() {
+void PtyServer::stop()
+{
     stopRequested_ = true;
     wake();
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable())
+        thread_.join();
     closeDevice();
-    if (wakeRead_ >= 0) ::close(wakeRead_);
-    if (wakeWrite_ >= 0) ::close(wakeWrite_);
+    if (wakeRead_ >= 0)
+        ::close(wakeRead_);
+    if (wakeWrite_ >= 0)
+        ::close(wakeWrite_);
     wakeRead_ = wakeWrite_ = -1;
     std::lock_guard<std::mutex> lock(traceMutex_);
-    if (traceFile_) std::fclose(traceFile_);
+    if (traceFile_)
+        std::fclose(traceFile_);
     traceFile_ = nullptr;
 }
 
-void PtyServer::vanish() {
+void PtyServer::vanish()
+{
     vanishRequested_ = true;
     if (thread_.joinable()) {
         wake();
@@ -253,30 +289,42 @@ void PtyServer::vanish() {
     }
 }
 
-void PtyServer::closeDevice() {
+void PtyServer::closeDevice()
+{
     std::lock_guard<std::mutex> lock(closeMutex_);
     if (linkCreated_) {
-        if (isOurLink(options_.linkPath, slavePath_)) ::unlink(options_.linkPath.c_str());
+        if (isOurLink(options_.linkPath, slavePath_))
+            ::unlink(options_.linkPath.c_str());
         linkCreated_ = false;
     }
-    if (slave_ >= 0) ::close(slave_);
-    if (master_ >= 0) ::close(master_);
-    if (vanishRequested_ && master_ >= 0) vanished_ = true;
+    if (slave_ >= 0)
+        ::close(slave_);
+    if (master_ >= 0)
+        ::close(master_);
+    if (vanishRequested_ && master_ >= 0)
+        vanished_ = true;
     slave_ = master_ = -1;
 }
 
-bool PtyServer::muted() const {
-    if (stopped_) return true;
-    if (resumed_) return false;
-    if (options_.silent) return true;
+bool PtyServer::muted() const
+{
+    if (stopped_)
+        return true;
+    if (resumed_)
+        return false;
+    if (options_.silent)
+        return true;
     return options_.stopAfter >= 0 && lines_ >= options_.stopAfter;
 }
 
-bool PtyServer::sleepUntil(Clock::time_point deadline) {
+bool PtyServer::sleepUntil(Clock::time_point deadline)
+{
     for (;;) {
-        if (stopRequested_ || vanishRequested_) return false;
+        if (stopRequested_ || vanishRequested_)
+            return false;
         const auto now = Clock::now();
-        if (now >= deadline) return true;
+        if (now >= deadline)
+            return true;
         const auto remaining = deadline - now;
         if (remaining > std::chrono::milliseconds(2)) {
             // Long waits watch the wake pipe so stop() and vanish() cut them short.
@@ -293,18 +341,22 @@ bool PtyServer::sleepUntil(Clock::time_point deadline) {
     }
 }
 
-bool PtyServer::waitWritable(int timeoutMs) {
+bool PtyServer::waitWritable(int timeoutMs)
+{
     pollfd p[2] = {{master_, POLLOUT, 0}, {wakeRead_, POLLIN, 0}};
     const int r = ::poll(p, 2, timeoutMs);
-    if (r <= 0) return false;
-    if (stopRequested_ || vanishRequested_) return false;
+    if (r <= 0)
+        return false;
+    if (stopRequested_ || vanishRequested_)
+        return false;
     return (p[0].revents & POLLOUT) != 0;
 }
 
 // Writes bytes to the client. With pacing each byte leaves only when the one
 // before it has had its full line time; the deadlines are absolute, so sleep
 // overshoot never accumulates into a faster line.
-bool PtyServer::writeOut(std::string_view bytes) {
+bool PtyServer::writeOut(std::string_view bytes)
+{
     std::size_t i = 0;
     while (i < bytes.size()) {
         std::size_t chunk = bytes.size() - i;
@@ -315,7 +367,8 @@ bool PtyServer::writeOut(std::string_view bytes) {
             const auto now = Clock::now();
             const auto start = now > txFree_ + kByteTime ? now : txFree_;
             const auto end = start + kByteTime;
-            if (!sleepUntil(end)) return false;
+            if (!sleepUntil(end))
+                return false;
             txFree_ = end;
             chunk = 1;
         }
@@ -326,7 +379,8 @@ bool PtyServer::writeOut(std::string_view bytes) {
             continue;
         } else if (w < 0 && errno == EAGAIN) {
             // Nobody reads the port: like a real line, output is lost after a while.
-            if (!waitWritable(kWriteStallMs)) return !(stopRequested_ || vanishRequested_);
+            if (!waitWritable(kWriteStallMs))
+                return !(stopRequested_ || vanishRequested_);
         } else {
             return true;  // the device is unusable; the read side notices
         }
@@ -334,19 +388,23 @@ bool PtyServer::writeOut(std::string_view bytes) {
     return true;
 }
 
-const AnswerRule* PtyServer::ruleFor(const std::string& line) {
+const AnswerRule* PtyServer::ruleFor(const std::string& line)
+{
     ruleUses_.resize(options_.answerRules.size());
     for (std::size_t i = 0; i < options_.answerRules.size(); ++i) {
         const AnswerRule& r = options_.answerRules[i];
-        if (line.compare(0, r.match.size(), r.match) != 0) continue;
-        if (r.count >= 0 && ruleUses_[i] >= r.count) continue;
+        if (line.compare(0, r.match.size(), r.match) != 0)
+            continue;
+        if (r.count >= 0 && ruleUses_[i] >= r.count)
+            continue;
         ++ruleUses_[i];
         return &r;
     }
     return nullptr;
 }
 
-bool PtyServer::handleLine(const std::string& line, Clock::time_point arrival) {
+bool PtyServer::handleLine(const std::string& line, Clock::time_point arrival)
+{
     addTrace("RX", line);
     const bool mute = muted();
     ++lines_;
@@ -365,22 +423,42 @@ bool PtyServer::handleLine(const std::string& line, Clock::time_point arrival) {
         std::string wire = answer + "\r";
         if (rule) {
             switch (rule->fault) {
-            case AnswerFault::Garbage: wire = "\x81#\xFE%;~\x7F\r"; break;
-            case AnswerFault::Nul: wire = std::string(1, '\0') + answer + std::string(1, '\0') + "\r"; break;
-            case AnswerFault::NoCr: wire = answer; break;
-            case AnswerFault::CrLf: wire = answer + "\r\n"; break;
-            case AnswerFault::Long:
-                wire = answer + std::string(static_cast<std::size_t>(std::max<long>(0, rule->param - static_cast<long>(answer.size()))), ' ') + "\r";
-                break;
-            case AnswerFault::Double: wire = answer + "\r" + answer + "\r"; break;
-            case AnswerFault::Slow: latency += static_cast<int>(rule->param); break;
-            case AnswerFault::Stop: break;
+                case AnswerFault::Garbage:
+                    wire = "\x81#\xFE%;~\x7F\r";
+                    break;
+                case AnswerFault::Nul:
+                    wire = std::string(1, '\0') + answer + std::string(1, '\0') + "\r";
+                    break;
+                case AnswerFault::NoCr:
+                    wire = answer;
+                    break;
+                case AnswerFault::CrLf:
+                    wire = answer + "\r\n";
+                    break;
+                case AnswerFault::Long:
+                    wire =
+                        answer +
+                        std::string(
+                            static_cast<std::size_t>(std::max<long>(0, rule->param - static_cast<long>(answer.size()))),
+                            ' ') +
+                        "\r";
+                    break;
+                case AnswerFault::Double:
+                    wire = answer + "\r" + answer + "\r";
+                    break;
+                case AnswerFault::Slow:
+                    latency += static_cast<int>(rule->param);
+                    break;
+                case AnswerFault::Stop:
+                    break;
             }
         }
-        if (latency > 0 && !sleepUntil(arrival + std::chrono::milliseconds(latency))) return false;
-        if (!writeOut(wire)) return false;
+        if (latency > 0 && !sleepUntil(arrival + std::chrono::milliseconds(latency)))
+            return false;
+        if (!writeOut(wire))
+            return false;
         addTrace("TX", !wire.empty() && wire.back() == '\r' ? std::string_view(wire).substr(0, wire.size() - 1)
-                                                               : std::string_view(wire));
+                                                            : std::string_view(wire));
     }
     if (options_.vanishAfter >= 0 && lines_ >= options_.vanishAfter) {
         // Closing the master throws away what the client has not read yet;
@@ -392,7 +470,8 @@ bool PtyServer::handleLine(const std::string& line, Clock::time_point arrival) {
             const auto limit = Clock::now() + std::chrono::milliseconds(kVanishGraceMs);
             int queued = 0;
             while (::ioctl(slave_, FIONREAD, &queued) == 0 && queued > 0 && Clock::now() < limit) {
-                if (!sleepUntil(Clock::now() + std::chrono::milliseconds(2))) break;
+                if (!sleepUntil(Clock::now() + std::chrono::milliseconds(2)))
+                    break;
             }
         }
         vanishRequested_ = true;
@@ -404,14 +483,17 @@ bool PtyServer::handleLine(const std::string& line, Clock::time_point arrival) {
 // Echo and line splitting. With pacing, byte j of a chunk read at time t is
 // taken to have arrived at max(t, end of the previous byte) + (j + 1) byte
 // times, and nothing is done with it before then.
-bool PtyServer::processChunk(const char* data, std::size_t n, Clock::time_point readTime) {
+bool PtyServer::processChunk(const char* data, std::size_t n, Clock::time_point readTime)
+{
     const auto rxStart = options_.pace ? std::max(readTime, rxFree_) : readTime;
-    if (options_.pace) rxFree_ = rxStart + kByteTime * static_cast<long>(n);
+    if (options_.pace)
+        rxFree_ = rxStart + kByteTime * static_cast<long>(n);
     auto arrivalOf = [&](std::size_t j) {
         return options_.pace ? rxStart + kByteTime * static_cast<long>(j + 1) : readTime;
     };
     auto echoSegment = [&](std::size_t from, std::size_t to) {  // [from, to)
-        if (from >= to || muted()) return true;
+        if (from >= to || muted())
+            return true;
         bool echo;
         {
             std::lock_guard<std::mutex> lock(generatorMutex_);
@@ -422,28 +504,36 @@ bool PtyServer::processChunk(const char* data, std::size_t n, Clock::time_point 
 
     std::size_t segment = 0;
     for (std::size_t j = 0; j < n; ++j) {
-        if (data[j] != '\n') continue;
+        if (data[j] != '\n')
+            continue;
         const auto arrival = arrivalOf(j);
-        if (!sleepUntil(arrival)) return false;
-        if (!echoSegment(segment, j + 1)) return false;
+        if (!sleepUntil(arrival))
+            return false;
+        if (!echoSegment(segment, j + 1))
+            return false;
         const std::size_t room = kMaxLine - std::min(kMaxLine, pending_.size());
         pending_.append(data + segment, std::min(room, j - segment));
         std::string line;
         line.swap(pending_);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         segment = j + 1;
-        if (!handleLine(line, arrival)) return false;
+        if (!handleLine(line, arrival))
+            return false;
     }
     if (segment < n) {
-        if (!sleepUntil(arrivalOf(n - 1))) return false;
-        if (!echoSegment(segment, n)) return false;
+        if (!sleepUntil(arrivalOf(n - 1)))
+            return false;
+        if (!echoSegment(segment, n))
+            return false;
         const std::size_t room = kMaxLine - std::min(kMaxLine, pending_.size());
         pending_.append(data + segment, std::min(room, n - segment));
     }
     return true;
 }
 
-void PtyServer::run() {
+void PtyServer::run()
+{
     // A generator has a processor of its own: its answers do not wait for
     // the PC's other work. Where the system allows it, the serving thread
     // runs ahead of ordinary programs, so a busy PC does not make the
@@ -454,7 +544,8 @@ void PtyServer::run() {
         pollfd p[2] = {{master_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
         const int r = ::poll(p, 2, -1);
         if (r < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             break;
         }
         if (p[1].revents) {
@@ -466,7 +557,8 @@ void PtyServer::run() {
         if (p[0].revents & POLLIN) {
             const ssize_t got = ::read(master_, buf, sizeof buf);
             if (got > 0) {
-                if (!processChunk(buf, static_cast<std::size_t>(got), Clock::now())) continue;
+                if (!processChunk(buf, static_cast<std::size_t>(got), Clock::now()))
+                    continue;
             } else if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
                 continue;
             } else {
@@ -478,7 +570,8 @@ void PtyServer::run() {
             ::poll(&w, 1, 50);
         }
     }
-    if (vanishRequested_ && !stopRequested_) closeDevice();
+    if (vanishRequested_ && !stopRequested_)
+        closeDevice();
 }
 
 }  // namespace jt6400sim

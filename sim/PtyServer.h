@@ -43,13 +43,13 @@ struct AnswerRule {
 std::string parseAnswerRule(std::string_view text, AnswerRule& rule);
 
 struct ServerOptions {
-    std::string linkPath;   // if set: a symlink to the slave device, removed on stop/vanish
-    int latencyMs = 0;      // delay between the end of a received line and its answer
-    bool pace = false;      // every byte takes kByteTime on the line, both ways
-    bool silent = false;    // never writes anything (no echo, no answers)
-    long stopAfter = -1;    // >= 0: answers the first N lines, then writes nothing more
-    long vanishAfter = -1;  // >= 0: vanishes right after answering line N
-    std::string traceFile;  // if set: traffic trace, one line per received line / answer
+    std::string linkPath;                 // if set: a symlink to the slave device, removed on stop/vanish
+    int latencyMs = 0;                    // delay between the end of a received line and its answer
+    bool pace = false;                    // every byte takes kByteTime on the line, both ways
+    bool silent = false;                  // never writes anything (no echo, no answers)
+    long stopAfter = -1;                  // >= 0: answers the first N lines, then writes nothing more
+    long vanishAfter = -1;                // >= 0: vanishes right after answering line N
+    std::string traceFile;                // if set: traffic trace, one line per received line / answer
     std::vector<AnswerRule> answerRules;  // the first rule that matches a line spoils its answer
 };
 
@@ -75,7 +75,8 @@ public:
 
     // Runs f(Generator&) under the lock the serving thread also takes.
     template <class F>
-    decltype(auto) withGenerator(F&& f) {
+    decltype(auto) withGenerator(F&& f)
+    {
         std::lock_guard<std::mutex> lock(generatorMutex_);
         return std::forward<F>(f)(generator_);
     }
@@ -87,7 +88,8 @@ public:
 
     // A silent server (silent or stopped after N lines) answers again from
     // the next line on, as a generator that comes back to life. Thread-safe.
-    void resume() {
+    void resume()
+    {
         stopped_ = false;
         resumed_ = true;
     }

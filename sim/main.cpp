@@ -75,7 +75,8 @@ Output:
 int wakePipe[2] = {-1, -1};
 volatile std::sig_atomic_t lastSignal = 0;
 
-void onSignal(int sig) {
+void onSignal(int sig)
+{
     lastSignal = sig;
     const int saved = errno;
     const char b = static_cast<char>(sig);
@@ -83,23 +84,29 @@ void onSignal(int sig) {
     errno = saved;
 }
 
-[[noreturn]] void usageError(const std::string& message) {
+[[noreturn]] void usageError(const std::string& message)
+{
     std::cerr << "jt6400-sim: " << message << "\nTry 'jt6400-sim --help'.\n";
     std::exit(2);
 }
 
-long parseCount(const std::string& option, const char* text) {
+long parseCount(const std::string& option, const char* text)
+{
     char* end = nullptr;
     errno = 0;
     const long v = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || v < 0) usageError(option + " needs a whole number >= 0");
+    if (errno != 0 || end == text || *end != '\0' || v < 0)
+        usageError(option + " needs a whole number >= 0");
     return v;
 }
 
-bool watchStdin() {
+bool watchStdin()
+{
     struct stat st {};
-    if (::fstat(STDIN_FILENO, &st) != 0) return false;
-    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return true;
+    if (::fstat(STDIN_FILENO, &st) != 0)
+        return false;
+    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))
+        return true;
     // A terminal only while this program is its foreground job: a background
     // job must neither end on, nor be stopped by, the terminal's input.
     return S_ISCHR(st.st_mode) && ::isatty(STDIN_FILENO) && ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
@@ -107,7 +114,8 @@ bool watchStdin() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     jt6400sim::GeneratorOptions gen;
     jt6400sim::ServerOptions server;
     std::string stateFile;
@@ -115,37 +123,56 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&]() -> const char* {
-            if (i + 1 >= argc) usageError(a + " needs a value");
+            if (i + 1 >= argc)
+                usageError(a + " needs a value");
             return argv[++i];
         };
         if (a == "--help" || a == "-h") {
             std::cout << kUsage;
             return 0;
-        } else if (a == "--model") gen.identity.model = value();
-        else if (a == "--manufacturer") gen.identity.manufacturer = value();
-        else if (a == "--serial") gen.identity.serial = value();
-        else if (a == "--firmware") gen.identity.firmware = value();
-        else if (a == "--fpga") gen.identity.fpga = value();
-        else if (a == "--no-muxgate") gen.muxGateSupported = false;
-        else if (a == "--no-echo") gen.echo = false;
+        } else if (a == "--model")
+            gen.identity.model = value();
+        else if (a == "--manufacturer")
+            gen.identity.manufacturer = value();
+        else if (a == "--serial")
+            gen.identity.serial = value();
+        else if (a == "--firmware")
+            gen.identity.firmware = value();
+        else if (a == "--fpga")
+            gen.identity.fpga = value();
+        else if (a == "--no-muxgate")
+            gen.muxGateSupported = false;
+        else if (a == "--no-echo")
+            gen.echo = false;
         else if (a == "--error") {
             const long e = parseCount(a, value());
-            if (e > 3) usageError("--error takes 0, 1, 2 or 3");
+            if (e > 3)
+                usageError("--error takes 0, 1, 2 or 3");
             gen.errorCode = static_cast<int>(e);
-        } else if (a == "--state") stateFile = value();
-        else if (a == "--latency") server.latencyMs = static_cast<int>(parseCount(a, value()));
-        else if (a == "--pace") server.pace = true;
-        else if (a == "--silent") server.silent = true;
-        else if (a == "--stop-after") server.stopAfter = parseCount(a, value());
-        else if (a == "--vanish-after") server.vanishAfter = parseCount(a, value());
+        } else if (a == "--state")
+            stateFile = value();
+        else if (a == "--latency")
+            server.latencyMs = static_cast<int>(parseCount(a, value()));
+        else if (a == "--pace")
+            server.pace = true;
+        else if (a == "--silent")
+            server.silent = true;
+        else if (a == "--stop-after")
+            server.stopAfter = parseCount(a, value());
+        else if (a == "--vanish-after")
+            server.vanishAfter = parseCount(a, value());
         else if (a == "--answer") {
             jt6400sim::AnswerRule rule;
             const std::string err = jt6400sim::parseAnswerRule(value(), rule);
-            if (!err.empty()) usageError("--answer: " + err);
+            if (!err.empty())
+                usageError("--answer: " + err);
             server.answerRules.push_back(rule);
-        } else if (a == "--link") server.linkPath = value();
-        else if (a == "--trace") server.traceFile = value();
-        else usageError("unknown option " + a);
+        } else if (a == "--link")
+            server.linkPath = value();
+        else if (a == "--trace")
+            server.traceFile = value();
+        else
+            usageError("unknown option " + a);
     }
 
     jt6400sim::Generator generator(gen);
@@ -163,18 +190,21 @@ int main(int argc, char** argv) {
         std::perror("jt6400-sim: pipe");
         return 1;
     }
-    for (int fd : wakePipe) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    for (int fd : wakePipe)
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     ::fcntl(wakePipe[1], F_SETFL, O_NONBLOCK);
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGTERM, SIGINT, SIGUSR1, SIGUSR2, SIGHUP}) ::sigaction(sig, &sa, nullptr);
+    for (int sig : {SIGTERM, SIGINT, SIGUSR1, SIGUSR2, SIGHUP})
+        ::sigaction(sig, &sa, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
     ::signal(SIGTTIN, SIG_IGN);  // moved to the background: reads fail instead of stopping us
 
     sigset_t block, old;
     sigemptyset(&block);
-    for (int sig : {SIGTERM, SIGINT, SIGUSR1, SIGUSR2, SIGHUP}) sigaddset(&block, sig);
+    for (int sig : {SIGTERM, SIGINT, SIGUSR1, SIGUSR2, SIGHUP})
+        sigaddset(&block, sig);
     ::pthread_sigmask(SIG_BLOCK, &block, &old);
     jt6400sim::PtyServer pty(std::move(generator), server);
     try {
@@ -193,7 +223,8 @@ int main(int argc, char** argv) {
         pollfd p[2] = {{wakePipe[0], POLLIN, 0}, {stdinOpen ? STDIN_FILENO : -1, POLLIN, 0}};
         const int r = ::poll(p, 2, -1);
         if (r < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             std::perror("jt6400-sim: poll");
             exitCode = 1;
             break;
@@ -217,8 +248,10 @@ int main(int argc, char** argv) {
         if (p[1].revents & (POLLIN | POLLHUP | POLLERR)) {
             char buf[256];
             const ssize_t got = ::read(STDIN_FILENO, buf, sizeof buf);
-            if (got == 0) break;  // end of input: the parent is gone or closed our input
-            if (got < 0 && errno != EINTR && errno != EAGAIN) stdinOpen = false;  // e.g. EIO in the background
+            if (got == 0)
+                break;  // end of input: the parent is gone or closed our input
+            if (got < 0 && errno != EINTR && errno != EAGAIN)
+                stdinOpen = false;  // e.g. EIO in the background
         }
     }
     pty.stop();

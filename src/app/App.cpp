@@ -104,8 +104,7 @@ bool TJT6400App::FormCreate()
     } else if (FServices.Keys.LeftShiftHeld()) {
         EnterDemoMode();
     } else if (!FComm->FindDevice()) {
-        const TMsgButton answer =
-            FServices.Dialogs.MessageDlg(kNoDeviceText, QString(), mbYesNo, TMsgKind::mkWarning);
+        const TMsgButton answer = FServices.Dialogs.MessageDlg(kNoDeviceText, QString(), mbYesNo, TMsgKind::mkWarning);
         if (answer == mbYes) {
             RestartApp();
             return false;
@@ -229,8 +228,7 @@ bool TJT6400App::SendEditKeyPress(QKeyEvent* event)
     }
     // Ctrl+Backspace (character 127) removes the history entry picked from
     // the list; typed text has none. The key still reaches the entry field.
-    const bool ctrlBackspace =
-        event->key() == Qt::Key_Backspace && (event->modifiers() & Qt::ControlModifier);
+    const bool ctrlBackspace = event->key() == Qt::Key_Backspace && (event->modifiers() & Qt::ControlModifier);
     if (ctrlBackspace || event->text() == QString(QChar(127))) {
         QComboBox* edit = FForm->SendEdit;
         if (FPickedHistoryIndex >= 0 && FPickedHistoryIndex < edit->count()) {
@@ -276,8 +274,7 @@ bool TJT6400App::eventFilter(QObject* watched, QEvent* event)
         FormClose();
         return false;
     }
-    if (event->type() == QEvent::KeyPress &&
-        (watched == FForm->SendEdit || watched == FForm->SendEdit->lineEdit()))
+    if (event->type() == QEvent::KeyPress && (watched == FForm->SendEdit || watched == FForm->SendEdit->lineEdit()))
         return SendEditKeyPress(static_cast<QKeyEvent*>(event));
     return QObject::eventFilter(watched, event);
 }

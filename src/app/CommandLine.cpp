@@ -36,7 +36,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
 
 std::string UsageText(const std::string& programName)
 {
-    return "Usage: " + programName + " [-log] [--demo] [--pick-port] [--help] [--version]\n"
+    return "Usage: " + programName +
+           " [-log] [--demo] [--pick-port] [--help] [--version]\n"
            "Control panel for 6400-series digital pulse and delay generators.\n"
            "\n"
            "  -log, /log     record all serial traffic in JT6400LogFile_<user>_<time>.txt\n"

@@ -8,8 +8,7 @@
 #include "storage/Storage.h"
 #include "window/MainForm.h"
 
-TProgram::TProgram(const jt::CommandLineOptions& options, TJT6400App::TServices services)
-    : FApp(options, services)
+TProgram::TProgram(const jt::CommandLineOptions& options, TJT6400App::TServices services) : FApp(options, services)
 {
     FReadBack = std::make_unique<TReadBack>(FApp.State(), FApp.Form(), FApp.Comm(), FApp.Queue(), FApp.MessageForm());
     ConnectReadBack(FApp, *FReadBack);

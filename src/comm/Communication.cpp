@@ -12,132 +12,169 @@ namespace {
 // One response: the bytes up to the first CR. A generator that sends two
 // answers at once puts the second one behind that marker; it belongs to no
 // exchange and is not part of this one.
-QString ResponseText(const QByteArray& received) {
-  const qsizetype marker = received.indexOf('\r');
-  return TrimRightControls(QString::fromLatin1(marker < 0 ? received : received.left(marker + 1)));
+QString ResponseText(const QByteArray& received)
+{
+    const qsizetype marker = received.indexOf('\r');
+    return TrimRightControls(QString::fromLatin1(marker < 0 ? received : received.left(marker + 1)));
 }
 }  // namespace
 
 TCommunication::TCommunication(TProgramState& state, TJTComPort& port, IDialogs& dialogs, ITerminal* terminal,
                                IAppControl* app)
-    : FState(state), FPort(port), FDialogs(dialogs), FTerminal(terminal), FApp(app), FLog(state, dialogs) {}
+    : FState(state), FPort(port), FDialogs(dialogs), FTerminal(terminal), FApp(app), FLog(state, dialogs)
+{
+}
 
 TCommunication::~TCommunication() = default;
 
-void TCommunication::ConnectTimeoutHandler() {
-  FPort.SetOnTimeout([self = QPointer(this)](TJTComPort*) {
-    if (self) self->CommunicationsLost();
-  });
+void TCommunication::ConnectTimeoutHandler()
+{
+    FPort.SetOnTimeout([self = QPointer(this)](TJTComPort*) {
+        if (self)
+            self->CommunicationsLost();
+    });
 }
 
-void TCommunication::AddTerminalLine(const QString& text, const QColor& color) {
-  if (FTerminal) FTerminal->AddLine(text, color);
+void TCommunication::AddTerminalLine(const QString& text, const QColor& color)
+{
+    if (FTerminal)
+        FTerminal->AddLine(text, color);
 }
 
-bool TCommunication::WriteLine(const QString& text) { return FPort.Write(text.toLatin1() + "\r\n"); }
-
-QString TCommunication::SendCommand(const QString& command) {
-  if (FState.CommandsDisabled) {
-    LogLine([&] { return QStringLiteral("Command Disabled:    (") + TimeStamp() + QStringLiteral("): ") + command; });
-    return QString();
-  }
-  QThread::msleep(1);
-  FPort.Flush();
-  if (FPort.InUse()) {
-    LogLine([&] { return QStringLiteral("Comport in use:    (") + TimeStamp() + QStringLiteral("): ") + command; });
-    return QString();
-  }
-  FLastCommandText = command;
-  WriteLine(FLastCommandText);
-  AddTerminalLine(QStringLiteral("(") + TimeStamp() + QStringLiteral(") ") + TrimRightControls(command),
-                  CommandColor());
-  LogLine([&] { return QStringLiteral("Sent    (") + TimeStamp() + QStringLiteral("): ") + FLastCommandText; });
-  return ReadAndShowResponse();
+bool TCommunication::WriteLine(const QString& text)
+{
+    return FPort.Write(text.toLatin1() + "\r\n");
 }
 
-QString TCommunication::QueryDevice(const QString& command) {
-  QThread::msleep(1);
-  FPort.Flush();
-  if (FPort.InUse()) return QString();
-  FLastCommandText = command + QLatin1Char('?');
-  WriteLine(FLastCommandText);
-  LogLine([&] { return QStringLiteral("Sent    (") + TimeStamp() + QStringLiteral("): ") + FLastCommandText; });
-  // An exchange whose wait ended the program returns without touching the
-  // destroyed channel.
-  const QPointer alive(this);
-  const QString answer = ResponseText(FPort.Read());
-  if (!alive) return answer;
-  LogLine([&] { return QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + answer; });
-  return answer;
+QString TCommunication::SendCommand(const QString& command)
+{
+    if (FState.CommandsDisabled) {
+        LogLine(
+            [&] { return QStringLiteral("Command Disabled:    (") + TimeStamp() + QStringLiteral("): ") + command; });
+        return QString();
+    }
+    QThread::msleep(1);
+    FPort.Flush();
+    if (FPort.InUse()) {
+        LogLine([&] { return QStringLiteral("Comport in use:    (") + TimeStamp() + QStringLiteral("): ") + command; });
+        return QString();
+    }
+    FLastCommandText = command;
+    WriteLine(FLastCommandText);
+    AddTerminalLine(QStringLiteral("(") + TimeStamp() + QStringLiteral(") ") + TrimRightControls(command),
+                    CommandColor());
+    LogLine([&] { return QStringLiteral("Sent    (") + TimeStamp() + QStringLiteral("): ") + FLastCommandText; });
+    return ReadAndShowResponse();
 }
 
-void TCommunication::LogConversionFailure() { LogLine([&] { return QStringLiteral("Exception Error (") + TimeStamp(); }); }
+QString TCommunication::QueryDevice(const QString& command)
+{
+    QThread::msleep(1);
+    FPort.Flush();
+    if (FPort.InUse())
+        return QString();
+    FLastCommandText = command + QLatin1Char('?');
+    WriteLine(FLastCommandText);
+    LogLine([&] { return QStringLiteral("Sent    (") + TimeStamp() + QStringLiteral("): ") + FLastCommandText; });
+    // An exchange whose wait ended the program returns without touching the
+    // destroyed channel.
+    const QPointer alive(this);
+    const QString answer = ResponseText(FPort.Read());
+    if (!alive)
+        return answer;
+    LogLine([&] { return QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + answer; });
+    return answer;
+}
+
+void TCommunication::LogConversionFailure()
+{
+    LogLine([&] { return QStringLiteral("Exception Error (") + TimeStamp(); });
+}
 
 // Queries and converts the answer: an empty answer counts as 0, one that does
 // not convert is 0 with an "Exception Error" log line.
 template <typename T, typename Convert>
-T TCommunication::QueryNumber(const QString& command, Convert convert) {
-  const QPointer alive(this);
-  QString answer = QueryDevice(command);
-  if (!alive) return 0;
-  if (answer.isEmpty()) answer = QStringLiteral("0");
-  const auto value = convert(TrimControls(answer));
-  if (!value) {
-    LogConversionFailure();
-    return 0;
-  }
-  return *value;
+T TCommunication::QueryNumber(const QString& command, Convert convert)
+{
+    const QPointer alive(this);
+    QString answer = QueryDevice(command);
+    if (!alive)
+        return 0;
+    if (answer.isEmpty())
+        answer = QStringLiteral("0");
+    const auto value = convert(TrimControls(answer));
+    if (!value) {
+        LogConversionFailure();
+        return 0;
+    }
+    return *value;
 }
 
-std::int32_t TCommunication::QueryInteger(const QString& command) {
-  return QueryNumber<std::int32_t>(command, TryStrToInt);
+std::int32_t TCommunication::QueryInteger(const QString& command)
+{
+    return QueryNumber<std::int32_t>(command, TryStrToInt);
 }
 
-double TCommunication::QueryFloat(const QString& command) { return QueryNumber<double>(command, TryStrToFloat); }
-
-std::int64_t TCommunication::QueryInt64(const QString& command) {
-  return QueryNumber<std::int64_t>(command, TryStrToInt64);
+double TCommunication::QueryFloat(const QString& command)
+{
+    return QueryNumber<double>(command, TryStrToFloat);
 }
 
-QString TCommunication::ReadResponse() {
-  const QPointer alive(this);
-  const QString response = ResponseText(FPort.Read());
-  if (!alive) return response;
-  LogLine([&] { return QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + response; });
-  return response;
+std::int64_t TCommunication::QueryInt64(const QString& command)
+{
+    return QueryNumber<std::int64_t>(command, TryStrToInt64);
 }
 
-QString TCommunication::ReadAndShowResponse() {
-  const QPointer alive(this);
-  const QString response = ReadResponse();
-  if (!alive) return response;
-  AddTerminalLine(QStringLiteral("(") + TimeStamp() + QStringLiteral(") ") + response, ResponseColor());
-  return response;
+QString TCommunication::ReadResponse()
+{
+    const QPointer alive(this);
+    const QString response = ResponseText(FPort.Read());
+    if (!alive)
+        return response;
+    LogLine([&] { return QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + response; });
+    return response;
 }
 
-void TCommunication::CommunicationsLost() {
-  const QPointer alive(this);
-  FPort.Flush();
-  if (FApp) FApp->StopStatusTimer();
-  const TMsgButton answer = FDialogs.MessageDlg(QStringLiteral("Communications lost. Restart?"), QString(),
-                                                mbYesNoIgnore, TMsgKind::mkWarning);
-  if (!alive) return;
-  switch (answer) {
-    case mbYes:
-      FLog.Close();
-      if (FApp) FApp->RestartApp();
-      break;
-    case mbNo:
-      FLog.Close();
-      if (FApp) FApp->ExitApp();
-      break;
-    default:  // Ignore: carry on
-      FPort.Flush();
-      if (FApp) FApp->StartStatusTimer();
-      break;
-  }
+QString TCommunication::ReadAndShowResponse()
+{
+    const QPointer alive(this);
+    const QString response = ReadResponse();
+    if (!alive)
+        return response;
+    AddTerminalLine(QStringLiteral("(") + TimeStamp() + QStringLiteral(") ") + response, ResponseColor());
+    return response;
 }
 
-TIdnParseResult TCommunication::ParseIDN() {
-  return ::ParseIDN(FState.DeviceIdentity, [this](const QString& command) { return QueryDevice(command); });
+void TCommunication::CommunicationsLost()
+{
+    const QPointer alive(this);
+    FPort.Flush();
+    if (FApp)
+        FApp->StopStatusTimer();
+    const TMsgButton answer = FDialogs.MessageDlg(QStringLiteral("Communications lost. Restart?"), QString(),
+                                                  mbYesNoIgnore, TMsgKind::mkWarning);
+    if (!alive)
+        return;
+    switch (answer) {
+        case mbYes:
+            FLog.Close();
+            if (FApp)
+                FApp->RestartApp();
+            break;
+        case mbNo:
+            FLog.Close();
+            if (FApp)
+                FApp->ExitApp();
+            break;
+        default:  // Ignore: carry on
+            FPort.Flush();
+            if (FApp)
+                FApp->StartStatusTimer();
+            break;
+    }
+}
+
+TIdnParseResult TCommunication::ParseIDN()
+{
+    return ::ParseIDN(FState.DeviceIdentity, [this](const QString& command) { return QueryDevice(command); });
 }

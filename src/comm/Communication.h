@@ -20,85 +20,93 @@ class IDialogs;
 
 // The command terminal's text box, as the channel sees it.
 class ITerminal {
- public:
-  virtual ~ITerminal() = default;
-  virtual void AddLine(const QString& text, const QColor& color) = 0;
-  virtual void Clear() = 0;
+public:
+    virtual ~ITerminal() = default;
+    virtual void AddLine(const QString& text, const QColor& color) = 0;
+    virtual void Clear() = 0;
 };
 
 // What the channel asks of the application when communication is lost.
 class IAppControl {
- public:
-  virtual ~IAppControl() = default;
-  virtual void StopStatusTimer() = 0;
-  virtual void StartStatusTimer() = 0;
-  virtual void RestartApp() = 0;
-  virtual void ExitApp() = 0;
+public:
+    virtual ~IAppControl() = default;
+    virtual void StopStatusTimer() = 0;
+    virtual void StartStatusTimer() = 0;
+    virtual void RestartApp() = 0;
+    virtual void ExitApp() = 0;
 };
 
 // Terminal colours: commands black, replies green (0x008000).
-inline QColor CommandColor() { return QColor(0, 0, 0); }
-inline QColor ResponseColor() { return QColor(0, 128, 0); }
+inline QColor CommandColor()
+{
+    return QColor(0, 0, 0);
+}
+inline QColor ResponseColor()
+{
+    return QColor(0, 128, 0);
+}
 
 class TCommunication : public QObject {
-  Q_OBJECT
+    Q_OBJECT
 
- public:
-  TCommunication(TProgramState& state, TJTComPort& port, IDialogs& dialogs, ITerminal* terminal = nullptr,
-                 IAppControl* app = nullptr);
-  ~TCommunication();
-  TCommunication(const TCommunication&) = delete;
-  TCommunication& operator=(const TCommunication&) = delete;
+public:
+    TCommunication(TProgramState& state, TJTComPort& port, IDialogs& dialogs, ITerminal* terminal = nullptr,
+                   IAppControl* app = nullptr);
+    ~TCommunication();
+    TCommunication(const TCommunication&) = delete;
+    TCommunication& operator=(const TCommunication&) = delete;
 
-  // Makes the port's OnTimeout call CommunicationsLost.
-  void ConnectTimeoutHandler();
+    // Makes the port's OnTimeout call CommunicationsLost.
+    void ConnectTimeoutHandler();
 
-  TTrafficLog& Log() { return FLog; }
-  void ToggleLoggingState() { FLog.ToggleLoggingState(); }
-  TJTComPort& Port() { return FPort; }
+    TTrafficLog& Log() { return FLog; }
+    void ToggleLoggingState() { FLog.ToggleLoggingState(); }
+    TJTComPort& Port() { return FPort; }
 
-  // Sends a set command (dropped while CommandsDisabled), echoes it and the
-  // reply in the terminal, and returns the reply.
-  QString SendCommand(const QString& command);
-  // Sends Command followed by "?" and returns the answer, trailing white
-  // space removed; empty when the port is busy or nothing came.
-  QString QueryDevice(const QString& command);
-  // Numeric queries: an empty answer gives 0; an answer that does not
-  // convert gives 0 and an "Exception Error" log line. "." is the decimal
-  // separator whatever the locale.
-  std::int32_t QueryInteger(const QString& command);
-  double QueryFloat(const QString& command);
-  std::int64_t QueryInt64(const QString& command);
-  QString ReadResponse();
-  QString ReadAndShowResponse();
-  // The generator stopped answering: Restart?, Yes / No / Ignore.
-  void CommunicationsLost();
+    // Sends a set command (dropped while CommandsDisabled), echoes it and the
+    // reply in the terminal, and returns the reply.
+    QString SendCommand(const QString& command);
+    // Sends Command followed by "?" and returns the answer, trailing white
+    // space removed; empty when the port is busy or nothing came.
+    QString QueryDevice(const QString& command);
+    // Numeric queries: an empty answer gives 0; an answer that does not
+    // convert gives 0 and an "Exception Error" log line. "." is the decimal
+    // separator whatever the locale.
+    std::int32_t QueryInteger(const QString& command);
+    double QueryFloat(const QString& command);
+    std::int64_t QueryInt64(const QString& command);
+    QString ReadResponse();
+    QString ReadAndShowResponse();
+    // The generator stopped answering: Restart?, Yes / No / Ignore.
+    void CommunicationsLost();
 
-  // Asks for the identification and parses it into the state's identity.
-  TIdnParseResult ParseIDN();
-  // Scans the serial ports for a supported generator; true when found (the
-  // port is then left open on it).
-  bool FindDevice();
+    // Asks for the identification and parses it into the state's identity.
+    TIdnParseResult ParseIDN();
+    // Scans the serial ports for a supported generator; true when found (the
+    // port is then left open on it).
+    bool FindDevice();
 
-  const QString& LastCommandText() const { return FLastCommandText; }
+    const QString& LastCommandText() const { return FLastCommandText; }
 
- private:
-  void AddTerminalLine(const QString& text, const QColor& color);
-  // The line (with its time stamp) is only composed while a log is open.
-  template <typename Compose>
-  void LogLine(Compose compose) {
-    if (FLog.IsOpen()) FLog.AppendLine(compose());
-  }
-  void LogConversionFailure();
-  template <typename T, typename Convert>
-  T QueryNumber(const QString& command, Convert convert);
-  bool WriteLine(const QString& text);
+private:
+    void AddTerminalLine(const QString& text, const QColor& color);
+    // The line (with its time stamp) is only composed while a log is open.
+    template <typename Compose>
+    void LogLine(Compose compose)
+    {
+        if (FLog.IsOpen())
+            FLog.AppendLine(compose());
+    }
+    void LogConversionFailure();
+    template <typename T, typename Convert>
+    T QueryNumber(const QString& command, Convert convert);
+    bool WriteLine(const QString& text);
 
-  TProgramState& FState;
-  TJTComPort& FPort;
-  IDialogs& FDialogs;
-  ITerminal* FTerminal;
-  IAppControl* FApp;
-  TTrafficLog FLog;
-  QString FLastCommandText;
+    TProgramState& FState;
+    TJTComPort& FPort;
+    IDialogs& FDialogs;
+    ITerminal* FTerminal;
+    IAppControl* FApp;
+    TTrafficLog FLog;
+    QString FLastCommandText;
 };

@@ -14,100 +14,135 @@ const char kCannotWrite[] =
 
 }  // namespace
 
-QString TimeStamp(const QTime& time) { return time.toString(QStringLiteral("HH:mm:ss.zzz")); }
-QString TimeStamp() { return TimeStamp(QTime::currentTime()); }
+QString TimeStamp(const QTime& time)
+{
+    return time.toString(QStringLiteral("HH:mm:ss.zzz"));
+}
+QString TimeStamp()
+{
+    return TimeStamp(QTime::currentTime());
+}
 
 TTrafficLog::TTrafficLog(TProgramState& state, IDialogs& dialogs) : FState(state), FDialogs(dialogs) {}
 
-TTrafficLog::~TTrafficLog() {
-  if (FFile.isOpen()) {
-    FFile.flush();
-    FFile.close();
-  }
+TTrafficLog::~TTrafficLog()
+{
+    if (FFile.isOpen()) {
+        FFile.flush();
+        FFile.close();
+    }
 }
 
-QString TTrafficLog::SanitizeUserName(const QString& userName) {
-  QString clean;
-  for (QChar c : userName) {
-    if (c.unicode() < 32 || QStringLiteral("/\\:*?\"<>|").contains(c)) continue;
-    clean.append(c);
-  }
-  while (clean.contains(QLatin1String(".."))) clean.replace(QLatin1String(".."), QString());
-  return clean;
+QString TTrafficLog::SanitizeUserName(const QString& userName)
+{
+    QString clean;
+    for (QChar c : userName) {
+        if (c.unicode() < 32 || QStringLiteral("/\\:*?\"<>|").contains(c))
+            continue;
+        clean.append(c);
+    }
+    while (clean.contains(QLatin1String("..")))
+        clean.replace(QLatin1String(".."), QString());
+    return clean;
 }
 
-QString TTrafficLog::UserNameFromEnvironment() {
-  QString name = qEnvironmentVariable("USERNAME");
-  if (name.isEmpty()) name = qEnvironmentVariable("USER");
-  return name;
+QString TTrafficLog::UserNameFromEnvironment()
+{
+    QString name = qEnvironmentVariable("USERNAME");
+    if (name.isEmpty())
+        name = qEnvironmentVariable("USER");
+    return name;
 }
 
-QString TTrafficLog::LogFileName(const QString& userName, const QDateTime& startTime) {
-  return QStringLiteral("JT6400LogFile_") + SanitizeUserName(userName) + QLatin1Char('_') +
-         startTime.toString(QStringLiteral("MM-dd-yy_HH-mm-ss")) + QStringLiteral(".txt");
+QString TTrafficLog::LogFileName(const QString& userName, const QDateTime& startTime)
+{
+    return QStringLiteral("JT6400LogFile_") + SanitizeUserName(userName) + QLatin1Char('_') +
+           startTime.toString(QStringLiteral("MM-dd-yy_HH-mm-ss")) + QStringLiteral(".txt");
 }
 
-QString TTrafficLog::HeaderLine(const QDateTime& now) {
-  const QLocale locale = QLocale::system();
-  // The long time format without its time-zone part.
-  QString timeFormat = locale.timeFormat(QLocale::LongFormat);
-  timeFormat.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b")));
-  return QStringLiteral("JT6400 Communication Log File ") + locale.toString(now.date(), QLocale::ShortFormat) +
-         QLatin1Char(',') + locale.toString(now.time(), timeFormat.trimmed());
+QString TTrafficLog::HeaderLine(const QDateTime& now)
+{
+    const QLocale locale = QLocale::system();
+    // The long time format without its time-zone part.
+    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+    timeFormat.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b")));
+    return QStringLiteral("JT6400 Communication Log File ") + locale.toString(now.date(), QLocale::ShortFormat) +
+           QLatin1Char(',') + locale.toString(now.time(), timeFormat.trimmed());
 }
 
-void TTrafficLog::FixNameParts() { FixNameParts(UserNameFromEnvironment(), QDateTime::currentDateTime()); }
-
-void TTrafficLog::FixNameParts(const QString& userName, const QDateTime& startTime) {
-  FUserName = userName;
-  FStartTime = startTime;
-  FNameFixed = true;
+void TTrafficLog::FixNameParts()
+{
+    FixNameParts(UserNameFromEnvironment(), QDateTime::currentDateTime());
 }
 
-QString TTrafficLog::FileName() const { return LogFileName(FUserName, FStartTime); }
-
-QString TTrafficLog::FilePath() const {
-  return FFolder.isEmpty() ? FileName() : QDir(FFolder).filePath(FileName());
+void TTrafficLog::FixNameParts(const QString& userName, const QDateTime& startTime)
+{
+    FUserName = userName;
+    FStartTime = startTime;
+    FNameFixed = true;
 }
 
-void TTrafficLog::SetEnabled(bool enabled) {
-  FState.LoggingEnabled = enabled;
-  if (OnStateChanged) OnStateChanged(enabled);
+QString TTrafficLog::FileName() const
+{
+    return LogFileName(FUserName, FStartTime);
 }
 
-void TTrafficLog::Close() {
-  if (FFile.isOpen()) {
-    FFile.flush();
-    FFile.close();
-  }
-  if (FState.LoggingEnabled) SetEnabled(false);
+QString TTrafficLog::FilePath() const
+{
+    return FFolder.isEmpty() ? FileName() : QDir(FFolder).filePath(FileName());
 }
 
-void TTrafficLog::Fail() {
-  if (FFile.isOpen()) FFile.close();
-  SetEnabled(false);
-  FDialogs.MessageDlg(QString::fromLatin1(kCannotWrite), QString(), mbOK, TMsgKind::mkWarning);
+void TTrafficLog::SetEnabled(bool enabled)
+{
+    FState.LoggingEnabled = enabled;
+    if (OnStateChanged)
+        OnStateChanged(enabled);
 }
 
-void TTrafficLog::ToggleLoggingState() {
-  if (FState.LoggingEnabled) {
-    Close();
-    return;
-  }
-  if (!FNameFixed) FixNameParts();
-  SetEnabled(true);
-  if (FFile.isOpen()) FFile.close();
-  FFile.setFileName(FilePath());
-  if (!FFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-    Fail();
-    return;
-  }
-  const QByteArray header = (HeaderLine(QDateTime::currentDateTime()) + QStringLiteral("\r\n")).toLocal8Bit();
-  if (FFile.write(header) != header.size() || !FFile.flush()) Fail();
+void TTrafficLog::Close()
+{
+    if (FFile.isOpen()) {
+        FFile.flush();
+        FFile.close();
+    }
+    if (FState.LoggingEnabled)
+        SetEnabled(false);
 }
 
-void TTrafficLog::AppendLine(const QString& line) {
-  if (!FState.LoggingEnabled || !FFile.isOpen()) return;
-  const QByteArray bytes = (line + QStringLiteral("\r\n")).toLocal8Bit();
-  if (FFile.write(bytes) != bytes.size() || !FFile.flush()) Fail();
+void TTrafficLog::Fail()
+{
+    if (FFile.isOpen())
+        FFile.close();
+    SetEnabled(false);
+    FDialogs.MessageDlg(QString::fromLatin1(kCannotWrite), QString(), mbOK, TMsgKind::mkWarning);
+}
+
+void TTrafficLog::ToggleLoggingState()
+{
+    if (FState.LoggingEnabled) {
+        Close();
+        return;
+    }
+    if (!FNameFixed)
+        FixNameParts();
+    SetEnabled(true);
+    if (FFile.isOpen())
+        FFile.close();
+    FFile.setFileName(FilePath());
+    if (!FFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        Fail();
+        return;
+    }
+    const QByteArray header = (HeaderLine(QDateTime::currentDateTime()) + QStringLiteral("\r\n")).toLocal8Bit();
+    if (FFile.write(header) != header.size() || !FFile.flush())
+        Fail();
+}
+
+void TTrafficLog::AppendLine(const QString& line)
+{
+    if (!FState.LoggingEnabled || !FFile.isOpen())
+        return;
+    const QByteArray bytes = (line + QStringLiteral("\r\n")).toLocal8Bit();
+    if (FFile.write(bytes) != bytes.size() || !FFile.flush())
+        Fail();
 }

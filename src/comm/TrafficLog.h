@@ -18,56 +18,56 @@ QString TimeStamp();
 QString TimeStamp(const QTime& time);
 
 class TTrafficLog {
- public:
-  TTrafficLog(TProgramState& state, IDialogs& dialogs);
-  ~TTrafficLog();
-  TTrafficLog(const TTrafficLog&) = delete;
-  TTrafficLog& operator=(const TTrafficLog&) = delete;
+public:
+    TTrafficLog(TProgramState& state, IDialogs& dialogs);
+    ~TTrafficLog();
+    TTrafficLog(const TTrafficLog&) = delete;
+    TTrafficLog& operator=(const TTrafficLog&) = delete;
 
-  // Fixes the name parts once for the run: the user name (USERNAME, or USER
-  // where USERNAME is unset) and the start-up time.
-  void FixNameParts();
-  void FixNameParts(const QString& userName, const QDateTime& startTime);
+    // Fixes the name parts once for the run: the user name (USERNAME, or USER
+    // where USERNAME is unset) and the start-up time.
+    void FixNameParts();
+    void FixNameParts(const QString& userName, const QDateTime& startTime);
 
-  // Folder of the file; empty (the default) means the working directory.
-  void SetFolder(const QString& folder) { FFolder = folder; }
-  // "JT6400LogFile_" user "_" "mm-dd-yy_hh-nn-ss" ".txt"
-  QString FileName() const;
-  QString FilePath() const;
+    // Folder of the file; empty (the default) means the working directory.
+    void SetFolder(const QString& folder) { FFolder = folder; }
+    // "JT6400LogFile_" user "_" "mm-dd-yy_hh-nn-ss" ".txt"
+    QString FileName() const;
+    QString FilePath() const;
 
-  // On: creates the file afresh with its header line. Off: closes it.
-  // A file that cannot be created shows the "cannot be written" message and
-  // leaves logging off.
-  void ToggleLoggingState();
-  // Closes the file and turns logging off (every way the program ends).
-  void Close();
-  bool IsOpen() const { return FFile.isOpen(); }
+    // On: creates the file afresh with its header line. Off: closes it.
+    // A file that cannot be created shows the "cannot be written" message and
+    // leaves logging off.
+    void ToggleLoggingState();
+    // Closes the file and turns logging off (every way the program ends).
+    void Close();
+    bool IsOpen() const { return FFile.isOpen(); }
 
-  // Appends one line while logging is on. A line that cannot be written
-  // turns logging off with the same message as a failed creation.
-  void AppendLine(const QString& line);
+    // Appends one line while logging is on. A line that cannot be written
+    // turns logging off with the same message as a failed creation.
+    void AppendLine(const QString& line);
 
-  // Called with the new state whenever logging is switched (the menu's
-  // check mark follows it).
-  std::function<void(bool enabled)> OnStateChanged;
+    // Called with the new state whenever logging is switched (the menu's
+    // check mark follows it).
+    std::function<void(bool enabled)> OnStateChanged;
 
-  static QString LogFileName(const QString& userName, const QDateTime& startTime);
-  // Removes everything from a user name that could take the file out of
-  // its folder or is not allowed in a file name: path separators, "..",
-  // drive colons, wildcard and control characters.
-  static QString SanitizeUserName(const QString& userName);
-  static QString UserNameFromEnvironment();
-  static QString HeaderLine(const QDateTime& now);
+    static QString LogFileName(const QString& userName, const QDateTime& startTime);
+    // Removes everything from a user name that could take the file out of
+    // its folder or is not allowed in a file name: path separators, "..",
+    // drive colons, wildcard and control characters.
+    static QString SanitizeUserName(const QString& userName);
+    static QString UserNameFromEnvironment();
+    static QString HeaderLine(const QDateTime& now);
 
- private:
-  void SetEnabled(bool enabled);
-  void Fail();
+private:
+    void SetEnabled(bool enabled);
+    void Fail();
 
-  TProgramState& FState;
-  IDialogs& FDialogs;
-  QFile FFile;
-  QString FFolder;
-  QString FUserName;
-  QDateTime FStartTime;
-  bool FNameFixed = false;
+    TProgramState& FState;
+    IDialogs& FDialogs;
+    QFile FFile;
+    QString FFolder;
+    QString FUserName;
+    QDateTime FStartTime;
+    bool FNameFixed = false;
 };

@@ -10,12 +10,12 @@
 enum class TVariant { vaStandard, vaPlus, vaHighResolution };
 
 struct TModelInfo {
-  bool Supported = false;          // one of the six models discovery accepts
-  int ChannelCount = 8;            // channel pages in use
-  int StandardChannelCount = 0;    // channels 1..this have their own output stage
-  bool PlusOption = false;
-  bool HighResolution = false;
-  int PagesShown = 2;              // channel pages A.. shown for the model
+    bool Supported = false;        // one of the six models discovery accepts
+    int ChannelCount = 8;          // channel pages in use
+    int StandardChannelCount = 0;  // channels 1..this have their own output stage
+    bool PlusOption = false;
+    bool HighResolution = false;
+    int PagesShown = 2;  // channel pages A.. shown for the model
 };
 
 // Exact, case-sensitive lookup of the model code; any other text (also an
@@ -40,34 +40,34 @@ double TimingResolutionOf(bool plusOption, bool highResolution);
 // Values that the window applies to its period, width and delay controls for
 // the connected variant. Channel arrays are indexed 1..8 (index 0 unused).
 struct TVariantValues {
-  TVariant Variant = TVariant::vaStandard;
-  double TimingResolution = 1e-8;
+    TVariant Variant = TVariant::vaStandard;
+    double TimingResolution = 1e-8;
 
-  double PeriodIncrement = 1e-8;
-  int PeriodDecimals = 8;
-  double PeriodMinimum = 2e-7;
-  double PeriodMaximum = 1000;
+    double PeriodIncrement = 1e-8;
+    int PeriodDecimals = 8;
+    double PeriodMinimum = 2e-7;
+    double PeriodMaximum = 1000;
 
-  double WidthIncrement = 1e-8;
-  int WidthDecimals = 8;
-  double WidthMaximum = 1000;
-  bool WidthMinimumChanged = false;  // only High resolution sets a minimum
-  double WidthMinimum = 0;
+    double WidthIncrement = 1e-8;
+    int WidthDecimals = 8;
+    double WidthMaximum = 1000;
+    bool WidthMinimumChanged = false;  // only High resolution sets a minimum
+    double WidthMinimum = 0;
 
-  std::array<double, 9> DelayIncrement{};
-  std::array<int, 9> DelayDecimals{};
-  double DelayMinimum = -1000;
-  double DelayMaximum = 1000;
-  // Step for the whole-multiple test when a delay is edited (every channel).
-  double DelayCheckStep = 1e-8;
+    std::array<double, 9> DelayIncrement{};
+    std::array<int, 9> DelayDecimals{};
+    double DelayMinimum = -1000;
+    double DelayMaximum = 1000;
+    // Step for the whole-multiple test when a delay is edited (every channel).
+    double DelayCheckStep = 1e-8;
 
-  bool FeatureLabelShown = false;
-  QString FeatureLabelCaption;     // "Plus Option" or "Verdalis High Resolution 6420"
-  bool GreenBanner = false;        // else the blue banner
-  bool PlusFeatures = false;       // Plus page enabled, Plus features read back,
-                                   // "ReArm" and the "…WR" gate modes offered
-  QString PlusCaption;             // "Enhanced Options" for High resolution, else empty (unchanged)
-  QString SystemResolutionCaption; // "System Resolution: 4ns" for High resolution, else empty (unchanged)
+    bool FeatureLabelShown = false;
+    QString FeatureLabelCaption;      // "Plus Option" or "Verdalis High Resolution 6420"
+    bool GreenBanner = false;         // else the blue banner
+    bool PlusFeatures = false;        // Plus page enabled, Plus features read back,
+                                      // "ReArm" and the "…WR" gate modes offered
+    QString PlusCaption;              // "Enhanced Options" for High resolution, else empty (unchanged)
+    QString SystemResolutionCaption;  // "System Resolution: 4ns" for High resolution, else empty (unchanged)
 };
 
 // StandardChannelCount decides which channels get the fine delay step of
@@ -83,9 +83,9 @@ double DelayCheckStep(bool highResolution, double timingResolution);
 // how many of its items stand for channels (the mask bits that count), and
 // the columns and height it is laid out in.
 struct TMuxLayout {
-  int Items = 2;
-  int Columns = 2;
-  int Height = 20;
+    int Items = 2;
+    int Columns = 2;
+    int Height = 20;
 };
 TMuxLayout MuxLayoutOf(int channelCount);
 

@@ -8,24 +8,24 @@
 #include <functional>
 
 struct TDeviceIdentity {
-  QString Manufacturer;
-  QString Model;
-  std::int32_t SerialNumber = 0;
-  QString FirmwareVersion;
-  std::array<std::int32_t, 3> FirmwareVersionParts{};
-  QString FpgaVersion;
-  std::array<std::int32_t, 4> FpgaVersionParts{};
+    QString Manufacturer;
+    QString Model;
+    std::int32_t SerialNumber = 0;
+    QString FirmwareVersion;
+    std::array<std::int32_t, 3> FirmwareVersionParts{};
+    QString FpgaVersion;
+    std::array<std::int32_t, 4> FpgaVersionParts{};
 
-  bool operator==(const TDeviceIdentity&) const = default;
+    bool operator==(const TDeviceIdentity&) const = default;
 };
 
 // How far the parse of one answer got.
 enum class TIdnParseResult {
-  iprCleared,      // answer empty or at most 10 characters: identity cleared
-  iprNoSerial,     // serial-number field not an integer: only manufacturer and model set
-  iprComplete,     // every field and version part converted
-  iprBadVersion,   // a firmware or FPGA version part did not convert; the
-                   // fields and parts before it hold their new values
+    iprCleared,     // answer empty or at most 10 characters: identity cleared
+    iprNoSerial,    // serial-number field not an integer: only manufacturer and model set
+    iprComplete,    // every field and version part converted
+    iprBadVersion,  // a firmware or FPGA version part did not convert; the
+                    // fields and parts before it hold their new values
 };
 
 // Fills Identity from the answer text (trailing white space already removed

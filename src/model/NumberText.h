@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <optional>
 
-
 // Removes every character of code 32 or below from the right-hand end.
 QString TrimRightControls(const QString& text);
 // Removes every character of code 32 or below from both ends.
@@ -20,4 +19,3 @@ std::optional<std::int64_t> TryStrToInt64(const QString& text);
 // Whole text must be a finite decimal number, "." as separator, optional
 // exponent; no blanks, no thousands separators.
 std::optional<double> TryStrToFloat(const QString& text);
-

@@ -9,94 +9,136 @@ const char* const kSyncNames[] = {"T0", "Ch A", "Ch B", "Ch C", "Ch D", "Ch E", 
 const char* const kCmdNames[] = {"T0", "CHA", "CHB", "CHC", "CHD", "CHE", "CHF", "CHG", "CHH"};
 const char* const kShortNames[] = {"T0", "ChA", "ChB", "ChC", "ChD", "ChE", "ChF", "ChG", "ChH"};
 
-bool InRange(int number) { return number >= 0 && number <= kMaxChannel; }
+bool InRange(int number)
+{
+    return number >= 0 && number <= kMaxChannel;
+}
 
 }  // namespace
 
-int GetChannelNumber(const QString& name) {
-  for (int n = 0; n <= kMaxChannel; ++n) {
-    if (name == QLatin1String(kCmdNames[n]) || name == QLatin1String(kShortNames[n]) ||
-        name == QLatin1String(kSyncNames[n]))
-      return n;
-  }
-  return kNoChannel;
+int GetChannelNumber(const QString& name)
+{
+    for (int n = 0; n <= kMaxChannel; ++n) {
+        if (name == QLatin1String(kCmdNames[n]) || name == QLatin1String(kShortNames[n]) ||
+            name == QLatin1String(kSyncNames[n]))
+            return n;
+    }
+    return kNoChannel;
 }
 
-QString GetChSyncName(int number) { return InRange(number) ? QString::fromLatin1(kSyncNames[number]) : QString(); }
-
-QString GetChCmdName(int number) { return InRange(number) ? QString::fromLatin1(kCmdNames[number]) : QString(); }
-
-int GetChannelIndex(const QStringList& items, int number) {
-  if (!InRange(number)) return -1;
-  return static_cast<int>(items.lastIndexOf(GetChSyncName(number)));
+QString GetChSyncName(int number)
+{
+    return InRange(number) ? QString::fromLatin1(kSyncNames[number]) : QString();
 }
 
-const QStringList& Keywords(TKeywordTable table) {
-  static const QStringList modes{"NORM", "SING", "BURS", "DCYC"};
-  static const QStringList ext{"DIS", "TRIG", "GAT", "REARM"};
-  static const QStringList edge{"FALL", "RIS"};
-  static const QStringList gatePolarity{"LOW", "HIGH"};
-  static const QStringList polarity{"INV", "NORM"};
-  static const QStringList gateMode{"DIS", "LOW", "HIGH", "LOWWR", "HIGHWR"};
-  static const QStringList shotSource{"T0", "CHA", "CHB", "CHC", "CHD"};
-  switch (table) {
-    case TKeywordTable::ktSystemMode:
-    case TKeywordTable::ktChannelMode: return modes;
-    case TKeywordTable::ktExtMode: return ext;
-    case TKeywordTable::ktTriggerEdge: return edge;
-    case TKeywordTable::ktGatePolarity: return gatePolarity;
-    case TKeywordTable::ktChannelPolarity: return polarity;
-    case TKeywordTable::ktChannelGateMode: return gateMode;
-    case TKeywordTable::ktShotCountSource: return shotSource;
-  }
-  return modes;
+QString GetChCmdName(int number)
+{
+    return InRange(number) ? QString::fromLatin1(kCmdNames[number]) : QString();
 }
 
-QString KeywordOf(TKeywordTable table, int index) {
-  const QStringList& words = Keywords(table);
-  return index >= 0 && index < words.size() ? words[index] : QString();
+int GetChannelIndex(const QStringList& items, int number)
+{
+    if (!InRange(number))
+        return -1;
+    return static_cast<int>(items.lastIndexOf(GetChSyncName(number)));
 }
 
-int KeywordIndex(TKeywordTable table, const QString& answer) {
-  return static_cast<int>(Keywords(table).indexOf(answer));
+const QStringList& Keywords(TKeywordTable table)
+{
+    static const QStringList modes{"NORM", "SING", "BURS", "DCYC"};
+    static const QStringList ext{"DIS", "TRIG", "GAT", "REARM"};
+    static const QStringList edge{"FALL", "RIS"};
+    static const QStringList gatePolarity{"LOW", "HIGH"};
+    static const QStringList polarity{"INV", "NORM"};
+    static const QStringList gateMode{"DIS", "LOW", "HIGH", "LOWWR", "HIGHWR"};
+    static const QStringList shotSource{"T0", "CHA", "CHB", "CHC", "CHD"};
+    switch (table) {
+        case TKeywordTable::ktSystemMode:
+        case TKeywordTable::ktChannelMode:
+            return modes;
+        case TKeywordTable::ktExtMode:
+            return ext;
+        case TKeywordTable::ktTriggerEdge:
+            return edge;
+        case TKeywordTable::ktGatePolarity:
+            return gatePolarity;
+        case TKeywordTable::ktChannelPolarity:
+            return polarity;
+        case TKeywordTable::ktChannelGateMode:
+            return gateMode;
+        case TKeywordTable::ktShotCountSource:
+            return shotSource;
+    }
+    return modes;
 }
 
-bool ApplyKeyword(TKeywordTable table, const QString& answer, std::int32_t& field) {
-  const int index = KeywordIndex(table, answer);
-  if (index < 0) return false;
-  field = index;
-  return true;
+QString KeywordOf(TKeywordTable table, int index)
+{
+    const QStringList& words = Keywords(table);
+    return index >= 0 && index < words.size() ? words[index] : QString();
 }
 
-QString FixedText(double value, int decimals) {
-  if (!std::isfinite(value)) value = 0;
-  QString text = QString::number(value, 'f', decimals);
-  // "-0.000" would read as a negative value on the generator's side.
-  if (text.startsWith('-')) {
-    bool allZero = true;
-    for (qsizetype i = 1; i < text.size(); ++i)
-      if (text[i] != '0' && text[i] != '.') allZero = false;
-    if (allZero) text.remove(0, 1);
-  }
-  return text;
+int KeywordIndex(TKeywordTable table, const QString& answer)
+{
+    return static_cast<int>(Keywords(table).indexOf(answer));
 }
 
-std::int32_t RoundCount(double value) {
-  if (std::isnan(value)) return 0;
-  const double r = std::nearbyint(value);  // default rounding mode: halves to even
-  if (r <= std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
-  if (r >= std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-  return static_cast<std::int32_t>(r);
+bool ApplyKeyword(TKeywordTable table, const QString& answer, std::int32_t& field)
+{
+    const int index = KeywordIndex(table, answer);
+    if (index < 0)
+        return false;
+    field = index;
+    return true;
 }
 
-QString CountText(double value) { return QString::number(RoundCount(value)); }
-
-std::uint32_t RoundUnsignedCount(double value) {
-  if (std::isnan(value)) return 0;
-  const double r = std::nearbyint(value);
-  if (r <= 0) return 0;
-  if (r >= 4294967295.0) return 4294967295u;
-  return static_cast<std::uint32_t>(r);
+QString FixedText(double value, int decimals)
+{
+    if (!std::isfinite(value))
+        value = 0;
+    QString text = QString::number(value, 'f', decimals);
+    // "-0.000" would read as a negative value on the generator's side.
+    if (text.startsWith('-')) {
+        bool allZero = true;
+        for (qsizetype i = 1; i < text.size(); ++i)
+            if (text[i] != '0' && text[i] != '.')
+                allZero = false;
+        if (allZero)
+            text.remove(0, 1);
+    }
+    return text;
 }
 
-QString UnsignedCountText(double value) { return QString::number(RoundUnsignedCount(value)); }
+std::int32_t RoundCount(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    const double r = std::nearbyint(value);  // default rounding mode: halves to even
+    if (r <= std::numeric_limits<std::int32_t>::min())
+        return std::numeric_limits<std::int32_t>::min();
+    if (r >= std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(r);
+}
+
+QString CountText(double value)
+{
+    return QString::number(RoundCount(value));
+}
+
+std::uint32_t RoundUnsignedCount(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    const double r = std::nearbyint(value);
+    if (r <= 0)
+        return 0;
+    if (r >= 4294967295.0)
+        return 4294967295u;
+    return static_cast<std::uint32_t>(r);
+}
+
+QString UnsignedCountText(double value)
+{
+    return QString::number(RoundUnsignedCount(value));
+}

@@ -9,46 +9,46 @@
 #include <cstdint>
 
 struct TChannelSettings {
-  std::int32_t Enabled = 0;
-  double Width = 0;
-  double Delay = 0;
-  std::int32_t Mode = 0;
-  std::int32_t BurstCount = 0;
-  std::int32_t DutyOnCount = 0;
-  std::int32_t DutyOffCount = 0;
-  double Amplitude = 0;
-  std::int32_t SyncSource = 0;
-  std::int32_t Polarity = 0;
-  std::int32_t WaitCount = 0;
-  std::int32_t MuxMask = 0;
-  std::int32_t GateMode = 0;
-  std::int32_t MuxGate = 0;
+    std::int32_t Enabled = 0;
+    double Width = 0;
+    double Delay = 0;
+    std::int32_t Mode = 0;
+    std::int32_t BurstCount = 0;
+    std::int32_t DutyOnCount = 0;
+    std::int32_t DutyOffCount = 0;
+    double Amplitude = 0;
+    std::int32_t SyncSource = 0;
+    std::int32_t Polarity = 0;
+    std::int32_t WaitCount = 0;
+    std::int32_t MuxMask = 0;
+    std::int32_t GateMode = 0;
+    std::int32_t MuxGate = 0;
 
-  bool operator==(const TChannelSettings&) const = default;
+    bool operator==(const TChannelSettings&) const = default;
 };
 
 struct TSystemSettings {
-  double Period = 0;
-  std::int32_t SystemMode = 0;
-  std::int32_t ExtMode = 0;
-  std::int32_t TriggerEdge = 0;
-  std::int32_t GatePolarity = 0;
-  std::int32_t ShotCountEnabled = 0;
-  std::uint32_t DutyOnCount = 0;
-  std::uint32_t DutyOffCount = 0;
-  std::int32_t CycleCount = 0;
-  double TriggerLevel = 0;
-  std::uint32_t BurstCount = 0;
-  std::int32_t AutoStart = 0;
-  std::int32_t PeriodCounterEnabled = 0;
-  std::int32_t PeriodsToAverage = 0;
-  double MeasuredPeriod = 0;
-  std::int32_t PeriodAutoUpdate = 0;
-  std::int32_t ShotCountSource = 0;
-  std::uint32_t ShotCount = 0;
-  std::int32_t SyncUpdateAuto = 0;
+    double Period = 0;
+    std::int32_t SystemMode = 0;
+    std::int32_t ExtMode = 0;
+    std::int32_t TriggerEdge = 0;
+    std::int32_t GatePolarity = 0;
+    std::int32_t ShotCountEnabled = 0;
+    std::uint32_t DutyOnCount = 0;
+    std::uint32_t DutyOffCount = 0;
+    std::int32_t CycleCount = 0;
+    double TriggerLevel = 0;
+    std::uint32_t BurstCount = 0;
+    std::int32_t AutoStart = 0;
+    std::int32_t PeriodCounterEnabled = 0;
+    std::int32_t PeriodsToAverage = 0;
+    double MeasuredPeriod = 0;
+    std::int32_t PeriodAutoUpdate = 0;
+    std::int32_t ShotCountSource = 0;
+    std::uint32_t ShotCount = 0;
+    std::int32_t SyncUpdateAuto = 0;
 
-  bool operator==(const TSystemSettings&) const = default;
+    bool operator==(const TSystemSettings&) const = default;
 };
 
 // Channel numbers: 0 is the system timer T0, 1..8 are channels A..H.
@@ -72,14 +72,14 @@ int GetChannelIndex(const QStringList& items, int number);
 
 // Keyword tables of the enumerated settings, index 0, 1, 2, …
 enum class TKeywordTable {
-  ktSystemMode,       // NORM SING BURS DCYC
-  ktChannelMode,      // NORM SING BURS DCYC
-  ktExtMode,          // DIS TRIG GAT REARM
-  ktTriggerEdge,      // FALL RIS
-  ktGatePolarity,     // LOW HIGH
-  ktChannelPolarity,  // INV NORM
-  ktChannelGateMode,  // DIS LOW HIGH LOWWR HIGHWR
-  ktShotCountSource,  // T0 CHA CHB CHC CHD
+    ktSystemMode,       // NORM SING BURS DCYC
+    ktChannelMode,      // NORM SING BURS DCYC
+    ktExtMode,          // DIS TRIG GAT REARM
+    ktTriggerEdge,      // FALL RIS
+    ktGatePolarity,     // LOW HIGH
+    ktChannelPolarity,  // INV NORM
+    ktChannelGateMode,  // DIS LOW HIGH LOWWR HIGHWR
+    ktShotCountSource,  // T0 CHA CHB CHC CHD
 };
 const QStringList& Keywords(TKeywordTable table);
 // Keyword of Index, or an empty text when Index is outside the table.

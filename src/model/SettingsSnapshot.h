@@ -13,28 +13,28 @@
 #include <cstdint>
 
 struct TSettingsSnapshot {
-  // Identity and capabilities of the connected generator. The identity and
-  // the two variant flags come from discovery; the read-back derives the
-  // channel count and the timing step from them.
-  TDeviceIdentity DeviceIdentity;
-  bool PlusOption = false;
-  bool HighResolution = false;
-  std::int32_t ChannelCount = 0;
-  double TimingResolution = 0;
+    // Identity and capabilities of the connected generator. The identity and
+    // the two variant flags come from discovery; the read-back derives the
+    // channel count and the timing step from them.
+    TDeviceIdentity DeviceIdentity;
+    bool PlusOption = false;
+    bool HighResolution = false;
+    std::int32_t ChannelCount = 0;
+    double TimingResolution = 0;
 
-  // The program's copy of the generator's settings. Channels above
-  // ChannelCount, and the output-stage fields of virtual channels, are never
-  // read back and keep what they held.
-  TSystemSettings SystemSettings;
-  TChannelSettingsArray ChannelSettings{};
-  // The generator understands the mux-gate query.
-  bool MuxGateSupported = false;
+    // The program's copy of the generator's settings. Channels above
+    // ChannelCount, and the output-stage fields of virtual channels, are never
+    // read back and keep what they held.
+    TSystemSettings SystemSettings;
+    TChannelSettingsArray ChannelSettings{};
+    // The generator understands the mux-gate query.
+    bool MuxGateSupported = false;
 
-  // Every setting as a command line, in the settings-file format.
-  QStringList SettingsList;
+    // Every setting as a command line, in the settings-file format.
+    QStringList SettingsList;
 
-  // Channels 1..this are standard; derived from the model whenever needed.
-  int StandardChannelCount() const { return StandardChannelCountOf(DeviceIdentity.Model); }
-  // The capability table's values for the generator's variant.
-  TVariantValues Variant() const { return VariantValues(PlusOption, HighResolution, StandardChannelCount()); }
+    // Channels 1..this are standard; derived from the model whenever needed.
+    int StandardChannelCount() const { return StandardChannelCountOf(DeviceIdentity.Model); }
+    // The capability table's values for the generator's variant.
+    TVariantValues Variant() const { return VariantValues(PlusOption, HighResolution, StandardChannelCount()); }
 };

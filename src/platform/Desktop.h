@@ -8,7 +8,9 @@
 class TDesktopStartupKeys : public IStartupKeys {
 public:
     TDesktopStartupKeys(bool spaceSwitch, bool leftShiftSwitch)
-        : FSpaceSwitch(spaceSwitch), FLeftShiftSwitch(leftShiftSwitch) {}
+        : FSpaceSwitch(spaceSwitch), FLeftShiftSwitch(leftShiftSwitch)
+    {
+    }
     bool SpaceHeld() override { return FSpaceSwitch || X11KeyHeld(KeySpace); }
     bool LeftShiftHeld() override { return FLeftShiftSwitch || X11KeyHeld(KeyLeftShift); }
 

@@ -4,25 +4,29 @@ namespace {
 
 // Shows nothing; every box takes its safe default.
 class TUnseenDialogs : public IDialogs {
- public:
-  QString OpenFileName(const QString&, const QString&, const QString&) override { return QString(); }
-  QString SaveFileName(const QString&, const QString&, const QString&, const QString&) override { return QString(); }
+public:
+    QString OpenFileName(const QString&, const QString&, const QString&) override { return QString(); }
+    QString SaveFileName(const QString&, const QString&, const QString&, const QString&) override { return QString(); }
 
- protected:
-  TMsgButton DoMessageDlg(const QString&, const QString&, TMsgButtons buttons, TMsgKind) override {
-    return SafeDefaultButton(buttons);
-  }
+protected:
+    TMsgButton DoMessageDlg(const QString&, const QString&, TMsgButtons buttons, TMsgKind) override
+    {
+        return SafeDefaultButton(buttons);
+    }
 };
 
 }  // namespace
 
-TMsgButton SafeDefaultButton(TMsgButtons buttons) {
-  for (TMsgButton b : {mbAbort, mbCancel, mbNo, mbOK, mbIgnore, mbRetry, mbYes})
-    if (buttons & b) return b;
-  return mbOK;
+TMsgButton SafeDefaultButton(TMsgButtons buttons)
+{
+    for (TMsgButton b : {mbAbort, mbCancel, mbNo, mbOK, mbIgnore, mbRetry, mbYes})
+        if (buttons & b)
+            return b;
+    return mbOK;
 }
 
-IDialogs& DefaultDialogs() {
-  static TUnseenDialogs dialogs;
-  return dialogs;
+IDialogs& DefaultDialogs()
+{
+    static TUnseenDialogs dialogs;
+    return dialogs;
 }

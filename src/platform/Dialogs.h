@@ -8,14 +8,14 @@
 
 // One button of a message box; a button set is an OR of these values.
 enum TMsgButton : unsigned {
-  mbNone = 0,
-  mbOK = 1u << 0,
-  mbCancel = 1u << 1,
-  mbAbort = 1u << 2,
-  mbRetry = 1u << 3,
-  mbIgnore = 1u << 4,
-  mbYes = 1u << 5,
-  mbNo = 1u << 6,
+    mbNone = 0,
+    mbOK = 1u << 0,
+    mbCancel = 1u << 1,
+    mbAbort = 1u << 2,
+    mbRetry = 1u << 3,
+    mbIgnore = 1u << 4,
+    mbYes = 1u << 5,
+    mbNo = 1u << 6,
 };
 using TMsgButtons = unsigned;
 constexpr TMsgButtons mbAbortRetry = mbAbort | mbRetry;
@@ -27,27 +27,28 @@ constexpr TMsgButtons mbOKCancel = mbOK | mbCancel;
 enum class TMsgKind { mkInformation, mkWarning, mkError, mkConfirmation, mkPlain };
 
 class IDialogs {
- public:
-  virtual ~IDialogs() = default;
-  // Shows a modal message box and returns the button pressed (one of
-  // Buttons). An empty Caption means the program's name.
-  TMsgButton MessageDlg(const QString& text, const QString& caption, TMsgButtons buttons,
-                        TMsgKind kind = TMsgKind::mkInformation) {
-    return DoMessageDlg(text, caption, buttons, kind);
-  }
-  // A plain box with only OK.
-  void ShowMessage(const QString& text) { DoMessageDlg(text, QString(), mbOK, TMsgKind::mkPlain); }
+public:
+    virtual ~IDialogs() = default;
+    // Shows a modal message box and returns the button pressed (one of
+    // Buttons). An empty Caption means the program's name.
+    TMsgButton MessageDlg(const QString& text, const QString& caption, TMsgButtons buttons,
+                          TMsgKind kind = TMsgKind::mkInformation)
+    {
+        return DoMessageDlg(text, caption, buttons, kind);
+    }
+    // A plain box with only OK.
+    void ShowMessage(const QString& text) { DoMessageDlg(text, QString(), mbOK, TMsgKind::mkPlain); }
 
-  // File dialogs; an empty result means the user cancelled. A name typed
-  // without an extension gets DefaultSuffix (when that is not empty), so an
-  // open dialog finds "name.txt" when the user types "name".
-  virtual QString OpenFileName(const QString& caption, const QString& filter, const QString& defaultSuffix) = 0;
-  virtual QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName,
-                               const QString& defaultSuffix) = 0;
+    // File dialogs; an empty result means the user cancelled. A name typed
+    // without an extension gets DefaultSuffix (when that is not empty), so an
+    // open dialog finds "name.txt" when the user types "name".
+    virtual QString OpenFileName(const QString& caption, const QString& filter, const QString& defaultSuffix) = 0;
+    virtual QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName,
+                                 const QString& defaultSuffix) = 0;
 
- protected:
-  virtual TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons,
-                                  TMsgKind kind) = 0;
+protected:
+    virtual TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons,
+                                    TMsgKind kind) = 0;
 };
 
 // The answer a box gets when nobody chooses: the first of Abort, Cancel, No,

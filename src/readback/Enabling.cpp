@@ -48,8 +48,7 @@ void setAll(std::initializer_list<QWidget*> controls, bool enabled)
 bool isContainer(const QWidget* w)
 {
     const QMetaObject* mo = w->metaObject();
-    return qobject_cast<const QGroupBox*>(w) || mo == &QWidget::staticMetaObject ||
-           mo == &QFrame::staticMetaObject;
+    return qobject_cast<const QGroupBox*>(w) || mo == &QWidget::staticMetaObject || mo == &QFrame::staticMetaObject;
 }
 
 }  // namespace
@@ -58,11 +57,17 @@ void SystemModesEnable(TMainForm& form, const TProgramState& state)
 {
     bool burst = false, duty = false;
     switch (state.SystemSettings.SystemMode) {
-    case 0:
-    case 1: break;
-    case 2: burst = true; break;
-    case 3: duty = true; break;
-    default: return;
+        case 0:
+        case 1:
+            break;
+        case 2:
+            burst = true;
+            break;
+        case 3:
+            duty = true;
+            break;
+        default:
+            return;
     }
     setAll({named(form, "BurstCountGrp"), form.SysBurstAdj}, burst);
     setAll({named(form, "DutyCycleGrp"), form.SysDutyOnAdj, form.SysDutyOffAdj}, duty);
@@ -75,11 +80,17 @@ void ChModesEnable(TMainForm& form, const TProgramState& state, int n)
         return;
     bool burst = false, duty = false;
     switch (state.ChannelSettings[n].Mode) {
-    case 0:
-    case 1: break;
-    case 2: burst = true; break;
-    case 3: duty = true; break;
-    default: return;
+        case 0:
+        case 1:
+            break;
+        case 2:
+            burst = true;
+            break;
+        case 3:
+            duty = true;
+            break;
+        default:
+            return;
     }
     const TChannelControls& c = form.ChannelControls;
     setAll({c.ChBurstCountGrp[n], c.ChBurstAdj[n]}, burst);
@@ -90,16 +101,21 @@ void TriggerModesEnable(TMainForm& form, TProgramState& state, TTaskQueue& queue
 {
     bool threshold = false, gatePolarity = false, edge = false, periodCounter = false;
     switch (state.SystemSettings.ExtMode) {
-    case 0: break;
-    case 1: threshold = edge = periodCounter = true; break;
-    case 2: threshold = gatePolarity = true; break;
-    default: return;  // re-arm and unknown modes keep the present states
+        case 0:
+            break;
+        case 1:
+            threshold = edge = periodCounter = true;
+            break;
+        case 2:
+            threshold = gatePolarity = true;
+            break;
+        default:
+            return;  // re-arm and unknown modes keep the present states
     }
     setAll({named(form, "ExtThresholdGrp"), form.TrigThresholdAdj}, threshold);
     setAll({named(form, "GatePolGrp"), form.GatePolaritySel}, gatePolarity);
     setAll({named(form, "ExtTrigEdgGrp"), form.TriggerEdgeSel}, edge);
-    setAll({named(form, "PeriodCounterGrp"), form.PeriodCounterEn, form.PCAutoEn, form.PCountadj,
-            form.PCountClear},
+    setAll({named(form, "PeriodCounterGrp"), form.PeriodCounterEn, form.PCAutoEn, form.PCountadj, form.PCountClear},
            periodCounter);
 
     // The period counter never stays on without an external trigger.

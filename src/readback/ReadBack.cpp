@@ -49,12 +49,9 @@ TSyncSelection SyncSelection(const QStringList& items, const QString& answer, in
 
 TReadBack::TReadBack(TProgramState& state, TMainForm& form, TCommunication& comm, TTaskQueue& queue,
                      TMessageForm& splash)
-    : FState(state),
-      FForm(form),
-      FComm(comm),
-      FQueue(queue),
-      FSplash(splash),
-      FReader(comm, [this] { return ContinueAfterAnswer(); })
+    : FState(state), FForm(form), FComm(comm), FQueue(queue), FSplash(splash), FReader(comm, [this] {
+          return ContinueAfterAnswer();
+      })
 {
     connect(FForm.Up1, &QAction::triggered, this, &TReadBack::Up1Click);
 }

@@ -29,45 +29,45 @@ QStringList IdentityTexts(const TDeviceIdentity& identity, int port);
 int SyncSourceOf(const QString& answer, int previous);
 
 class TSnapshotReader {
- public:
-  // Asked after every answer: false ends the read-back at once (the program
-  // is ending), without a further query.
-  using TAnswerCheck = std::function<bool()>;
+public:
+    // Asked after every answer: false ends the read-back at once (the program
+    // is ending), without a further query.
+    using TAnswerCheck = std::function<bool()>;
 
-  explicit TSnapshotReader(TCommunication& comm, TAnswerCheck afterAnswer = {});
+    explicit TSnapshotReader(TCommunication& comm, TAnswerCheck afterAnswer = {});
 
-  // Starts a fresh snapshot of the generator its identity and variant flags
-  // name (as discovery left them): the time-stamp and identity lines, the
-  // shot and period counters off, the model's channel count and timing
-  // step. Sends nothing.
-  void Begin(TSettingsSnapshot& snapshot) const;
-  // Queries every setting: the Plus features (Plus and High-resolution
-  // generators), the system settings, the mux-gate probe, then each channel
-  // in use. Fields whose answer matches no keyword, and the sync source of
-  // an answer that names no channel, keep their value; a number that is not
-  // answered is 0. False when the read-back ended early.
-  bool ReadSettings(TSettingsSnapshot& snapshot);
-  // Both, as one read-back.
-  bool Read(TSettingsSnapshot& snapshot);
+    // Starts a fresh snapshot of the generator its identity and variant flags
+    // name (as discovery left them): the time-stamp and identity lines, the
+    // shot and period counters off, the model's channel count and timing
+    // step. Sends nothing.
+    void Begin(TSettingsSnapshot& snapshot) const;
+    // Queries every setting: the Plus features (Plus and High-resolution
+    // generators), the system settings, the mux-gate probe, then each channel
+    // in use. Fields whose answer matches no keyword, and the sync source of
+    // an answer that names no channel, keep their value; a number that is not
+    // answered is 0. False when the read-back ended early.
+    bool ReadSettings(TSettingsSnapshot& snapshot);
+    // Both, as one read-back.
+    bool Read(TSettingsSnapshot& snapshot);
 
- private:
-  struct TEnded {};
+private:
+    struct TEnded {};
 
-  void ReadPlusFeatures();
-  void ReadSystemSettings();
-  void ProbeMuxGate();
-  void ReadChannel(int n);
+    void ReadPlusFeatures();
+    void ReadSystemSettings();
+    void ProbeMuxGate();
+    void ReadChannel(int n);
 
-  // One query each: the answer is stored in Field and its line appended.
-  QString Answer(const QString& command);
-  void Int(const QString& command, std::int32_t& field);
-  void Count(const QString& command, std::uint32_t& field);
-  void Real(const QString& command, double& field);
-  void Keyword(const QString& command, TKeywordTable table, std::int32_t& field);
-  void Sync(const QString& command, std::int32_t& field);
-  void AfterAnswer();
+    // One query each: the answer is stored in Field and its line appended.
+    QString Answer(const QString& command);
+    void Int(const QString& command, std::int32_t& field);
+    void Count(const QString& command, std::uint32_t& field);
+    void Real(const QString& command, double& field);
+    void Keyword(const QString& command, TKeywordTable table, std::int32_t& field);
+    void Sync(const QString& command, std::int32_t& field);
+    void AfterAnswer();
 
-  TCommunication& FComm;
-  TAnswerCheck FAfterAnswer;
-  TSettingsSnapshot* FSnapshot = nullptr;
+    TCommunication& FComm;
+    TAnswerCheck FAfterAnswer;
+    TSettingsSnapshot* FSnapshot = nullptr;
 };

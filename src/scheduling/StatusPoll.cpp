@@ -22,14 +22,14 @@ TStatusPoll::TStatusPoll(TMainForm& form, TProgramState& state, TCommunication& 
 QString TStatusPoll::ErrorText(int code)
 {
     switch (code) {
-    case 1:
-        return "Over Current Error";
-    case 2:
-        return "Over Temperature Error";
-    case 3:
-        return "Fan Failure";
-    default:
-        return {};
+        case 1:
+            return "Over Current Error";
+        case 2:
+            return "Over Temperature Error";
+        case 3:
+            return "Fan Failure";
+        default:
+            return {};
     }
 }
 
@@ -62,8 +62,8 @@ void TStatusPoll::UpdateStatus()
     TJTComPort& port = FComm.Port();
     port.Open();
     if (!port.Opened()) {
-        const TMsgButton answer = FDialogs.MessageDlg("Port no longer available, restart?", QString(), mbYesNo,
-                                                      TMsgKind::mkWarning);
+        const TMsgButton answer =
+            FDialogs.MessageDlg("Port no longer available, restart?", QString(), mbYesNo, TMsgKind::mkWarning);
         if (answer == mbYes)
             FApp.RestartApp();
         else

@@ -5,55 +5,70 @@
 #include "model/ProgramState.h"
 
 TTaskQueue::TTaskQueue(TProgramState& state, QTimer& taskTimer, QTimer& statusTimer, TSend sendCommand)
-    : FState(state), FTaskTimer(taskTimer), FStatusTimer(statusTimer), FSendCommand(std::move(sendCommand)) {}
-
-void TTaskQueue::QueuedCommandToPort(const QString& command) {
-  if (FState.CommandsDisabled || FState.Terminating) return;
-  FQueue.push_back(command);
-  FCommandsPending = true;
-  if (!FTaskTimer.isActive()) FTaskTimer.start();
+    : FState(state), FTaskTimer(taskTimer), FStatusTimer(statusTimer), FSendCommand(std::move(sendCommand))
+{
 }
 
-void TTaskQueue::Wake() {
-  if (!FState.Terminating && !FTaskTimer.isActive()) FTaskTimer.start();
+void TTaskQueue::QueuedCommandToPort(const QString& command)
+{
+    if (FState.CommandsDisabled || FState.Terminating)
+        return;
+    FQueue.push_back(command);
+    FCommandsPending = true;
+    if (!FTaskTimer.isActive())
+        FTaskTimer.start();
 }
 
-void TTaskQueue::ProcessTasks() {
-  FTaskTimer.stop();
-  if (FState.Terminating) return;
-  // A tick that comes due while another one waits for a reply must not start
-  // a second pass over the same queue; the running pass restarts the timer.
-  if (FState.TasksRunning) return;
-  if (FState.StatusPolling) {
-    FTaskTimer.start();
-    return;
-  }
-  FState.TasksRunning = true;
+void TTaskQueue::Wake()
+{
+    if (!FState.Terminating && !FTaskTimer.isActive())
+        FTaskTimer.start();
+}
 
-  if (FState.RecallRequested != 0 || FState.RefreshRequested != 0) {
-    FStatusTimer.stop();
-    if (FState.RecallRequested != 0 && FSendCommand)
-      FSendCommand(QStringLiteral("*RCL ") + QString::number(FState.RecallBin));
-    if (!FState.Terminating) emit ReadBackDue();
-    FState.RecallRequested = 0;
-    FState.RefreshRequested = 0;
-    if (!FState.Terminating) FStatusTimer.start();
-  }
-
-  if (FCommandsPending) {
-    // Taken one at a time: commands appended while a reply is awaited join
-    // the end and go out in this same pass.
-    while (!FQueue.empty() && !FState.Terminating) {
-      const QString command = FQueue.front();
-      FQueue.pop_front();
-      if (FSendCommand) FSendCommand(command);
+void TTaskQueue::ProcessTasks()
+{
+    FTaskTimer.stop();
+    if (FState.Terminating)
+        return;
+    // A tick that comes due while another one waits for a reply must not start
+    // a second pass over the same queue; the running pass restarts the timer.
+    if (FState.TasksRunning)
+        return;
+    if (FState.StatusPolling) {
+        FTaskTimer.start();
+        return;
     }
-    if (FQueue.empty()) FCommandsPending = false;
-  }
+    FState.TasksRunning = true;
 
-  FState.TasksRunning = false;
-  // Work that came in while this pass waited for the generator (a request,
-  // or a command appended after the queue ran dry) gets the next tick.
-  const bool workLeft = !FQueue.empty() || FState.RecallRequested != 0 || FState.RefreshRequested != 0;
-  if (!FState.Terminating && workLeft) FTaskTimer.start();
+    if (FState.RecallRequested != 0 || FState.RefreshRequested != 0) {
+        FStatusTimer.stop();
+        if (FState.RecallRequested != 0 && FSendCommand)
+            FSendCommand(QStringLiteral("*RCL ") + QString::number(FState.RecallBin));
+        if (!FState.Terminating)
+            emit ReadBackDue();
+        FState.RecallRequested = 0;
+        FState.RefreshRequested = 0;
+        if (!FState.Terminating)
+            FStatusTimer.start();
+    }
+
+    if (FCommandsPending) {
+        // Taken one at a time: commands appended while a reply is awaited join
+        // the end and go out in this same pass.
+        while (!FQueue.empty() && !FState.Terminating) {
+            const QString command = FQueue.front();
+            FQueue.pop_front();
+            if (FSendCommand)
+                FSendCommand(command);
+        }
+        if (FQueue.empty())
+            FCommandsPending = false;
+    }
+
+    FState.TasksRunning = false;
+    // Work that came in while this pass waited for the generator (a request,
+    // or a command appended after the queue ran dry) gets the next tick.
+    const bool workLeft = !FQueue.empty() || FState.RecallRequested != 0 || FState.RefreshRequested != 0;
+    if (!FState.Terminating && workLeft)
+        FTaskTimer.start();
 }

@@ -13,42 +13,42 @@ class QTimer;
 struct TProgramState;
 
 class TTaskQueue : public QObject {
-  Q_OBJECT
- public:
-  // Sends one command and returns the generator's reply.
-  using TSend = std::function<QString(const QString& command)>;
+    Q_OBJECT
+public:
+    // Sends one command and returns the generator's reply.
+    using TSend = std::function<QString(const QString& command)>;
 
-  TTaskQueue(TProgramState& state, QTimer& taskTimer, QTimer& statusTimer, TSend sendCommand);
+    TTaskQueue(TProgramState& state, QTimer& taskTimer, QTimer& statusTimer, TSend sendCommand);
 
-  // Appends a command; dropped silently while the read-back runs
-  // (CommandsDisabled). Starts the task timer.
-  void QueuedCommandToPort(const QString& command);
+    // Appends a command; dropped silently while the read-back runs
+    // (CommandsDisabled). Starts the task timer.
+    void QueuedCommandToPort(const QString& command);
 
-  // Starts the task timer after a refresh or bin recall has been requested
-  // (RefreshRequested, RecallRequested). The timer runs only while there is
-  // work, so an idle panel does not wake every 5 ms.
-  void Wake();
+    // Starts the task timer after a refresh or bin recall has been requested
+    // (RefreshRequested, RecallRequested). The timer runs only while there is
+    // work, so an idle panel does not wake every 5 ms.
+    void Wake();
 
-  // The tick of TaskTimer.
-  void TaskTimerTimer() { ProcessTasks(); }
-  // One pass: a pending recall or refresh first, then every queued command,
-  // including those appended while the pass waits for replies.
-  void ProcessTasks();
+    // The tick of TaskTimer.
+    void TaskTimerTimer() { ProcessTasks(); }
+    // One pass: a pending recall or refresh first, then every queued command,
+    // including those appended while the pass waits for replies.
+    void ProcessTasks();
 
-  int TaskCount() const { return static_cast<int>(FQueue.size()); }
-  bool CommandsPending() const { return FCommandsPending; }
-  const std::deque<QString>& Pending() const { return FQueue; }
+    int TaskCount() const { return static_cast<int>(FQueue.size()); }
+    bool CommandsPending() const { return FCommandsPending; }
+    const std::deque<QString>& Pending() const { return FQueue; }
 
- signals:
-  // A refresh or recall wants the full read-back, now.
-  void ReadBackDue();
+signals:
+    // A refresh or recall wants the full read-back, now.
+    void ReadBackDue();
 
- private:
-  TProgramState& FState;
-  QTimer& FTaskTimer;
-  QTimer& FStatusTimer;
-  TSend FSendCommand;
-  // No fixed number of slots: a burst of edits between two ticks is never cut.
-  std::deque<QString> FQueue;
-  bool FCommandsPending = false;
+private:
+    TProgramState& FState;
+    QTimer& FTaskTimer;
+    QTimer& FStatusTimer;
+    TSend FSendCommand;
+    // No fixed number of slots: a burst of edits between two ticks is never cut.
+    std::deque<QString> FQueue;
+    bool FCommandsPending = false;
 };

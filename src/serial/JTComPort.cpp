@@ -25,332 +25,408 @@ constexpr int kWriteTimeoutMs = 5000;
 }  // namespace
 
 TJTComPort::TJTComPort(QObject* owner, IDialogs* dialogs)
-    : QObject(owner), FSerial(new QSerialPort(this)), FDialogs(dialogs) {}
-
-TJTComPort::~TJTComPort() {
-  Close();
+    : QObject(owner), FSerial(new QSerialPort(this)), FDialogs(dialogs)
+{
 }
 
-IDialogs& TJTComPort::Dialogs() const { return FDialogs ? *FDialogs : DefaultDialogs(); }
-
-bool TJTComPort::Opened() const { return FSerial->isOpen(); }
-
-void TJTComPort::ReopenIfOpen() {
-  if (Opened()) {
+TJTComPort::~TJTComPort()
+{
     Close();
-    Open();
-  }
 }
 
-void TJTComPort::SetBaud(std::int32_t value) {
-  if (value == FBaudRate) return;
-  FBaudRate = value;
-  ReopenIfOpen();
+IDialogs& TJTComPort::Dialogs() const
+{
+    return FDialogs ? *FDialogs : DefaultDialogs();
 }
 
-void TJTComPort::SetHandshaking(THandshake value) {
-  if (value == FHandshake) return;
-  FHandshake = value;
-  ReopenIfOpen();
+bool TJTComPort::Opened() const
+{
+    return FSerial->isOpen();
 }
 
-void TJTComPort::SetParity(TParity value) {
-  if (value == FParity) return;
-  FParity = value;
-  ReopenIfOpen();
-}
-
-void TJTComPort::SetPort(std::int32_t value) {
-  if (value == FPortNumber) return;
-  FPortNumber = value;
-  ReopenIfOpen();
-}
-
-QByteArray TJTComPort::DecodeEndOfResponse(const QByteArray& text) {
-  QByteArray raw;
-  QByteArray number;
-  bool numberMode = false;
-  bool failed = false;
-  auto convert = [&]() {
-    // Codes above 255 keep their low byte, however many digits they have:
-    // the code is taken modulo 256 digit by digit.
-    unsigned code = 0;
-    bool ok = !number.isEmpty();
-    for (char c : number) {
-      if (c < '0' || c > '9') ok = false;
-      code = (code * 10 + static_cast<unsigned>(c - '0')) & 0xFF;
+void TJTComPort::ReopenIfOpen()
+{
+    if (Opened()) {
+        Close();
+        Open();
     }
-    if (!ok) {
-      failed = true;
-      return;
+}
+
+void TJTComPort::SetBaud(std::int32_t value)
+{
+    if (value == FBaudRate)
+        return;
+    FBaudRate = value;
+    ReopenIfOpen();
+}
+
+void TJTComPort::SetHandshaking(THandshake value)
+{
+    if (value == FHandshake)
+        return;
+    FHandshake = value;
+    ReopenIfOpen();
+}
+
+void TJTComPort::SetParity(TParity value)
+{
+    if (value == FParity)
+        return;
+    FParity = value;
+    ReopenIfOpen();
+}
+
+void TJTComPort::SetPort(std::int32_t value)
+{
+    if (value == FPortNumber)
+        return;
+    FPortNumber = value;
+    ReopenIfOpen();
+}
+
+QByteArray TJTComPort::DecodeEndOfResponse(const QByteArray& text)
+{
+    QByteArray raw;
+    QByteArray number;
+    bool numberMode = false;
+    bool failed = false;
+    auto convert = [&]() {
+        // Codes above 255 keep their low byte, however many digits they have:
+        // the code is taken modulo 256 digit by digit.
+        unsigned code = 0;
+        bool ok = !number.isEmpty();
+        for (char c : number) {
+            if (c < '0' || c > '9')
+                ok = false;
+            code = (code * 10 + static_cast<unsigned>(c - '0')) & 0xFF;
+        }
+        if (!ok) {
+            failed = true;
+            return;
+        }
+        raw.append(static_cast<char>(code));
+        number.clear();
+    };
+    for (char c : text) {
+        if (c == '#') {
+            if (numberMode)
+                convert();
+            else
+                numberMode = true;
+        } else if (numberMode) {
+            number.append(c);
+        } else {
+            raw.append(c);
+        }
     }
-    raw.append(static_cast<char>(code));
-    number.clear();
-  };
-  for (char c : text) {
-    if (c == '#') {
-      if (numberMode)
+    if (!number.isEmpty())
         convert();
-      else
-        numberMode = true;
-    } else if (numberMode) {
-      number.append(c);
-    } else {
-      raw.append(c);
-    }
-  }
-  if (!number.isEmpty()) convert();
-  return failed ? text : raw;
+    return failed ? text : raw;
 }
 
-void TJTComPort::SetEndOfResponse(const QByteArray& value) {
-  FEndOfResponse = value;
-  FEndOfResponseRaw = DecodeEndOfResponse(value);
+void TJTComPort::SetEndOfResponse(const QByteArray& value)
+{
+    FEndOfResponse = value;
+    FEndOfResponseRaw = DecodeEndOfResponse(value);
 }
 
-QString TJTComPort::OpenErrorText(int port, bool permissionDenied) {
-  QString text = QStringLiteral("Error opening COM%1: ").arg(port);
+QString TJTComPort::OpenErrorText(int port, bool permissionDenied)
+{
+    QString text = QStringLiteral("Error opening COM%1: ").arg(port);
 #ifndef Q_OS_WIN
-  if (permissionDenied)
-    text += QStringLiteral(
-        "\nPermission denied. Serial ports belong to the \"dialout\" group: add your user to it "
-        "(sudo usermod -aG dialout $USER), then log out and in again.");
+    if (permissionDenied)
+        text += QStringLiteral(
+            "\nPermission denied. Serial ports belong to the \"dialout\" group: add your user to it "
+            "(sudo usermod -aG dialout $USER), then log out and in again.");
 #else
-  Q_UNUSED(permissionDenied);
+    Q_UNUSED(permissionDenied);
 #endif
-  return text;
+    return text;
 }
 
-bool TJTComPort::PermissionDenied(const QString& path) const {
+bool TJTComPort::PermissionDenied(const QString& path) const
+{
 #ifdef Q_OS_UNIX
-  // Qt reports a port locked by another program as a permission error too;
-  // only a device that refuses this user is worth the group advice.
-  if (FLastOpenError != QSerialPort::PermissionError || path.isEmpty()) return false;
-  return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0 && errno == EACCES;
+    // Qt reports a port locked by another program as a permission error too;
+    // only a device that refuses this user is worth the group advice.
+    if (FLastOpenError != QSerialPort::PermissionError || path.isEmpty())
+        return false;
+    return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0 && errno == EACCES;
 #else
-  Q_UNUSED(path);
-  return false;
+    Q_UNUSED(path);
+    return false;
 #endif
 }
 
-bool TJTComPort::Open() {
-  if (Opened()) Close();
-  // Null once a callback or event pass has destroyed the component.
-  const QPointer alive(this);
-  for (;;) {
-    FDevicePath = PortDevicePath(FPortNumber);
-    if (FDevicePath.isEmpty()) {
-      FLastOpenError = QSerialPort::DeviceNotFoundError;
-    } else {
-      FSerial->setPortName(FDevicePath);
-      if (FSerial->open(QIODevice::ReadWrite)) {
-        FLastOpenError = QSerialPort::NoError;
-        break;
-      }
-      FLastOpenError = FSerial->error();
+bool TJTComPort::Open()
+{
+    if (Opened())
+        Close();
+    // Null once a callback or event pass has destroyed the component.
+    const QPointer alive(this);
+    for (;;) {
+        FDevicePath = PortDevicePath(FPortNumber);
+        if (FDevicePath.isEmpty()) {
+            FLastOpenError = QSerialPort::DeviceNotFoundError;
+        } else {
+            FSerial->setPortName(FDevicePath);
+            if (FSerial->open(QIODevice::ReadWrite)) {
+                FLastOpenError = QSerialPort::NoError;
+                break;
+            }
+            FLastOpenError = FSerial->error();
+        }
+        if (!FShowErrors)
+            break;
+        const TMsgButton answer = Dialogs().MessageDlg(OpenErrorText(FPortNumber, PermissionDenied(FDevicePath)),
+                                                       QString(), mbAbortRetry, TMsgKind::mkWarning);
+        if (!alive)
+            return false;
+        if (answer == mbAbort)
+            break;
     }
-    if (!FShowErrors) break;
-    const TMsgButton answer = Dialogs().MessageDlg(OpenErrorText(FPortNumber, PermissionDenied(FDevicePath)),
-                                                   QString(), mbAbortRetry, TMsgKind::mkWarning);
-    if (!alive) return false;
-    if (answer == mbAbort) break;
-  }
-  if (Opened() && State()) ApplyLineSettings();
-  return Opened();
+    if (Opened() && State())
+        ApplyLineSettings();
+    return Opened();
 }
 
-void TJTComPort::ApplyLineSettings() {
-  // The results are not checked: a pseudo-terminal or a driver that lacks a
-  // setting keeps its own, as a port whose settings cannot be written would.
-  FSerial->setBaudRate(FBaudRate);
-  FSerial->setDataBits(QSerialPort::Data8);
-  FSerial->setStopBits(QSerialPort::OneStop);
-  switch (FParity) {
-    case parNone: FSerial->setParity(QSerialPort::NoParity); break;
-    case parEven: FSerial->setParity(QSerialPort::EvenParity); break;
-    case parOdd: FSerial->setParity(QSerialPort::OddParity); break;
-  }
-  switch (FHandshake) {
-    case hsNone:
-      FSerial->setFlowControl(QSerialPort::NoFlowControl);
-      FSerial->setDataTerminalReady(false);
-      FSerial->setRequestToSend(false);
-      break;
-    case hsHardware:
-      FSerial->setFlowControl(QSerialPort::HardwareControl);
-      FSerial->setDataTerminalReady(false);
-      break;
-    case hsAssertAll:
-      FSerial->setFlowControl(QSerialPort::NoFlowControl);
-      FSerial->setDataTerminalReady(true);
-      FSerial->setRequestToSend(true);
-      break;
-  }
-  FSerial->clearError();
+void TJTComPort::ApplyLineSettings()
+{
+    // The results are not checked: a pseudo-terminal or a driver that lacks a
+    // setting keeps its own, as a port whose settings cannot be written would.
+    FSerial->setBaudRate(FBaudRate);
+    FSerial->setDataBits(QSerialPort::Data8);
+    FSerial->setStopBits(QSerialPort::OneStop);
+    switch (FParity) {
+        case parNone:
+            FSerial->setParity(QSerialPort::NoParity);
+            break;
+        case parEven:
+            FSerial->setParity(QSerialPort::EvenParity);
+            break;
+        case parOdd:
+            FSerial->setParity(QSerialPort::OddParity);
+            break;
+    }
+    switch (FHandshake) {
+        case hsNone:
+            FSerial->setFlowControl(QSerialPort::NoFlowControl);
+            FSerial->setDataTerminalReady(false);
+            FSerial->setRequestToSend(false);
+            break;
+        case hsHardware:
+            FSerial->setFlowControl(QSerialPort::HardwareControl);
+            FSerial->setDataTerminalReady(false);
+            break;
+        case hsAssertAll:
+            FSerial->setFlowControl(QSerialPort::NoFlowControl);
+            FSerial->setDataTerminalReady(true);
+            FSerial->setRequestToSend(true);
+            break;
+    }
+    FSerial->clearError();
 }
 
-void TJTComPort::Close() {
-  if (FSerial->isOpen()) FSerial->close();
-  FSerial->clearError();
+void TJTComPort::Close()
+{
+    if (FSerial->isOpen())
+        FSerial->close();
+    FSerial->clearError();
 }
 
-void TJTComPort::Flush() {
-  if (!Opened()) return;
-  FSerial->clear(QSerialPort::AllDirections);
-  FSerial->clearError();
+void TJTComPort::Flush()
+{
+    if (!Opened())
+        return;
+    FSerial->clear(QSerialPort::AllDirections);
+    FSerial->clearError();
 }
 
-bool TJTComPort::State() const {
-  if (!Opened()) return false;
+bool TJTComPort::State() const
+{
+    if (!Opened())
+        return false;
 #ifdef Q_OS_UNIX
-  termios settings{};
-  return ::tcgetattr(static_cast<int>(FSerial->handle()), &settings) == 0;
+    termios settings{};
+    return ::tcgetattr(static_cast<int>(FSerial->handle()), &settings) == 0;
 #elif defined(Q_OS_WIN)
-  DCB dcb{};
-  dcb.DCBlength = sizeof(dcb);
-  return ::GetCommState(FSerial->handle(), &dcb) != 0;
+    DCB dcb{};
+    dcb.DCBlength = sizeof(dcb);
+    return ::GetCommState(FSerial->handle(), &dcb) != 0;
 #else
-  return true;
+    return true;
 #endif
 }
 
-std::int32_t TJTComPort::InCount() {
-  if (!Opened()) return 0;
-  // Takes whatever the driver holds into the port's buffer without waiting.
-  FSerial->waitForReadyRead(0);
-  FSerial->clearError();
-  const qint64 n = FSerial->bytesAvailable();
-  return n > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(n);
-}
-
-std::int32_t TJTComPort::PendingCount() {
-  // Bytes that the last wait already took from the driver are read first;
-  // the driver is asked again only when none are left.
-  const qint64 buffered = Opened() ? FSerial->bytesAvailable() : 0;
-  if (buffered > 0) return buffered > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(buffered);
-  return InCount();
-}
-
-bool TJTComPort::Write(const QByteArray& data) { return WriteRaw(data.constData(), data.size()); }
-
-bool TJTComPort::WriteRaw(const char* data, qint64 size) {
-  if (!Opened()) Open();
-  if (!Opened()) return false;
-  if (size <= 0) return true;
-  if (FSerial->write(data, size) != size) return false;
-  while (FSerial->bytesToWrite() > 0) {
-    if (!FSerial->waitForBytesWritten(kWriteTimeoutMs)) break;
-  }
-  const bool complete = FSerial->bytesToWrite() == 0;
-  FSerial->clearError();
-  return complete;
-}
-
-void TJTComPort::WaitForInput() {
-  if (Opened()) {
-    QElapsedTimer waited;
-    waited.start();
-    const bool ready = FSerial->waitForReadyRead(1);
+std::int32_t TJTComPort::InCount()
+{
+    if (!Opened())
+        return 0;
+    // Takes whatever the driver holds into the port's buffer without waiting.
+    FSerial->waitForReadyRead(0);
     FSerial->clearError();
-    // A port in an error state answers at once; sleep out the rest of the
-    // millisecond so the caller's loop never spins.
-    if (ready || waited.nsecsElapsed() >= 900'000) return;
-  }
-  QThread::usleep(1000);
+    const qint64 n = FSerial->bytesAvailable();
+    return n > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(n);
 }
 
-QByteArray TJTComPort::Read() {
-  QByteArray result;
-  const QPointer alive(this);
-  if (FPortInUse) {
-    if (FShowErrors) Dialogs().MessageDlg(QStringLiteral("Port is in use -- operation aborted"), QString(), mbOK);
-    return result;
-  }
-  if (!Opened()) {
-    Open();
-    if (!alive || !Opened()) return result;
-  }
-  FPortInUse = true;
+std::int32_t TJTComPort::PendingCount()
+{
+    // Bytes that the last wait already took from the driver are read first;
+    // the driver is asked again only when none are left.
+    const qint64 buffered = Opened() ? FSerial->bytesAvailable() : 0;
+    if (buffered > 0)
+        return buffered > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(buffered);
+    return InCount();
+}
 
-  if (FEndOfResponseRaw.isEmpty()) {
-    const std::int32_t n = InCount();
-    if (n > 0) result = FSerial->read(n);
+bool TJTComPort::Write(const QByteArray& data)
+{
+    return WriteRaw(data.constData(), data.size());
+}
+
+bool TJTComPort::WriteRaw(const char* data, qint64 size)
+{
+    if (!Opened())
+        Open();
+    if (!Opened())
+        return false;
+    if (size <= 0)
+        return true;
+    if (FSerial->write(data, size) != size)
+        return false;
+    while (FSerial->bytesToWrite() > 0) {
+        if (!FSerial->waitForBytesWritten(kWriteTimeoutMs))
+            break;
+    }
+    const bool complete = FSerial->bytesToWrite() == 0;
+    FSerial->clearError();
+    return complete;
+}
+
+void TJTComPort::WaitForInput()
+{
+    if (Opened()) {
+        QElapsedTimer waited;
+        waited.start();
+        const bool ready = FSerial->waitForReadyRead(1);
+        FSerial->clearError();
+        // A port in an error state answers at once; sleep out the rest of the
+        // millisecond so the caller's loop never spins.
+        if (ready || waited.nsecsElapsed() >= 900'000)
+            return;
+    }
+    QThread::usleep(1000);
+}
+
+QByteArray TJTComPort::Read()
+{
+    QByteArray result;
+    const QPointer alive(this);
+    if (FPortInUse) {
+        if (FShowErrors)
+            Dialogs().MessageDlg(QStringLiteral("Port is in use -- operation aborted"), QString(), mbOK);
+        return result;
+    }
+    if (!Opened()) {
+        Open();
+        if (!alive || !Opened())
+            return result;
+    }
+    FPortInUse = true;
+
+    if (FEndOfResponseRaw.isEmpty()) {
+        const std::int32_t n = InCount();
+        if (n > 0)
+            result = FSerial->read(n);
+        FPortInUse = false;
+        return result;
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 deadline = clock.elapsed() + FResponseTime;
+    QElapsedTimer lastEvents;
+    lastEvents.start();
+    bool complete = false;
+    do {
+        FTimedOut = false;
+        for (;;) {
+            const std::int32_t n = PendingCount();
+            if (n > 0)
+                result += FSerial->read(n);
+            if (result.contains(FEndOfResponseRaw)) {
+                complete = true;
+                break;
+            }
+            if (clock.elapsed() > deadline)
+                FTimedOut = true;
+            // The window gets one pass of its event loop per millisecond of waiting
+            // (and always before a timeout is reported), not one per byte: at line
+            // rate the bytes of an answer arrive 87 us apart.
+            if (FAllowEvents && (FTimedOut || lastEvents.nsecsElapsed() >= 1'000'000)) {
+                QCoreApplication::processEvents();
+                if (!alive)
+                    return result;
+                lastEvents.start();
+            }
+            if (FTimedOut)
+                break;
+            WaitForInput();
+        }
+        if (FTimedOut) {
+            if (FAllowEvents && FOnTimeout) {
+                const TNotifyEvent handler = FOnTimeout;  // the handler may replace it
+                handler(this);
+                if (!alive)
+                    return result;
+            }
+            if (FShowErrors) {
+                const TMsgButton answer = Dialogs().MessageDlg(QStringLiteral("Timeout waiting for response."),
+                                                               QString(), mbAbortRetry, TMsgKind::mkWarning);
+                if (!alive)
+                    return result;
+                if (answer == mbRetry) {
+                    FTimedOut = false;
+                    deadline = clock.elapsed() + FResponseTime;
+                }
+            }
+        }
+    } while (!complete && !FTimedOut);
+
     FPortInUse = false;
     return result;
-  }
+}
 
-  QElapsedTimer clock;
-  clock.start();
-  qint64 deadline = clock.elapsed() + FResponseTime;
-  QElapsedTimer lastEvents;
-  lastEvents.start();
-  bool complete = false;
-  do {
-    FTimedOut = false;
-    for (;;) {
-      const std::int32_t n = PendingCount();
-      if (n > 0) result += FSerial->read(n);
-      if (result.contains(FEndOfResponseRaw)) {
-        complete = true;
-        break;
-      }
-      if (clock.elapsed() > deadline) FTimedOut = true;
-      // The window gets one pass of its event loop per millisecond of waiting
-      // (and always before a timeout is reported), not one per byte: at line
-      // rate the bytes of an answer arrive 87 us apart.
-      if (FAllowEvents && (FTimedOut || lastEvents.nsecsElapsed() >= 1'000'000)) {
-        QCoreApplication::processEvents();
-        if (!alive) return result;
-        lastEvents.start();
-      }
-      if (FTimedOut) break;
-      WaitForInput();
+qint64 TJTComPort::ReadRaw(char* buffer, qint64 size)
+{
+    const QPointer alive(this);
+    if (FPortInUse) {
+        if (FShowErrors)
+            Dialogs().MessageDlg(QStringLiteral("Port is in use -- operation aborted"), QString(), mbOK);
+        return 0;
     }
-    if (FTimedOut) {
-      if (FAllowEvents && FOnTimeout) {
-        const TNotifyEvent handler = FOnTimeout;  // the handler may replace it
-        handler(this);
-        if (!alive) return result;
-      }
-      if (FShowErrors) {
-        const TMsgButton answer = Dialogs().MessageDlg(QStringLiteral("Timeout waiting for response."), QString(),
-                                                       mbAbortRetry, TMsgKind::mkWarning);
-        if (!alive) return result;
-        if (answer == mbRetry) {
-          FTimedOut = false;
-          deadline = clock.elapsed() + FResponseTime;
+    if (!Opened()) {
+        Open();
+        if (!alive || !Opened())
+            return 0;
+    }
+    FPortInUse = true;
+    const qint64 wanted = qMin<qint64>(InCount(), size);
+    qint64 got = 0;
+    if (wanted > 0 && buffer) {
+        got = FSerial->read(buffer, wanted);
+        if (got < 0) {
+            got = 0;
+            Dialogs().MessageDlg(QStringLiteral("Raw read error."), QString(), mbOK);
+            if (!alive)
+                return 0;
         }
-      }
     }
-  } while (!complete && !FTimedOut);
-
-  FPortInUse = false;
-  return result;
+    FPortInUse = false;
+    return got;
 }
 
-qint64 TJTComPort::ReadRaw(char* buffer, qint64 size) {
-  const QPointer alive(this);
-  if (FPortInUse) {
-    if (FShowErrors) Dialogs().MessageDlg(QStringLiteral("Port is in use -- operation aborted"), QString(), mbOK);
-    return 0;
-  }
-  if (!Opened()) {
-    Open();
-    if (!alive || !Opened()) return 0;
-  }
-  FPortInUse = true;
-  const qint64 wanted = qMin<qint64>(InCount(), size);
-  qint64 got = 0;
-  if (wanted > 0 && buffer) {
-    got = FSerial->read(buffer, wanted);
-    if (got < 0) {
-      got = 0;
-      Dialogs().MessageDlg(QStringLiteral("Raw read error."), QString(), mbOK);
-      if (!alive) return 0;
-    }
-  }
-  FPortInUse = false;
-  return got;
+QList<int> TJTComPort::GetValidSerialPorts() const
+{
+    return FilterSerialPorts(SystemPortEntries());
 }
-
-QList<int> TJTComPort::GetValidSerialPorts() const { return FilterSerialPorts(SystemPortEntries()); }

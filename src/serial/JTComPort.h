@@ -26,102 +26,102 @@ enum THandshake : std::uint8_t { hsNone = 0, hsHardware = 1, hsAssertAll = 2 };
 enum TParity : std::uint8_t { parNone = 0, parEven = 1, parOdd = 2 };
 
 class TJTComPort : public QObject {
-  Q_OBJECT
+    Q_OBJECT
 
- public:
-  using TNotifyEvent = std::function<void(TJTComPort* sender)>;
+public:
+    using TNotifyEvent = std::function<void(TJTComPort* sender)>;
 
-  // Dialogs answers the component's message boxes; without one they are
-  // not shown and take their safe default (DefaultDialogs).
-  explicit TJTComPort(QObject* owner = nullptr, IDialogs* dialogs = nullptr);
-  ~TJTComPort() override;
+    // Dialogs answers the component's message boxes; without one they are
+    // not shown and take their safe default (DefaultDialogs).
+    explicit TJTComPort(QObject* owner = nullptr, IDialogs* dialogs = nullptr);
+    ~TJTComPort() override;
 
-  void SetDialogs(IDialogs* dialogs) { FDialogs = dialogs; }
+    void SetDialogs(IDialogs* dialogs) { FDialogs = dialogs; }
 
-  // Properties.
-  bool AllowEvents() const { return FAllowEvents; }
-  void SetAllowEvents(bool value) { FAllowEvents = value; }
-  std::int32_t Baud() const { return FBaudRate; }
-  void SetBaud(std::int32_t value);
-  const QByteArray& EndOfResponse() const { return FEndOfResponse; }
-  void SetEndOfResponse(const QByteArray& value);
-  // The marker decoded into the characters that end a response; empty means
-  // responses have no marker.
-  const QByteArray& EndOfResponseRaw() const { return FEndOfResponseRaw; }
-  THandshake Handshaking() const { return FHandshake; }
-  void SetHandshaking(THandshake value);
-  TParity Parity() const { return FParity; }
-  void SetParity(TParity value);
-  // Bytes waiting to be read; 0 when closed.
-  std::int32_t InCount();
-  // True when the port's line settings can be read from the driver.
-  bool State() const;
-  bool InUse() const { return FPortInUse; }
-  std::uint32_t ResponseTime() const { return FResponseTime; }
-  void SetResponseTime(std::uint32_t ms) { FResponseTime = ms; }
-  const TNotifyEvent& OnTimeout() const { return FOnTimeout; }
-  void SetOnTimeout(TNotifyEvent handler) { FOnTimeout = std::move(handler); }
-  bool Opened() const;
-  std::int32_t Port() const { return FPortNumber; }
-  void SetPort(std::int32_t value);
-  bool ShowErrors() const { return FShowErrors; }
-  void SetShowErrors(bool value) { FShowErrors = value; }
-  bool TimedOut() const { return FTimedOut; }
-  QString Version() const { return FVersion; }
+    // Properties.
+    bool AllowEvents() const { return FAllowEvents; }
+    void SetAllowEvents(bool value) { FAllowEvents = value; }
+    std::int32_t Baud() const { return FBaudRate; }
+    void SetBaud(std::int32_t value);
+    const QByteArray& EndOfResponse() const { return FEndOfResponse; }
+    void SetEndOfResponse(const QByteArray& value);
+    // The marker decoded into the characters that end a response; empty means
+    // responses have no marker.
+    const QByteArray& EndOfResponseRaw() const { return FEndOfResponseRaw; }
+    THandshake Handshaking() const { return FHandshake; }
+    void SetHandshaking(THandshake value);
+    TParity Parity() const { return FParity; }
+    void SetParity(TParity value);
+    // Bytes waiting to be read; 0 when closed.
+    std::int32_t InCount();
+    // True when the port's line settings can be read from the driver.
+    bool State() const;
+    bool InUse() const { return FPortInUse; }
+    std::uint32_t ResponseTime() const { return FResponseTime; }
+    void SetResponseTime(std::uint32_t ms) { FResponseTime = ms; }
+    const TNotifyEvent& OnTimeout() const { return FOnTimeout; }
+    void SetOnTimeout(TNotifyEvent handler) { FOnTimeout = std::move(handler); }
+    bool Opened() const;
+    std::int32_t Port() const { return FPortNumber; }
+    void SetPort(std::int32_t value);
+    bool ShowErrors() const { return FShowErrors; }
+    void SetShowErrors(bool value) { FShowErrors = value; }
+    bool TimedOut() const { return FTimedOut; }
+    QString Version() const { return FVersion; }
 
-  // Operations.
-  bool Open();
-  void Close();
-  void Flush();
-  bool Write(const QByteArray& data);
-  bool WriteRaw(const char* data, qint64 size);
-  QByteArray Read();
-  // Reads the bytes waiting, at most Size of them, into Buffer. Returns the
-  // count read (0 when refused or closed).
-  qint64 ReadRaw(char* buffer, qint64 size);
-  QList<int> GetValidSerialPorts() const;
-  // Lets the user choose a port in the selection dialog; defined with the
-  // dialog in the windowed library (jt_pickport), the rest of the
-  // component needs no widget.
-  bool Pick(QWidget* parent = nullptr);
-  // The selection dialog while Pick runs, else null.
-  TformPickPort* PickPortDialog() const { return FPickPortDlg; }
+    // Operations.
+    bool Open();
+    void Close();
+    void Flush();
+    bool Write(const QByteArray& data);
+    bool WriteRaw(const char* data, qint64 size);
+    QByteArray Read();
+    // Reads the bytes waiting, at most Size of them, into Buffer. Returns the
+    // count read (0 when refused or closed).
+    qint64 ReadRaw(char* buffer, qint64 size);
+    QList<int> GetValidSerialPorts() const;
+    // Lets the user choose a port in the selection dialog; defined with the
+    // dialog in the windowed library (jt_pickport), the rest of the
+    // component needs no widget.
+    bool Pick(QWidget* parent = nullptr);
+    // The selection dialog while Pick runs, else null.
+    TformPickPort* PickPortDialog() const { return FPickPortDlg; }
 
-  // Marker decoding: "#13#10" -> CR LF, "abc#13" -> "abc" CR, "#" -> empty;
-  // a "#" followed by no number or by a text that is not a decimal number
-  // leaves the whole text as the marker.
-  static QByteArray DecodeEndOfResponse(const QByteArray& text);
-  // Text of the failed-open box for port N: "Error opening COM<n>: ", on
-  // Linux followed by advice when the device refused access.
-  static QString OpenErrorText(int port, bool permissionDenied);
+    // Marker decoding: "#13#10" -> CR LF, "abc#13" -> "abc" CR, "#" -> empty;
+    // a "#" followed by no number or by a text that is not a decimal number
+    // leaves the whole text as the marker.
+    static QByteArray DecodeEndOfResponse(const QByteArray& text);
+    // Text of the failed-open box for port N: "Error opening COM<n>: ", on
+    // Linux followed by advice when the device refused access.
+    static QString OpenErrorText(int port, bool permissionDenied);
 
- private:
-  IDialogs& Dialogs() const;
-  void ApplyLineSettings();
-  void ReopenIfOpen();
-  bool PermissionDenied(const QString& path) const;
-  // Bytes ready to read, asking the driver only when none are buffered.
-  std::int32_t PendingCount();
-  // Waits up to about a millisecond for input without spinning.
-  void WaitForInput();
+private:
+    IDialogs& Dialogs() const;
+    void ApplyLineSettings();
+    void ReopenIfOpen();
+    bool PermissionDenied(const QString& path) const;
+    // Bytes ready to read, asking the driver only when none are buffered.
+    std::int32_t PendingCount();
+    // Waits up to about a millisecond for input without spinning.
+    void WaitForInput();
 
-  bool FAllowEvents = false;
-  std::int32_t FBaudRate = 9600;
-  THandshake FHandshake = hsNone;
-  TParity FParity = parNone;
-  QByteArray FEndOfResponse;
-  QByteArray FEndOfResponseRaw;
-  QSerialPort* FSerial;  // owned through the QObject tree
-  bool FPortInUse = false;
-  std::int32_t FPortNumber = 1;
-  TformPickPort* FPickPortDlg = nullptr;
-  std::uint32_t FResponseTime = 1000;
-  bool FShowErrors = true;
-  bool FTimedOut = false;
-  QString FVersion = QStringLiteral("2.0.2");
-  TNotifyEvent FOnTimeout;
+    bool FAllowEvents = false;
+    std::int32_t FBaudRate = 9600;
+    THandshake FHandshake = hsNone;
+    TParity FParity = parNone;
+    QByteArray FEndOfResponse;
+    QByteArray FEndOfResponseRaw;
+    QSerialPort* FSerial;  // owned through the QObject tree
+    bool FPortInUse = false;
+    std::int32_t FPortNumber = 1;
+    TformPickPort* FPickPortDlg = nullptr;
+    std::uint32_t FResponseTime = 1000;
+    bool FShowErrors = true;
+    bool FTimedOut = false;
+    QString FVersion = QStringLiteral("2.0.2");
+    TNotifyEvent FOnTimeout;
 
-  IDialogs* FDialogs;
-  QString FDevicePath;
-  QSerialPort::SerialPortError FLastOpenError = QSerialPort::NoError;
+    IDialogs* FDialogs;
+    QString FDevicePath;
+    QSerialPort::SerialPortError FLastOpenError = QSerialPort::NoError;
 };

@@ -16,8 +16,8 @@
 
 // One source entry: the driver's device name and the port name ("COM7").
 struct TPortEntry {
-  QString Name;
-  QString Data;
+    QString Name;
+    QString Data;
 };
 
 // Port number of a port name "COM<n>" (n >= 1, decimal); 0 for any other

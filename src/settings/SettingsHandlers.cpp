@@ -52,8 +52,9 @@ TSettingsHandlers::TSettingsHandlers(TMainForm& form, TProgramState& state, TTas
         if (n <= MaxStandardChannelCount())
             BindList(c.ChMuxGateSel[n], &TSettingsHandlers::SetChMuxGate, [&ch] { return ch.MuxGate; });
         QComboBox* sync = c.ChSyncSourceSel[n];
-        BindList(sync, &TSettingsHandlers::SetChannelSyncSource,
-                 [&ch, sync] { return GetChannelIndex(SyncItems(sync), ch.SyncSource); }, true);
+        BindList(
+            sync, &TSettingsHandlers::SetChannelSyncSource,
+            [&ch, sync] { return GetChannelIndex(SyncItems(sync), ch.SyncSource); }, true);
         QListWidget* mux = c.ChMuxSel[n];
         connect(mux, &QListWidget::itemChanged, this, [this, mux] { SetChannelMux(mux); });
     }
@@ -64,20 +65,25 @@ TSettingsHandlers::TSettingsHandlers(TMainForm& form, TProgramState& state, TTas
     connect(form.SysDutyOnAdj, &TPlusSpinEdit::OnChange, this, &TSettingsHandlers::SysDutyOnAdjChange);
     connect(form.SysDutyOffAdj, &TPlusSpinEdit::OnChange, this, &TSettingsHandlers::SysDutyOffAdjChange);
     connect(form.TrigThresholdAdj, &TPlusSpinEdit::OnChange, this, &TSettingsHandlers::TrigThresholdAdjChange);
-    BindList(form.SystemModeSel, [](TSettingsHandlers* h, QComboBox*) { h->SystemModeSelChange(); },
-             [&sys] { return sys.SystemMode; });
-    BindList(form.ExtModeSel, [](TSettingsHandlers* h, QComboBox*) { h->ExtModeSelChange(); },
-             [&sys] { return sys.ExtMode; });
-    BindList(form.TriggerEdgeSel, [](TSettingsHandlers* h, QComboBox*) { h->TriggerEdgeSelClick(); },
-             [&sys] { return sys.TriggerEdge; });
-    BindList(form.GatePolaritySel, [](TSettingsHandlers* h, QComboBox*) { h->GatePolaritySelChange(); },
-             [&sys] { return sys.GatePolarity; });
+    BindList(
+        form.SystemModeSel, [](TSettingsHandlers* h, QComboBox*) { h->SystemModeSelChange(); },
+        [&sys] { return sys.SystemMode; });
+    BindList(
+        form.ExtModeSel, [](TSettingsHandlers* h, QComboBox*) { h->ExtModeSelChange(); },
+        [&sys] { return sys.ExtMode; });
+    BindList(
+        form.TriggerEdgeSel, [](TSettingsHandlers* h, QComboBox*) { h->TriggerEdgeSelClick(); },
+        [&sys] { return sys.TriggerEdge; });
+    BindList(
+        form.GatePolaritySel, [](TSettingsHandlers* h, QComboBox*) { h->GatePolaritySelChange(); },
+        [&sys] { return sys.GatePolarity; });
     connect(form.AutoStartEnbl, &QCheckBox::toggled, this, &TSettingsHandlers::AutoStartEnblClick);
     connect(form.RunStopbtn, &QPushButton::clicked, this, &TSettingsHandlers::RunStopbtnClick);
 
     connect(form.ShotCountEnbl, &QCheckBox::toggled, this, &TSettingsHandlers::ShotCountEnblClick);
-    BindList(form.ShotCountSel, [](TSettingsHandlers* h, QComboBox*) { h->ShotCountSelChange(); },
-             [&sys] { return sys.ShotCountSource; });
+    BindList(
+        form.ShotCountSel, [](TSettingsHandlers* h, QComboBox*) { h->ShotCountSelChange(); },
+        [&sys] { return sys.ShotCountSource; });
     connect(form.ClearShotCount, &QPushButton::clicked, this, &TSettingsHandlers::ClearShotCountClick);
     connect(form.PeriodCounterEn, &QCheckBox::toggled, this, &TSettingsHandlers::PeriodCounterEnClick);
     connect(form.PCAutoEn, &QCheckBox::toggled, this, &TSettingsHandlers::PCAutoEnClick);
@@ -143,8 +149,8 @@ void TSettingsHandlers::BindList(QComboBox* list, TListHandler handler, std::fun
     // Typed text that names nothing is never sent; once the user leaves the
     // field it gives way to the stored selection again.
     connect(edit, &QLineEdit::editingFinished, this, [list, storedIndex, acceptChannelNames] {
-        const bool named = SelectedIndex(list) >= 0 ||
-                           (acceptChannelNames && GetChannelNumber(list->currentText()) != kNoChannel);
+        const bool named =
+            SelectedIndex(list) >= 0 || (acceptChannelNames && GetChannelNumber(list->currentText()) != kNoChannel);
         if (!named)
             ShowIndex(list, storedIndex());
     });
@@ -153,8 +159,7 @@ void TSettingsHandlers::BindList(QComboBox* list, TListHandler handler, std::fun
 // ---- Channel pages
 
 // A count of channel n: rounded to the nearest integer, stored and queued.
-void TSettingsHandlers::SetChannelCount(TPlusSpinEdit* sender, std::int32_t TChannelSettings::*field,
-                                        const char* part)
+void TSettingsHandlers::SetChannelCount(TPlusSpinEdit* sender, std::int32_t TChannelSettings::*field, const char* part)
 {
     const int n = ChannelOf(sender);
     if (n == 0)
@@ -165,8 +170,8 @@ void TSettingsHandlers::SetChannelCount(TPlusSpinEdit* sender, std::int32_t TCha
 
 // A keyword setting of channel n: the picked item's index is stored and its
 // keyword queued; typed text that names no item sends nothing.
-bool TSettingsHandlers::SetChannelKeyword(QComboBox* sender, std::int32_t TChannelSettings::*field,
-                                          const char* part, TKeywordTable table)
+bool TSettingsHandlers::SetChannelKeyword(QComboBox* sender, std::int32_t TChannelSettings::*field, const char* part,
+                                          TKeywordTable table)
 {
     const int n = ChannelOf(sender);
     const int index = SelectedIndex(sender);

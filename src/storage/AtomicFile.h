@@ -11,15 +11,18 @@
 #include <QString>
 
 // Empty on success, else the reason, ending with a full stop.
-inline QString WriteFileAtomically(const QString& path, const QByteArray& bytes) {
-  QSaveFile file(path);
-  file.setDirectWriteFallback(true);
-  if (!file.open(QIODevice::WriteOnly)) return file.errorString() + QLatin1Char('.');
-  if (file.write(bytes) != bytes.size()) {
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    return reason + QLatin1Char('.');
-  }
-  if (!file.commit()) return file.errorString() + QLatin1Char('.');
-  return QString();
+inline QString WriteFileAtomically(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString() + QLatin1Char('.');
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason + QLatin1Char('.');
+    }
+    if (!file.commit())
+        return file.errorString() + QLatin1Char('.');
+    return QString();
 }

@@ -10,103 +10,119 @@
 namespace {
 
 // Control characters that plain text may hold besides the line ends.
-bool IsTextControl(char16_t c) { return c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f'; }
-
-QStringList SplitLines(const QString& text) {
-  QStringList lines;
-  QString current;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const QChar c = text[i];
-    if (c == u'\r' || c == u'\n') {
-      lines << current;
-      current.clear();
-      if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-    } else {
-      current += c;
-    }
-  }
-  if (!current.isEmpty()) lines << current;
-  return lines;
+bool IsTextControl(char16_t c)
+{
+    return c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f';
 }
 
-QString Shown(const QString& path) { return QDir::toNativeSeparators(path); }
+QStringList SplitLines(const QString& text)
+{
+    QStringList lines;
+    QString current;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' || c == u'\n') {
+            lines << current;
+            current.clear();
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+        } else {
+            current += c;
+        }
+    }
+    if (!current.isEmpty())
+        lines << current;
+    return lines;
+}
+
+QString Shown(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
 
 }  // namespace
 
-TSettingsFileText DecodeSettingsText(const QByteArray& bytes) {
-  TSettingsFileText result;
-  QString text;
-  if (bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-    QStringDecoder::Encoding encoding = QStringDecoder::Utf8;
-    qsizetype bom = 3;
-    if (bytes.startsWith("\xFF\xFE")) {
-      encoding = QStringDecoder::Utf16LE;
-      bom = 2;
-    } else if (bytes.startsWith("\xFE\xFF")) {
-      encoding = QStringDecoder::Utf16BE;
-      bom = 2;
+TSettingsFileText DecodeSettingsText(const QByteArray& bytes)
+{
+    TSettingsFileText result;
+    QString text;
+    if (bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        QStringDecoder::Encoding encoding = QStringDecoder::Utf8;
+        qsizetype bom = 3;
+        if (bytes.startsWith("\xFF\xFE")) {
+            encoding = QStringDecoder::Utf16LE;
+            bom = 2;
+        } else if (bytes.startsWith("\xFE\xFF")) {
+            encoding = QStringDecoder::Utf16BE;
+            bom = 2;
+        }
+        QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
+        text = decoder.decode(QByteArrayView(bytes).sliced(bom));
+        if (decoder.hasError() || (bom == 2 && (bytes.size() - bom) % 2 != 0)) {
+            result.Error = QStringLiteral("it is not valid text in the encoding its first bytes announce.");
+            return result;
+        }
+    } else {
+        text = QString::fromLatin1(bytes);
     }
-    QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
-    text = decoder.decode(QByteArrayView(bytes).sliced(bom));
-    if (decoder.hasError() || (bom == 2 && (bytes.size() - bom) % 2 != 0)) {
-      result.Error = QStringLiteral("it is not valid text in the encoding its first bytes announce.");
-      return result;
+    for (const QChar c : text) {
+        if (c.unicode() < 32 && !IsTextControl(c.unicode())) {
+            result.Error = QStringLiteral("it is not a text file.");
+            return result;
+        }
     }
-  } else {
-    text = QString::fromLatin1(bytes);
-  }
-  for (const QChar c : text) {
-    if (c.unicode() < 32 && !IsTextControl(c.unicode())) {
-      result.Error = QStringLiteral("it is not a text file.");
-      return result;
-    }
-  }
-  result.Lines = SplitLines(text);
-  return result;
+    result.Lines = SplitLines(text);
+    return result;
 }
 
-QByteArray EncodeSettingsText(const QStringList& lines) {
-  QByteArray bytes;
-  for (const QString& line : lines) {
-    bytes += line.toLatin1();
-    bytes += "\r\n";
-  }
-  return bytes;
+QByteArray EncodeSettingsText(const QStringList& lines)
+{
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes += line.toLatin1();
+        bytes += "\r\n";
+    }
+    return bytes;
 }
 
-TSettingsFileText ReadSettingsFile(const QString& path) {
-  TSettingsFileText result;
-  const QString prefix = QStringLiteral("Cannot read the settings file %1: ").arg(Shown(path));
-  const QFileInfo info(path);
-  if (info.isDir()) {
-    result.Error = prefix + QStringLiteral("it is a folder.");
+TSettingsFileText ReadSettingsFile(const QString& path)
+{
+    TSettingsFileText result;
+    const QString prefix = QStringLiteral("Cannot read the settings file %1: ").arg(Shown(path));
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        result.Error = prefix + QStringLiteral("it is a folder.");
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.Error = prefix + file.errorString() + QLatin1Char('.');
+        return result;
+    }
+    // A device or pipe may report no size at all: read one byte past the limit
+    // to tell a file that is too large.
+    const QByteArray bytes = file.size() > kMaxSettingsFileSize ? QByteArray() : file.read(kMaxSettingsFileSize + 1);
+    if (file.size() > kMaxSettingsFileSize || bytes.size() > kMaxSettingsFileSize) {
+        result.Error =
+            prefix +
+            QStringLiteral("it is larger than %1 KiB, too large for a settings file.").arg(kMaxSettingsFileSize / 1024);
+        return result;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        result.Error = prefix + file.errorString() + QLatin1Char('.');
+        return result;
+    }
+    result = DecodeSettingsText(bytes);
+    if (!result.Ok())
+        result.Error = prefix + result.Error;
     return result;
-  }
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    result.Error = prefix + file.errorString() + QLatin1Char('.');
-    return result;
-  }
-  // A device or pipe may report no size at all: read one byte past the limit
-  // to tell a file that is too large.
-  const QByteArray bytes = file.size() > kMaxSettingsFileSize ? QByteArray() : file.read(kMaxSettingsFileSize + 1);
-  if (file.size() > kMaxSettingsFileSize || bytes.size() > kMaxSettingsFileSize) {
-    result.Error = prefix + QStringLiteral("it is larger than %1 KiB, too large for a settings file.")
-                                .arg(kMaxSettingsFileSize / 1024);
-    return result;
-  }
-  if (file.error() != QFileDevice::NoError) {
-    result.Error = prefix + file.errorString() + QLatin1Char('.');
-    return result;
-  }
-  result = DecodeSettingsText(bytes);
-  if (!result.Ok()) result.Error = prefix + result.Error;
-  return result;
 }
 
-QString WriteSettingsFile(const QString& path, const QStringList& lines) {
-  const QString prefix = QStringLiteral("Cannot write the settings file %1: ").arg(Shown(path));
-  if (QFileInfo(path).isDir()) return prefix + QStringLiteral("it is a folder.");
-  const QString reason = WriteFileAtomically(path, EncodeSettingsText(lines));
-  return reason.isEmpty() ? QString() : prefix + reason;
+QString WriteSettingsFile(const QString& path, const QStringList& lines)
+{
+    const QString prefix = QStringLiteral("Cannot write the settings file %1: ").arg(Shown(path));
+    if (QFileInfo(path).isDir())
+        return prefix + QStringLiteral("it is a folder.");
+    const QString reason = WriteFileAtomically(path, EncodeSettingsText(lines));
+    return reason.isEmpty() ? QString() : prefix + reason;
 }

@@ -17,9 +17,9 @@
 constexpr qint64 kMaxSettingsFileSize = 1024 * 1024;
 
 struct TSettingsFileText {
-  QStringList Lines;
-  QString Error;  // empty when the file was read
-  bool Ok() const { return Error.isEmpty(); }
+    QStringList Lines;
+    QString Error;  // empty when the file was read
+    bool Ok() const { return Error.isEmpty(); }
 };
 
 // Decodes file content into lines. Content that is not text (NUL bytes or

@@ -31,22 +31,26 @@ constexpr int kRetryInterval = 20;  // ms
 
 }  // namespace
 
-QUrl MakerWebSite() { return QUrl(QStringLiteral("http://www.jentrix.com/")); }
-
-QString AboutText(const TDeviceIdentity& identity, const QString& softwareVersion) {
-  const QStringList lines = {
-      QStringLiteral("Company: ") + ManufacturerName(identity),
-      QStringLiteral("Model Number: ") + identity.Model,
-      QStringLiteral("Serial Number: ") + QString::number(identity.SerialNumber),
-      QStringLiteral("Firmware Version: ") + identity.FirmwareVersion,
-      QStringLiteral("FPGA Version: ") + identity.FpgaVersion,
-      QStringLiteral("Software Version: ") + softwareVersion,
-  };
-  return lines.join(QStringLiteral("\r\n"));
+QUrl MakerWebSite()
+{
+    return QUrl(QStringLiteral("http://www.jentrix.com/"));
 }
 
-TStorage::TStorage(TProgramState& state, TMainForm& form, TMessageForm& splash, TCommunication& comm,
-                   TTaskQueue& queue, IDialogs& dialogs, IUrlOpener& urls)
+QString AboutText(const TDeviceIdentity& identity, const QString& softwareVersion)
+{
+    const QStringList lines = {
+        QStringLiteral("Company: ") + ManufacturerName(identity),
+        QStringLiteral("Model Number: ") + identity.Model,
+        QStringLiteral("Serial Number: ") + QString::number(identity.SerialNumber),
+        QStringLiteral("Firmware Version: ") + identity.FirmwareVersion,
+        QStringLiteral("FPGA Version: ") + identity.FpgaVersion,
+        QStringLiteral("Software Version: ") + softwareVersion,
+    };
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+TStorage::TStorage(TProgramState& state, TMainForm& form, TMessageForm& splash, TCommunication& comm, TTaskQueue& queue,
+                   IDialogs& dialogs, IUrlOpener& urls)
     : FState(state),
       FForm(form),
       FSplash(splash),
@@ -54,133 +58,161 @@ TStorage::TStorage(TProgramState& state, TMainForm& form, TMessageForm& splash, 
       FQueue(queue),
       FDialogs(dialogs),
       FUrls(urls),
-      FVersionInfo(this) {
-  BindMenu();
+      FVersionInfo(this)
+{
+    BindMenu();
 }
 
-void TStorage::BindMenu() {
-  TMainForm& f = FForm;
-  for (int bin = 1; bin <= 6; ++bin)
-    connect(f.SaveToBin[bin], &QAction::triggered, this, [this, bin] { SaveToBin(bin); });
-  for (int bin = 0; bin <= 6; ++bin)
-    connect(f.RestoreFromBin[bin], &QAction::triggered, this, [this, bin] { RestoreFromBin(bin); });
-  connect(f.SaveToFile1, &QAction::triggered, this, &TStorage::SaveToFile1Click);
-  connect(f.RestoreSettingsFromFile1, &QAction::triggered, this, &TStorage::RestoreSettingsFromFile1Click);
-  connect(f.CaptureScreenShot1, &QAction::triggered, this, &TStorage::CaptureScreenShot1Click);
-  connect(f.About1, &QAction::triggered, this, &TStorage::About1Click);
-  connect(f.WebSite1, &QAction::triggered, this, &TStorage::WebSite1Click);
+void TStorage::BindMenu()
+{
+    TMainForm& f = FForm;
+    for (int bin = 1; bin <= 6; ++bin)
+        connect(f.SaveToBin[bin], &QAction::triggered, this, [this, bin] { SaveToBin(bin); });
+    for (int bin = 0; bin <= 6; ++bin)
+        connect(f.RestoreFromBin[bin], &QAction::triggered, this, [this, bin] { RestoreFromBin(bin); });
+    connect(f.SaveToFile1, &QAction::triggered, this, &TStorage::SaveToFile1Click);
+    connect(f.RestoreSettingsFromFile1, &QAction::triggered, this, &TStorage::RestoreSettingsFromFile1Click);
+    connect(f.CaptureScreenShot1, &QAction::triggered, this, &TStorage::CaptureScreenShot1Click);
+    connect(f.About1, &QAction::triggered, this, &TStorage::About1Click);
+    connect(f.WebSite1, &QAction::triggered, this, &TStorage::WebSite1Click);
 }
 
-bool TStorage::StartFileOperation(void (TStorage::*handler)()) {
-  const TProgramState& s = FState;
-  if (s.Terminating || FInFileOperation) return false;
-  // The menu is live while another exchange or a read-back waits for the
-  // generator. Reading back in the middle of it would interleave two query
-  // sequences on the line, so the command runs once the line is free.
-  if (s.CommandsDisabled || s.TasksRunning || s.StatusPolling || FComm.Port().InUse()) {
-    QTimer::singleShot(kRetryInterval, this, handler);
-    return false;
-  }
-  return true;
-}
-
-void TStorage::SaveToFile1Click() {
-  if (!StartFileOperation(&TStorage::SaveToFile1Click)) return;
-  FInFileOperation = true;
-  const auto leave = qScopeGuard([this] { FInFileOperation = false; });
-  TProgramState& state = FState;
-
-  // A fresh snapshot of the generator's settings.
-  emit ReadBackDue();
-  if (state.Terminating) return;
-
-  const QString chosen = FDialogs.SaveFileName(kSaveCaption, kTextFilter, QDir::currentPath(), kDefaultExtension);
-  if (chosen.isEmpty()) {
-    FDialogs.ShowMessage(QStringLiteral("Save to file was cancelled"));
-    return;
-  }
-  const QString error = WriteSettingsFile(chosen, state.SettingsList);
-  if (!error.isEmpty()) FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
-}
-
-void TStorage::RestoreSettingsFromFile1Click() {
-  if (!StartFileOperation(&TStorage::RestoreSettingsFromFile1Click)) return;
-  FInFileOperation = true;
-  const auto leave = qScopeGuard([this] { FInFileOperation = false; });
-  TProgramState& state = FState;
-
-  const QString path = FDialogs.OpenFileName(kOpenCaption, kOpenFilter, kDefaultExtension);
-  if (path.isEmpty()) return;
-
-  // The whole file is read and checked before anything is sent.
-  const TSettingsFileText file = ReadSettingsFile(path);
-  if (!file.Ok()) {
-    FDialogs.MessageDlg(file.Error, QString(), mbOK, TMsgKind::mkError);
-    return;
-  }
-  state.SettingsList = file.Lines;
-
-  TMessageForm& splash = FSplash;
-  if (!state.SettingsList.isEmpty()) {
-    splash.MessageLabel->SetCaption(QStringLiteral("Loading. Please wait..."));
-    splash.ShowNow();
-    // A copy: the list may be rebuilt by a read-back while replies are awaited.
-    const QStringList lines = state.SettingsList;
-    for (const QString& line : lines) {
-      if (FLinePause > 0) QThread::msleep(static_cast<unsigned long>(FLinePause));
-      if (line.contains(QLatin1String("//"))) continue;
-      FComm.SendCommand(line);
-      if (state.Terminating) return;
-      QCoreApplication::processEvents();
-      if (state.Terminating) return;
+bool TStorage::StartFileOperation(void (TStorage::*handler)())
+{
+    const TProgramState& s = FState;
+    if (s.Terminating || FInFileOperation)
+        return false;
+    // The menu is live while another exchange or a read-back waits for the
+    // generator. Reading back in the middle of it would interleave two query
+    // sequences on the line, so the command runs once the line is free.
+    if (s.CommandsDisabled || s.TasksRunning || s.StatusPolling || FComm.Port().InUse()) {
+        QTimer::singleShot(kRetryInterval, this, handler);
+        return false;
     }
-  } else {
-    FDialogs.ShowMessage(QStringLiteral("Empty file."));
-  }
-
-  emit ReadBackDue();
-  if (state.Terminating) return;
-  splash.hide();
-  FDialogs.ShowMessage(QStringLiteral("Settings loaded."));
+    return true;
 }
 
-void TStorage::SaveToBin(int bin) {
-  if (bin < 1 || bin > 6) return;
-  FQueue.QueuedCommandToPort(QStringLiteral("*SAV ") + QString::number(bin));
+void TStorage::SaveToFile1Click()
+{
+    if (!StartFileOperation(&TStorage::SaveToFile1Click))
+        return;
+    FInFileOperation = true;
+    const auto leave = qScopeGuard([this] { FInFileOperation = false; });
+    TProgramState& state = FState;
+
+    // A fresh snapshot of the generator's settings.
+    emit ReadBackDue();
+    if (state.Terminating)
+        return;
+
+    const QString chosen = FDialogs.SaveFileName(kSaveCaption, kTextFilter, QDir::currentPath(), kDefaultExtension);
+    if (chosen.isEmpty()) {
+        FDialogs.ShowMessage(QStringLiteral("Save to file was cancelled"));
+        return;
+    }
+    const QString error = WriteSettingsFile(chosen, state.SettingsList);
+    if (!error.isEmpty())
+        FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
 }
 
-void TStorage::RestoreFromBin(int bin) {
-  if (bin < 0 || bin > 6) return;
-  TProgramState& state = FState;
-  state.RecallBin = bin;
-  state.RecallRequested = -1;
-  FQueue.Wake();
+void TStorage::RestoreSettingsFromFile1Click()
+{
+    if (!StartFileOperation(&TStorage::RestoreSettingsFromFile1Click))
+        return;
+    FInFileOperation = true;
+    const auto leave = qScopeGuard([this] { FInFileOperation = false; });
+    TProgramState& state = FState;
+
+    const QString path = FDialogs.OpenFileName(kOpenCaption, kOpenFilter, kDefaultExtension);
+    if (path.isEmpty())
+        return;
+
+    // The whole file is read and checked before anything is sent.
+    const TSettingsFileText file = ReadSettingsFile(path);
+    if (!file.Ok()) {
+        FDialogs.MessageDlg(file.Error, QString(), mbOK, TMsgKind::mkError);
+        return;
+    }
+    state.SettingsList = file.Lines;
+
+    TMessageForm& splash = FSplash;
+    if (!state.SettingsList.isEmpty()) {
+        splash.MessageLabel->SetCaption(QStringLiteral("Loading. Please wait..."));
+        splash.ShowNow();
+        // A copy: the list may be rebuilt by a read-back while replies are awaited.
+        const QStringList lines = state.SettingsList;
+        for (const QString& line : lines) {
+            if (FLinePause > 0)
+                QThread::msleep(static_cast<unsigned long>(FLinePause));
+            if (line.contains(QLatin1String("//")))
+                continue;
+            FComm.SendCommand(line);
+            if (state.Terminating)
+                return;
+            QCoreApplication::processEvents();
+            if (state.Terminating)
+                return;
+        }
+    } else {
+        FDialogs.ShowMessage(QStringLiteral("Empty file."));
+    }
+
+    emit ReadBackDue();
+    if (state.Terminating)
+        return;
+    splash.hide();
+    FDialogs.ShowMessage(QStringLiteral("Settings loaded."));
 }
 
-void TStorage::CaptureScreenShot1Click() {
-  // The menu that chose this command closes while the command runs, but the
-  // window under it is drawn again only later: the picture is taken from
-  // the event loop, once no menu is open, after the window has been drawn.
-  QTimer::singleShot(0, this, &TStorage::CaptureScreenShot);
+void TStorage::SaveToBin(int bin)
+{
+    if (bin < 1 || bin > 6)
+        return;
+    FQueue.QueuedCommandToPort(QStringLiteral("*SAV ") + QString::number(bin));
 }
 
-void TStorage::CaptureScreenShot() {
-  if (FState.Terminating) return;
-  if (QApplication::activePopupWidget()) {
-    QTimer::singleShot(kRetryInterval, this, &TStorage::CaptureScreenShot);
-    return;
-  }
-  TMainForm& form = FForm;
-  // Drawn and handed to the display before the screen is read back, on the
-  // same connection, so the screen holds the window's own pixels.
-  form.repaint();
-  const QImage picture = GrabScreenRect(form.frameGeometry());
-  const QString error = WriteJpegFile(picture, kScreenShotFileName, kScreenShotQuality);
-  if (!error.isEmpty()) FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
+void TStorage::RestoreFromBin(int bin)
+{
+    if (bin < 0 || bin > 6)
+        return;
+    TProgramState& state = FState;
+    state.RecallBin = bin;
+    state.RecallRequested = -1;
+    FQueue.Wake();
 }
 
-void TStorage::About1Click() {
-  FDialogs.ShowMessage(AboutText(FState.DeviceIdentity, FVersionInfo.FileVersion()));
+void TStorage::CaptureScreenShot1Click()
+{
+    // The menu that chose this command closes while the command runs, but the
+    // window under it is drawn again only later: the picture is taken from
+    // the event loop, once no menu is open, after the window has been drawn.
+    QTimer::singleShot(0, this, &TStorage::CaptureScreenShot);
 }
 
-void TStorage::WebSite1Click() { FUrls.OpenUrl(MakerWebSite()); }
+void TStorage::CaptureScreenShot()
+{
+    if (FState.Terminating)
+        return;
+    if (QApplication::activePopupWidget()) {
+        QTimer::singleShot(kRetryInterval, this, &TStorage::CaptureScreenShot);
+        return;
+    }
+    TMainForm& form = FForm;
+    // Drawn and handed to the display before the screen is read back, on the
+    // same connection, so the screen holds the window's own pixels.
+    form.repaint();
+    const QImage picture = GrabScreenRect(form.frameGeometry());
+    const QString error = WriteJpegFile(picture, kScreenShotFileName, kScreenShotQuality);
+    if (!error.isEmpty())
+        FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
+}
+
+void TStorage::About1Click()
+{
+    FDialogs.ShowMessage(AboutText(FState.DeviceIdentity, FVersionInfo.FileVersion()));
+}
+
+void TStorage::WebSite1Click()
+{
+    FUrls.OpenUrl(MakerWebSite());
+}

@@ -30,50 +30,50 @@ constexpr int kScreenShotQuality = 90;
 QString AboutText(const TDeviceIdentity& identity, const QString& softwareVersion);
 
 class TStorage : public QObject {
-  Q_OBJECT
- public:
-  TStorage(TProgramState& state, TMainForm& form, TMessageForm& splash, TCommunication& comm, TTaskQueue& queue,
-           IDialogs& dialogs, IUrlOpener& urls);
+    Q_OBJECT
+public:
+    TStorage(TProgramState& state, TMainForm& form, TMessageForm& splash, TCommunication& comm, TTaskQueue& queue,
+             IDialogs& dialogs, IUrlOpener& urls);
 
-  // Storage > Save Settings To File / Restore Settings From File.
-  void SaveToFile1Click();
-  void RestoreSettingsFromFile1Click();
+    // Storage > Save Settings To File / Restore Settings From File.
+    void SaveToFile1Click();
+    void RestoreSettingsFromFile1Click();
 
-  // Storage > Save To Bin 1..6: queues "*SAV n".
-  void SaveToBin(int bin);
-  // Storage > Restore From Bin 0..6: asks the task tick for a recall of the
-  // bin and a read-back; the last choice before the tick wins.
-  void RestoreFromBin(int bin);
+    // Storage > Save To Bin 1..6: queues "*SAV n".
+    void SaveToBin(int bin);
+    // Storage > Restore From Bin 0..6: asks the task tick for a recall of the
+    // bin and a read-back; the last choice before the tick wins.
+    void RestoreFromBin(int bin);
 
-  // Tools > Capture Screen Shot (the picture is taken once the menu has
-  // closed); Help > About; Help > Web Site.
-  void CaptureScreenShot1Click();
-  void About1Click();
-  void WebSite1Click();
+    // Tools > Capture Screen Shot (the picture is taken once the menu has
+    // closed); Help > About; Help > Web Site.
+    void CaptureScreenShot1Click();
+    void About1Click();
+    void WebSite1Click();
 
-  const TrpVersionInfo& VersionInfo() const { return FVersionInfo; }
+    const TrpVersionInfo& VersionInfo() const { return FVersionInfo; }
 
- signals:
-  // A settings-file command wants a fresh read-back of the generator, now.
-  void ReadBackDue();
+signals:
+    // A settings-file command wants a fresh read-back of the generator, now.
+    void ReadBackDue();
 
- private:
-  void BindMenu();
-  void CaptureScreenShot();
-  // A save or restore runs read-backs and waits for replies with the event
-  // loop running; a second one must not start inside it. False when Handler
-  // must not run now (it is then run again later when the line is busy).
-  bool StartFileOperation(void (TStorage::*handler)());
+private:
+    void BindMenu();
+    void CaptureScreenShot();
+    // A save or restore runs read-backs and waits for replies with the event
+    // loop running; a second one must not start inside it. False when Handler
+    // must not run now (it is then run again later when the line is busy).
+    bool StartFileOperation(void (TStorage::*handler)());
 
-  TProgramState& FState;
-  TMainForm& FForm;
-  TMessageForm& FSplash;
-  TCommunication& FComm;
-  TTaskQueue& FQueue;
-  IDialogs& FDialogs;
-  IUrlOpener& FUrls;
-  TrpVersionInfo FVersionInfo;
-  // Pause before each line of a restore, in milliseconds.
-  int FLinePause = 30;
-  bool FInFileOperation = false;
+    TProgramState& FState;
+    TMainForm& FForm;
+    TMessageForm& FSplash;
+    TCommunication& FComm;
+    TTaskQueue& FQueue;
+    IDialogs& FDialogs;
+    IUrlOpener& FUrls;
+    TrpVersionInfo FVersionInfo;
+    // Pause before each line of a restore, in milliseconds.
+    int FLinePause = 30;
+    bool FInFileOperation = false;
 };

@@ -11,54 +11,54 @@
 #include <optional>
 
 enum TVersionType {
-  vtCompanyName,
-  vtFileDescription,
-  vtFileVersion,
-  vtInternalName,
-  vtLegalCopyright,
-  vtLegalTradeMark,
-  vtOriginalFileName,
-  vtProductName,
-  vtProductVersion,
-  vtComments,
+    vtCompanyName,
+    vtFileDescription,
+    vtFileVersion,
+    vtInternalName,
+    vtLegalCopyright,
+    vtLegalTradeMark,
+    vtOriginalFileName,
+    vtProductName,
+    vtProductVersion,
+    vtComments,
 };
 constexpr std::size_t kVersionTypeCount = vtComments + 1;
 
 // Where the strings come from: the size of the version information (0 means
 // there is none) and a lookup by path.
 struct TVersionSource {
-  std::function<std::size_t()> Size;
-  std::function<std::optional<QString>(const QString& path)> Query;
+    std::function<std::size_t()> Size;
+    std::function<std::optional<QString>(const QString& path)> Query;
 };
 // The strings compiled into this program.
 TVersionSource BuiltInVersionSource();
 
 class TrpVersionInfo : public QObject {
-  Q_OBJECT
-  Q_PROPERTY(QString CompanyName READ CompanyName CONSTANT)
-  Q_PROPERTY(QString FileDescription READ FileDescription CONSTANT)
-  Q_PROPERTY(QString FileVersion READ FileVersion CONSTANT)
-  Q_PROPERTY(QString InternalName READ InternalName CONSTANT)
-  Q_PROPERTY(QString LegalCopyright READ LegalCopyright CONSTANT)
-  Q_PROPERTY(QString LegalTradeMark READ LegalTradeMark CONSTANT)
-  Q_PROPERTY(QString OriginalFileName READ OriginalFileName CONSTANT)
-  Q_PROPERTY(QString ProductName READ ProductName CONSTANT)
-  Q_PROPERTY(QString ProductVersion READ ProductVersion CONSTANT)
-  Q_PROPERTY(QString Comments READ Comments CONSTANT)
- public:
-  explicit TrpVersionInfo(QObject* owner = nullptr, const TVersionSource& source = BuiltInVersionSource());
+    Q_OBJECT
+    Q_PROPERTY(QString CompanyName READ CompanyName CONSTANT)
+    Q_PROPERTY(QString FileDescription READ FileDescription CONSTANT)
+    Q_PROPERTY(QString FileVersion READ FileVersion CONSTANT)
+    Q_PROPERTY(QString InternalName READ InternalName CONSTANT)
+    Q_PROPERTY(QString LegalCopyright READ LegalCopyright CONSTANT)
+    Q_PROPERTY(QString LegalTradeMark READ LegalTradeMark CONSTANT)
+    Q_PROPERTY(QString OriginalFileName READ OriginalFileName CONSTANT)
+    Q_PROPERTY(QString ProductName READ ProductName CONSTANT)
+    Q_PROPERTY(QString ProductVersion READ ProductVersion CONSTANT)
+    Q_PROPERTY(QString Comments READ Comments CONSTANT)
+public:
+    explicit TrpVersionInfo(QObject* owner = nullptr, const TVersionSource& source = BuiltInVersionSource());
 
-  QString CompanyName() const { return FVersionInfo[vtCompanyName]; }
-  QString FileDescription() const { return FVersionInfo[vtFileDescription]; }
-  QString FileVersion() const { return FVersionInfo[vtFileVersion]; }
-  QString InternalName() const { return FVersionInfo[vtInternalName]; }
-  QString LegalCopyright() const { return FVersionInfo[vtLegalCopyright]; }
-  QString LegalTradeMark() const { return FVersionInfo[vtLegalTradeMark]; }
-  QString OriginalFileName() const { return FVersionInfo[vtOriginalFileName]; }
-  QString ProductName() const { return FVersionInfo[vtProductName]; }
-  QString ProductVersion() const { return FVersionInfo[vtProductVersion]; }
-  QString Comments() const { return FVersionInfo[vtComments]; }
+    QString CompanyName() const { return FVersionInfo[vtCompanyName]; }
+    QString FileDescription() const { return FVersionInfo[vtFileDescription]; }
+    QString FileVersion() const { return FVersionInfo[vtFileVersion]; }
+    QString InternalName() const { return FVersionInfo[vtInternalName]; }
+    QString LegalCopyright() const { return FVersionInfo[vtLegalCopyright]; }
+    QString LegalTradeMark() const { return FVersionInfo[vtLegalTradeMark]; }
+    QString OriginalFileName() const { return FVersionInfo[vtOriginalFileName]; }
+    QString ProductName() const { return FVersionInfo[vtProductName]; }
+    QString ProductVersion() const { return FVersionInfo[vtProductVersion]; }
+    QString Comments() const { return FVersionInfo[vtComments]; }
 
- private:
-  std::array<QString, kVersionTypeCount> FVersionInfo;
+private:
+    std::array<QString, kVersionTypeCount> FVersionInfo;
 };

@@ -20,454 +20,535 @@ namespace {
 const QColor kGrey(128, 128, 128);
 const QColor kSelectedCell(0, 0, 255);
 
-int RoundHalfEven(double x) {
-  double r = std::round(x);
-  if (std::fabs(x - std::trunc(x)) == 0.5 && std::fmod(r, 2.0) != 0.0) r -= std::copysign(1.0, x);
-  return static_cast<int>(r);
+int RoundHalfEven(double x)
+{
+    double r = std::round(x);
+    if (std::fabs(x - std::trunc(x)) == 0.5 && std::fmod(r, 2.0) != 0.0)
+        r -= std::copysign(1.0, x);
+    return static_cast<int>(r);
 }
 
 }  // namespace
 
 // ---------------------------------------------------------------- TSpinButton
 
-TSpinButton::TSpinButton(QWidget* parent) : QWidget(parent) {
-  setFocusPolicy(Qt::NoFocus);
-  setAttribute(Qt::WA_OpaquePaintEvent);
+TSpinButton::TSpinButton(QWidget* parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TSpinButton::SetGlyph(const QImage& glyph) {
-  fGlyph = glyph;
-  update();
-}
-
-void TSpinButton::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  const QBrush face = palette().button();
-  qDrawWinButton(&p, rect(), palette(), fDown, &face);
-  if (fGlyph.isNull()) return;
-  const int shift = fDown ? 1 : 0;
-  const int x = (width() - fGlyph.width()) / 2 + shift;
-  const int y = (height() - fGlyph.height()) / 2 + shift;
-  p.drawImage(x, y, fGlyph);
-}
-
-void TSpinButton::mousePressEvent(QMouseEvent* e) {
-  if (!fInteractive) return;
-  if (e->button() == Qt::LeftButton) {
-    fHeld = true;
-    fDown = true;
+void TSpinButton::SetGlyph(const QImage& glyph)
+{
+    fGlyph = glyph;
     update();
-  }
-  if (OnMouseDown) OnMouseDown(this, e->button());
 }
 
-void TSpinButton::mouseMoveEvent(QMouseEvent* e) {
-  if (!fHeld) return;
-  const bool over = rect().contains(e->position().toPoint());
-  if (over != fDown) {
-    fDown = over;
-    update();
-  }
+void TSpinButton::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const QBrush face = palette().button();
+    qDrawWinButton(&p, rect(), palette(), fDown, &face);
+    if (fGlyph.isNull())
+        return;
+    const int shift = fDown ? 1 : 0;
+    const int x = (width() - fGlyph.width()) / 2 + shift;
+    const int y = (height() - fGlyph.height()) / 2 + shift;
+    p.drawImage(x, y, fGlyph);
 }
 
-void TSpinButton::mouseReleaseEvent(QMouseEvent* e) {
-  if (e->button() == Qt::LeftButton) {
-    if (!fHeld) return;
-    fHeld = false;
-    fDown = false;
-    update();
-  } else if (!fInteractive) {
-    return;
-  }
-  if (OnMouseUp) OnMouseUp(this, e->button());
+void TSpinButton::mousePressEvent(QMouseEvent* e)
+{
+    if (!fInteractive)
+        return;
+    if (e->button() == Qt::LeftButton) {
+        fHeld = true;
+        fDown = true;
+        update();
+    }
+    if (OnMouseDown)
+        OnMouseDown(this, e->button());
 }
 
-void TSpinButton::mouseDoubleClickEvent(QMouseEvent* e) {
-  // A quick second click on a spin button is one more press.
-  mousePressEvent(e);
+void TSpinButton::mouseMoveEvent(QMouseEvent* e)
+{
+    if (!fHeld)
+        return;
+    const bool over = rect().contains(e->position().toPoint());
+    if (over != fDown) {
+        fDown = over;
+        update();
+    }
+}
+
+void TSpinButton::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton) {
+        if (!fHeld)
+            return;
+        fHeld = false;
+        fDown = false;
+        update();
+    } else if (!fInteractive) {
+        return;
+    }
+    if (OnMouseUp)
+        OnMouseUp(this, e->button());
+}
+
+void TSpinButton::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    // A quick second click on a spin button is one more press.
+    mousePressEvent(e);
 }
 
 // -------------------------------------------------------------- TPlusSpinEdit
 
 std::function<void(const QString&)> TPlusSpinEdit::ErrorReporter;
 
-void TPlusSpinEdit::ReportError(const QString& text) {
-  if (ErrorReporter) {
-    ErrorReporter(text);
-    return;
-  }
-  QMessageBox::critical(QApplication::activeWindow(), QCoreApplication::applicationName(), text);
+void TPlusSpinEdit::ReportError(const QString& text)
+{
+    if (ErrorReporter) {
+        ErrorReporter(text);
+        return;
+    }
+    QMessageBox::critical(QApplication::activeWindow(), QCoreApplication::applicationName(), text);
 }
 
 template <class F>
-void TPlusSpinEdit::Guarded(F&& action) {
-  try {
-    action();
-  } catch (const std::exception& e) {
-    ReportError(QString::fromUtf8(e.what()));
-  }
+void TPlusSpinEdit::Guarded(F&& action)
+{
+    try {
+        action();
+    } catch (const std::exception& e) {
+        ReportError(QString::fromUtf8(e.what()));
+    }
 }
 
-TPlusSpinEdit::TPlusSpinEdit(QWidget* parent) : QWidget(parent) {
-  setFocusPolicy(Qt::TabFocus);  // a click focuses through mousePressEvent
-  setAttribute(Qt::WA_OpaquePaintEvent);
-  setBackgroundRole(QPalette::Base);
-  setContentsMargins(1, 1, 1, 1);
-  fUpButton = new TSpinButton(this);
-  fDownButton = new TSpinButton(this);
-  fUpButton->setObjectName(QStringLiteral("fUpButton"));
-  fDownButton->setObjectName(QStringLiteral("fDownButton"));
-  for (TSpinButton* b : {fUpButton, fDownButton}) {
-    b->OnMouseDown = [this](TSpinButton* btn, Qt::MouseButton mb) { SpinButtonDown(btn, mb); };
-    b->OnMouseUp = [this](TSpinButton* btn, Qt::MouseButton mb) { SpinButtonUp(btn, mb); };
-  }
-  fTimer = new QTimer(this);
-  fTimer->setObjectName(QStringLiteral("fTimer"));
-  connect(fTimer, &QTimer::timeout, this, &TPlusSpinEdit::TimerTick);
-  fModel.SetView(this);
-  const int fontHeight = std::abs(QFontInfo(font()).pixelSize());
-  resize(8 * fontHeight, QFontMetrics(font()).height() + 4);
-  Measure();
+TPlusSpinEdit::TPlusSpinEdit(QWidget* parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::TabFocus);  // a click focuses through mousePressEvent
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setBackgroundRole(QPalette::Base);
+    setContentsMargins(1, 1, 1, 1);
+    fUpButton = new TSpinButton(this);
+    fDownButton = new TSpinButton(this);
+    fUpButton->setObjectName(QStringLiteral("fUpButton"));
+    fDownButton->setObjectName(QStringLiteral("fDownButton"));
+    for (TSpinButton* b : {fUpButton, fDownButton}) {
+        b->OnMouseDown = [this](TSpinButton* btn, Qt::MouseButton mb) { SpinButtonDown(btn, mb); };
+        b->OnMouseUp = [this](TSpinButton* btn, Qt::MouseButton mb) { SpinButtonUp(btn, mb); };
+    }
+    fTimer = new QTimer(this);
+    fTimer->setObjectName(QStringLiteral("fTimer"));
+    connect(fTimer, &QTimer::timeout, this, &TPlusSpinEdit::TimerTick);
+    fModel.SetView(this);
+    const int fontHeight = std::abs(QFontInfo(font()).pixelSize());
+    resize(8 * fontHeight, QFontMetrics(font()).height() + 4);
+    Measure();
 }
 
-TPlusSpinEdit::~TPlusSpinEdit() { fModel.SetView(nullptr); }
-
-QSize TPlusSpinEdit::sizeHint() const { return size(); }
-
-int TPlusSpinEdit::GlyphSize(int bw) {
-  int c = RoundHalfEven(1.3 * bw * std::pow(static_cast<double>(bw), -0.25)) - 2;
-  if (c < 4) c = 4;
-  if (c % 2 != 0) --c;
-  return c;
+TPlusSpinEdit::~TPlusSpinEdit()
+{
+    fModel.SetView(nullptr);
 }
 
-QImage TPlusSpinEdit::MakeGlyph(bool up, int c) const {
-  QImage img(c + 1, c / 2 + 2, QImage::Format_ARGB32_Premultiplied);
-  img.fill(Qt::transparent);  // the white of the bitmap shows the button face
-  QPainter p(&img);
-  p.setRenderHint(QPainter::Antialiasing, false);
-  // Outline and fill share the colour: at these sizes a black outline would
-  // leave a disabled glyph looking black.
-  const QColor colour = fEnabled ? QColor(Qt::black) : kGrey;
-  p.setPen(QPen(colour, 0));
-  p.setBrush(colour);
-  QPolygon tri;
-  if (up)
-    tri << QPoint(0, c / 2) << QPoint(c / 2, 0) << QPoint(c, c / 2);
-  else
-    tri << QPoint(0, 1) << QPoint(c / 2, c / 2 + 1) << QPoint(c, 1);
-  p.drawPolygon(tri);
-  return img;
+QSize TPlusSpinEdit::sizeHint() const
+{
+    return size();
 }
 
-void TPlusSpinEdit::Measure() {
-  const QFontMetrics fm(font());
-  fDigitHeight = fm.height();
-  fDigitWidth = fm.horizontalAdvance(QLatin1Char('0'));
-  if (fAutoSize)
-    DoAutoSize();
-  else
+int TPlusSpinEdit::GlyphSize(int bw)
+{
+    int c = RoundHalfEven(1.3 * bw * std::pow(static_cast<double>(bw), -0.25)) - 2;
+    if (c < 4)
+        c = 4;
+    if (c % 2 != 0)
+        --c;
+    return c;
+}
+
+QImage TPlusSpinEdit::MakeGlyph(bool up, int c) const
+{
+    QImage img(c + 1, c / 2 + 2, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);  // the white of the bitmap shows the button face
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    // Outline and fill share the colour: at these sizes a black outline would
+    // leave a disabled glyph looking black.
+    const QColor colour = fEnabled ? QColor(Qt::black) : kGrey;
+    p.setPen(QPen(colour, 0));
+    p.setBrush(colour);
+    QPolygon tri;
+    if (up)
+        tri << QPoint(0, c / 2) << QPoint(c / 2, 0) << QPoint(c, c / 2);
+    else
+        tri << QPoint(0, 1) << QPoint(c / 2, c / 2 + 1) << QPoint(c, 1);
+    p.drawPolygon(tri);
+    return img;
+}
+
+void TPlusSpinEdit::Measure()
+{
+    const QFontMetrics fm(font());
+    fDigitHeight = fm.height();
+    fDigitWidth = fm.horizontalAdvance(QLatin1Char('0'));
+    if (fAutoSize)
+        DoAutoSize();
+    else
+        LayoutButtons();
+}
+
+void TPlusSpinEdit::LayoutButtons()
+{
+    const QRect cr = contentsRect();
+    const int cw = cr.width();
+    const int ch = cr.height();
+    int bw = fDigitWidth + fDigitWidth / 2 + 8;
+    if (bw < 10)
+        bw = 10;
+    fUpButton->setGeometry(cr.x() + cw - bw, cr.y(), bw, ch / 2);
+    fDownButton->setGeometry(cr.x() + cw - bw, cr.y() + ch / 2, bw, ch - ch / 2);
+    const int c = GlyphSize(bw);
+    fUpButton->SetGlyph(MakeGlyph(true, c));
+    fDownButton->SetGlyph(MakeGlyph(false, c));
+    fCapXStop = (cw - bw) - fDigitWidth / 2;
+    fCapYStart = (ch - fDigitHeight) / 2;
+    fModel.UpdateSelection();
+}
+
+void TPlusSpinEdit::DoAutoSize()
+{
+    int h = fDigitHeight + fDigitHeight / 3;
+    if (h % 2 == 0)
+        ++h;
+    int w = width();
+    const double mn = fModel.MinValue();
+    const double mx = fModel.MaxValue();
+    if (mn != mx) {
+        const double wider = fModel.DigitExponent(mx) > fModel.DigitExponent(mn) ? mx : mn;
+        const int textWidth =
+            QFontMetrics(font()).horizontalAdvance(QString::fromStdU16String(fModel.FormatValue(wider)));
+        w = textWidth + h;
+        // Room for the text, the buttons, the half-digit gap before them and one
+        // more half digit on the left, so the text is never cut off.
+        const int m = contentsMargins().left() + contentsMargins().right();
+        const int bw = std::max(10, fDigitWidth + fDigitWidth / 2 + 8);
+        w = std::max(w, textWidth + bw + fDigitWidth + m);
+    }
+    resize(w, h);
+    updateGeometry();
     LayoutButtons();
 }
 
-void TPlusSpinEdit::LayoutButtons() {
-  const QRect cr = contentsRect();
-  const int cw = cr.width();
-  const int ch = cr.height();
-  int bw = fDigitWidth + fDigitWidth / 2 + 8;
-  if (bw < 10) bw = 10;
-  fUpButton->setGeometry(cr.x() + cw - bw, cr.y(), bw, ch / 2);
-  fDownButton->setGeometry(cr.x() + cw - bw, cr.y() + ch / 2, bw, ch - ch / 2);
-  const int c = GlyphSize(bw);
-  fUpButton->SetGlyph(MakeGlyph(true, c));
-  fDownButton->SetGlyph(MakeGlyph(false, c));
-  fCapXStop = (cw - bw) - fDigitWidth / 2;
-  fCapYStart = (ch - fDigitHeight) / 2;
-  fModel.UpdateSelection();
+void TPlusSpinEdit::ReAutoSize()
+{
+    if (fAutoSize)
+        DoAutoSize();
 }
 
-void TPlusSpinEdit::DoAutoSize() {
-  int h = fDigitHeight + fDigitHeight / 3;
-  if (h % 2 == 0) ++h;
-  int w = width();
-  const double mn = fModel.MinValue();
-  const double mx = fModel.MaxValue();
-  if (mn != mx) {
-    const double wider = fModel.DigitExponent(mx) > fModel.DigitExponent(mn) ? mx : mn;
-    const int textWidth =
-        QFontMetrics(font()).horizontalAdvance(QString::fromStdU16String(fModel.FormatValue(wider)));
-    w = textWidth + h;
-    // Room for the text, the buttons, the half-digit gap before them and one
-    // more half digit on the left, so the text is never cut off.
-    const int m = contentsMargins().left() + contentsMargins().right();
-    const int bw = std::max(10, fDigitWidth + fDigitWidth / 2 + 8);
-    w = std::max(w, textWidth + bw + fDigitWidth + m);
-  }
-  resize(w, h);
-  updateGeometry();
-  LayoutButtons();
+void TPlusSpinEdit::setAutoSize(bool on)
+{
+    fAutoSize = on;
+    if (on)
+        DoAutoSize();
 }
 
-void TPlusSpinEdit::ReAutoSize() {
-  if (fAutoSize) DoAutoSize();
-}
-
-void TPlusSpinEdit::setAutoSize(bool on) {
-  fAutoSize = on;
-  if (on) DoAutoSize();
-}
-
-void TPlusSpinEdit::setBorderStyle(TSpinBorderStyle style) {
-  if (style == fBorderStyle) return;
-  fBorderStyle = style;
-  const int m = style == bsSingle ? 1 : 0;
-  setContentsMargins(m, m, m, m);
-  LayoutButtons();
-  update();
-}
-
-void TPlusSpinEdit::SetEnabled(bool on) {
-  if (!on && fModel.Spinning()) EndSpin();
-  fEnabled = on;
-  fUpButton->SetInteractive(on);
-  fDownButton->SetInteractive(on);
-  update();
-  LayoutButtons();
-}
-
-QString TPlusSpinEdit::ShownText() const {
-  QString s = Text();
-  s.replace(QChar(kSpinPlaceholder), QLatin1Char('0'));
-  return s;
-}
-
-void TPlusSpinEdit::SelectionPlaced() {
-  const QFontMetrics fm(font());
-  const QString text = ShownText();
-  const int index = fModel.FocusIndex();
-  fCapXStart = fCapXStop - fm.horizontalAdvance(text);
-  const int inText = std::clamp(index, 0, static_cast<int>(text.size()));
-  const int w2 = fm.horizontalAdvance(text.left(inText));
-  const int w3 = index >= 1 && index <= text.size() ? fm.horizontalAdvance(text.at(index - 1)) : 0;
-  fFocusRect = QRect(QPoint(fCapXStart + w2 - w3, fCapYStart),
-                     QPoint(fCapXStart + w2 - 1, fCapYStart + fDigitHeight - 1));
-  fDisplayFieldsInitialized = true;
-  update();
-}
-
-bool TPlusSpinEdit::CaretVisible() const {
-  return hasFocus() && !fModel.Spinning() && fFocusRect.right() > fFocusRect.left();
-}
-
-QRect TPlusSpinEdit::CaretRect() const {
-  return QRect(fFocusRect.left(), fFocusRect.bottom(), fFocusRect.right() - fFocusRect.left(), 2);
-}
-
-void TPlusSpinEdit::paintEvent(QPaintEvent*) {
-  if (!fDisplayFieldsInitialized) fModel.UpdateSelection();
-  const QRect cr = contentsRect();
-  QPainter wp(this);
-  if (fBorderStyle == bsSingle) {
-    wp.setPen(QPen(Qt::black, 0));
-    wp.setBrush(Qt::NoBrush);
-    wp.drawRect(rect().adjusted(0, 0, -1, -1));
-  }
-  const int areaWidth = fUpButton->x() - cr.x();
-  if (areaWidth <= 0 || cr.height() <= 0) return;
-
-  // The text area is drawn off screen and copied in one go, so the digits do
-  // not flicker while a held button steps.
-  const qreal dpr = devicePixelRatioF();
-  QImage buf(QSize(areaWidth, cr.height()) * dpr, QImage::Format_RGB32);
-  buf.setDevicePixelRatio(dpr);
-  buf.fill(palette().color(backgroundRole()));
-  {
-    QPainter p(&buf);
-    p.setFont(font());
-    const QFontMetrics fm(font());
-    p.setPen(fEnabled ? palette().color(QPalette::Text) : kGrey);
-    const QString text = Text();
-    const int baseline = fCapYStart + fm.ascent();
-    int x = fCapXStart;
-    qsizetype runStart = 0;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-      if (i < text.size() && text.at(i) != QChar(kSpinPlaceholder)) continue;
-      if (i > runStart) {
-        const QString run = text.mid(runStart, i - runStart);
-        p.drawText(QPoint(x, baseline), run);
-        x += fm.horizontalAdvance(run);
-      }
-      if (i < text.size()) {  // a placeholder, drawn as "0"
-        p.drawText(QPoint(x, baseline), QStringLiteral("0"));
-        x += fDigitWidth;
-      }
-      runStart = i + 1;
-    }
-    const int index = fModel.FocusIndex();
-    const bool inText = index >= 1 && index <= text.size();
-    const QRect& fr = fFocusRect;
-    if (hasFocus()) {
-      if (inText) {
-        p.fillRect(QRect(fr.left(), fr.top(), fr.right() - fr.left(), fr.bottom() - fr.top()), kSelectedCell);
-        QChar ch = text.at(index - 1);
-        if (ch == QChar(kSpinPlaceholder)) ch = QLatin1Char('0');
-        p.setPen(Qt::white);
-        p.drawText(QPoint(fr.left(), baseline), QString(ch));
-      }
-      if (CaretVisible()) {
-        p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        p.fillRect(CaretRect(), Qt::white);
-        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-      }
-    } else if (inText) {
-      p.setPen(QPen(Qt::black, 0));
-      if (fr.right() - 1 >= fr.left()) p.drawLine(fr.left(), fr.bottom(), fr.right() - 1, fr.bottom());
-    }
-  }
-  wp.drawImage(cr.topLeft(), buf);
-}
-
-void TPlusSpinEdit::keyPressEvent(QKeyEvent* e) {
-  if (!fEnabled) {
-    e->ignore();
-    return;
-  }
-  const bool ctrl = e->modifiers() & Qt::ControlModifier;
-  const bool alt = e->modifiers() & Qt::AltModifier;
-  Guarded([&] {
-    switch (e->key()) {
-      case Qt::Key_Left:
-        if (fFocusRect.left() > fDigitWidth - 2) fModel.SelectDigit(fModel.IncExponent() + 1);
+void TPlusSpinEdit::setBorderStyle(TSpinBorderStyle style)
+{
+    if (style == fBorderStyle)
         return;
-      case Qt::Key_Right:
-        if (fModel.IncExponent() > -fModel.Decimals()) fModel.SelectDigit(fModel.IncExponent() - 1);
-        return;
-      case Qt::Key_Up:
-      case Qt::Key_Down:
-        if (!fModel.Spinning()) update();  // the caret hides for the spin
-        fModel.BeginSpin();
-        if (e->key() == Qt::Key_Up)
-          fModel.StepUp();
-        else
-          fModel.StepDown();
-        return;
-      default:
-        break;
-    }
-    if (ctrl && e->key() == Qt::Key_0) {
-      fModel.RightZero();
-      return;
-    }
-    if (ctrl || alt) {
-      e->ignore();
-      return;
-    }
-    const QString text = e->text();
-    for (QChar c : text) fModel.EnterDigit(c.unicode());
-    if (text.isEmpty()) e->ignore();
-  });
-}
-
-void TPlusSpinEdit::keyReleaseEvent(QKeyEvent* e) {
-  if (!fEnabled || e->isAutoRepeat()) {
-    e->ignore();
-    return;
-  }
-  if (fModel.Spinning()) Guarded([&] { EndSpin(); });
-}
-
-void TPlusSpinEdit::EndSpin() {
-  fTimer->stop();
-  fSpinButton = nullptr;
-  update();  // the caret shows again
-  fModel.EndSpin();
-}
-
-void TPlusSpinEdit::mousePressEvent(QMouseEvent* e) {
-  if (!fEnabled) return;
-  Guarded([&] {
-    if (e->button() == Qt::LeftButton) {
-      const int x = static_cast<int>(std::floor(e->position().x())) - contentsRect().x();
-      const QFontMetrics fm(font());
-      QString s = ShownText();
-      s.chop(1);
-      const QChar sep(fModel.InternalThousandSep());
-      const bool hasSep = fModel.InternalThousandSep() != 0;
-      int i = -fModel.Decimals();
-      while (!s.isEmpty() && fm.horizontalAdvance(s) > x - fCapXStart) {
-        ++i;
-        s.chop(1);
-        if (!s.isEmpty() && (i == 0 || (hasSep && s.back() == sep))) s.chop(1);
-      }
-      if (x < fCapXStart) ++i;
-      fModel.SelectDigit(i);
-    }
-  });
-  if (hasFocus())
+    fBorderStyle = style;
+    const int m = style == bsSingle ? 1 : 0;
+    setContentsMargins(m, m, m, m);
+    LayoutButtons();
     update();
-  else
-    setFocus(Qt::MouseFocusReason);
 }
 
-void TPlusSpinEdit::mouseDoubleClickEvent(QMouseEvent*) {
-  if (!fEnabled) return;
-  Guarded([&] { fModel.RightZero(); });
+void TPlusSpinEdit::SetEnabled(bool on)
+{
+    if (!on && fModel.Spinning())
+        EndSpin();
+    fEnabled = on;
+    fUpButton->SetInteractive(on);
+    fDownButton->SetInteractive(on);
+    update();
+    LayoutButtons();
 }
 
-void TPlusSpinEdit::SpinButtonDown(TSpinButton* button, Qt::MouseButton mb) {
-  if (!fEnabled || mb != Qt::LeftButton) return;
-  if (!hasFocus()) setFocus(Qt::MouseFocusReason);
-  fModel.BeginSpin();
-  update();  // the caret hides for the spin
-  fSpinButton = button;
-  fTimer->setInterval(FirstRepeatDelay);
-  fTimer->start();
-  Guarded([&] {
-    if (button == fUpButton)
-      fModel.StepUp();
+QString TPlusSpinEdit::ShownText() const
+{
+    QString s = Text();
+    s.replace(QChar(kSpinPlaceholder), QLatin1Char('0'));
+    return s;
+}
+
+void TPlusSpinEdit::SelectionPlaced()
+{
+    const QFontMetrics fm(font());
+    const QString text = ShownText();
+    const int index = fModel.FocusIndex();
+    fCapXStart = fCapXStop - fm.horizontalAdvance(text);
+    const int inText = std::clamp(index, 0, static_cast<int>(text.size()));
+    const int w2 = fm.horizontalAdvance(text.left(inText));
+    const int w3 = index >= 1 && index <= text.size() ? fm.horizontalAdvance(text.at(index - 1)) : 0;
+    fFocusRect =
+        QRect(QPoint(fCapXStart + w2 - w3, fCapYStart), QPoint(fCapXStart + w2 - 1, fCapYStart + fDigitHeight - 1));
+    fDisplayFieldsInitialized = true;
+    update();
+}
+
+bool TPlusSpinEdit::CaretVisible() const
+{
+    return hasFocus() && !fModel.Spinning() && fFocusRect.right() > fFocusRect.left();
+}
+
+QRect TPlusSpinEdit::CaretRect() const
+{
+    return QRect(fFocusRect.left(), fFocusRect.bottom(), fFocusRect.right() - fFocusRect.left(), 2);
+}
+
+void TPlusSpinEdit::paintEvent(QPaintEvent*)
+{
+    if (!fDisplayFieldsInitialized)
+        fModel.UpdateSelection();
+    const QRect cr = contentsRect();
+    QPainter wp(this);
+    if (fBorderStyle == bsSingle) {
+        wp.setPen(QPen(Qt::black, 0));
+        wp.setBrush(Qt::NoBrush);
+        wp.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+    const int areaWidth = fUpButton->x() - cr.x();
+    if (areaWidth <= 0 || cr.height() <= 0)
+        return;
+
+    // The text area is drawn off screen and copied in one go, so the digits do
+    // not flicker while a held button steps.
+    const qreal dpr = devicePixelRatioF();
+    QImage buf(QSize(areaWidth, cr.height()) * dpr, QImage::Format_RGB32);
+    buf.setDevicePixelRatio(dpr);
+    buf.fill(palette().color(backgroundRole()));
+    {
+        QPainter p(&buf);
+        p.setFont(font());
+        const QFontMetrics fm(font());
+        p.setPen(fEnabled ? palette().color(QPalette::Text) : kGrey);
+        const QString text = Text();
+        const int baseline = fCapYStart + fm.ascent();
+        int x = fCapXStart;
+        qsizetype runStart = 0;
+        for (qsizetype i = 0; i <= text.size(); ++i) {
+            if (i < text.size() && text.at(i) != QChar(kSpinPlaceholder))
+                continue;
+            if (i > runStart) {
+                const QString run = text.mid(runStart, i - runStart);
+                p.drawText(QPoint(x, baseline), run);
+                x += fm.horizontalAdvance(run);
+            }
+            if (i < text.size()) {  // a placeholder, drawn as "0"
+                p.drawText(QPoint(x, baseline), QStringLiteral("0"));
+                x += fDigitWidth;
+            }
+            runStart = i + 1;
+        }
+        const int index = fModel.FocusIndex();
+        const bool inText = index >= 1 && index <= text.size();
+        const QRect& fr = fFocusRect;
+        if (hasFocus()) {
+            if (inText) {
+                p.fillRect(QRect(fr.left(), fr.top(), fr.right() - fr.left(), fr.bottom() - fr.top()), kSelectedCell);
+                QChar ch = text.at(index - 1);
+                if (ch == QChar(kSpinPlaceholder))
+                    ch = QLatin1Char('0');
+                p.setPen(Qt::white);
+                p.drawText(QPoint(fr.left(), baseline), QString(ch));
+            }
+            if (CaretVisible()) {
+                p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+                p.fillRect(CaretRect(), Qt::white);
+                p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            }
+        } else if (inText) {
+            p.setPen(QPen(Qt::black, 0));
+            if (fr.right() - 1 >= fr.left())
+                p.drawLine(fr.left(), fr.bottom(), fr.right() - 1, fr.bottom());
+        }
+    }
+    wp.drawImage(cr.topLeft(), buf);
+}
+
+void TPlusSpinEdit::keyPressEvent(QKeyEvent* e)
+{
+    if (!fEnabled) {
+        e->ignore();
+        return;
+    }
+    const bool ctrl = e->modifiers() & Qt::ControlModifier;
+    const bool alt = e->modifiers() & Qt::AltModifier;
+    Guarded([&] {
+        switch (e->key()) {
+            case Qt::Key_Left:
+                if (fFocusRect.left() > fDigitWidth - 2)
+                    fModel.SelectDigit(fModel.IncExponent() + 1);
+                return;
+            case Qt::Key_Right:
+                if (fModel.IncExponent() > -fModel.Decimals())
+                    fModel.SelectDigit(fModel.IncExponent() - 1);
+                return;
+            case Qt::Key_Up:
+            case Qt::Key_Down:
+                if (!fModel.Spinning())
+                    update();  // the caret hides for the spin
+                fModel.BeginSpin();
+                if (e->key() == Qt::Key_Up)
+                    fModel.StepUp();
+                else
+                    fModel.StepDown();
+                return;
+            default:
+                break;
+        }
+        if (ctrl && e->key() == Qt::Key_0) {
+            fModel.RightZero();
+            return;
+        }
+        if (ctrl || alt) {
+            e->ignore();
+            return;
+        }
+        const QString text = e->text();
+        for (QChar c : text)
+            fModel.EnterDigit(c.unicode());
+        if (text.isEmpty())
+            e->ignore();
+    });
+}
+
+void TPlusSpinEdit::keyReleaseEvent(QKeyEvent* e)
+{
+    if (!fEnabled || e->isAutoRepeat()) {
+        e->ignore();
+        return;
+    }
+    if (fModel.Spinning())
+        Guarded([&] { EndSpin(); });
+}
+
+void TPlusSpinEdit::EndSpin()
+{
+    fTimer->stop();
+    fSpinButton = nullptr;
+    update();  // the caret shows again
+    fModel.EndSpin();
+}
+
+void TPlusSpinEdit::mousePressEvent(QMouseEvent* e)
+{
+    if (!fEnabled)
+        return;
+    Guarded([&] {
+        if (e->button() == Qt::LeftButton) {
+            const int x = static_cast<int>(std::floor(e->position().x())) - contentsRect().x();
+            const QFontMetrics fm(font());
+            QString s = ShownText();
+            s.chop(1);
+            const QChar sep(fModel.InternalThousandSep());
+            const bool hasSep = fModel.InternalThousandSep() != 0;
+            int i = -fModel.Decimals();
+            while (!s.isEmpty() && fm.horizontalAdvance(s) > x - fCapXStart) {
+                ++i;
+                s.chop(1);
+                if (!s.isEmpty() && (i == 0 || (hasSep && s.back() == sep)))
+                    s.chop(1);
+            }
+            if (x < fCapXStart)
+                ++i;
+            fModel.SelectDigit(i);
+        }
+    });
+    if (hasFocus())
+        update();
     else
-      fModel.StepDown();
-  });
+        setFocus(Qt::MouseFocusReason);
 }
 
-void TPlusSpinEdit::TimerTick() {
-  if (!fEnabled) return;
-  fTimer->setInterval(RepeatInterval);
-  if (!fSpinButton || !fSpinButton->IsDown()) return;  // pointer dragged off: pause
-  Guarded([&] {
-    if (fSpinButton == fUpButton)
-      fModel.StepUp();
-    else
-      fModel.StepDown();
-  });
+void TPlusSpinEdit::mouseDoubleClickEvent(QMouseEvent*)
+{
+    if (!fEnabled)
+        return;
+    Guarded([&] { fModel.RightZero(); });
 }
 
-void TPlusSpinEdit::SpinButtonUp(TSpinButton*, Qt::MouseButton mb) {
-  if (mb != Qt::LeftButton) return;
-  // The timer always stops with the button, even if the spin already ended.
-  fTimer->stop();
-  fSpinButton = nullptr;
-  if (fModel.Spinning()) Guarded([&] { EndSpin(); });
+void TPlusSpinEdit::SpinButtonDown(TSpinButton* button, Qt::MouseButton mb)
+{
+    if (!fEnabled || mb != Qt::LeftButton)
+        return;
+    if (!hasFocus())
+        setFocus(Qt::MouseFocusReason);
+    fModel.BeginSpin();
+    update();  // the caret hides for the spin
+    fSpinButton = button;
+    fTimer->setInterval(FirstRepeatDelay);
+    fTimer->start();
+    Guarded([&] {
+        if (button == fUpButton)
+            fModel.StepUp();
+        else
+            fModel.StepDown();
+    });
 }
 
-void TPlusSpinEdit::focusInEvent(QFocusEvent* e) {
-  QWidget::focusInEvent(e);
-  update();
+void TPlusSpinEdit::TimerTick()
+{
+    if (!fEnabled)
+        return;
+    fTimer->setInterval(RepeatInterval);
+    if (!fSpinButton || !fSpinButton->IsDown())
+        return;  // pointer dragged off: pause
+    Guarded([&] {
+        if (fSpinButton == fUpButton)
+            fModel.StepUp();
+        else
+            fModel.StepDown();
+    });
 }
 
-void TPlusSpinEdit::focusOutEvent(QFocusEvent* e) {
-  QWidget::focusOutEvent(e);
-  // A keyboard spin would never see its key release once the focus is gone.
-  if (fModel.Spinning() && !fTimer->isActive()) Guarded([&] { EndSpin(); });
-  update();
+void TPlusSpinEdit::SpinButtonUp(TSpinButton*, Qt::MouseButton mb)
+{
+    if (mb != Qt::LeftButton)
+        return;
+    // The timer always stops with the button, even if the spin already ended.
+    fTimer->stop();
+    fSpinButton = nullptr;
+    if (fModel.Spinning())
+        Guarded([&] { EndSpin(); });
 }
 
-void TPlusSpinEdit::resizeEvent(QResizeEvent* e) {
-  QWidget::resizeEvent(e);
-  LayoutButtons();
+void TPlusSpinEdit::focusInEvent(QFocusEvent* e)
+{
+    QWidget::focusInEvent(e);
+    update();
 }
 
-void TPlusSpinEdit::changeEvent(QEvent* e) {
-  QWidget::changeEvent(e);
-  if (e->type() == QEvent::FontChange) Measure();
+void TPlusSpinEdit::focusOutEvent(QFocusEvent* e)
+{
+    QWidget::focusOutEvent(e);
+    // A keyboard spin would never see its key release once the focus is gone.
+    if (fModel.Spinning() && !fTimer->isActive())
+        Guarded([&] { EndSpin(); });
+    update();
+}
+
+void TPlusSpinEdit::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    LayoutButtons();
+}
+
+void TPlusSpinEdit::changeEvent(QEvent* e)
+{
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::FontChange)
+        Measure();
 }

@@ -15,7 +15,7 @@
 // Raised for a user edit that cannot be carried out, e.g. "Not a valid number".
 class EPlusSpinError : public std::runtime_error {
 public:
-  using std::runtime_error::runtime_error;
+    using std::runtime_error::runtime_error;
 };
 
 // The decimal separator of this program, whatever the locale says.
@@ -28,144 +28,144 @@ inline constexpr char16_t kSpinPlaceholder = u'_';
 // synchronously from inside the model operation that needs it.
 class TPlusSpinView {
 public:
-  virtual ~TPlusSpinView() = default;
-  // The text and fFocusIndex were just placed: recompute the geometry.
-  virtual void SelectionPlaced() = 0;
-  // The appearance changed: repaint.
-  virtual void Invalidate() = 0;
-  // Limits, decimals or base changed: re-size the control if it sizes itself.
-  virtual void ReAutoSize() = 0;
-  // OnChange / OnSetIncrement were just fired by the model.
-  virtual void Changed() = 0;
-  virtual void IncrementSet() = 0;
+    virtual ~TPlusSpinView() = default;
+    // The text and fFocusIndex were just placed: recompute the geometry.
+    virtual void SelectionPlaced() = 0;
+    // The appearance changed: repaint.
+    virtual void Invalidate() = 0;
+    // Limits, decimals or base changed: re-size the control if it sizes itself.
+    virtual void ReAutoSize() = 0;
+    // OnChange / OnSetIncrement were just fired by the model.
+    virtual void Changed() = 0;
+    virtual void IncrementSet() = 0;
 };
 
 class TPlusSpinModel {
 public:
-  using TNotifyEvent = std::function<void(TPlusSpinModel&)>;
+    using TNotifyEvent = std::function<void(TPlusSpinModel&)>;
 
-  TPlusSpinModel();
-  virtual ~TPlusSpinModel() = default;
-  TPlusSpinModel(const TPlusSpinModel&) = delete;
-  TPlusSpinModel& operator=(const TPlusSpinModel&) = delete;
+    TPlusSpinModel();
+    virtual ~TPlusSpinModel() = default;
+    TPlusSpinModel(const TPlusSpinModel&) = delete;
+    TPlusSpinModel& operator=(const TPlusSpinModel&) = delete;
 
-  // ---- Properties. Setters named set* notify as the property assignment does.
-  double Value() const { return fValue; }
-  // Clamps, stores and fires OnChange when the value changed (once at the end
-  // of a spin instead when TrackSpin is false).
-  void setValue(double v);
-  // Value rounded to the nearest integer, halves to the even neighbour.
-  std::int64_t IntValue() const;
-  void setIntValue(std::int64_t v);
+    // ---- Properties. Setters named set* notify as the property assignment does.
+    double Value() const { return fValue; }
+    // Clamps, stores and fires OnChange when the value changed (once at the end
+    // of a spin instead when TrackSpin is false).
+    void setValue(double v);
+    // Value rounded to the nearest integer, halves to the even neighbour.
+    std::int64_t IntValue() const;
+    void setIntValue(std::int64_t v);
 
-  double MinValue() const { return fMinValue; }
-  double MaxValue() const { return fMaxValue; }
-  // Stores the limit, re-clamps the value (with OnChange) and re-sizes.
-  // Equal limits mean "no limits".
-  void setMinValue(double v);
-  void setMaxValue(double v);
+    double MinValue() const { return fMinValue; }
+    double MaxValue() const { return fMaxValue; }
+    // Stores the limit, re-clamps the value (with OnChange) and re-sizes.
+    // Equal limits mean "no limits".
+    void setMinValue(double v);
+    void setMaxValue(double v);
 
-  // Current step. Assigning it also sets the minimum step (a negative
-  // argument steps by its magnitude and sets no minimum) and the selection.
-  double Increment() const { return fIncrement; }
-  void setIncrement(double x);
+    // Current step. Assigning it also sets the minimum step (a negative
+    // argument steps by its magnitude and sets no minimum) and the selection.
+    double Increment() const { return fIncrement; }
+    void setIncrement(double x);
 
-  int Decimals() const { return fDecimals; }
-  void setDecimals(int d);  // clamped to 0..18
+    int Decimals() const { return fDecimals; }
+    void setDecimals(int d);  // clamped to 0..18
 
-  // Character code 0 means no grouping.
-  char16_t ThousandSeparator() const { return fThousandSep; }
-  void setThousandSeparator(char16_t c);
+    // Character code 0 means no grouping.
+    char16_t ThousandSeparator() const { return fThousandSep; }
+    void setThousandSeparator(char16_t c);
 
-  int Base() const { return fBase; }
-  void setBase(int b);  // 2..20, otherwise EPlusSpinError
+    int Base() const { return fBase; }
+    void setBase(int b);  // 2..20, otherwise EPlusSpinError
 
-  bool EditorEnabled() const { return fEditorEnabled; }
-  void setEditorEnabled(bool on) { fEditorEnabled = on; }
-  bool TrackSpin() const { return fTrackSpin; }
-  void setTrackSpin(bool on) { fTrackSpin = on; }
+    bool EditorEnabled() const { return fEditorEnabled; }
+    void setEditorEnabled(bool on) { fEditorEnabled = on; }
+    bool TrackSpin() const { return fTrackSpin; }
+    void setTrackSpin(bool on) { fTrackSpin = on; }
 
-  // Display text: the rendered value plus placeholders/separators that the
-  // selection needs. "_" is a placeholder.
-  const std::u16string& Text() const { return fText; }
+    // Display text: the rendered value plus placeholders/separators that the
+    // selection needs. "_" is a placeholder.
+    const std::u16string& Text() const { return fText; }
 
-  // Notifications, receiving this model. Run synchronously.
-  TNotifyEvent OnChange;
-  TNotifyEvent OnSetIncrement;
+    // Notifications, receiving this model. Run synchronously.
+    TNotifyEvent OnChange;
+    TNotifyEvent OnSetIncrement;
 
-  // ---- Operations.
-  // Clamps and stores without any notification (the silent counterpart of
-  // setValue). Non-finite values are ignored unless a limit clamps them.
-  void SetValue(double NewValue);
-  // Selects the digit position with exponent n and sets the step to match.
-  void SelectDigit(int n);
-  void StepUp() { setValue(fValue + fIncrement); }
-  void StepDown() { setValue(fValue - fIncrement); }
-  // Overwrites the selected digit with c and moves the selection one digit to
-  // the right. Throws EPlusSpinError("Not a valid number") when the result
-  // does not parse; nothing is changed then.
-  void EnterDigit(char16_t c);
-  // Sets every digit right of the selected one to 0.
-  void RightZero();
-  // Fires OnChange.
-  virtual void Change();
-  void FormatValueText();
-  void UpdateSelection();
+    // ---- Operations.
+    // Clamps and stores without any notification (the silent counterpart of
+    // setValue). Non-finite values are ignored unless a limit clamps them.
+    void SetValue(double NewValue);
+    // Selects the digit position with exponent n and sets the step to match.
+    void SelectDigit(int n);
+    void StepUp() { setValue(fValue + fIncrement); }
+    void StepDown() { setValue(fValue - fIncrement); }
+    // Overwrites the selected digit with c and moves the selection one digit to
+    // the right. Throws EPlusSpinError("Not a valid number") when the result
+    // does not parse; nothing is changed then.
+    void EnterDigit(char16_t c);
+    // Sets every digit right of the selected one to 0.
+    void RightZero();
+    // Fires OnChange.
+    virtual void Change();
+    void FormatValueText();
+    void UpdateSelection();
 
-  // A spin (held arrow key or spin button) starts / ends. With TrackSpin false
-  // the owed OnChange is delivered once by EndSpin.
-  void BeginSpin() { fSpinning = true; }
-  void EndSpin();
-  bool Spinning() const { return fSpinning; }
-  bool Modified() const { return fModified; }
+    // A spin (held arrow key or spin button) starts / ends. With TrackSpin false
+    // the owed OnChange is delivered once by EndSpin.
+    void BeginSpin() { fSpinning = true; }
+    void EndSpin();
+    bool Spinning() const { return fSpinning; }
+    bool Modified() const { return fModified; }
 
-  // ---- Read access to the internal state.
-  int IncExponent() const { return fIncExponent; }
-  int FocusIndex() const { return fFocusIndex; }  // 1-based index into Text()
-  double SavedIncrement() const { return fSavedIncrement; }
-  char16_t InternalThousandSep() const { return fInternalThousandSep; }
-  int GroupSize() const { return fBase == 10 ? 3 : 4; }
+    // ---- Read access to the internal state.
+    int IncExponent() const { return fIncExponent; }
+    int FocusIndex() const { return fFocusIndex; }  // 1-based index into Text()
+    double SavedIncrement() const { return fSavedIncrement; }
+    char16_t InternalThousandSep() const { return fInternalThousandSep; }
+    int GroupSize() const { return fBase == 10 ? 3 : 4; }
 
-  // Rendering of an arbitrary value with the present decimals and separator.
-  std::u16string FormatValue(double v) const;
-  // Exponent of the leftmost position needed to show x (minus sign counted).
-  int DigitExponent(double x) const;
+    // Rendering of an arbitrary value with the present decimals and separator.
+    std::u16string FormatValue(double v) const;
+    // Exponent of the leftmost position needed to show x (minus sign counted).
+    int DigitExponent(double x) const;
 
-  // Value of a digit character: 0-9, a-z/A-Z as 10-35, otherwise -1.
-  static int DigitValue(char16_t c);
-  // Parses digits of base b with an optional leading "-" and at most one
-  // decimal separator; throws EPlusSpinError("Not a valid number").
-  static double ParseDigits(const std::u16string& s, int b);
-  // Natural logarithm of a base (2..20) as used for exponent estimates; the
-  // table values are cut (not rounded) to 13 places, so each is a little
-  // below the true value and exact powers of the base are recognised.
-  static double LnBase(int b);
-  // Fixed-point decimal text of v: first taken to 18 significant digits, at
-  // most maxSig significant digits kept, rounded at the last of `decimals`
-  // fraction digits with halves away from zero; "." as point, no grouping.
-  static std::string FixedText(double v, int decimals, int maxSig = 18);
+    // Value of a digit character: 0-9, a-z/A-Z as 10-35, otherwise -1.
+    static int DigitValue(char16_t c);
+    // Parses digits of base b with an optional leading "-" and at most one
+    // decimal separator; throws EPlusSpinError("Not a valid number").
+    static double ParseDigits(const std::u16string& s, int b);
+    // Natural logarithm of a base (2..20) as used for exponent estimates; the
+    // table values are cut (not rounded) to 13 places, so each is a little
+    // below the true value and exact powers of the base are recognised.
+    static double LnBase(int b);
+    // Fixed-point decimal text of v: first taken to 18 significant digits, at
+    // most maxSig significant digits kept, rounded at the last of `decimals`
+    // fraction digits with halves away from zero; "." as point, no grouping.
+    static std::string FixedText(double v, int decimals, int maxSig = 18);
 
-  void SetView(TPlusSpinView* view) { fView = view; }
+    void SetView(TPlusSpinView* view) { fView = view; }
 
 private:
-  std::u16string Group(const std::string& plain) const;
-  void ReclampAfterLimitChange();
+    std::u16string Group(const std::string& plain) const;
+    void ReclampAfterLimitChange();
 
-  double fValue = 0;
-  double fMinValue = 0;
-  double fMaxValue = 0;
-  int fDecimals = 2;
-  int fBase = 10;
-  char16_t fThousandSep = 0;
-  char16_t fInternalThousandSep = 0;
-  bool fTrackSpin = true;
-  bool fEditorEnabled = true;
-  double fIncrement = 1.0;
-  double fSavedIncrement = 0;
-  int fIncExponent = 0;
-  int fFocusIndex = 1;
-  bool fSpinning = false;
-  bool fModified = false;
-  std::u16string fText;
-  TPlusSpinView* fView = nullptr;
+    double fValue = 0;
+    double fMinValue = 0;
+    double fMaxValue = 0;
+    int fDecimals = 2;
+    int fBase = 10;
+    char16_t fThousandSep = 0;
+    char16_t fInternalThousandSep = 0;
+    bool fTrackSpin = true;
+    bool fEditorEnabled = true;
+    double fIncrement = 1.0;
+    double fSavedIncrement = 0;
+    int fIncExponent = 0;
+    int fFocusIndex = 1;
+    bool fSpinning = false;
+    bool fModified = false;
+    std::u16string fText;
+    TPlusSpinView* fView = nullptr;
 };

@@ -30,7 +30,7 @@ namespace {
 
 constexpr int kClientWidth = 622;
 constexpr int kClientHeight = 710;
-constexpr int kPulseLeft = 452;  // the running-pulse picture in the banner
+constexpr int kPulseLeft = 452;            // the running-pulse picture in the banner
 constexpr QPoint kDesignedPlace(600, 42);  // the window's top-left corner on the screen
 
 // A control of kind T with caption Caption, named and placed as designed.
@@ -55,22 +55,20 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, QRect geom
     return placed<QLabel>(parent, name, text, geometry);
 }
 
-QCheckBox* checkBox(QWidget* parent, const QString& name, const QString& caption, QRect geometry,
-                    const char* hint = "")
+QCheckBox* checkBox(QWidget* parent, const QString& name, const QString& caption, QRect geometry, const char* hint = "")
 {
     return placed<QCheckBox>(parent, name, caption, geometry, hint);
 }
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect geometry,
-                    const char* hint = "")
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect geometry, const char* hint = "")
 {
     return placed<QPushButton>(parent, name, caption, geometry, hint);
 }
 
 // Every combo box of the window is an editable drop-down: an item can be picked
 // or any text typed, and no item may be selected (index -1).
-QComboBox* comboBox(QWidget* parent, const QString& name, const QStringList& items, int index,
-                    QRect geometry, const char* hint = "")
+QComboBox* comboBox(QWidget* parent, const QString& name, const QStringList& items, int index, QRect geometry,
+                    const char* hint = "")
 {
     auto* c = new QComboBox(parent);
     c->setObjectName(name);
@@ -239,8 +237,7 @@ void TMainForm::buildTopStrip(QWidget* client)
     PulseAnimate->setMovie(PulseMovie);
     PulseMovie->jumpToFrame(0);
 
-    RunStopbtn = button(client, "RunStopbtn", "Run", {524, 0, 95, 68},
-                        "Starts(arms) or stops(disarms) the system");
+    RunStopbtn = button(client, "RunStopbtn", "Run", {524, 0, 95, 68}, "Starts(arms) or stops(disarms) the system");
 }
 
 void TMainForm::ShowRunning(bool running)
@@ -280,17 +277,23 @@ void TMainForm::buildSystemPage(QWidget* page)
     auto* sys = group(page, "Systemgrp", "System", {2, 2, 605, 200});
 
     auto* modeGrp = group(sys, "GroupBox88", "Pulse Mode", {8, 18, 180, 46});
-    SystemModeSel = comboBox(modeGrp, "SystemModeSel", {"Continuous", "Single Shot", "Burst", "Duty Cycle"},
-                             0, {8, 17, 164, 22});
+    SystemModeSel =
+        comboBox(modeGrp, "SystemModeSel", {"Continuous", "Single Shot", "Burst", "Duty Cycle"}, 0, {8, 17, 164, 22});
 
     auto* periodGrp = group(sys, "PeriodGrp", "Period", {8, 66, 180, 46});
     PeriodAdj = spinEdit(periodGrp, "PeriodAdj", {8, 17, 164, 22},
-                         {.decimals = 9, .increment = 1e-8, .maxValue = 1000, .minValue = 2e-7,
-                          .value = 1000, .hint = "Sets system pulse period"});
+                         {.decimals = 9,
+                          .increment = 1e-8,
+                          .maxValue = 1000,
+                          .minValue = 2e-7,
+                          .value = 1000,
+                          .hint = "Sets system pulse period"});
 
     auto* burstGrp = group(sys, "BurstCountGrp", "Burst Count", {8, 114, 180, 46});
     SysBurstAdj = spinEdit(burstGrp, "SysBurstAdj", {8, 17, 164, 22},
-                           {.maxValue = 4000000000.0, .minValue = 1, .value = 4000000000.0,
+                           {.maxValue = 4000000000.0,
+                            .minValue = 1,
+                            .value = 4000000000.0,
                             .hint = "Sets number of burst counts when in system burst mode"});
 
     AutoStartEnbl = checkBox(sys, "AutoStartEnbl", "Auto Start", {14, 168, 160, 20},
@@ -298,21 +301,25 @@ void TMainForm::buildSystemPage(QWidget* page)
 
     auto* dutyGrp = group(sys, "DutyCycleGrp", "Duty Cycle", {196, 18, 170, 110});
     auto* onGrp = group(dutyGrp, "OnCountGrp", "On Counts", {6, 17, 158, 44});
-    SysDutyOnAdj = spinEdit(onGrp, "SysDutyOnAdj", {6, 16, 146, 22},
-                            {.maxValue = 4000000000.0, .minValue = 1,
-                             .hint = "Sets number of on counts when in system duty cycle mode"});
+    SysDutyOnAdj = spinEdit(
+        onGrp, "SysDutyOnAdj", {6, 16, 146, 22},
+        {.maxValue = 4000000000.0, .minValue = 1, .hint = "Sets number of on counts when in system duty cycle mode"});
     auto* offGrp = group(dutyGrp, "OffCountGrp", "Off Counts", {6, 62, 158, 44});
-    SysDutyOffAdj = spinEdit(offGrp, "SysDutyOffAdj", {6, 16, 146, 22},
-                             {.maxValue = 4000000000.0, .minValue = 1,
-                              .hint = "Sets number of off counts when in system duty cycle mode"});
+    SysDutyOffAdj = spinEdit(
+        offGrp, "SysDutyOffAdj", {6, 16, 146, 22},
+        {.maxValue = 4000000000.0, .minValue = 1, .hint = "Sets number of off counts when in system duty cycle mode"});
 
     auto* ext = group(sys, "Externalgrp", "External Trigger/Gate", {374, 18, 224, 110});
     auto* extMode = group(ext, "GroupBox105", "Mode", {6, 17, 104, 44});
     ExtModeSel = comboBox(extMode, "ExtModeSel", {"Disabled", "Triggered", "Gated"}, 0, {6, 16, 92, 22});
     auto* thr = group(ext, "ExtThresholdGrp", "Threshold (V)", {114, 17, 104, 44});
     TrigThresholdAdj = spinEdit(thr, "TrigThresholdAdj", {6, 16, 92, 22},
-                                {.decimals = 2, .increment = 0.01, .maxValue = 15, .minValue = 0.2,
-                                 .value = 2.5, .hint = "Sets input trigger/gate threshold level"});
+                                {.decimals = 2,
+                                 .increment = 0.01,
+                                 .maxValue = 15,
+                                 .minValue = 0.2,
+                                 .value = 2.5,
+                                 .hint = "Sets input trigger/gate threshold level"});
     auto* pol = group(ext, "GatePolGrp", "Gate Polarity", {6, 62, 104, 44});
     GatePolaritySel = comboBox(pol, "GatePolaritySel", {"Low", "High"}, 0, {6, 16, 92, 22});
     auto* edge = group(ext, "ExtTrigEdgGrp", "Trigger Edge", {114, 62, 104, 44});
@@ -350,11 +357,9 @@ void TMainForm::buildPlusPage(QWidget* page)
     auto* cc = group(PlusOptionGrp, "DutyCycleCCGrp", "Duty Cycle Counts", {410, 82, 188, 60});
     cc->setToolTip("Number of duty cycle - cycles");
     CycleCountAdj = spinEdit(cc, "CycleCountAdj", {8, 24, 120, 1},
-                             {.autoSize = true, .border = true, .maxValue = 1000000, .minValue = 0,
-                              .value = 1000000});
+                             {.autoSize = true, .border = true, .maxValue = 1000000, .minValue = 0, .value = 1000000});
 
-    SystemResolutionlbl = label(PlusOptionGrp, "SystemResolutionlbl", "System Resolution: 5 ns",
-                                {10, 160, 260, 18});
+    SystemResolutionlbl = label(PlusOptionGrp, "SystemResolutionlbl", "System Resolution: 5 ns", {10, 160, 260, 18});
 
     PlusOptionMemo = new QTextEdit(page);
     PlusOptionMemo->setObjectName("PlusOptionMemo");
@@ -375,7 +380,8 @@ void TMainForm::buildPlusPage(QWidget* page)
         "",
         "Jentrix Instruments",
         "Ask your Jentrix sales office about upgrading to a Plus model.",
-    }.join('\n'));
+    }
+                                     .join('\n'));
     PlusOptionMemo->hide();
 }
 
@@ -418,21 +424,33 @@ void TMainForm::buildChannelPage(QWidget* page, int n)
 
     auto* f = grp(page, "ChFunctGrp", {}, {2, 2, 603, 214});
 
-    checkBox(f, name("ChEnablebox"), "Enabled", {12, 6, 120, 20}, "Enables or disables channel ")
-        ->setChecked(true);
+    checkBox(f, name("ChEnablebox"), "Enabled", {12, 6, 120, 20}, "Enables or disables channel ")->setChecked(true);
 
     auto* delay = grp(f, "ChDelayGrp", "Delay", {6, 28, 190, 46});
     spinEdit(delay, name("ChDelayAdj"), {6, 17, 178, 22},
-             {.decimals = d.delayDecimals, .increment = 1e-8, .maxValue = 1000, .minValue = -1000,
-              .value = 1000, .hint = "Sets channel delay from selected sync source"});
+             {.decimals = d.delayDecimals,
+              .increment = 1e-8,
+              .maxValue = 1000,
+              .minValue = -1000,
+              .value = 1000,
+              .hint = "Sets channel delay from selected sync source"});
     auto* width = grp(f, "ChWidthGrp", "Width", {6, 76, 190, 46});
     spinEdit(width, name("ChWidthAdj"), {6, 17, 178, 22},
-             {.decimals = 9, .increment = 1e-8, .maxValue = 1000, .minValue = 1e-8,
-              .value = d.widthValue.value_or(1000), .hint = "Sets channel pulse width"});
+             {.decimals = 9,
+              .increment = 1e-8,
+              .maxValue = 1000,
+              .minValue = 1e-8,
+              .value = d.widthValue.value_or(1000),
+              .hint = "Sets channel pulse width"});
     auto* ampl = grp(f, "ChAmplitudeAdjGrp", "Amplitude (V)", {6, 124, 190, 46});
     spinEdit(ampl, name("ChAmplitudeAdj"), {6, 17, 178, 22},
-             {.decimals = 2, .increment = 0.01, .maxValue = 5, .minValue = 3.3, .value = 5,
-              .separator = d.amplitudeSeparator, .hint = "Sets channel output amplitude"});
+             {.decimals = 2,
+              .increment = 0.01,
+              .maxValue = 5,
+              .minValue = 3.3,
+              .value = 5,
+              .separator = d.amplitudeSeparator,
+              .hint = "Sets channel output amplitude"});
 
     auto* mode = new QGroupBox("Channel Mode", f);
     mode->setObjectName(d.modeGroupName ? QString(d.modeGroupName) : name("ChModeGrp"));
@@ -441,21 +459,25 @@ void TMainForm::buildChannelPage(QWidget* page, int n)
              "Channel pulse mode");
     auto* burst = grp(f, "ChBurstCountGrp", "Burst Count", {202, 52, 180, 46});
     spinEdit(burst, name("ChBurstAdj"), {6, 17, 168, 22},
-             {.maxValue = 1000000, .minValue = 1, .value = d.burstValue, .separator = d.burstSeparator,
+             {.maxValue = 1000000,
+              .minValue = 1,
+              .value = d.burstValue,
+              .separator = d.burstSeparator,
               .hint = "Sets channel burst count when in channel burst mode"});
     auto* on = grp(f, "ChDutyOnGrp", "Duty Cycle On", {202, 100, 180, 46});
     spinEdit(on, name("ChDutyOnAdj"), {6, 17, 168, 22},
-             {.maxValue = 1000000, .minValue = 1,
+             {.maxValue = 1000000,
+              .minValue = 1,
               .hint = "Sets channel number of on counts when in channel duty cycle mode"});
     auto* off = grp(f, "ChDutyOffGrp", "Duty Cycle Off", {202, 148, 180, 46});
     spinEdit(off, name("ChDutyOffAdj"), {6, 17, 168, 22},
-             {.maxValue = 1000000, .minValue = 1,
+             {.maxValue = 1000000,
+              .minValue = 1,
               .hint = "Sets channel number of off counts when in channel duty cycle mode"});
 
     auto* sync = grp(f, "ChSyncSourceGrp", "Sync Source", {388, 4, 102, 46});
-    comboBox(sync, name("ChSyncSourceSel"),
-             {"T0", "Ch A", "Ch B", "Ch C", "Ch D", "Ch E", "Ch F", "Ch G", "Ch H"}, 0, {6, 17, 90, 22},
-             "Channel sync source");
+    comboBox(sync, name("ChSyncSourceSel"), {"T0", "Ch A", "Ch B", "Ch C", "Ch D", "Ch E", "Ch F", "Ch G", "Ch H"}, 0,
+             {6, 17, 90, 22}, "Channel sync source");
     auto* pol = grp(f, "ChPolarityGrp", "Polarity", {494, 4, 103, 46});
     comboBox(pol, name("ChPolaritySel"), {"Inverted", "Normal"}, 0, {6, 17, 91, 22}, "Channel output polarity");
     auto* gate = grp(f, "ChGateModeGrp", "Gate Mode", {388, 52, 102, 46});
@@ -464,7 +486,9 @@ void TMainForm::buildChannelPage(QWidget* page, int n)
     comboBox(gate, name("ChGateModeSel"), {"Disabled", "Active Low", "Active High"}, 0, {4, 17, 94, 22});
     auto* wait = grp(f, "ChWaitCountGrp", "Wait Count", {494, 52, 103, 46});
     spinEdit(wait, name("ChWaitCountAdj"), {6, 17, 91, 22},
-             {.maxValue = d.waitCountMax, .minValue = 0, .value = d.waitCountValue,
+             {.maxValue = d.waitCountMax,
+              .minValue = 0,
+              .value = d.waitCountValue,
               .hint = "Sets number of pulses to wait until outputs start"});
 
     auto* mux = grp(f, "ChMuxGrp", "Multiplexer", {388, 100, 209, 62});
@@ -483,8 +507,8 @@ void TMainForm::buildChannelPage(QWidget* page, int n)
     }
 
     auto* muxGate = grp(f, "ChMuxGateGrp", "Mux Gate (Ch H)", {388, 164, 209, 46});
-    auto* mg = comboBox(muxGate, name("ChMuxGateSel"), {"Disabled", "Gated", "Inhibit", "Invert"}, -1,
-                        {6, 17, 120, 22});
+    auto* mg =
+        comboBox(muxGate, name("ChMuxGateSel"), {"Disabled", "Gated", "Inhibit", "Invert"}, -1, {6, 17, 120, 22});
     mg->setEditText("Disabled");
 }
 

@@ -26,7 +26,7 @@ struct SpinDesign {
 struct ChannelPageDesign {
     int delayDecimals;
     double waitCountMax;
-    bool pageEnabled;     // page E starts disabled
+    bool pageEnabled;  // page E starts disabled
     const char* modeGroupName;
     // Start values that differ from channel A's; unset: as on channel A.
     std::optional<double> burstValue, waitCountValue, widthValue;

@@ -6,9 +6,12 @@ using jt::ParseCommandLine;
 
 TEST(CommandLine, LogSwitchTakesEitherPrefixInAnyCase)
 {
-    struct Case { const char* arg; bool logging; };
+    struct Case {
+        const char* arg;
+        bool logging;
+    };
     const Case cases[] = {
-        {"-log", true}, {"/log", true}, {"-LOG", true}, {"/Log", true},
+        {"-log", true}, {"/log", true},   {"-LOG", true},   {"/Log", true},
         {"log", false}, {"--log", false}, {"-logs", false}, {"-lo", false},
     };
     for (const Case& c : cases)

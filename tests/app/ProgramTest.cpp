@@ -46,7 +46,8 @@ QString xdotool(const QStringList& args)
 // to 10 s. Other tests may show windows on the same display at the same time.
 QString findWindow(qint64 pid, const QString& title)
 {
-    return xdotool({"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", title}).section('\n', 0, 0);
+    return xdotool({"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", title})
+        .section('\n', 0, 0);
 }
 
 QString waitForWindow(qint64 pid, const QString& title)

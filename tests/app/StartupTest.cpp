@@ -45,10 +45,7 @@ protected:
         app = std::make_unique<TJT6400App>(options, TJT6400App::TServices{dialogs, keys, process});
         return *app;
     }
-    static QStringList Received(const PtyServer& server)
-    {
-        return ReceivedLines(server.trace());
-    }
+    static QStringList Received(const PtyServer& server) { return ReceivedLines(server.trace()); }
 
     TPortFolder folder;
     std::vector<std::unique_ptr<PtyServer>> servers;
@@ -94,7 +91,10 @@ TEST_F(Startup, LeftShiftEntersDemonstrationModeWithoutTouchingAPort)
     EXPECT_TRUE(Received(generator).isEmpty());
     // The launch step runs the read-back but never starts the status poll.
     int readBacks = 0;
-    QObject::connect(&a, &TJT6400App::ReadBackDue, [&] { ++readBacks; EXPECT_NE(a.State().RefreshRequested, 0); });
+    QObject::connect(&a, &TJT6400App::ReadBackDue, [&] {
+        ++readBacks;
+        EXPECT_NE(a.State().RefreshRequested, 0);
+    });
     a.LaunchTimerTimer();
     EXPECT_EQ(readBacks, 1);
     EXPECT_EQ(a.State().RefreshRequested, 0);

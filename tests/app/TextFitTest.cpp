@@ -39,8 +39,9 @@ QString NameOf(const QWidget* w)
 {
     QString name = w->objectName();
     for (const QWidget* p = w->parentWidget(); name.isEmpty() && p; p = p->parentWidget())
-        name = p->objectName().isEmpty() ? QString() : p->objectName() + QStringLiteral("/") +
-                                                           QString::fromLatin1(w->metaObject()->className());
+        name = p->objectName().isEmpty()
+                   ? QString()
+                   : p->objectName() + QStringLiteral("/") + QString::fromLatin1(w->metaObject()->className());
     return name;
 }
 
@@ -202,8 +203,8 @@ private:
             opt.icon = push->icon();
             opt.iconSize = push->iconSize();
         }
-        const QRect area = b->style()->subElementRect(
-            push ? QStyle::SE_PushButtonContents : QStyle::SE_CheckBoxContents, &opt, b);
+        const QRect area =
+            b->style()->subElementRect(push ? QStyle::SE_PushButtonContents : QStyle::SE_CheckBoxContents, &opt, b);
         const QFontMetrics fm = b->fontMetrics();
         const int need = fm.horizontalAdvance(b->text()) + (icon ? opt.iconSize.width() + 4 : 0);
         const Qt::Alignment align = push ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter;
@@ -326,7 +327,10 @@ private:
 // of a type.
 class TOnEvent : public QObject {
 public:
-    TOnEvent(QWidget* watched, QEvent::Type type) : FWatched(watched), FType(type) { watched->installEventFilter(this); }
+    TOnEvent(QWidget* watched, QEvent::Type type) : FWatched(watched), FType(type)
+    {
+        watched->installEventFilter(this);
+    }
     std::optional<QStringList> Faults;
 
 protected:

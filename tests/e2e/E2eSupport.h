@@ -46,7 +46,6 @@ inline bool WaitFor(const std::function<bool()>& done, int limitMs = 10000)
 
 using ::TPrivateXServer;
 
-
 // One X display as a user sees it: windows, keys, clicks, photographs.
 class TScreen {
 public:
@@ -68,8 +67,7 @@ public:
     // The visible windows of a process whose title matches the expression.
     QStringList Windows(qint64 pid, const QString& title) const
     {
-        const QString found =
-            Xdo({"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", title});
+        const QString found = Xdo({"search", "--all", "--onlyvisible", "--pid", QString::number(pid), "--name", title});
         return found.isEmpty() ? QStringList() : found.split('\n');
     }
     QString WaitForWindow(qint64 pid, const QString& title, int limitMs = 10000) const

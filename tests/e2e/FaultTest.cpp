@@ -42,7 +42,10 @@ std::string Name(const TLostCase& c)
     static const char* replies[] = {"Yes", "No", "Ignore"};
     return std::string(c.when == TWhen::ReadBack ? "ReadBack" : "Burst") + replies[static_cast<int>(c.reply)];
 }
-void PrintTo(const TLostCase& c, std::ostream* os) { *os << Name(c); }
+void PrintTo(const TLostCase& c, std::ostream* os)
+{
+    *os << Name(c);
+}
 
 }  // namespace
 
@@ -56,8 +59,8 @@ TEST_P(LostCommunication, TheAnswerDecidesAndNothingIsSentTwice)
     // The delay steps of the burst: Up three times on the seconds digit;
     // the generator goes quiet at the second one.
     const QStringList burst{":PULS1:DEL 1.000000000000", ":PULS1:DEL 2.000000000000", ":PULS1:DEL 3.000000000000"};
-    const QStringList options = c.when == TWhen::ReadBack ? QStringList{"--stop-after", "30"}
-                                                          : QStringList{"--answer", "stop@" + burst[1]};
+    const QStringList options =
+        c.when == TWhen::ReadBack ? QStringList{"--stop-after", "30"} : QStringList{"--answer", "stop@" + burst[1]};
     TSimulator& generator = AddSimulator(3, options);
     StartPanel({"-log"});
     QString window;
@@ -74,33 +77,33 @@ TEST_P(LostCommunication, TheAnswerDecidesAndNothingIsSentTwice)
     generator.Resume();  // the generator is back; the user answers the question
     screen->Focus(box);
     switch (c.reply) {
-    case TReply::Yes: {
-        screen->Keys({"alt+y"});
-        ASSERT_TRUE(WaitForExit());
-        EXPECT_EQ(ExitCode(), 0);
-        const qint64 second = WaitForRestartedPanel(first);
-        ASSERT_NE(second, 0);
-        EXPECT_FALSE(WaitForMainWindow(second).isEmpty()) << "the new panel reconnects";
-        break;
-    }
-    case TReply::No: {
-        screen->Keys({"alt+n"});
-        ASSERT_TRUE(WaitForExit());
-        EXPECT_EQ(ExitCode(), 0);
-        // The log is complete: every line the generator received after
-        // discovery, the unanswered one included.
-        EXPECT_EQ(LoggedSends(folder.path()), generator.Received().mid(kDiscoveryLines));
-        break;
-    }
-    case TReply::Ignore: {
-        screen->Keys({"Tab", "space"});  // Yes has the focus; Ignore is next
-        window = WaitForReady(generator);
-        ASSERT_FALSE(window.isEmpty()) << "the panel goes on";
-        screen->Click(window, ui::kRunStop.x(), ui::kRunStop.y());
-        EXPECT_TRUE(generator.WaitForReceived(":PULS0:STAT ON"));
-        EXPECT_TRUE(NoBoxOf(Pid()));
-        break;
-    }
+        case TReply::Yes: {
+            screen->Keys({"alt+y"});
+            ASSERT_TRUE(WaitForExit());
+            EXPECT_EQ(ExitCode(), 0);
+            const qint64 second = WaitForRestartedPanel(first);
+            ASSERT_NE(second, 0);
+            EXPECT_FALSE(WaitForMainWindow(second).isEmpty()) << "the new panel reconnects";
+            break;
+        }
+        case TReply::No: {
+            screen->Keys({"alt+n"});
+            ASSERT_TRUE(WaitForExit());
+            EXPECT_EQ(ExitCode(), 0);
+            // The log is complete: every line the generator received after
+            // discovery, the unanswered one included.
+            EXPECT_EQ(LoggedSends(folder.path()), generator.Received().mid(kDiscoveryLines));
+            break;
+        }
+        case TReply::Ignore: {
+            screen->Keys({"Tab", "space"});  // Yes has the focus; Ignore is next
+            window = WaitForReady(generator);
+            ASSERT_FALSE(window.isEmpty()) << "the panel goes on";
+            screen->Click(window, ui::kRunStop.x(), ui::kRunStop.y());
+            EXPECT_TRUE(generator.WaitForReceived(":PULS0:STAT ON"));
+            EXPECT_TRUE(NoBoxOf(Pid()));
+            break;
+        }
     }
     const QStringList rx = generator.Received();
     if (c.when == TWhen::Burst) {
@@ -123,8 +126,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, LostCommunication,
                          ::testing::Values(TLostCase{TWhen::ReadBack, TReply::Yes},
                                            TLostCase{TWhen::ReadBack, TReply::No},
                                            TLostCase{TWhen::ReadBack, TReply::Ignore},
-                                           TLostCase{TWhen::Burst, TReply::Yes},
-                                           TLostCase{TWhen::Burst, TReply::No},
+                                           TLostCase{TWhen::Burst, TReply::Yes}, TLostCase{TWhen::Burst, TReply::No},
                                            TLostCase{TWhen::Burst, TReply::Ignore}),
                          [](const auto& info) { return Name(info.param); });
 
@@ -172,7 +174,10 @@ struct TAnswerCase {
     bool asks;  // the "Communications lost" question comes (answered Ignore)
     const char* caption = "Jentrix Model 6404+  SW Version: 1.2.7.0 ComPort: 3";
 };
-void PrintTo(const TAnswerCase& c, std::ostream* os) { *os << c.name << " (" << c.rule << ')'; }
+void PrintTo(const TAnswerCase& c, std::ostream* os)
+{
+    *os << c.name << " (" << c.rule << ')';
+}
 
 class SpoiledAnswers : public Scenario, public ::testing::WithParamInterface<TAnswerCase> {};
 
@@ -204,19 +209,18 @@ TEST_P(SpoiledAnswers, NoCrashNoHangNoCommandLostOrDoubled)
     EXPECT_EQ(LoggedSends(folder.path()), generator.Received().mid(kDiscoveryLines));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, SpoiledAnswers,
-    ::testing::Values(TAnswerCase{"GarbageToTheRunStateQuery", "garbage@:PULS0:STAT?", false},
-                      TAnswerCase{"GarbageToAReadBackQuery", "garbage@:PULS1:WIDT?", false},
-                      // A NUL before the identity stays part of the maker's name.
-                      TAnswerCase{"NulBytesAroundEveryAnswer", "nul", false,
-                                  "Unknown Model 6404+  SW Version: 1.2.7.0 ComPort: 3"},
-                      TAnswerCase{"NoCrOnceInTheReadBack", "nocr@:PULS1:DEL?#1", true},
-                      TAnswerCase{"CrLfAfterEveryAnswer", "crlf", false},
-                      TAnswerCase{"VeryLongLineToThePeriodQuery", "long=70000@:PULS0:PER?", false},
-                      TAnswerCase{"EveryAnswerTwiceAtOnce", "double", false},
-                      TAnswerCase{"SlowAnswerNearTheTimeLimit", "slow=1800@:PULS0:PER?", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, SpoiledAnswers,
+                         ::testing::Values(TAnswerCase{"GarbageToTheRunStateQuery", "garbage@:PULS0:STAT?", false},
+                                           TAnswerCase{"GarbageToAReadBackQuery", "garbage@:PULS1:WIDT?", false},
+                                           // A NUL before the identity stays part of the maker's name.
+                                           TAnswerCase{"NulBytesAroundEveryAnswer", "nul", false,
+                                                       "Unknown Model 6404+  SW Version: 1.2.7.0 ComPort: 3"},
+                                           TAnswerCase{"NoCrOnceInTheReadBack", "nocr@:PULS1:DEL?#1", true},
+                                           TAnswerCase{"CrLfAfterEveryAnswer", "crlf", false},
+                                           TAnswerCase{"VeryLongLineToThePeriodQuery", "long=70000@:PULS0:PER?", false},
+                                           TAnswerCase{"EveryAnswerTwiceAtOnce", "double", false},
+                                           TAnswerCase{"SlowAnswerNearTheTimeLimit", "slow=1800@:PULS0:PER?", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- A second panel while the first holds the port.
 

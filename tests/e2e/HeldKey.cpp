@@ -5,7 +5,10 @@
 #include <X11/extensions/XTest.h>
 
 namespace {
-Display* Dpy(void* display) { return static_cast<Display*>(display); }
+Display* Dpy(void* display)
+{
+    return static_cast<Display*>(display);
+}
 }  // namespace
 
 THeldKey::THeldKey(const QString& display, const char* keysym)

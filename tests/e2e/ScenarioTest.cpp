@@ -15,7 +15,10 @@ QString Caption(const QString& model, int port)
 }
 
 // Lines received from index `from` on.
-QStringList From(const QStringList& lines, qsizetype from) { return lines.mid(from); }
+QStringList From(const QStringList& lines, qsizetype from)
+{
+    return lines.mid(from);
+}
 
 // Width and height from a baseline or progressive JPEG's frame header.
 QSize JpegSize(const QByteArray& data)

@@ -19,8 +19,14 @@ inline const QPoint kSaveToFile{100, 72};
 inline const QPoint kRestoreFromFile{100, 94};
 // Items of the two bin submenus: Save To Bin has 1 … 6, Restore From Bin
 // has Default 0 and 1 … 6.
-inline QPoint SaveBin(int n) { return {276, 28 + kMenuItem * (n - 1)}; }
-inline QPoint RestoreBin(int n) { return {276, 50 + kMenuItem * n}; }
+inline QPoint SaveBin(int n)
+{
+    return {276, 28 + kMenuItem * (n - 1)};
+}
+inline QPoint RestoreBin(int n)
+{
+    return {276, 50 + kMenuItem * n};
+}
 
 inline const QPoint kToolsMenu{113, 8};
 inline const QPoint kRefresh{150, 28};

@@ -10,8 +10,8 @@ namespace {
 // as ARGB, for each size in turn), as the X server holds them.
 QList<QImage> WindowIcons(const TScreen& screen, const QString& window)
 {
-    const QString answer =
-        screen.Tool("xprop", {"-id", window, "-len", "16777216", "-f", "_NET_WM_ICON", "32c", " = $0+", "_NET_WM_ICON"});
+    const QString answer = screen.Tool(
+        "xprop", {"-id", window, "-len", "16777216", "-f", "_NET_WM_ICON", "32c", " = $0+", "_NET_WM_ICON"});
     QList<quint32> values;
     for (const QString& v : answer.section(" = ", 1).split(',', Qt::SkipEmptyParts))
         values << v.trimmed().toUInt();

@@ -4,64 +4,72 @@
 
 namespace {
 
-TEST(ScriptedDialogs, RecordsBoxesAndAnswersFromQueue) {
-  TScriptedDialogs d;
-  d.Answers = {mbRetry, mbYes};
-  EXPECT_EQ(d.MessageDlg("first", "cap", mbAbortRetry, TMsgKind::mkWarning), mbRetry);
-  // mbYes is not a button of this box: the safe default is used instead.
-  EXPECT_EQ(d.MessageDlg("second", "", mbAbortRetry), mbAbort);
-  ASSERT_EQ(d.Shown.size(), 2);
-  EXPECT_EQ(d.Shown[0].Caption, "cap");
-  EXPECT_EQ(d.Shown[0].Buttons, mbAbortRetry);
-  EXPECT_EQ(d.Shown[0].Kind, TMsgKind::mkWarning);
-  EXPECT_EQ(d.Texts(), (QStringList{"first", "second"}));
+TEST(ScriptedDialogs, RecordsBoxesAndAnswersFromQueue)
+{
+    TScriptedDialogs d;
+    d.Answers = {mbRetry, mbYes};
+    EXPECT_EQ(d.MessageDlg("first", "cap", mbAbortRetry, TMsgKind::mkWarning), mbRetry);
+    // mbYes is not a button of this box: the safe default is used instead.
+    EXPECT_EQ(d.MessageDlg("second", "", mbAbortRetry), mbAbort);
+    ASSERT_EQ(d.Shown.size(), 2);
+    EXPECT_EQ(d.Shown[0].Caption, "cap");
+    EXPECT_EQ(d.Shown[0].Buttons, mbAbortRetry);
+    EXPECT_EQ(d.Shown[0].Kind, TMsgKind::mkWarning);
+    EXPECT_EQ(d.Texts(), (QStringList{"first", "second"}));
 }
 
-TEST(ScriptedDialogs, SafeDefaultsWhenQueueIsEmpty) {
-  TScriptedDialogs d;
-  EXPECT_EQ(d.MessageDlg("a", "", mbAbortRetry), mbAbort);
-  EXPECT_EQ(d.MessageDlg("b", "", mbYesNoIgnore), mbNo);
-  EXPECT_EQ(d.MessageDlg("c", "", mbOKCancel), mbCancel);
-  EXPECT_EQ(d.MessageDlg("d", "", mbNone), mbOK);
-  d.ShowMessage("e");
-  EXPECT_EQ(d.Shown.back().Buttons, mbOK);
+TEST(ScriptedDialogs, SafeDefaultsWhenQueueIsEmpty)
+{
+    TScriptedDialogs d;
+    EXPECT_EQ(d.MessageDlg("a", "", mbAbortRetry), mbAbort);
+    EXPECT_EQ(d.MessageDlg("b", "", mbYesNoIgnore), mbNo);
+    EXPECT_EQ(d.MessageDlg("c", "", mbOKCancel), mbCancel);
+    EXPECT_EQ(d.MessageDlg("d", "", mbNone), mbOK);
+    d.ShowMessage("e");
+    EXPECT_EQ(d.Shown.back().Buttons, mbOK);
 }
 
 // A component given no dialogs of its own shows nothing: each box takes its
 // safe default, each file dialog counts as cancelled.
-TEST(DefaultDialogs, SafeDefaultsAndCancelledFileDialogs) {
-  IDialogs& d = DefaultDialogs();
-  EXPECT_EQ(d.MessageDlg("a", "", mbAbortRetry), mbAbort);
-  EXPECT_EQ(d.MessageDlg("b", "", mbYesNoIgnore), mbNo);
-  EXPECT_EQ(d.MessageDlg("c", "", mbNone), mbOK);
-  EXPECT_EQ(d.OpenFileName("Open", "*.txt", "txt"), "");
-  EXPECT_EQ(d.SaveFileName("Save", "*.txt", "x.txt", "txt"), "");
+TEST(DefaultDialogs, SafeDefaultsAndCancelledFileDialogs)
+{
+    IDialogs& d = DefaultDialogs();
+    EXPECT_EQ(d.MessageDlg("a", "", mbAbortRetry), mbAbort);
+    EXPECT_EQ(d.MessageDlg("b", "", mbYesNoIgnore), mbNo);
+    EXPECT_EQ(d.MessageDlg("c", "", mbNone), mbOK);
+    EXPECT_EQ(d.OpenFileName("Open", "*.txt", "txt"), "");
+    EXPECT_EQ(d.SaveFileName("Save", "*.txt", "x.txt", "txt"), "");
 }
 
-TEST(ScriptedDialogs, FileNamesFromQueue) {
-  TScriptedDialogs d;
-  d.FileNames = {"/tmp/a.txt"};
-  EXPECT_EQ(d.OpenFileName("Open", "*.txt", "txt"), "/tmp/a.txt");
-  EXPECT_EQ(d.SaveFileName("Save", "*.txt", "x.txt", "txt"), "");
-  EXPECT_EQ(d.FileDialogCaptions, (QStringList{"Open", "Save"}));
-}
-
-TEST(ScriptedDialogs, TypedNamesGetTheDefaultSuffixAsInAFileDialog) {
-  const struct {
-    const char* Typed;
-    const char* Suffix;
-    const char* Returned;
-  } cases[] = {
-      {"/tmp/noext", "txt", "/tmp/noext.txt"},  {"/tmp/a.cfg", "txt", "/tmp/a.cfg"},
-      {"/tmp/dot.", "txt", "/tmp/dot."},        {"/tmp/v1.2/noext", "txt", "/tmp/v1.2/noext.txt"},
-      {"/tmp", "txt", "/tmp"},                  {"/tmp/noext", "", "/tmp/noext"},
-  };
-  for (const auto& c : cases) {
+TEST(ScriptedDialogs, FileNamesFromQueue)
+{
     TScriptedDialogs d;
-    d.FileNames = {c.Typed, c.Typed};
-    EXPECT_EQ(d.OpenFileName("Open", "*.txt", c.Suffix), c.Returned) << c.Typed;
-    EXPECT_EQ(d.SaveFileName("Save", "*.txt", "", c.Suffix), c.Returned) << c.Typed;
-  }
+    d.FileNames = {"/tmp/a.txt"};
+    EXPECT_EQ(d.OpenFileName("Open", "*.txt", "txt"), "/tmp/a.txt");
+    EXPECT_EQ(d.SaveFileName("Save", "*.txt", "x.txt", "txt"), "");
+    EXPECT_EQ(d.FileDialogCaptions, (QStringList{"Open", "Save"}));
+}
+
+TEST(ScriptedDialogs, TypedNamesGetTheDefaultSuffixAsInAFileDialog)
+{
+    const struct {
+        const char* Typed;
+        const char* Suffix;
+        const char* Returned;
+    } cases[] = {
+        {"/tmp/noext", "txt", "/tmp/noext.txt"},
+        {"/tmp/a.cfg", "txt", "/tmp/a.cfg"},
+        {"/tmp/dot.", "txt", "/tmp/dot."},
+        {"/tmp/v1.2/noext", "txt", "/tmp/v1.2/noext.txt"},
+        {"/tmp", "txt", "/tmp"},
+        {"/tmp/noext", "", "/tmp/noext"},
+    };
+    for (const auto& c : cases) {
+        TScriptedDialogs d;
+        d.FileNames = {c.Typed, c.Typed};
+        EXPECT_EQ(d.OpenFileName("Open", "*.txt", c.Suffix), c.Returned) << c.Typed;
+        EXPECT_EQ(d.SaveFileName("Save", "*.txt", "", c.Suffix), c.Returned) << c.Typed;
+    }
 }
 
 }  // namespace

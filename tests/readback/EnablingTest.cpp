@@ -39,9 +39,9 @@ TEST_F(Enabling, SystemModes)
         SystemModesEnable(form, state);
         for (QWidget* c : {w("BurstCountGrp"), static_cast<QWidget*>(form.SysBurstAdj)})
             EXPECT_EQ(on(c), r.burst) << c->objectName().toStdString();
-        for (QWidget* c : {w("DutyCycleGrp"), static_cast<QWidget*>(form.SysDutyOnAdj),
-                           static_cast<QWidget*>(form.SysDutyOffAdj), w("DutyCycleCCGrp"),
-                           static_cast<QWidget*>(form.CycleCountAdj)})
+        for (QWidget* c :
+             {w("DutyCycleGrp"), static_cast<QWidget*>(form.SysDutyOnAdj), static_cast<QWidget*>(form.SysDutyOffAdj),
+              w("DutyCycleCCGrp"), static_cast<QWidget*>(form.CycleCountAdj)})
             EXPECT_EQ(on(c), r.duty) << c->objectName().toStdString();
         EXPECT_FALSE(form.SysBurstAdj->Enabled() != r.burst);
     }
@@ -87,8 +87,10 @@ TEST_F(Enabling, TriggerModes)
     struct Row {
         int mode;
         bool threshold, gate, edge, counter;
-    } rows[] = {{1, true, false, true, true}, {3, true, false, true, true},  // re-arm keeps triggered states
-                {2, true, true, false, false}, {0, false, false, false, false}};
+    } rows[] = {{1, true, false, true, true},
+                {3, true, false, true, true},  // re-arm keeps triggered states
+                {2, true, true, false, false},
+                {0, false, false, false, false}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.mode);
         state.SystemSettings.ExtMode = r.mode;
@@ -99,9 +101,9 @@ TEST_F(Enabling, TriggerModes)
         EXPECT_EQ(on(form.GatePolaritySel), r.gate);
         EXPECT_EQ(on(w("ExtTrigEdgGrp")), r.edge);
         EXPECT_EQ(on(form.TriggerEdgeSel), r.edge);
-        for (QWidget* c : {w("PeriodCounterGrp"), static_cast<QWidget*>(form.PeriodCounterEn),
-                           static_cast<QWidget*>(form.PCAutoEn), static_cast<QWidget*>(form.PCountadj),
-                           static_cast<QWidget*>(form.PCountClear)})
+        for (QWidget* c :
+             {w("PeriodCounterGrp"), static_cast<QWidget*>(form.PeriodCounterEn), static_cast<QWidget*>(form.PCAutoEn),
+              static_cast<QWidget*>(form.PCountadj), static_cast<QWidget*>(form.PCountClear)})
             EXPECT_EQ(ControlEnabled(c), r.counter) << c->objectName().toStdString();
     }
     EXPECT_EQ(queue.TaskCount(), 0);  // the period counter was off throughout

@@ -119,9 +119,9 @@ TEST(SyncSelectionRule, Table)
         int source, index;
         const char* text;
     } rows[] = {
-        {"T0", 3, 0, 0, ""},       {"CHC", 0, 3, 2, ""},     {"ChA", 0, 1, 1, ""},
+        {"T0", 3, 0, 0, ""},       {"CHC", 0, 3, 2, ""},      {"ChA", 0, 1, 1, ""},
         {"CHB", 0, 2, -1, "Ch B"}, {"CHE", 1, 5, -1, "Ch E"}, {"", 3, 3, 2, ""},
-        {"XYZ", 1, 1, 1, ""},      {"chc", 0, 0, 0, ""},     {"", 7, 7, -1, "Ch G"},
+        {"XYZ", 1, 1, 1, ""},      {"chc", 0, 0, 0, ""},      {"", 7, 7, -1, "Ch G"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.answer);
@@ -189,12 +189,9 @@ TEST(ReadBackRepeat, RefreshWithPeriodCounterOnAndNoTriggerSwitchesItOffTwice)
     EXPECT_TRUE(rig.State().SettingsList.contains(":PULS0:EXTP:STAT 1"));
     const QStringList sent = rig.Received();
     ASSERT_GE(sent.size(), 3);
-    EXPECT_EQ(sent.mid(sent.size() - 3),
-              (QStringList{":PULS4:CGAT?", ":PULS0:EXTP:STAT OFF", ":PULS0:EXTP:STAT OFF"}));
-    EXPECT_EQ(rig.Server->withGenerator([](jt6400sim::Generator& g) {
-                  return g.settings().system.PeriodCounterEnabled;
-              }),
-              0);
+    EXPECT_EQ(sent.mid(sent.size() - 3), (QStringList{":PULS4:CGAT?", ":PULS0:EXTP:STAT OFF", ":PULS0:EXTP:STAT OFF"}));
+    EXPECT_EQ(
+        rig.Server->withGenerator([](jt6400sim::Generator& g) { return g.settings().system.PeriodCounterEnabled; }), 0);
 }
 
 // Lines the generator receives during discovery.

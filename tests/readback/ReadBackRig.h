@@ -52,8 +52,8 @@ public:
     // Sets up a generator of Model (its settings changed by Commands, sent to
     // it before serving starts), runs the start-up sequence and binds the
     // read-back. Throws when discovery fails.
-    void Connect(const std::string& model, const QStringList& commands = {},
-                 jt6400sim::GeneratorOptions generator = {}, jt6400sim::ServerOptions server = {})
+    void Connect(const std::string& model, const QStringList& commands = {}, jt6400sim::GeneratorOptions generator = {},
+                 jt6400sim::ServerOptions server = {})
     {
         generator.identity.model = model;
         jt6400sim::Generator g(generator);
@@ -75,10 +75,9 @@ public:
     // Left Shift is held).
     void Start()
     {
-        App = std::make_unique<TJT6400App>(jt::CommandLineOptions{},
-                                           TJT6400App::TServices{Dialogs, Keys, Process});
-        ReadBack = std::make_unique<TReadBack>(App->State(), App->Form(), App->Comm(), App->Queue(),
-                                               App->MessageForm());
+        App = std::make_unique<TJT6400App>(jt::CommandLineOptions{}, TJT6400App::TServices{Dialogs, Keys, Process});
+        ReadBack =
+            std::make_unique<TReadBack>(App->State(), App->Form(), App->Comm(), App->Queue(), App->MessageForm());
         ConnectReadBack(*App, *ReadBack);
         if (!App->FormCreate())
             throw std::runtime_error("start-up ended the program");
@@ -91,10 +90,7 @@ public:
     void Mark() { FMark = Server ? Server->trace().size() : 0; }
 
     // The lines the generator received since the mark.
-    QStringList Received() const
-    {
-        return ReceivedLines(Server->trace(), FMark);
-    }
+    QStringList Received() const { return ReceivedLines(Server->trace(), FMark); }
 
     TMainForm& Form() { return App->Form(); }
     TProgramState& State() { return App->State(); }

@@ -26,11 +26,12 @@ int main(int argc, char** argv)
         const char* model;
         QStringList commands;
     } shots[] = {
-        {"6424", {":PULS0:PER 0.0025", ":PULS0:MOD BURS", ":PULS0:BCO 100", ":PULS0:EXT:MODE TRIG",
-                  ":PULS1:WIDT 0.000002", ":PULS1:DEL 0.000000125", ":PULS2:SYNC CHA", ":PULS5:WIDT 0.00001",
-                  ":PULS5:CMOD BURS", ":PULS1:MUX 17", ":PULS0:COUN:STAT ON"}},
-        {"6402", {":PULS0:PER 0.0001", ":PULS1:WIDT 0.00005", ":PULS2:DEL 0.0000011", ":PULS2:SYNC CHA",
-                  ":PULS1:MUX 3"}},
+        {"6424",
+         {":PULS0:PER 0.0025", ":PULS0:MOD BURS", ":PULS0:BCO 100", ":PULS0:EXT:MODE TRIG", ":PULS1:WIDT 0.000002",
+          ":PULS1:DEL 0.000000125", ":PULS2:SYNC CHA", ":PULS5:WIDT 0.00001", ":PULS5:CMOD BURS", ":PULS1:MUX 17",
+          ":PULS0:COUN:STAT ON"}},
+        {"6402",
+         {":PULS0:PER 0.0001", ":PULS1:WIDT 0.00005", ":PULS2:DEL 0.0000011", ":PULS2:SYNC CHA", ":PULS1:MUX 3"}},
     };
     for (const Shot& s : shots) {
         TReadBackRig rig;

@@ -29,17 +29,18 @@ struct TModelCase {
     // Channel pages shown (A = 0) and the captions expected on them.
     QStringList Captions;
 };
-void PrintTo(const TModelCase& c, std::ostream* os) { *os << c.Model; }
+void PrintTo(const TModelCase& c, std::ostream* os)
+{
+    *os << c.Model;
+}
 
 const TModelCase kModels[] = {
     {"6402", 2, 2, false, false, {"Ch A", "Ch B"}},
     {"6404", 4, 4, false, false, {"Ch A", "Ch B", "Ch C", "Ch D"}},
     {"6402+", 4, 2, true, false, {"Ch A", "Ch B", "ChC(V)", "ChD(V)"}},
-    {"6404+", 8, 4, true, false,
-     {"Ch A", "Ch B", "Ch C", "Ch D", "Ch E(V)", "Ch F(V)", "Ch G(V)", "Ch H(V)"}},
+    {"6404+", 8, 4, true, false, {"Ch A", "Ch B", "Ch C", "Ch D", "Ch E(V)", "Ch F(V)", "Ch G(V)", "Ch H(V)"}},
     {"6422", 4, 2, false, true, {"Ch A", "Ch B", "ChC(V)", "ChD(V)"}},
-    {"6424", 8, 4, false, true,
-     {"Ch A", "Ch B", "Ch C", "Ch D", "Ch E(V)", "Ch F(V)", "Ch G(V)", "Ch H(V)"}},
+    {"6424", 8, 4, false, true, {"Ch A", "Ch B", "Ch C", "Ch D", "Ch E(V)", "Ch F(V)", "Ch G(V)", "Ch H(V)"}},
 };
 
 const char* const kModeWords[] = {"NORM", "SING", "BURS", "DCYC"};
@@ -67,12 +68,17 @@ int muxOf(const TModelCase& m, int n)
 // Set commands that give every setting a value of its own.
 QStringList setUp(const TModelCase& m)
 {
-    QStringList c{":PULS0:PER 0.002", ":PULS0:BCO 4000000000", ":PULS0:MOD BURS", ":PULS0:PCO 7",
-                  ":PULS0:OCO 9", ":PULS0:EXT:MODE TRIG", ":PULS0:EXT:LEV 1.25", ":PULS0:EXT:EDG FALL",
+    QStringList c{":PULS0:PER 0.002",    ":PULS0:BCO 4000000000", ":PULS0:MOD BURS",     ":PULS0:PCO 7",
+                  ":PULS0:OCO 9",        ":PULS0:EXT:MODE TRIG",  ":PULS0:EXT:LEV 1.25", ":PULS0:EXT:EDG FALL",
                   ":PULS0:EXT:POL HIGH", ":SYST:AUT ON"};
     if (m.Plus || m.High)
-        c << ":PULS0:EXTP:STAT ON" << ":PULS0:EXTP:AUT ON" << ":PULS0:EXTP:NCOU 4" << ":PULS0:COUN:STAT ON"
-          << ":PULS0:COUN:SOUR CHB" << ":SYST:UPD:AUTO 0" << ":PULS0:CCO 12";
+        c << ":PULS0:EXTP:STAT ON"
+          << ":PULS0:EXTP:AUT ON"
+          << ":PULS0:EXTP:NCOU 4"
+          << ":PULS0:COUN:STAT ON"
+          << ":PULS0:COUN:SOUR CHB"
+          << ":SYST:UPD:AUTO 0"
+          << ":PULS0:CCO 12";
     for (int n = 1; n <= m.Channels; ++n) {
         const QString p = QStringLiteral(":PULS%1").arg(n);
         c << p + QStringLiteral(":STAT %1").arg(n % 2) << p + QStringLiteral(":DEL %1e-7").arg(n)
@@ -92,14 +98,27 @@ QStringList expectedQueries(const TModelCase& m)
 {
     QStringList q;
     if (m.Plus || m.High)
-        q << ":PULS0:EXTP:STAT?" << ":PULS0:EXTP:AUT?" << ":PULS0:EXTP:NCOU?" << ":PULS0:COUN:STAT?"
-          << ":PULS0:COUN:SOUR?" << ":SYST:UPD:AUTO?" << ":PULS0:CCO?";
-    q << ":PULS0:PER?" << ":PULS0:BCO?" << ":PULS0:MOD?" << ":PULS0:PCO?" << ":PULS0:OCO?"
-      << ":PULS0:EXT:MODE?" << ":PULS0:EXT:LEV?" << ":PULS0:EXT:EDG?" << ":PULS0:EXT:POL?" << ":SYST:AUT?";
+        q << ":PULS0:EXTP:STAT?"
+          << ":PULS0:EXTP:AUT?"
+          << ":PULS0:EXTP:NCOU?"
+          << ":PULS0:COUN:STAT?"
+          << ":PULS0:COUN:SOUR?"
+          << ":SYST:UPD:AUTO?"
+          << ":PULS0:CCO?";
+    q << ":PULS0:PER?"
+      << ":PULS0:BCO?"
+      << ":PULS0:MOD?"
+      << ":PULS0:PCO?"
+      << ":PULS0:OCO?"
+      << ":PULS0:EXT:MODE?"
+      << ":PULS0:EXT:LEV?"
+      << ":PULS0:EXT:EDG?"
+      << ":PULS0:EXT:POL?"
+      << ":SYST:AUT?";
     q << ":PULS1:MUXG?";
     for (int n = 1; n <= m.Channels; ++n) {
-        for (const char* s : {":STAT?", ":DEL?", ":WIDT?", ":CMOD?", ":BCO?", ":PCO?", ":OCO?", ":SYNC?", ":POL?",
-                              ":WCO?", ":CGAT?"})
+        for (const char* s :
+             {":STAT?", ":DEL?", ":WIDT?", ":CMOD?", ":BCO?", ":PCO?", ":OCO?", ":SYNC?", ":POL?", ":WCO?", ":CGAT?"})
             q << QStringLiteral(":PULS%1").arg(n) + s;
         if (n <= m.Standard)
             for (const char* s : {":OUTP:AMPL?", ":MUX?", ":MUXG?"})
@@ -113,10 +132,22 @@ QStringList expectedSettings(const TModelCase& m)
     QStringList l{QStringLiteral("// Jentrix Model %1  SW Version: 1.2.7.0 ComPort: 3").arg(m.Model),
                   "// Serial Number: 1234", "// Firmware Ver: 2.1.0", "// FPGA Ver: 3.0.7"};
     if (m.Plus || m.High)
-        l << ":PULS0:EXTP:STAT 1" << ":PULS0:EXTP:AUT 1" << ":PULS0:EXTP:NCOU 4" << ":PULS0:COUN:STAT 1"
-          << ":PULS0:COUN:SOUR CHB" << ":SYST:UPD:AUTO 0" << ":PULS0:CCO 12";
-    l << ":PULS0:PER 0.002" << ":PULS0:BCO 4000000000" << ":PULS0:MOD BURS" << ":PULS0:PCO 7" << ":PULS0:OCO 9"
-      << ":PULS0:EXT:MODE TRIG" << ":PULS0:EXT:LEV 1.25" << ":PULS0:EXT:EDG FALL" << ":PULS0:EXT:POL HIGH"
+        l << ":PULS0:EXTP:STAT 1"
+          << ":PULS0:EXTP:AUT 1"
+          << ":PULS0:EXTP:NCOU 4"
+          << ":PULS0:COUN:STAT 1"
+          << ":PULS0:COUN:SOUR CHB"
+          << ":SYST:UPD:AUTO 0"
+          << ":PULS0:CCO 12";
+    l << ":PULS0:PER 0.002"
+      << ":PULS0:BCO 4000000000"
+      << ":PULS0:MOD BURS"
+      << ":PULS0:PCO 7"
+      << ":PULS0:OCO 9"
+      << ":PULS0:EXT:MODE TRIG"
+      << ":PULS0:EXT:LEV 1.25"
+      << ":PULS0:EXT:EDG FALL"
+      << ":PULS0:EXT:POL HIGH"
       << ":SYST:AUT 1";
     for (int n = 1; n <= m.Channels; ++n) {
         const QString p = QStringLiteral(":PULS%1").arg(n);
@@ -340,13 +371,12 @@ TEST_P(ReadBackPerModel, QueriesRecordsWindowAndSnapshot)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Models, ReadBackPerModel, ::testing::ValuesIn(kModels),
-                         [](const auto& info) {
-                             std::string name = info.param.Model;
-                             for (char& ch : name)
-                                 if (ch == '+')
-                                     ch = 'P';
-                             return "Model" + name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Models, ReadBackPerModel, ::testing::ValuesIn(kModels), [](const auto& info) {
+    std::string name = info.param.Model;
+    for (char& ch : name)
+        if (ch == '+')
+            ch = 'P';
+    return "Model" + name;
+});
 
 }  // namespace

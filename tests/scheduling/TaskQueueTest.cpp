@@ -11,100 +11,109 @@ namespace {
 // A queue whose sends are recorded; a test can run code inside a send, where
 // the real channel would be waiting for the generator's reply.
 struct QueueFixture : ::testing::Test {
-  TProgramState state;
-  QTimer taskTimer, statusTimer;
-  QStringList sent;
-  int readBacks = 0;
-  std::function<void(const QString&)> duringSend;
-  TTaskQueue queue{state, taskTimer, statusTimer, [this](const QString& c) {
-    sent << c;
-    if (duringSend) duringSend(c);
-    return QStringLiteral("ok");
-  }};
-  QueueFixture() {
-    QObject::connect(&queue, &TTaskQueue::ReadBackDue, [this] {
-      sent << "<read-back>";
-      ++readBacks;
-    });
-  }
+    TProgramState state;
+    QTimer taskTimer, statusTimer;
+    QStringList sent;
+    int readBacks = 0;
+    std::function<void(const QString&)> duringSend;
+    TTaskQueue queue{state, taskTimer, statusTimer, [this](const QString& c) {
+                         sent << c;
+                         if (duringSend)
+                             duringSend(c);
+                         return QStringLiteral("ok");
+                     }};
+    QueueFixture()
+    {
+        QObject::connect(&queue, &TTaskQueue::ReadBackDue, [this] {
+            sent << "<read-back>";
+            ++readBacks;
+        });
+    }
 };
 
 }  // namespace
 
-TEST_F(QueueFixture, SendsEveryCommandOnceInOrderIncludingThoseAddedWhileWaiting) {
-  queue.QueuedCommandToPort(":PULS1:DEL 0.000000100000");
-  queue.QueuedCommandToPort(":PULS1:DEL 0.000000110000");
-  EXPECT_TRUE(taskTimer.isActive());
-  // While the first reply is awaited the user edits again and a timer tick
-  // comes due: the edit joins this pass, the nested tick sends nothing.
-  duringSend = [this](const QString& c) {
-    if (c.endsWith("100000")) {
-      queue.QueuedCommandToPort(":PULS2:WIDT 0.000001000");
-      queue.TaskTimerTimer();
-    }
-  };
-  queue.TaskTimerTimer();
-  EXPECT_EQ(sent, (QStringList{":PULS1:DEL 0.000000100000", ":PULS1:DEL 0.000000110000", ":PULS2:WIDT 0.000001000"}));
-  EXPECT_EQ(queue.TaskCount(), 0);
-  EXPECT_FALSE(queue.CommandsPending());
-  EXPECT_FALSE(state.TasksRunning);
-  // With nothing left to do the timer rests until the next command or request.
-  EXPECT_FALSE(taskTimer.isActive());
-  state.RefreshRequested = -1;
-  queue.Wake();
-  EXPECT_TRUE(taskTimer.isActive());
+TEST_F(QueueFixture, SendsEveryCommandOnceInOrderIncludingThoseAddedWhileWaiting)
+{
+    queue.QueuedCommandToPort(":PULS1:DEL 0.000000100000");
+    queue.QueuedCommandToPort(":PULS1:DEL 0.000000110000");
+    EXPECT_TRUE(taskTimer.isActive());
+    // While the first reply is awaited the user edits again and a timer tick
+    // comes due: the edit joins this pass, the nested tick sends nothing.
+    duringSend = [this](const QString& c) {
+        if (c.endsWith("100000")) {
+            queue.QueuedCommandToPort(":PULS2:WIDT 0.000001000");
+            queue.TaskTimerTimer();
+        }
+    };
+    queue.TaskTimerTimer();
+    EXPECT_EQ(sent, (QStringList{":PULS1:DEL 0.000000100000", ":PULS1:DEL 0.000000110000", ":PULS2:WIDT 0.000001000"}));
+    EXPECT_EQ(queue.TaskCount(), 0);
+    EXPECT_FALSE(queue.CommandsPending());
+    EXPECT_FALSE(state.TasksRunning);
+    // With nothing left to do the timer rests until the next command or request.
+    EXPECT_FALSE(taskTimer.isActive());
+    state.RefreshRequested = -1;
+    queue.Wake();
+    EXPECT_TRUE(taskTimer.isActive());
 }
 
-TEST_F(QueueFixture, ABurstBeyondAHundredCommandsIsKeptWhole) {
-  for (int i = 0; i < 1000; ++i) queue.QueuedCommandToPort(QString(":PULS1:BCO %1").arg(i + 1));
-  queue.ProcessTasks();
-  ASSERT_EQ(sent.size(), 1000);
-  for (int i = 0; i < 1000; ++i) EXPECT_EQ(sent[i], QString(":PULS1:BCO %1").arg(i + 1));
-}
-
-TEST_F(QueueFixture, CommandsAreDroppedDuringAReadBack) {
-  state.CommandsDisabled = true;
-  queue.QueuedCommandToPort(":PULS0:MOD BURS");
-  EXPECT_EQ(queue.TaskCount(), 0);
-  EXPECT_FALSE(taskTimer.isActive());
-}
-
-TEST_F(QueueFixture, RecallAndRefreshRunBeforeQueuedCommands) {
-  struct Case {
-    int recall, refresh, bin;
-    QStringList expected;
-  };
-  const Case cases[] = {
-      {-1, 0, 3, {"*RCL 3", "<read-back>", ":PULS0:STAT ON"}},
-      {-1, 0, 0, {"*RCL 0", "<read-back>", ":PULS0:STAT ON"}},
-      {0, -1, 5, {"<read-back>", ":PULS0:STAT ON"}},
-      {0, 0, 5, {":PULS0:STAT ON"}},
-  };
-  for (const Case& c : cases) {
-    sent.clear();
-    state.RecallRequested = c.recall;
-    state.RefreshRequested = c.refresh;
-    state.RecallBin = c.bin;
-    queue.QueuedCommandToPort(":PULS0:STAT ON");
+TEST_F(QueueFixture, ABurstBeyondAHundredCommandsIsKeptWhole)
+{
+    for (int i = 0; i < 1000; ++i)
+        queue.QueuedCommandToPort(QString(":PULS1:BCO %1").arg(i + 1));
     queue.ProcessTasks();
-    EXPECT_EQ(sent, c.expected) << c.bin;
-    EXPECT_EQ(state.RecallRequested, 0);
-    EXPECT_EQ(state.RefreshRequested, 0);
-  }
-  EXPECT_TRUE(statusTimer.isActive());
+    ASSERT_EQ(sent.size(), 1000);
+    for (int i = 0; i < 1000; ++i)
+        EXPECT_EQ(sent[i], QString(":PULS1:BCO %1").arg(i + 1));
 }
 
-TEST_F(QueueFixture, ATickDuringAStatusPollWaitsAndAfterExitSendsNothing) {
-  queue.QueuedCommandToPort("*SAV 2");
-  state.StatusPolling = true;
-  queue.ProcessTasks();
-  EXPECT_TRUE(sent.isEmpty());
-  EXPECT_EQ(queue.TaskCount(), 1);
-  EXPECT_TRUE(taskTimer.isActive());
+TEST_F(QueueFixture, CommandsAreDroppedDuringAReadBack)
+{
+    state.CommandsDisabled = true;
+    queue.QueuedCommandToPort(":PULS0:MOD BURS");
+    EXPECT_EQ(queue.TaskCount(), 0);
+    EXPECT_FALSE(taskTimer.isActive());
+}
 
-  state.StatusPolling = false;
-  state.Terminating = true;
-  queue.ProcessTasks();
-  EXPECT_TRUE(sent.isEmpty());
-  EXPECT_FALSE(taskTimer.isActive());
+TEST_F(QueueFixture, RecallAndRefreshRunBeforeQueuedCommands)
+{
+    struct Case {
+        int recall, refresh, bin;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {-1, 0, 3, {"*RCL 3", "<read-back>", ":PULS0:STAT ON"}},
+        {-1, 0, 0, {"*RCL 0", "<read-back>", ":PULS0:STAT ON"}},
+        {0, -1, 5, {"<read-back>", ":PULS0:STAT ON"}},
+        {0, 0, 5, {":PULS0:STAT ON"}},
+    };
+    for (const Case& c : cases) {
+        sent.clear();
+        state.RecallRequested = c.recall;
+        state.RefreshRequested = c.refresh;
+        state.RecallBin = c.bin;
+        queue.QueuedCommandToPort(":PULS0:STAT ON");
+        queue.ProcessTasks();
+        EXPECT_EQ(sent, c.expected) << c.bin;
+        EXPECT_EQ(state.RecallRequested, 0);
+        EXPECT_EQ(state.RefreshRequested, 0);
+    }
+    EXPECT_TRUE(statusTimer.isActive());
+}
+
+TEST_F(QueueFixture, ATickDuringAStatusPollWaitsAndAfterExitSendsNothing)
+{
+    queue.QueuedCommandToPort("*SAV 2");
+    state.StatusPolling = true;
+    queue.ProcessTasks();
+    EXPECT_TRUE(sent.isEmpty());
+    EXPECT_EQ(queue.TaskCount(), 1);
+    EXPECT_TRUE(taskTimer.isActive());
+
+    state.StatusPolling = false;
+    state.Terminating = true;
+    queue.ProcessTasks();
+    EXPECT_TRUE(sent.isEmpty());
+    EXPECT_FALSE(taskTimer.isActive());
 }

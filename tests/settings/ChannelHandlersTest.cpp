@@ -83,7 +83,7 @@ TEST_F(Panel, TimesOffTheTimingStepAreTakenBackAndTheStoredValueResent)
 
 TEST_F(Panel, HighResolutionDelaysUseTheFineStepOnEveryChannel)
 {
-    Connect("6424");  // 4 ns steps, 5 ps delay steps
+    Connect("6424");                                          // 4 ns steps, 5 ps delay steps
     form().ChannelControls.ChDelayAdj[6]->setValue(2.5e-11);  // virtual channel F
     TPlusSpinEdit* width = form().ChannelControls.ChWidthAdj[6];
     const double before = width->Value();

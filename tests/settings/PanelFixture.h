@@ -22,8 +22,7 @@ class Panel : public ::testing::Test {
 protected:
     // Starts a simulated generator on COM3, the panel on it, and runs the
     // first read-back, as the program's launch step does.
-    void Connect(const std::string& model, const std::string& firmware = "2.1.0",
-                 jt6400sim::ServerOptions options = {})
+    void Connect(const std::string& model, const std::string& firmware = "2.1.0", jt6400sim::ServerOptions options = {})
     {
         jt6400sim::GeneratorOptions g;
         g.identity.model = model;
@@ -31,8 +30,7 @@ protected:
         options.linkPath = QDir(folder.Path()).filePath("COM3").toStdString();
         generator = std::make_unique<jt6400sim::PtyServer>(jt6400sim::Generator(g), options);
         generator->start();
-        program = std::make_unique<TProgram>(jt::CommandLineOptions{},
-                                             TJT6400App::TServices{dialogs, keys, process});
+        program = std::make_unique<TProgram>(jt::CommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
         ASSERT_TRUE(app().FormCreate());
         app().LaunchTimerTimer();
         ASSERT_EQ(state().ChannelCount, ChannelCountOf(QString::fromStdString(model)));
@@ -46,10 +44,7 @@ protected:
     TProgramState& state() { return app().State(); }
 
     // Every line the generator received, in order.
-    QStringList Received() const
-    {
-        return ReceivedLines(generator->trace());
-    }
+    QStringList Received() const { return ReceivedLines(generator->trace()); }
     // Sends what the window queued and returns the lines the generator got
     // since the last call.
     QStringList Sent()

@@ -37,7 +37,11 @@ TEST_F(Panel, SystemEditsReachTheGenerator)
         {{":PULS0:MOD BURS"}, [&] { Pick(f.SystemModeSel, 2); }},
         {{":PULS0:EXT:MOD TRIG"}, [&] { Pick(f.ExtModeSel, 1); }},
         {{":PULS0:EXT:EDG FALL"}, [&] { Pick(f.TriggerEdgeSel, 0); }},
-        {{":PULS0:EXT:LEV 2.50"}, [&] { f.TrigThresholdAdj->setValue(3); f.TrigThresholdAdj->setValue(2.5); }},
+        {{":PULS0:EXT:LEV 2.50"},
+         [&] {
+             f.TrigThresholdAdj->setValue(3);
+             f.TrigThresholdAdj->setValue(2.5);
+         }},
         {{":PULS0:EXT:POL LOW"}, [&] { Pick(f.GatePolaritySel, 0); }},
     };
     for (const Case& c : cases) {

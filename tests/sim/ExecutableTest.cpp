@@ -26,10 +26,13 @@ namespace {
 // stdin is either a pipe we hold or /dev/null.
 class SimProcess {
 public:
-    SimProcess(std::vector<std::string> args, bool stdinPipe) {
+    SimProcess(std::vector<std::string> args, bool stdinPipe)
+    {
         int out[2], in[2] = {-1, -1};
-        if (::pipe(out) != 0) return;
-        if (stdinPipe && ::pipe(in) != 0) return;
+        if (::pipe(out) != 0)
+            return;
+        if (stdinPipe && ::pipe(in) != 0)
+            return;
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
         posix_spawn_file_actions_adddup2(&fa, out[1], STDOUT_FILENO);
@@ -42,9 +45,11 @@ public:
         }
         args.insert(args.begin(), JT6400_SIM_EXE);
         std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
+        for (auto& a : args)
+            argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (posix_spawn(&pid_, JT6400_SIM_EXE, &fa, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        if (posix_spawn(&pid_, JT6400_SIM_EXE, &fa, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
         posix_spawn_file_actions_destroy(&fa);
         ::close(out[1]);
         out_ = out[0];
@@ -53,51 +58,63 @@ public:
             in_ = in[1];
         }
     }
-    ~SimProcess() {
+    ~SimProcess()
+    {
         if (running()) {
             ::kill(pid_, SIGKILL);
             ::waitpid(pid_, nullptr, 0);
         }
-        if (out_ >= 0) ::close(out_);
+        if (out_ >= 0)
+            ::close(out_);
         closeStdin();
     }
 
     bool started() const { return pid_ > 0; }
-    void closeStdin() {
-        if (in_ >= 0) ::close(in_);
+    void closeStdin()
+    {
+        if (in_ >= 0)
+            ::close(in_);
         in_ = -1;
     }
     void signal(int sig) const { ::kill(pid_, sig); }
 
     // First line of standard output, without the newline.
-    std::string readLine() {
+    std::string readLine()
+    {
         std::string line;
         char c;
         while (true) {
             pollfd p{out_, POLLIN, 0};
-            if (::poll(&p, 1, 10000) <= 0) break;
-            if (::read(out_, &c, 1) != 1 || c == '\n') break;
+            if (::poll(&p, 1, 10000) <= 0)
+                break;
+            if (::read(out_, &c, 1) != 1 || c == '\n')
+                break;
             line += c;
         }
         return line;
     }
 
     // Everything on standard output up to its end.
-    std::string readAll() {
+    std::string readAll()
+    {
         std::string text;
         char buf[512];
         for (;;) {
             pollfd p{out_, POLLIN, 0};
-            if (::poll(&p, 1, 10000) <= 0) break;
+            if (::poll(&p, 1, 10000) <= 0)
+                break;
             const ssize_t got = ::read(out_, buf, sizeof buf);
-            if (got <= 0) break;
+            if (got <= 0)
+                break;
             text.append(buf, static_cast<std::size_t>(got));
         }
         return text;
     }
 
-    bool running() {
-        if (pid_ <= 0 || exited_) return false;
+    bool running()
+    {
+        if (pid_ <= 0 || exited_)
+            return false;
         int status = 0;
         if (::waitpid(pid_, &status, WNOHANG) == pid_) {
             exited_ = true;
@@ -107,9 +124,12 @@ public:
     }
 
     // Waits (bounded) for the process to end and returns its exit status.
-    std::optional<int> waitExit() {
-        for (int i = 0; i < 1000 && running(); ++i) std::this_thread::sleep_for(10ms);
-        if (!exited_ || !WIFEXITED(status_)) return std::nullopt;
+    std::optional<int> waitExit()
+    {
+        for (int i = 0; i < 1000 && running(); ++i)
+            std::this_thread::sleep_for(10ms);
+        if (!exited_ || !WIFEXITED(status_))
+            return std::nullopt;
         return WEXITSTATUS(status_);
     }
 
@@ -120,23 +140,26 @@ private:
     int status_ = 0;
 };
 
-std::string tempDir() {
-    auto dir = std::filesystem::temp_directory_path() /
-               ("jt6400sim-exe-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+std::string tempDir()
+{
+    auto dir =
+        std::filesystem::temp_directory_path() / ("jt6400sim-exe-" + std::to_string(::getpid()) + "-" +
+                                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir.string();
 }
 
-bool exists(const std::string& p) {
+bool exists(const std::string& p)
+{
     struct stat st {};
     return ::lstat(p.c_str(), &st) == 0;
 }
 
 }  // namespace
 
-TEST(SimExecutable, AnswersThroughItsLinkAndEndsWithItsInput) {
+TEST(SimExecutable, AnswersThroughItsLinkAndEndsWithItsInput)
+{
     const std::string link = tempDir() + "/ports/COM3";
     SimProcess sim({"--link", link, "--model", "6424", "--serial", "99", "--fpga", "3.0.7.1", "--no-echo"}, true);
     ASSERT_TRUE(sim.started());
@@ -156,7 +179,8 @@ TEST(SimExecutable, AnswersThroughItsLinkAndEndsWithItsInput) {
     EXPECT_FALSE(exists(link)) << "the link is removed on exit";
 }
 
-TEST(SimExecutable, IgnoresDevNullInputVanishesOnUsr1AndEndsOnTerm) {
+TEST(SimExecutable, IgnoresDevNullInputVanishesOnUsr1AndEndsOnTerm)
+{
     const std::string dir = tempDir();
     const std::string link = dir + "/COM5";
     const std::string trace = dir + "/trace.txt";
@@ -174,7 +198,8 @@ TEST(SimExecutable, IgnoresDevNullInputVanishesOnUsr1AndEndsOnTerm) {
     EXPECT_TRUE(sim.running()) << "standard input from /dev/null does not end the program";
 
     sim.signal(SIGUSR1);
-    for (int i = 0; i < 500 && exists(link); ++i) std::this_thread::sleep_for(10ms);
+    for (int i = 0; i < 500 && exists(link); ++i)
+        std::this_thread::sleep_for(10ms);
     EXPECT_FALSE(exists(link));
     EXPECT_TRUE(sim.running()) << "vanishing closes the device, not the program";
 
@@ -183,7 +208,8 @@ TEST(SimExecutable, IgnoresDevNullInputVanishesOnUsr1AndEndsOnTerm) {
     EXPECT_TRUE(std::filesystem::file_size(trace) > 0);
 }
 
-TEST(SimExecutable, HelpNamesEveryOptionAndBadOptionsFail) {
+TEST(SimExecutable, HelpNamesEveryOptionAndBadOptionsFail)
+{
     SimProcess help({"--help"}, false);
     ASSERT_TRUE(help.started());
     const std::string text = help.readAll();
@@ -193,14 +219,18 @@ TEST(SimExecutable, HelpNamesEveryOptionAndBadOptionsFail) {
                                "--error", "--trace", "--link", "--state", "--answer"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 
-    for (std::vector<std::string> bad : {std::vector<std::string>{"--bogus"}, {"--latency", "x"}, {"--error", "7"},
-                                         {"--model"}, {"--answer", "slow@*IDN?"}}) {
+    for (std::vector<std::string> bad : {std::vector<std::string>{"--bogus"},
+                                         {"--latency", "x"},
+                                         {"--error", "7"},
+                                         {"--model"},
+                                         {"--answer", "slow@*IDN?"}}) {
         SimProcess sim(bad, false);
         EXPECT_EQ(sim.waitExit(), 2) << bad[0];
     }
 }
 
-TEST(SimExecutable, SpoilsAnswersAsToldAndAnswersAgainOnUsr2) {
+TEST(SimExecutable, SpoilsAnswersAsToldAndAnswersAgainOnUsr2)
+{
     const std::string link = tempDir() + "/COM6";
     SimProcess sim({"--link", link, "--no-echo", "--silent", "--answer", "crlf@*IDN?"}, false);
     ASSERT_TRUE(sim.started());

@@ -20,33 +20,39 @@ namespace {
 
 // Readable, stable test names from a command text: letters and digits kept,
 // everything else "_", and the case index in front so names stay unique.
-std::string caseName(std::size_t index, std::string_view text) {
+std::string caseName(std::size_t index, std::string_view text)
+{
     std::string out = std::to_string(index) + "_";
-    for (char c : text) out += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    for (char c : text)
+        out += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
     return out;
 }
 
 // A clock the test moves by hand.
 struct ManualClock {
     std::shared_ptr<std::chrono::nanoseconds> t = std::make_shared<std::chrono::nanoseconds>(1s);
-    TimeSource source() const {
+    TimeSource source() const
+    {
         auto p = t;
         return [p] { return *p; };
     }
     void advance(std::chrono::nanoseconds d) const { *t += d; }
 };
 
-Generator makeGenerator(const std::string& model = "6404+", const ManualClock* clock = nullptr) {
+Generator makeGenerator(const std::string& model = "6404+", const ManualClock* clock = nullptr)
+{
     GeneratorOptions o;
     o.identity.model = model;
-    if (clock) o.clock = clock->source();
+    if (clock)
+        o.clock = clock->source();
     return Generator(o);
 }
 
-std::string tempPath(const std::string& name) {
-    auto dir = std::filesystem::temp_directory_path() /
-               ("jt6400sim-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+std::string tempPath(const std::string& name)
+{
+    auto dir =
+        std::filesystem::temp_directory_path() / ("jt6400sim-" + std::to_string(::getpid()) + "-" +
+                                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir);
     return (dir / name).string();
 }
@@ -60,11 +66,15 @@ struct ModelCase {
     int channels;
     int standard;
 };
-void PrintTo(const ModelCase& c, std::ostream* os) { *os << '"' << c.model << "\" with " << c.channels << " channels"; }
+void PrintTo(const ModelCase& c, std::ostream* os)
+{
+    *os << '"' << c.model << "\" with " << c.channels << " channels";
+}
 
 class GeneratorModel : public ::testing::TestWithParam<ModelCase> {};
 
-TEST_P(GeneratorModel, IdentifiesAndHasTheModelsChannels) {
+TEST_P(GeneratorModel, IdentifiesAndHasTheModelsChannels)
+{
     const ModelCase& c = GetParam();
     Generator g = makeGenerator(c.model);
     EXPECT_EQ(g.handle("*IDN?"), std::string("JT,") + c.model + ",1234,2.1.0-3.0.7");
@@ -86,13 +96,13 @@ TEST_P(GeneratorModel, IdentifiesAndHasTheModelsChannels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ModelTable, GeneratorModel,
-                         ::testing::Values(ModelCase{"6402", 2, 2}, ModelCase{"6404", 4, 4},
-                                           ModelCase{"6402+", 4, 2}, ModelCase{"6404+", 8, 4},
-                                           ModelCase{"6422", 4, 2}, ModelCase{"6424", 8, 4},
+                         ::testing::Values(ModelCase{"6402", 2, 2}, ModelCase{"6404", 4, 4}, ModelCase{"6402+", 4, 2},
+                                           ModelCase{"6404+", 8, 4}, ModelCase{"6422", 4, 2}, ModelCase{"6424", 8, 4},
                                            ModelCase{"X100", 8, 0}, ModelCase{"", 8, 0}),
                          [](const auto& info) { return caseName(info.index, info.param.model); });
 
-TEST(GeneratorIdentity, AnswersTheConfiguredIdentity) {
+TEST(GeneratorIdentity, AnswersTheConfiguredIdentity)
+{
     GeneratorOptions o;
     o.identity = {"ACME", "6422", "77", "1.20.3", "4.5.6.7"};
     Generator g(o);
@@ -106,11 +116,15 @@ struct RoundTrip {
     const char* query;     // header queried afterwards, without "?"
     const char* expected;  // answer after the set
 };
-void PrintTo(const RoundTrip& c, std::ostream* os) { *os << c.set << " -> " << c.query << "? = " << c.expected; }
+void PrintTo(const RoundTrip& c, std::ostream* os)
+{
+    *os << c.set << " -> " << c.query << "? = " << c.expected;
+}
 
 class GeneratorRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
 
-TEST_P(GeneratorRoundTrip, SetIsAcknowledgedAndReadBack) {
+TEST_P(GeneratorRoundTrip, SetIsAcknowledgedAndReadBack)
+{
     const RoundTrip& c = GetParam();
     Generator g = makeGenerator("6404+");
     const std::string query = std::string(c.query) + "?";
@@ -127,42 +141,31 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTrip{":PULS0:PER 1000", ":PULS0:PER", "1000.000000000000"},
         RoundTrip{":PULS0:MOD BURS", ":PULS0:MOD", "BURS"},
         RoundTrip{":PULS0:BCO 4000000000", ":PULS0:BCO", "4000000000"},
-        RoundTrip{":PULS0:PCO 4294967295", ":PULS0:PCO", "4294967295"},
-        RoundTrip{":PULS0:OCO 7", ":PULS0:OCO", "7"},
+        RoundTrip{":PULS0:PCO 4294967295", ":PULS0:PCO", "4294967295"}, RoundTrip{":PULS0:OCO 7", ":PULS0:OCO", "7"},
         RoundTrip{":PULS0:CCO 1000000", ":PULS0:CCO", "1000000"},
         RoundTrip{":PULS0:EXT:MOD REARM", ":PULS0:EXT:MODE", "REARM"},
         RoundTrip{":PULS0:EXT:MODE TRIG", ":PULS0:EXT:MODE", "TRIG"},
         RoundTrip{":PULS0:EXT:LEV 12.34", ":PULS0:EXT:LEV", "12.34"},
         RoundTrip{":PULS0:EXT:EDG FALL", ":PULS0:EXT:EDG", "FALL"},
-        RoundTrip{":PULS0:EXT:POL LOW", ":PULS0:EXT:POL", "LOW"},
-        RoundTrip{":SYST:AUT 1", ":SYST:AUT", "1"},
-        RoundTrip{":SYST:UPD:AUTO 0", ":SYST:UPD:AUTO", "0"},
-        RoundTrip{":PULS0:COUN:STAT 1", ":PULS0:COUN:STAT", "1"},
+        RoundTrip{":PULS0:EXT:POL LOW", ":PULS0:EXT:POL", "LOW"}, RoundTrip{":SYST:AUT 1", ":SYST:AUT", "1"},
+        RoundTrip{":SYST:UPD:AUTO 0", ":SYST:UPD:AUTO", "0"}, RoundTrip{":PULS0:COUN:STAT 1", ":PULS0:COUN:STAT", "1"},
         RoundTrip{":PULS0:COUN:SOUR CHB", ":PULS0:COUN:SOUR", "CHB"},
         RoundTrip{":PULS0:EXTP:STAT ON", ":PULS0:EXTP:STAT", "1"},
         RoundTrip{":PULS0:EXTP:AUT ON", ":PULS0:EXTP:AUT", "1"},
-        RoundTrip{":PULS0:EXTP:NCOU 15", ":PULS0:EXTP:NCOU", "15"},
-        RoundTrip{":PULS0:STAT ON", ":PULS0:STAT", "1"},
+        RoundTrip{":PULS0:EXTP:NCOU 15", ":PULS0:EXTP:NCOU", "15"}, RoundTrip{":PULS0:STAT ON", ":PULS0:STAT", "1"},
         RoundTrip{":SYST:COMM:USB:ECH OFF", ":SYST:COMM:USB:ECH", "0"},
-        RoundTrip{":SYST:COMM:BLUE:ECH 0", ":SYST:COMM:BLUE:ECH", "0"},
-        RoundTrip{":PULS2:STAT 0", ":PULS2:STAT", "0"},
+        RoundTrip{":SYST:COMM:BLUE:ECH 0", ":SYST:COMM:BLUE:ECH", "0"}, RoundTrip{":PULS2:STAT 0", ":PULS2:STAT", "0"},
         RoundTrip{":PULS3:DEL 0.000000100000", ":PULS3:DEL", "0.000000100000"},
         RoundTrip{":PULS1:DEL -0.000000500000", ":PULS1:DEL", "-0.000000500000"},
         RoundTrip{":PULS1:DEL 0.000000000005", ":PULS1:DEL", "0.000000000005"},
         RoundTrip{":PULS1:WIDT 0.000000015", ":PULS1:WIDT", "0.000000015000"},
         RoundTrip{":PULS1:WIDT 2E-7", ":PULS1:WIDT", "0.000000200000"},
-        RoundTrip{":PULS4:CMOD DCYC", ":PULS4:CMOD", "DCYC"},
-        RoundTrip{":PULS1:BCO 1000000", ":PULS1:BCO", "1000000"},
-        RoundTrip{":PULS1:PCO 3", ":PULS1:PCO", "3"},
-        RoundTrip{":PULS1:OCO 4", ":PULS1:OCO", "4"},
-        RoundTrip{":PULS2:SYNC CHA", ":PULS2:SYNC", "CHA"},
-        RoundTrip{":PULS8:SYNC CHG", ":PULS8:SYNC", "CHG"},
-        RoundTrip{":PULS1:POL INV", ":PULS1:POL", "INV"},
-        RoundTrip{":PULS5:WCO 100000", ":PULS5:WCO", "100000"},
-        RoundTrip{":PULS1:MUX 255", ":PULS1:MUX", "255"},
-        RoundTrip{":PULS1:CGAT HIGHWR", ":PULS1:CGAT", "HIGHWR"},
-        RoundTrip{":PULS2:OUTP:AMPL 4.50", ":PULS2:OUTP:AMPL", "4.50"},
-        RoundTrip{":PULS4:MUXG 3", ":PULS4:MUXG", "3"},
+        RoundTrip{":PULS4:CMOD DCYC", ":PULS4:CMOD", "DCYC"}, RoundTrip{":PULS1:BCO 1000000", ":PULS1:BCO", "1000000"},
+        RoundTrip{":PULS1:PCO 3", ":PULS1:PCO", "3"}, RoundTrip{":PULS1:OCO 4", ":PULS1:OCO", "4"},
+        RoundTrip{":PULS2:SYNC CHA", ":PULS2:SYNC", "CHA"}, RoundTrip{":PULS8:SYNC CHG", ":PULS8:SYNC", "CHG"},
+        RoundTrip{":PULS1:POL INV", ":PULS1:POL", "INV"}, RoundTrip{":PULS5:WCO 100000", ":PULS5:WCO", "100000"},
+        RoundTrip{":PULS1:MUX 255", ":PULS1:MUX", "255"}, RoundTrip{":PULS1:CGAT HIGHWR", ":PULS1:CGAT", "HIGHWR"},
+        RoundTrip{":PULS2:OUTP:AMPL 4.50", ":PULS2:OUTP:AMPL", "4.50"}, RoundTrip{":PULS4:MUXG 3", ":PULS4:MUXG", "3"},
         RoundTrip{":puls1:cmod burs", ":PULS1:CMOD", "BURS"}),
     [](const auto& info) { return caseName(info.index, info.param.set); });
 
@@ -174,7 +177,8 @@ struct KeywordRow {
     std::vector<std::string> words;
 };
 
-TEST(GeneratorKeywords, EveryKeywordIsAcceptedAndAnsweredExactly) {
+TEST(GeneratorKeywords, EveryKeywordIsAcceptedAndAnsweredExactly)
+{
     const std::vector<KeywordRow> rows = {
         {":PULS0:MOD", ":PULS0:MOD", {"NORM", "SING", "BURS", "DCYC"}},
         {":PULS3:CMOD", ":PULS3:CMOD", {"NORM", "SING", "BURS", "DCYC"}},
@@ -200,7 +204,8 @@ TEST(GeneratorKeywords, EveryKeywordIsAcceptedAndAnsweredExactly) {
 
 // --------------------------------------------------------- unknown commands
 
-TEST(GeneratorUnknown, UnknownHeadersAnswerWithAQuestionMark) {
+TEST(GeneratorUnknown, UnknownHeadersAnswerWithAQuestionMark)
+{
     Generator g = makeGenerator();
     for (const char* line : {":FOO?", ":FOO 1", ":PULS1:BOGUS?", ":PULS1:BOGUS 3", "*IDN", "*XYZ?", ":PULS0:COUN:CL?",
                              ":SYST:UPD:EX?", ":PULSX:STAT?", ":PULS1", ":SYST:COMM:WIFI:ECH OFF"}) {
@@ -208,7 +213,8 @@ TEST(GeneratorUnknown, UnknownHeadersAnswerWithAQuestionMark) {
     }
 }
 
-TEST(GeneratorUnknown, MuxGateIsUnknownWhenNotSupported) {
+TEST(GeneratorUnknown, MuxGateIsUnknownWhenNotSupported)
+{
     GeneratorOptions o;
     o.muxGateSupported = false;
     Generator without(o);
@@ -226,11 +232,15 @@ struct Refusal {
     const char* model;
     const char* line;
 };
-void PrintTo(const Refusal& c, std::ostream* os) { *os << c.model << ": " << c.line; }
+void PrintTo(const Refusal& c, std::ostream* os)
+{
+    *os << c.model << ": " << c.line;
+}
 
 class GeneratorRefusal : public ::testing::TestWithParam<Refusal> {};
 
-TEST_P(GeneratorRefusal, IsAnErrorAndChangesNothing) {
+TEST_P(GeneratorRefusal, IsAnErrorAndChangesNothing)
+{
     const Refusal& c = GetParam();
     Generator g = makeGenerator(c.model);
     const Settings before = g.settings();
@@ -239,7 +249,8 @@ TEST_P(GeneratorRefusal, IsAnErrorAndChangesNothing) {
     EXPECT_EQ(answer.find('?'), std::string::npos) << "error answers must not look like unknown-command answers";
     EXPECT_EQ(g.settings(), before) << c.line;
     EXPECT_FALSE(g.running());
-    for (int b = 0; b < Generator::kBinCount; ++b) EXPECT_EQ(g.bin(b), before);
+    for (int b = 0; b < Generator::kBinCount; ++b)
+        EXPECT_EQ(g.bin(b), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -255,20 +266,19 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"6404+", ":PULS0:STAT 2"}, Refusal{"6404+", ":PULS0:COUN:COUN 5"},
         Refusal{"6404+", ":PULS0:EXTP:PER 0.1"}, Refusal{"6404+", ":PULS0:COUN:CL 1"},
         Refusal{"6404+", ":PULS9:STAT 1"}, Refusal{"6404+", ":PULS1:WIDT 0"}, Refusal{"6404+", ":PULS1:DEL 1000.5"},
-        Refusal{"6404+", ":PULS1:OUTP:AMPL 5.5"}, Refusal{"6404+", ":PULS1:MUX 256"},
-        Refusal{"6404+", ":PULS1:MUXG 4"}, Refusal{"6404+", ":PULS1:SYNC CHA"}, Refusal{"6404+", ":PULS1:SYNC CHX"},
-        Refusal{"6404+", ":PULS1:CMOD"}, Refusal{"6404+", ":PULS5:OUTP:AMPL 4.0"},
-        Refusal{"6404+", ":PULS5:MUX 1"}, Refusal{"6404+", ":PULS5:MUXG 1"}, Refusal{"6404+", "*SAV 0"},
-        Refusal{"6404+", "*SAV 7"}, Refusal{"6404+", "*RCL 7"}, Refusal{"6404+", "*RCL -1"},
+        Refusal{"6404+", ":PULS1:OUTP:AMPL 5.5"}, Refusal{"6404+", ":PULS1:MUX 256"}, Refusal{"6404+", ":PULS1:MUXG 4"},
+        Refusal{"6404+", ":PULS1:SYNC CHA"}, Refusal{"6404+", ":PULS1:SYNC CHX"}, Refusal{"6404+", ":PULS1:CMOD"},
+        Refusal{"6404+", ":PULS5:OUTP:AMPL 4.0"}, Refusal{"6404+", ":PULS5:MUX 1"}, Refusal{"6404+", ":PULS5:MUXG 1"},
+        Refusal{"6404+", "*SAV 0"}, Refusal{"6404+", "*SAV 7"}, Refusal{"6404+", "*RCL 7"}, Refusal{"6404+", "*RCL -1"},
         Refusal{"6404+", "*IDN? now"}, Refusal{"6404+", ""}, Refusal{"6402", ":PULS3:WIDT 0.000001"},
         Refusal{"6402", ":PULS1:SYNC CHC"}, Refusal{"6402", ":PULS0:PER 0.0000001"},
         Refusal{"6402", ":PULS0:EXT:MOD REARM"}, Refusal{"6402", ":PULS1:CGAT LOWWR"},
-        Refusal{"6402", ":PULS0:COUN:SOUR CHC"}, Refusal{"6402", ":PULS1:MUX 4"},
-        Refusal{"6404+", ":PULS1:WIDT 1001"}, Refusal{"6424", ":PULS1:WIDT 4001"},
-        Refusal{"X100", ":PULS1:OUTP:AMPL 4.0"}),
+        Refusal{"6402", ":PULS0:COUN:SOUR CHC"}, Refusal{"6402", ":PULS1:MUX 4"}, Refusal{"6404+", ":PULS1:WIDT 1001"},
+        Refusal{"6424", ":PULS1:WIDT 4001"}, Refusal{"X100", ":PULS1:OUTP:AMPL 4.0"}),
     [](const auto& info) { return caseName(info.index, std::string(info.param.model) + " " + info.param.line); });
 
-TEST(GeneratorRefusal, HighResolutionAcceptsItsWiderRanges) {
+TEST(GeneratorRefusal, HighResolutionAcceptsItsWiderRanges)
+{
     Generator g = makeGenerator("6424");
     EXPECT_EQ(g.handle(":PULS0:PER 4000"), "ok");
     EXPECT_EQ(g.handle(":PULS1:DEL -4000"), "ok");
@@ -278,7 +288,8 @@ TEST(GeneratorRefusal, HighResolutionAcceptsItsWiderRanges) {
 
 // ------------------------------------------------------------------- echo
 
-TEST(GeneratorEcho, EchoFollowsTheEchoCommands) {
+TEST(GeneratorEcho, EchoFollowsTheEchoCommands)
+{
     Generator g = makeGenerator();
     EXPECT_TRUE(g.echo());
     EXPECT_EQ(g.handle(":SYST:COMM:USB:ECH OFF"), "ok");
@@ -295,7 +306,8 @@ TEST(GeneratorEcho, EchoFollowsTheEchoCommands) {
 
 // ------------------------------------------------------------ storage bins
 
-TEST(GeneratorBins, SaveAndRecallRestoreEverySetting) {
+TEST(GeneratorBins, SaveAndRecallRestoreEverySetting)
+{
     Generator g = makeGenerator();
     const Settings defaults = g.settings();
     for (const char* cmd : {":PULS0:PER 0.002", ":PULS0:MOD DCYC", ":PULS3:DEL 0.000000200000", ":PULS1:OUTP:AMPL 3.50",
@@ -319,17 +331,18 @@ TEST(GeneratorBins, SaveAndRecallRestoreEverySetting) {
     EXPECT_EQ(g.settings(), defaultSettings(modelInfo("6404+")));
 }
 
-TEST(GeneratorBins, StateFileKeepsBinsAcrossGenerators) {
+TEST(GeneratorBins, StateFileKeepsBinsAcrossGenerators)
+{
     const std::string path = tempPath("state.txt");
     std::filesystem::remove(path);
     Settings saved;
     {
         Generator g = makeGenerator();
         ASSERT_EQ(g.attachStateFile(path), "");
-        for (const char* cmd : {":PULS0:PER 0.000000125", ":PULS0:BCO 4000000000", ":PULS0:EXT:MOD GAT",
-                                ":PULS0:EXT:LEV 3.30", ":PULS0:EXTP:NCOU 9", ":SYST:UPD:AUTO 0", ":SYST:AUT 1",
-                                ":PULS4:DEL -0.000000000005", ":PULS7:SYNC CHB", ":PULS2:MUX 9", ":PULS3:MUXG 2",
-                                ":PULS6:STAT 0", ":PULS1:POL INV", ":PULS0:CCO 12"})
+        for (const char* cmd :
+             {":PULS0:PER 0.000000125", ":PULS0:BCO 4000000000", ":PULS0:EXT:MOD GAT", ":PULS0:EXT:LEV 3.30",
+              ":PULS0:EXTP:NCOU 9", ":SYST:UPD:AUTO 0", ":SYST:AUT 1", ":PULS4:DEL -0.000000000005", ":PULS7:SYNC CHB",
+              ":PULS2:MUX 9", ":PULS3:MUXG 2", ":PULS6:STAT 0", ":PULS1:POL INV", ":PULS0:CCO 12"})
             ASSERT_EQ(g.handle(cmd), "ok") << cmd;
         saved = g.settings();
         ASSERT_EQ(g.handle("*SAV 4"), "ok");
@@ -345,7 +358,8 @@ TEST(GeneratorBins, StateFileKeepsBinsAcrossGenerators) {
     EXPECT_EQ(h.settings(), saved);
 }
 
-TEST(GeneratorBins, BrokenStateFileIsRefusedAndNotAttached) {
+TEST(GeneratorBins, BrokenStateFileIsRefusedAndNotAttached)
+{
     const std::string path = tempPath("broken.txt");
     {
         std::ofstream f(path);
@@ -362,7 +376,8 @@ TEST(GeneratorBins, BrokenStateFileIsRefusedAndNotAttached) {
     EXPECT_EQ(first, "[BIN 1]") << "a refused state file is left alone";
 }
 
-TEST(GeneratorBins, UnwritableStateFileIsReported) {
+TEST(GeneratorBins, UnwritableStateFileIsReported)
+{
     Generator g = makeGenerator();
     const std::string path = tempPath("dir/state.txt");
     ASSERT_EQ(g.attachStateFile(path), "");
@@ -375,7 +390,8 @@ TEST(GeneratorBins, UnwritableStateFileIsReported) {
 
 // ------------------------------------------------------ run state, counters
 
-TEST(GeneratorRun, ShotCounterFollowsTheClockWhileRunning) {
+TEST(GeneratorRun, ShotCounterFollowsTheClockWhileRunning)
+{
     ManualClock clock;
     Generator g = makeGenerator("6404+", &clock);
     EXPECT_EQ(g.handle(":PULS0:STAT?"), "0");
@@ -408,7 +424,8 @@ TEST(GeneratorRun, ShotCounterFollowsTheClockWhileRunning) {
     EXPECT_EQ(g.handle(":PULS0:COUN:COUN?"), "0") << "a disabled counter does not count";
 }
 
-TEST(GeneratorRun, CountsFollowTheSystemMode) {
+TEST(GeneratorRun, CountsFollowTheSystemMode)
+{
     struct Case {
         std::vector<std::string> setup;
         int periods;
@@ -427,14 +444,16 @@ TEST(GeneratorRun, CountsFollowTheSystemMode) {
         ManualClock clock;
         Generator g = makeGenerator("6404+", &clock);
         ASSERT_EQ(g.handle(":PULS0:COUN:STAT ON"), "ok");
-        for (const std::string& s : c.setup) ASSERT_EQ(g.handle(s), "ok") << s;
+        for (const std::string& s : c.setup)
+            ASSERT_EQ(g.handle(s), "ok") << s;
         ASSERT_EQ(g.handle(":PULS0:STAT ON"), "ok");
         clock.advance(std::chrono::microseconds(1000 * c.periods + 500));
         EXPECT_EQ(g.handle(":PULS0:COUN:COUN?"), c.expected) << c.setup.back();
     }
 }
 
-TEST(GeneratorRun, PeriodCounterMeasuresWhileRunning) {
+TEST(GeneratorRun, PeriodCounterMeasuresWhileRunning)
+{
     ManualClock clock;
     Generator g = makeGenerator("6404+", &clock);
     EXPECT_EQ(g.handle(":PULS0:EXTP:PER?"), "0.000000000000");
@@ -456,7 +475,8 @@ TEST(GeneratorRun, PeriodCounterMeasuresWhileRunning) {
     EXPECT_EQ(g.handle(":PULS0:EXTP:PER?"), "0.000000000000");
 }
 
-TEST(GeneratorRun, ErrorCodeIsReportedUntilCleared) {
+TEST(GeneratorRun, ErrorCodeIsReportedUntilCleared)
+{
     EXPECT_EQ(makeGenerator().handle("*ERS?"), "0");
     GeneratorOptions o;
     o.errorCode = 2;

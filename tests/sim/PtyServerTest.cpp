@@ -17,29 +17,33 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string tempDir() {
-    auto dir = std::filesystem::temp_directory_path() /
-               ("jt6400sim-pty-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+std::string tempDir()
+{
+    auto dir =
+        std::filesystem::temp_directory_path() / ("jt6400sim-pty-" + std::to_string(::getpid()) + "-" +
+                                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir.string();
 }
 
-GeneratorOptions noEcho() {
+GeneratorOptions noEcho()
+{
     GeneratorOptions o;
     o.echo = false;
     return o;
 }
 
-bool pathExists(const std::string& p) {
+bool pathExists(const std::string& p)
+{
     struct stat st {};
     return ::lstat(p.c_str(), &st) == 0;
 }
 
 }  // namespace
 
-TEST(PtyServer, AnswersQueriesAndSetsOverThePseudoTerminal) {
+TEST(PtyServer, AnswersQueriesAndSetsOverThePseudoTerminal)
+{
     PtyServer server{Generator(noEcho())};
     server.start();
     ASSERT_EQ(server.devicePath().rfind("/dev/", 0), 0u) << server.devicePath();
@@ -60,7 +64,8 @@ TEST(PtyServer, AnswersQueriesAndSetsOverThePseudoTerminal) {
     EXPECT_DOUBLE_EQ(delay, 1e-7);
 }
 
-TEST(PtyServer, EchoesEachLineUntilEchoIsSwitchedOff) {
+TEST(PtyServer, EchoesEachLineUntilEchoIsSwitchedOff)
+{
     PtyServer server(Generator{});
     server.start();
     PtyClient client(server.devicePath());
@@ -82,7 +87,8 @@ TEST(PtyServer, EchoesEachLineUntilEchoIsSwitchedOff) {
     EXPECT_EQ(client.readUntilCR(), "\n0\r");
 }
 
-TEST(PtyServer, SurvivesTheClientClosingAndReopening) {
+TEST(PtyServer, SurvivesTheClientClosingAndReopening)
+{
     const std::string dir = tempDir();
     ServerOptions o;
     o.linkPath = dir + "/COM3";
@@ -95,19 +101,22 @@ TEST(PtyServer, SurvivesTheClientClosingAndReopening) {
         // The answer left behind by the previous round may still be on its way.
         client.write("*IDN?\r\n");
         std::string answer;
-        for (int i = 0; i < 3 && answer != idn; ++i) answer = client.readUntilCR();
+        for (int i = 0; i < 3 && answer != idn; ++i)
+            answer = client.readUntilCR();
         EXPECT_EQ(answer, idn) << "round " << round;
         client.write(":PULS0:PER?\r\n");  // closed before the answer is read
     }
     PtyClient client(o.linkPath);
     client.write("*IDN?\r\n");
     std::string answer;
-    for (int i = 0; i < 3 && answer != idn; ++i) answer = client.readUntilCR();
+    for (int i = 0; i < 3 && answer != idn; ++i)
+        answer = client.readUntilCR();
     EXPECT_EQ(answer, idn);
     EXPECT_EQ(server.linesReceived(), 7);
 }
 
-TEST(PtyServer, LinkPointsToTheDeviceAndIsRemovedOnStop) {
+TEST(PtyServer, LinkPointsToTheDeviceAndIsRemovedOnStop)
+{
     const std::string dir = tempDir();
     ServerOptions o;
     o.linkPath = dir + "/ports/COM7";
@@ -131,7 +140,8 @@ TEST(PtyServer, LinkPointsToTheDeviceAndIsRemovedOnStop) {
     EXPECT_TRUE(std::filesystem::is_regular_file(o.linkPath));
 }
 
-TEST(PtyServer, LatencyDelaysEveryAnswer) {
+TEST(PtyServer, LatencyDelaysEveryAnswer)
+{
     ServerOptions o;
     o.latencyMs = 150;
     PtyServer server{Generator(noEcho()), o};
@@ -144,7 +154,8 @@ TEST(PtyServer, LatencyDelaysEveryAnswer) {
     }
 }
 
-TEST(PtyServer, PacingIsNeverFasterThanTheLine) {
+TEST(PtyServer, PacingIsNeverFasterThanTheLine)
+{
     GeneratorOptions g = noEcho();
     g.identity.manufacturer = std::string(200, 'M');
     ServerOptions o;
@@ -158,7 +169,7 @@ TEST(PtyServer, PacingIsNeverFasterThanTheLine) {
         std::size_t answerBytes;
     };
     const std::vector<Case> cases = {
-        {"*IDN?", 200 + std::string(",6404+,1234,2.1.0-3.0.7\r").size()},  // long answer
+        {"*IDN?", 200 + std::string(",6404+,1234,2.1.0-3.0.7\r").size()},                 // long answer
         {":" + std::string(300, 'Q') + "?", std::string("?UNKNOWN :").size() + 300 + 2},  // long line
     };
     for (const Case& c : cases) {
@@ -172,7 +183,8 @@ TEST(PtyServer, PacingIsNeverFasterThanTheLine) {
     }
 }
 
-TEST(PtyServer, SilentServerNeverAnswersButStillListens) {
+TEST(PtyServer, SilentServerNeverAnswersButStillListens)
+{
     ServerOptions o;
     o.silent = true;
     PtyServer server(Generator{}, o);  // echo on: even the echo stays off the line
@@ -184,7 +196,8 @@ TEST(PtyServer, SilentServerNeverAnswersButStillListens) {
     EXPECT_DOUBLE_EQ(server.withGenerator([](Generator& g) { return g.settings().system.Period; }), 0.002);
 }
 
-TEST(PtyServer, StopsAnsweringAfterNLines) {
+TEST(PtyServer, StopsAnsweringAfterNLines)
+{
     ServerOptions o;
     o.stopAfter = 2;
     PtyServer server{Generator(noEcho()), o};
@@ -201,13 +214,15 @@ TEST(PtyServer, StopsAnsweringAfterNLines) {
     EXPECT_EQ(client.exchange(":PULS0:STAT?"), "0");
 }
 
-TEST(PtyServer, VanishesAfterNLinesAndOnRequest) {
+TEST(PtyServer, VanishesAfterNLinesAndOnRequest)
+{
     const std::string dir = tempDir();
     for (bool onRequest : {false, true}) {
         SCOPED_TRACE(onRequest ? "on request" : "after N lines");
         ServerOptions o;
         o.linkPath = dir + "/COM4";
-        if (!onRequest) o.vanishAfter = 2;
+        if (!onRequest)
+            o.vanishAfter = 2;
         PtyServer server{Generator(noEcho()), o};
         server.start();
         PtyClient client(o.linkPath);
@@ -216,7 +231,8 @@ TEST(PtyServer, VanishesAfterNLinesAndOnRequest) {
             server.vanish();
         } else {
             EXPECT_EQ(client.exchange("*IDN?"), "JT,6404+,1234,2.1.0-3.0.7") << "line N is still answered";
-            for (int i = 0; i < 500 && !server.vanished(); ++i) std::this_thread::sleep_for(10ms);
+            for (int i = 0; i < 500 && !server.vanished(); ++i)
+                std::this_thread::sleep_for(10ms);
         }
         EXPECT_TRUE(server.vanished());
         EXPECT_FALSE(pathExists(o.linkPath));
@@ -228,7 +244,8 @@ TEST(PtyServer, VanishesAfterNLinesAndOnRequest) {
     }
 }
 
-TEST(PtyServer, TraceRecordsEveryLineAndAnswer) {
+TEST(PtyServer, TraceRecordsEveryLineAndAnswer)
+{
     const std::string dir = tempDir();
     ServerOptions o;
     o.traceFile = dir + "/trace.txt";
@@ -239,20 +256,19 @@ TEST(PtyServer, TraceRecordsEveryLineAndAnswer) {
     EXPECT_EQ(client.exchange("*IDN?"), "JT,6404+,1234,2.1.0-3.0.7");
     EXPECT_EQ(client.exchange(std::string("X\x01Y\tZ?")), "?UNKNOWN :X.Y");
     client.write(":PULS0:STAT?\r\n");  // past the limit: received, not answered
-    for (int i = 0; i < 500 && server.linesReceived() < 3; ++i) std::this_thread::sleep_for(10ms);
+    for (int i = 0; i < 500 && server.linesReceived() < 3; ++i)
+        std::this_thread::sleep_for(10ms);
 
     std::vector<std::string> fileLines;
     {
         std::ifstream f(o.traceFile);
-        for (std::string l; std::getline(f, l);) fileLines.push_back(l);
+        for (std::string l; std::getline(f, l);)
+            fileLines.push_back(l);
     }
     EXPECT_EQ(fileLines, server.trace()) << "the file is flushed line by line";
 
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"RX", "*IDN?"},
-        {"TX", "JT,6404+,1234,2.1.0-3.0.7"},
-        {"RX", "X\\x01Y\tZ?"},
-        {"TX", "?UNKNOWN :X.Y"},
+        {"RX", "*IDN?"},        {"TX", "JT,6404+,1234,2.1.0-3.0.7"}, {"RX", "X\\x01Y\tZ?"}, {"TX", "?UNKNOWN :X.Y"},
         {"RX", ":PULS0:STAT?"},
     };
     ASSERT_EQ(fileLines.size(), expected.size());
@@ -265,7 +281,8 @@ TEST(PtyServer, TraceRecordsEveryLineAndAnswer) {
     }
 }
 
-TEST(PtyServer, TraceLineEscapesControlCharacters) {
+TEST(PtyServer, TraceLineEscapesControlCharacters)
+{
     const auto when = std::chrono::system_clock::now();
     const std::string line = PtyServer::traceLine(when, "TX", std::string("a\tb\r\n\x1b\x7f", 7));
     EXPECT_EQ(line.substr(12), " TX a\tb\\x0D\\x0A\\x1B\\x7F");
@@ -273,7 +290,8 @@ TEST(PtyServer, TraceLineEscapesControlCharacters) {
 
 // Each spoiled answer is followed by a plain *IDN? exchange: everything before
 // the identity's answer is what the spoiled line produced on the wire.
-TEST(PtyServer, AnswerRulesSpoilOnlyTheMatchingAnswers) {
+TEST(PtyServer, AnswerRulesSpoilOnlyTheMatchingAnswers)
+{
     const std::string period = "0.001000000000";
     const std::string idn = "JT,6404+,1234,2.1.0-3.0.7\r";
     struct Case {
@@ -301,7 +319,8 @@ TEST(PtyServer, AnswerRulesSpoilOnlyTheMatchingAnswers) {
         std::string got;
         while (got.size() < idn.size() || got.compare(got.size() - idn.size(), idn.size(), idn) != 0) {
             const std::string more = client.readUntilCR();
-            if (more.empty()) break;
+            if (more.empty())
+                break;
             got += more;
         }
         ASSERT_GE(got.size(), idn.size()) << c.rule;
@@ -309,7 +328,8 @@ TEST(PtyServer, AnswerRulesSpoilOnlyTheMatchingAnswers) {
     }
 }
 
-TEST(PtyServer, AnswerRuleCountAndSlowDelay) {
+TEST(PtyServer, AnswerRuleCountAndSlowDelay)
+{
     ServerOptions o;
     AnswerRule rule;
     ASSERT_EQ(parseAnswerRule("slow=200@:PULS0:PER?#1", rule), "");
@@ -337,7 +357,8 @@ TEST(PtyServer, AnswerRuleCountAndSlowDelay) {
     EXPECT_NE(trace[3].find("TX 0.001000000000\\x0D0.001000000000"), std::string::npos) << trace[3];
 }
 
-TEST(PtyServer, StopRuleSilencesFromItsLineOnUntilResumed) {
+TEST(PtyServer, StopRuleSilencesFromItsLineOnUntilResumed)
+{
     ServerOptions o;
     AnswerRule rule;
     ASSERT_EQ(parseAnswerRule("stop@:PULS1:DEL 0.5", rule), "");
@@ -352,7 +373,8 @@ TEST(PtyServer, StopRuleSilencesFromItsLineOnUntilResumed) {
     EXPECT_EQ(client.exchange(":PULS1:DEL?"), "0.500000000000") << "the silent line was still carried out";
 }
 
-TEST(PtyServer, AnswerRuleTextsThatAreRefused) {
+TEST(PtyServer, AnswerRuleTextsThatAreRefused)
+{
     for (const char* bad : {"", "bogus", "long", "slow=x", "nocr=5", "stop=1", "double#", "double#-1", "garbage@X#y"}) {
         AnswerRule rule;
         EXPECT_NE(parseAnswerRule(bad, rule), "") << bad;

@@ -11,66 +11,71 @@
 namespace {
 
 class StorageBins : public StorageFixture {
- protected:
-  void CountReadBacks() {
-    OnReadBack([this] { ++ReadBacks; });
-  }
-  int ReadBacks = 0;
+protected:
+    void CountReadBacks()
+    {
+        OnReadBack([this] { ++ReadBacks; });
+    }
+    int ReadBacks = 0;
 };
 
-TEST_F(StorageBins, EveryMenuEntryQueuesItsSaveOrSetsItsRecall) {
-  MakeApp();
-  TMainForm& f = App->Form();
-  for (int bin = 1; bin <= 6; ++bin) f.SaveToBin[bin]->trigger();
-  const auto& pending = App->Queue().Pending();
-  EXPECT_EQ(QStringList(pending.begin(), pending.end()),
-            (QStringList{"*SAV 1", "*SAV 2", "*SAV 3", "*SAV 4", "*SAV 5", "*SAV 6"}));
-  for (int bin = 0; bin <= 6; ++bin) {
-    App->State().RecallRequested = 0;
-    f.RestoreFromBin[bin]->trigger();
-    EXPECT_EQ(App->State().RecallBin, bin);
-    EXPECT_EQ(App->State().RecallRequested, -1);
-  }
-  EXPECT_EQ(App->Queue().TaskCount(), 6);  // recalls send nothing from the menu
+TEST_F(StorageBins, EveryMenuEntryQueuesItsSaveOrSetsItsRecall)
+{
+    MakeApp();
+    TMainForm& f = App->Form();
+    for (int bin = 1; bin <= 6; ++bin)
+        f.SaveToBin[bin]->trigger();
+    const auto& pending = App->Queue().Pending();
+    EXPECT_EQ(QStringList(pending.begin(), pending.end()),
+              (QStringList{"*SAV 1", "*SAV 2", "*SAV 3", "*SAV 4", "*SAV 5", "*SAV 6"}));
+    for (int bin = 0; bin <= 6; ++bin) {
+        App->State().RecallRequested = 0;
+        f.RestoreFromBin[bin]->trigger();
+        EXPECT_EQ(App->State().RecallBin, bin);
+        EXPECT_EQ(App->State().RecallRequested, -1);
+    }
+    EXPECT_EQ(App->Queue().TaskCount(), 6);  // recalls send nothing from the menu
 }
 
-TEST_F(StorageBins, SaveAfterQueuedEditsHoldsThem) {
-  Connect("6404");
-  App->Queue().QueuedCommandToPort(":PULS0:PER 0.005");
-  App->Queue().QueuedCommandToPort(":PULS2:WIDT 0.000002");
-  App->Form().SaveToBin[2]->trigger();
-  App->Queue().ProcessTasks();
-  EXPECT_EQ(Received(), (QStringList{":PULS0:PER 0.005", ":PULS2:WIDT 0.000002", "*SAV 2"}));
-  const auto bin2 = Sim->withGenerator([](jt6400sim::Generator& g) { return g.bin(2); });
-  EXPECT_DOUBLE_EQ(bin2.system.Period, 0.005);
-  EXPECT_DOUBLE_EQ(bin2.channels[1].Width, 2e-6);
+TEST_F(StorageBins, SaveAfterQueuedEditsHoldsThem)
+{
+    Connect("6404");
+    App->Queue().QueuedCommandToPort(":PULS0:PER 0.005");
+    App->Queue().QueuedCommandToPort(":PULS2:WIDT 0.000002");
+    App->Form().SaveToBin[2]->trigger();
+    App->Queue().ProcessTasks();
+    EXPECT_EQ(Received(), (QStringList{":PULS0:PER 0.005", ":PULS2:WIDT 0.000002", "*SAV 2"}));
+    const auto bin2 = Sim->withGenerator([](jt6400sim::Generator& g) { return g.bin(2); });
+    EXPECT_DOUBLE_EQ(bin2.system.Period, 0.005);
+    EXPECT_DOUBLE_EQ(bin2.channels[1].Width, 2e-6);
 }
 
-TEST_F(StorageBins, OnlyTheLastRecallBeforeATickIsLoaded) {
-  Connect("6404");
-  CountReadBacks();
-  Sim->withGenerator([](jt6400sim::Generator& g) {
-    g.handle(":PULS0:PER 0.003");
-    g.handle("*SAV 3");
-    g.handle(":PULS0:PER 0.007");
-    g.handle("*SAV 5");
-    g.handle(":PULS0:PER 0.001");
-  });
-  App->Form().RestoreFromBin[3]->trigger();
-  App->Form().RestoreFromBin[5]->trigger();
-  EXPECT_EQ(Received(), QStringList{});
-  App->Queue().ProcessTasks();
-  EXPECT_EQ(Received(), QStringList{"*RCL 5"});
-  EXPECT_EQ(ReadBacks, 1);
-  EXPECT_DOUBLE_EQ(SimSettings().system.Period, 0.007);
-  EXPECT_EQ(App->State().RecallRequested, 0);
+TEST_F(StorageBins, OnlyTheLastRecallBeforeATickIsLoaded)
+{
+    Connect("6404");
+    CountReadBacks();
+    Sim->withGenerator([](jt6400sim::Generator& g) {
+        g.handle(":PULS0:PER 0.003");
+        g.handle("*SAV 3");
+        g.handle(":PULS0:PER 0.007");
+        g.handle("*SAV 5");
+        g.handle(":PULS0:PER 0.001");
+    });
+    App->Form().RestoreFromBin[3]->trigger();
+    App->Form().RestoreFromBin[5]->trigger();
+    EXPECT_EQ(Received(), QStringList{});
+    App->Queue().ProcessTasks();
+    EXPECT_EQ(Received(), QStringList{"*RCL 5"});
+    EXPECT_EQ(ReadBacks, 1);
+    EXPECT_DOUBLE_EQ(SimSettings().system.Period, 0.007);
+    EXPECT_EQ(App->State().RecallRequested, 0);
 
-  App->Form().RestoreFromBin[0]->trigger();
-  App->Queue().ProcessTasks();
-  EXPECT_EQ(Received(), QStringList{"*RCL 0"});
-  EXPECT_DOUBLE_EQ(SimSettings().system.Period,
-                   jt6400sim::defaultSettings(jt6400sim::modelInfo("6404")).system.Period);
-  EXPECT_EQ(ReadBacks, 2);
+    App->Form().RestoreFromBin[0]->trigger();
+    App->Queue().ProcessTasks();
+    EXPECT_EQ(Received(), QStringList{"*RCL 0"});
+    EXPECT_DOUBLE_EQ(SimSettings().system.Period,
+                     jt6400sim::defaultSettings(jt6400sim::modelInfo("6404")).system.Period);
+    EXPECT_EQ(ReadBacks, 2);
 }
 
 }  // namespace

@@ -6,10 +6,12 @@
 
 #include <memory>
 
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  std::unique_ptr<QApplication> app;
-  if (!GTEST_FLAG_GET(list_tests)) app = std::make_unique<QApplication>(argc, argv);
-  return RUN_ALL_TESTS();
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QApplication> app;
+    if (!GTEST_FLAG_GET(list_tests))
+        app = std::make_unique<QApplication>(argc, argv);
+    return RUN_ALL_TESTS();
 }

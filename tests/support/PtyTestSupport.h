@@ -21,98 +21,117 @@
 // component opens. The slave stays open here too, so the component closing
 // it does not hang up the master, and it is raw from the start.
 class TPtyPair {
- public:
-  TPtyPair() {
-    char name[256] = {};
-    if (::openpty(&FMaster, &FSlave, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
-    termios t{};
-    ::tcgetattr(FSlave, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(FSlave, TCSANOW, &t);
-    FPath = QString::fromLocal8Bit(name);
-  }
-  ~TPtyPair() { CloseAll(); }
-  TPtyPair(const TPtyPair&) = delete;
-  TPtyPair& operator=(const TPtyPair&) = delete;
-
-  const QString& SlavePath() const { return FPath; }
-  int Master() const { return FMaster; }
-
-  void Send(const QByteArray& data) const {
-    if (::write(FMaster, data.constData(), static_cast<size_t>(data.size())) != data.size())
-      throw std::runtime_error("pty write failed");
-  }
-  void SendLater(const QByteArray& data, int ms) {
-    Join();
-    FWriter = std::thread([this, data, ms] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-      Send(data);
-    });
-  }
-  void Join() {
-    if (FWriter.joinable()) FWriter.join();
-  }
-
-  // What the component wrote, gathered until Count bytes arrived or
-  // TimeoutMs passed without more.
-  QByteArray Receive(qsizetype count, int timeoutMs = 2000) const {
-    QByteArray got;
-    while (got.size() < count) {
-      pollfd p{FMaster, POLLIN, 0};
-      if (::poll(&p, 1, timeoutMs) <= 0) break;
-      char buf[512];
-      const ssize_t n = ::read(FMaster, buf, sizeof buf);
-      if (n <= 0) break;
-      got.append(buf, n);
+public:
+    TPtyPair()
+    {
+        char name[256] = {};
+        if (::openpty(&FMaster, &FSlave, name, nullptr, nullptr) != 0)
+            throw std::runtime_error("openpty failed");
+        termios t{};
+        ::tcgetattr(FSlave, &t);
+        ::cfmakeraw(&t);
+        ::tcsetattr(FSlave, TCSANOW, &t);
+        FPath = QString::fromLocal8Bit(name);
     }
-    return got;
-  }
-  // Bytes written so far, without waiting.
-  QByteArray Drain() const {
-    QByteArray got;
-    for (;;) {
-      pollfd p{FMaster, POLLIN, 0};
-      if (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN)) break;
-      char buf[512];
-      const ssize_t n = ::read(FMaster, buf, sizeof buf);
-      if (n <= 0) break;
-      got.append(buf, n);
+    ~TPtyPair() { CloseAll(); }
+    TPtyPair(const TPtyPair&) = delete;
+    TPtyPair& operator=(const TPtyPair&) = delete;
+
+    const QString& SlavePath() const { return FPath; }
+    int Master() const { return FMaster; }
+
+    void Send(const QByteArray& data) const
+    {
+        if (::write(FMaster, data.constData(), static_cast<size_t>(data.size())) != data.size())
+            throw std::runtime_error("pty write failed");
     }
-    return got;
-  }
+    void SendLater(const QByteArray& data, int ms)
+    {
+        Join();
+        FWriter = std::thread([this, data, ms] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            Send(data);
+        });
+    }
+    void Join()
+    {
+        if (FWriter.joinable())
+            FWriter.join();
+    }
 
-  // The device disappears: both sides closed.
-  void CloseAll() {
-    Join();
-    if (FMaster >= 0) ::close(FMaster);
-    if (FSlave >= 0) ::close(FSlave);
-    FMaster = FSlave = -1;
-  }
+    // What the component wrote, gathered until Count bytes arrived or
+    // TimeoutMs passed without more.
+    QByteArray Receive(qsizetype count, int timeoutMs = 2000) const
+    {
+        QByteArray got;
+        while (got.size() < count) {
+            pollfd p{FMaster, POLLIN, 0};
+            if (::poll(&p, 1, timeoutMs) <= 0)
+                break;
+            char buf[512];
+            const ssize_t n = ::read(FMaster, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            got.append(buf, n);
+        }
+        return got;
+    }
+    // Bytes written so far, without waiting.
+    QByteArray Drain() const
+    {
+        QByteArray got;
+        for (;;) {
+            pollfd p{FMaster, POLLIN, 0};
+            if (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN))
+                break;
+            char buf[512];
+            const ssize_t n = ::read(FMaster, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            got.append(buf, n);
+        }
+        return got;
+    }
 
- private:
-  int FMaster = -1;
-  int FSlave = -1;
-  QString FPath;
-  std::thread FWriter;
+    // The device disappears: both sides closed.
+    void CloseAll()
+    {
+        Join();
+        if (FMaster >= 0)
+            ::close(FMaster);
+        if (FSlave >= 0)
+            ::close(FSlave);
+        FMaster = FSlave = -1;
+    }
+
+private:
+    int FMaster = -1;
+    int FSlave = -1;
+    QString FPath;
+    std::thread FWriter;
 };
 
 // A temporary port folder, named by JT6400_PORT_DIR while it lives.
 class TPortFolder {
- public:
-  TPortFolder() {
-    if (!FDir.isValid()) throw std::runtime_error("no temporary folder");
-    qputenv("JT6400_PORT_DIR", FDir.path().toLocal8Bit());
-  }
-  ~TPortFolder() { qunsetenv("JT6400_PORT_DIR"); }
+public:
+    TPortFolder()
+    {
+        if (!FDir.isValid())
+            throw std::runtime_error("no temporary folder");
+        qputenv("JT6400_PORT_DIR", FDir.path().toLocal8Bit());
+    }
+    ~TPortFolder() { qunsetenv("JT6400_PORT_DIR"); }
 
-  QString Path() const { return FDir.path(); }
-  void Link(int port, const QString& target) const {
-    const QString link = QDir(FDir.path()).filePath(QStringLiteral("COM%1").arg(port));
-    QFile::remove(link);
-    if (!QFile::link(target, link)) throw std::runtime_error("cannot create link");
-  }
-  void Unlink(int port) const { QFile::remove(QDir(FDir.path()).filePath(QStringLiteral("COM%1").arg(port))); }
+    QString Path() const { return FDir.path(); }
+    void Link(int port, const QString& target) const
+    {
+        const QString link = QDir(FDir.path()).filePath(QStringLiteral("COM%1").arg(port));
+        QFile::remove(link);
+        if (!QFile::link(target, link))
+            throw std::runtime_error("cannot create link");
+    }
+    void Unlink(int port) const { QFile::remove(QDir(FDir.path()).filePath(QStringLiteral("COM%1").arg(port))); }
 
- private:
-  QTemporaryDir FDir;
+private:
+    QTemporaryDir FDir;
 };

@@ -28,11 +28,11 @@ TEST_F(MainForm, EveryChannelPatternIsFoundForAllEightPages)
     const TChannelControls& c = form.ChannelControls;
     for (int n = 1; n <= 8; ++n) {
         SCOPED_TRACE(n);
-        const QObject* all[] = {
-            c.ChEnablebox[n], c.ChDelayAdj[n], c.ChWidthAdj[n], c.ChModeSel[n], c.ChAmplitudeAdj[n],
-            c.ChBurstAdj[n], c.ChBurstCountGrp[n], c.ChWaitCountAdj[n], c.ChSyncSourceSel[n],
-            c.ChPolaritySel[n], c.ChDutyOnAdj[n], c.ChDutyOnGrp[n], c.ChDutyOffAdj[n], c.ChDutyOffGrp[n],
-            c.ChGateModeSel[n], c.ChMuxSel[n], c.ChMuxGateSel[n], c.ChMuxGateGrp[n]};
+        const QObject* all[] = {c.ChEnablebox[n],     c.ChDelayAdj[n],    c.ChWidthAdj[n],      c.ChModeSel[n],
+                                c.ChAmplitudeAdj[n],  c.ChBurstAdj[n],    c.ChBurstCountGrp[n], c.ChWaitCountAdj[n],
+                                c.ChSyncSourceSel[n], c.ChPolaritySel[n], c.ChDutyOnAdj[n],     c.ChDutyOnGrp[n],
+                                c.ChDutyOffAdj[n],    c.ChDutyOffGrp[n],  c.ChGateModeSel[n],   c.ChMuxSel[n],
+                                c.ChMuxGateSel[n],    c.ChMuxGateGrp[n]};
         for (const QObject* o : all) {
             ASSERT_NE(o, nullptr);
             EXPECT_TRUE(o->objectName().endsWith(QString::number(n))) << o->objectName().toStdString();
@@ -103,13 +103,25 @@ TEST_F(MainForm, SystemControlsCarryTheirDesignValues)
 
 TEST_F(MainForm, MenuItemsBearTheirNamesAndCaptions)
 {
-    struct Item { const char* name; const char* caption; };
+    struct Item {
+        const char* name;
+        const char* caption;
+    };
     const Item items[] = {
-        {"Exit1", "Exit"}, {"R1", "Restart App"}, {"N11", "1"}, {"N61", "6"}, {"Default01", "Default 0"},
-        {"N12", "1"}, {"N62", "6"}, {"SaveToFile1", "Save Settings To File"},
-        {"RestoreSettingsFromFile1", "Restore Settings From File"}, {"Up1", "Refresh"},
-        {"CaptureScreenShot1", "Capture Screen Shot"}, {"EnableLoggingMenu", "Logging Enabled"},
-        {"WebSite1", "Web Site"}, {"About1", "About"},
+        {"Exit1", "Exit"},
+        {"R1", "Restart App"},
+        {"N11", "1"},
+        {"N61", "6"},
+        {"Default01", "Default 0"},
+        {"N12", "1"},
+        {"N62", "6"},
+        {"SaveToFile1", "Save Settings To File"},
+        {"RestoreSettingsFromFile1", "Restore Settings From File"},
+        {"Up1", "Refresh"},
+        {"CaptureScreenShot1", "Capture Screen Shot"},
+        {"EnableLoggingMenu", "Logging Enabled"},
+        {"WebSite1", "Web Site"},
+        {"About1", "About"},
     };
     for (const Item& i : items) {
         const auto* a = form.findChild<QAction*>(i.name);
