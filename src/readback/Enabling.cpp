@@ -53,22 +53,23 @@ bool isContainer(const QWidget* w)
 
 }  // namespace
 
+// Which mode groups a pulse mode uses: Continuous/Normal (0) and Single Shot
+// (1) none, Burst (2) the burst count, Duty Cycle (3) the on and off counts.
+// False for a mode outside the list, which leaves the controls as they are.
+static bool ModeGroups(int mode, bool& burst, bool& duty)
+{
+    if (mode < 0 || mode > 3)
+        return false;
+    burst = mode == 2;
+    duty = mode == 3;
+    return true;
+}
+
 void SystemModesEnable(TMainForm& form, const TProgramState& state)
 {
     bool burst = false, duty = false;
-    switch (state.SystemSettings.SystemMode) {
-        case 0:
-        case 1:
-            break;
-        case 2:
-            burst = true;
-            break;
-        case 3:
-            duty = true;
-            break;
-        default:
-            return;
-    }
+    if (!ModeGroups(state.SystemSettings.SystemMode, burst, duty))
+        return;
     setAll({named(form, "BurstCountGrp"), form.SysBurstAdj}, burst);
     setAll({named(form, "DutyCycleGrp"), form.SysDutyOnAdj, form.SysDutyOffAdj}, duty);
     setAll({named(form, "DutyCycleCCGrp"), form.CycleCountAdj}, duty);
@@ -79,19 +80,8 @@ void ChModesEnable(TMainForm& form, const TProgramState& state, int n)
     if (n < 1 || n > kMaxChannel)
         return;
     bool burst = false, duty = false;
-    switch (state.ChannelSettings[n].Mode) {
-        case 0:
-        case 1:
-            break;
-        case 2:
-            burst = true;
-            break;
-        case 3:
-            duty = true;
-            break;
-        default:
-            return;
-    }
+    if (!ModeGroups(state.ChannelSettings[n].Mode, burst, duty))
+        return;
     const TChannelControls& c = form.ChannelControls;
     setAll({c.ChBurstCountGrp[n], c.ChBurstAdj[n]}, burst);
     setAll({c.ChDutyOnGrp[n], c.ChDutyOnAdj[n], c.ChDutyOffGrp[n], c.ChDutyOffAdj[n]}, duty);
