@@ -113,3 +113,24 @@ TEST_F(Scenario, TheWindowCarriesThePanelsIconInEverySize)
         EXPECT_LE(Difference(icon, art), 2);
     }
 }
+
+// Every scenario connects and disconnects short-lived X clients (xdotool, the
+// panel's key check, a restarted panel). A server that reset itself each time
+// its last client left would refuse a client that came during the reset, and
+// a panel would fail to start now and then. A reset empties the root window's
+// properties, so a mark set by one client and read by the next shows it.
+TEST(PrivateX, KeepsItsStateWhenItsLastClientLeaves)
+{
+    if (QStandardPaths::findExecutable("xprop").isEmpty())
+        GTEST_SKIP() << "needs xprop (scripts/deps installs x11-utils)";
+    TPrivateXServer x;
+    ASSERT_FALSE(x.Display().isEmpty());
+    const TScreen screen(x.Display());
+    screen.Tool("xprop", {"-root", "-f", "JT6400_MARK", "8s", "-set", "JT6400_MARK", "kept"});
+    QString mark;
+    ASSERT_TRUE(WaitFor([&] {
+        mark = screen.Tool("xprop", {"-root", "JT6400_MARK"});
+        return !mark.isEmpty();
+    }));
+    EXPECT_EQ(mark.toStdString(), "JT6400_MARK(STRING) = \"kept\"");
+}

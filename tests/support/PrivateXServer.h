@@ -11,7 +11,11 @@ public:
     explicit TPrivateXServer(const QString& screen = QStringLiteral("1024x768x24"))
     {
         // Xvfb writes the display number it chose to the given descriptor.
-        FServer.start("Xvfb", {"-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp"});
+        // An X server resets itself whenever its last client disconnects, and
+        // refuses a client that connects during the reset: a test connects and
+        // disconnects short-lived clients (xdotool, the panel's key check) all
+        // the time, so the server must never reset.
+        FServer.start("Xvfb", {"-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"});
         if (!FServer.waitForStarted(5000))
             return;
         QElapsedTimer t;
