@@ -36,7 +36,7 @@ bool IsTerminal(std::FILE* file)
 #endif
 }
 
-QString PortName(int number)
+QString ComName(int number)
 {
     return QStringLiteral("COM%1").arg(number);
 }
@@ -104,7 +104,7 @@ void TCli::OutJson(const QJsonObject& object)
 
 QString TCli::PortName() const
 {
-    return jtcli::PortName(FPort.Port());
+    return ComName(FPort.Port());
 }
 
 int TCli::Run()
@@ -169,10 +169,9 @@ int TCli::Connect()
         QStringList unavailable;
         const bool found = FComm.FindDevice([&](int port, TProbeResult result) {
             if (result == TProbeResult::prNotOpened && FPort.LastOpenFailure() == TOpenFailure::ofInUse)
-                unavailable << QStringLiteral("%1 is in use by another program").arg(jtcli::PortName(port));
+                unavailable << QStringLiteral("%1 is in use by another program").arg(ComName(port));
             if (result == TProbeResult::prNotOpened && FPort.LastOpenFailure() == TOpenFailure::ofNoPermission)
-                unavailable
-                    << QStringLiteral("%1: no permission. %2").arg(jtcli::PortName(port), TJTComPort::PermissionHint());
+                unavailable << QStringLiteral("%1: no permission. %2").arg(ComName(port), TJTComPort::PermissionHint());
         });
         if (!found) {
             for (const QString& text : unavailable)
@@ -265,7 +264,7 @@ int TCli::List()
         entry.insert(QStringLiteral("state"), state);
         json.append(entry);
         if (!FOptions.Json)
-            Out(QStringLiteral("%1  %2").arg(jtcli::PortName(number), -6).arg(text));
+            Out(QStringLiteral("%1  %2").arg(ComName(number), -6).arg(text));
     }
     if (FOptions.Json)
         OutJson(QJsonObject{{QStringLiteral("ports"), json}});

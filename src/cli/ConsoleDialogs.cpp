@@ -5,8 +5,7 @@ namespace jtcli {
 TMsgButton TConsoleDialogs::DoMessageDlg(const QString& text, const QString&, TMsgButtons buttons, TMsgKind)
 {
     // A box's line breaks become blanks: one message, one line.
-    QString line = text.simplified();
-    std::fprintf(FErr, "jt6400-cli: %s\n", line.toLocal8Bit().constData());
+    std::fprintf(FErr, "jt6400-cli: %s\n", text.simplified().toLocal8Bit().constData());
     std::fflush(FErr);
     return SafeDefaultButton(buttons);
 }
