@@ -16,9 +16,13 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -363,6 +367,28 @@ TEST_F(CliTest, PortInUseIsNamedAndNothingIsSent)
     const TRun scanned = RunCli({"status"});
     EXPECT_EQ(scanned.Code, 3);
     EXPECT_EQ(scanned.Err, "jt6400-cli: COM3 is in use by another program.\njt6400-cli: no generator found.\n");
+    EXPECT_TRUE(ReceivedLines(g.trace()).isEmpty());
+}
+
+// A device this user may not open: the port is named with the "dialout"
+// advice.
+TEST_F(CliTest, NoPermissionGivesTheDialoutAdvice)
+{
+    auto& g = Start(3, "6404+");
+    const QByteArray device = QByteArray::fromStdString(g.devicePath());
+    struct stat before {};
+    ASSERT_EQ(::stat(device.constData(), &before), 0);
+    ASSERT_EQ(::chmod(device.constData(), 0), 0);
+    const auto restore = qScopeGuard([&] { ::chmod(device.constData(), before.st_mode & 07777); });
+    if (::access(device.constData(), R_OK | W_OK) == 0)
+        GTEST_SKIP() << "this process may open any device (root's override); "
+                        "the cli.WithoutPermissionOverride test entry runs it without";
+
+    const TRun chosen = RunCli({"--port", "3", "status"});
+    EXPECT_EQ(chosen.Code, 3);
+    EXPECT_TRUE(chosen.Err.startsWith("jt6400-cli: COM3: no permission to open ")) << chosen.Err.toStdString();
+    EXPECT_TRUE(chosen.Err.contains("\"dialout\" group")) << chosen.Err.toStdString();
+    EXPECT_EQ(RunCli({"list"}).Out, "COM3    no permission\n");
     EXPECT_TRUE(ReceivedLines(g.trace()).isEmpty());
 }
 
