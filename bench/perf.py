@@ -88,6 +88,17 @@ def main():
         row("same queries, Python script with the same 1 ms pause", "%.0f ms" % py_ms)
         row("  panel's read-back to that script", "%.2f x" % (wall / py_ms), "<= 1.00 x", wall <= py_ms)
 
+        # jt6400-cli's save against the panel's read-back of the same generator.
+        out = subprocess.run([os.path.join(BIN, "bench_cli_save"), "--count", "5"], capture_output=True, text=True,
+                             env=dict(os.environ, QT_QPA_PLATFORM="offscreen")).stdout
+        panel_rb = number(r"panel read-back, median\s+([\d.]+)", out)
+        whole = number(r"cli save, whole process, median\s+([\d.]+)", out)
+        part = number(r"cli save, read-back part, median\s+([\d.]+)", out)
+        row("jt6400-cli save 6404+, whole process (median of 5)", "%.0f ms" % whole)
+        row("  its read-back to the panel's (%.0f ms)" % panel_rb, "%.2f x" % (part / panel_rb), "<= 1.05 x",
+            part / panel_rb <= 1.05)
+        row("  whole save (start, port probe, file) to the panel's read-back", "%.2f x" % (whole / panel_rb))
+
         # One exchange.
         out = subprocess.run([os.path.join(BIN, "bench_exchange"), "--count", "200"], capture_output=True,
                              text=True).stdout

@@ -93,7 +93,7 @@ std::string parseAnswerRule(std::string_view text, AnswerRule& rule)
     static const std::pair<std::string_view, AnswerFault> kinds[] = {
         {"garbage", AnswerFault::Garbage}, {"nul", AnswerFault::Nul},   {"nocr", AnswerFault::NoCr},
         {"crlf", AnswerFault::CrLf},       {"long", AnswerFault::Long}, {"double", AnswerFault::Double},
-        {"slow", AnswerFault::Slow},       {"stop", AnswerFault::Stop}};
+        {"slow", AnswerFault::Slow},       {"stop", AnswerFault::Stop}, {"refuse", AnswerFault::Refuse}};
     bool known = false;
     for (const auto& [name, fault] : kinds) {
         if (kind == name) {
@@ -409,11 +409,15 @@ bool PtyServer::handleLine(const std::string& line, Clock::time_point arrival)
     const bool mute = muted();
     ++lines_;
     std::string answer;
-    {
+    const AnswerRule* rule = mute ? nullptr : ruleFor(line);
+    if (rule && rule->fault == AnswerFault::Refuse) {
+        // The generator never sees the line: nothing changes.
+        answer = "ERR: refused";
+        rule = nullptr;
+    } else {
         std::lock_guard<std::mutex> lock(generatorMutex_);
         answer = generator_.handle(line);
     }
-    const AnswerRule* rule = mute ? nullptr : ruleFor(line);
     if (rule && rule->fault == AnswerFault::Stop) {
         stopped_ = true;
         rule = nullptr;
@@ -450,6 +454,7 @@ bool PtyServer::handleLine(const std::string& line, Clock::time_point arrival)
                     latency += static_cast<int>(rule->param);
                     break;
                 case AnswerFault::Stop:
+                case AnswerFault::Refuse:
                     break;
             }
         }

@@ -28,6 +28,7 @@ enum class AnswerFault {
     Double,   // the answer goes out twice, each with its CR
     Slow,     // the answer leaves `param` ms later than it would otherwise
     Stop,     // no answer, and none to any later line until resume()
+    Refuse,   // the line is not carried out; the answer is "ERR: refused"
 };
 
 struct AnswerRule {
@@ -38,7 +39,7 @@ struct AnswerRule {
 };
 
 // Parses "KIND[=N][@PREFIX][#COUNT]" (KIND: garbage, nul, nocr, crlf, long,
-// double, slow, stop), e.g. "slow=1800@:PULS0:PER?#1". Returns an empty text on
+// double, slow, stop, refuse), e.g. "slow=1800@:PULS0:PER?#1". Returns an empty text on
 // success, otherwise the reason.
 std::string parseAnswerRule(std::string_view text, AnswerRule& rule);
 

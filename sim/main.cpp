@@ -59,8 +59,9 @@ Faults:
                         with #; KIND is garbage, nul (NUL before and after),
                         nocr (no CR), crlf (CR LF), long=N (blanks up to N
                         characters), double (sent twice), slow=N (N ms
-                        later) or stop (no answer from this line on, until
-                        SIGUSR2); may be given more than once, the first
+                        later), stop (no answer from this line on, until
+                        SIGUSR2) or refuse (the line is not carried out and
+                        gets "ERR: refused"); may be given more than once, the first
                         matching rule applies
 
 Output:

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 #include "model/DeviceIdentity.h"
 
@@ -34,6 +35,14 @@ public:
     virtual void StartStatusTimer() = 0;
     virtual void RestartApp() = 0;
     virtual void ExitApp() = 0;
+};
+
+// What a probe of one serial port found.
+enum class TProbeResult {
+    prNotOpened,    // the port could not be opened (see the port's LastOpenFailure)
+    prNoAnswer,     // it opened, but nothing answered the identification
+    prUnsupported,  // an instrument answered that is not a supported generator
+    prFound,        // a supported generator: the port is left open on it
 };
 
 // Terminal colours: commands black, replies green (0x008000).
@@ -83,8 +92,17 @@ public:
     // Asks for the identification and parses it into the state's identity.
     TIdnParseResult ParseIDN();
     // Scans the serial ports for a supported generator; true when found (the
-    // port is then left open on it).
-    bool FindDevice();
+    // port is then left open on it). Probed, when given, hears the outcome of
+    // every port tried.
+    bool FindDevice(const std::function<void(int port, TProbeResult result)>& probed = {});
+    // The port settings of the scan: 115200 baud, CR ends a response, no
+    // event passes, no error boxes, 100 ms response time.
+    void ApplyScanSettings();
+    // One port of the scan: opens it, turns the generator's echo off and asks
+    // for the identification, which is parsed into the state's identity. On a
+    // supported generator the port stays open and the variant flags are set;
+    // otherwise the port is closed again.
+    TProbeResult ProbePort(int number);
 
     const QString& LastCommandText() const { return FLastCommandText; }
 

@@ -16,13 +16,46 @@ constexpr qsizetype kMaxScannedPorts = 100;
 
 }  // namespace
 
-bool TCommunication::FindDevice()
+void TCommunication::ApplyScanSettings()
 {
     FPort.SetBaud(115200);
     FPort.SetEndOfResponse(QByteArray(1, '\r'));
     FPort.SetAllowEvents(false);
     FPort.SetShowErrors(false);
     FPort.SetResponseTime(100);
+}
+
+TProbeResult TCommunication::ProbePort(int number)
+{
+    FPort.SetPort(number);
+    if (!FPort.Open())
+        return TProbeResult::prNotOpened;
+    QThread::msleep(100);
+    SendCommand(QStringLiteral(":SYST:COMM:USB:ECH OFF"));
+    SendCommand(QStringLiteral(":SYST:COMM:BLUE:ECH OFF"));
+    if (QueryDevice(QStringLiteral("*IDN")).isEmpty()) {
+        FPort.Close();
+        return TProbeResult::prNoAnswer;
+    }
+    // The parse may stop early and leave fields as they were: each port
+    // starts from an empty identity, so nothing of a passed-over port stays.
+    FState.DeviceIdentity = TDeviceIdentity{};
+    // An identification whose version parts do not convert does not name
+    // a generator this program can work with: the port is passed over.
+    const TIdnParseResult parsed = ParseIDN();
+    if (parsed != TIdnParseResult::iprBadVersion && IsSupportedModel(FState.DeviceIdentity.Model)) {
+        const TModelInfo info = ModelInfo(FState.DeviceIdentity.Model);
+        FState.PlusOption = info.PlusOption;
+        FState.HighResolution = info.HighResolution;
+        return TProbeResult::prFound;
+    }
+    FPort.Close();
+    return TProbeResult::prUnsupported;
+}
+
+bool TCommunication::FindDevice(const std::function<void(int port, TProbeResult result)>& probed)
+{
+    ApplyScanSettings();
 
     const QList<int> ports = FPort.GetValidSerialPorts();
     if (ports.isEmpty()) {
@@ -32,33 +65,16 @@ bool TCommunication::FindDevice()
 
     bool found = false;
     for (int number : ports) {
-        FPort.SetPort(number);
-        if (!FPort.Open())
-            continue;
-        QThread::msleep(100);
-        SendCommand(QStringLiteral(":SYST:COMM:USB:ECH OFF"));
-        SendCommand(QStringLiteral(":SYST:COMM:BLUE:ECH OFF"));
-        if (!QueryDevice(QStringLiteral("*IDN")).isEmpty()) {
-            // The parse may stop early and leave fields as they were: each port
-            // starts from an empty identity, so nothing of a passed-over port stays.
-            FState.DeviceIdentity = TDeviceIdentity{};
-            // An identification whose version parts do not convert does not name
-            // a generator this program can work with: the port is passed over.
-            const TIdnParseResult parsed = ParseIDN();
-            if (parsed != TIdnParseResult::iprBadVersion && IsSupportedModel(FState.DeviceIdentity.Model)) {
-                found = true;
-                break;
-            }
+        const TProbeResult result = ProbePort(number);
+        if (probed)
+            probed(number, result);
+        if (result == TProbeResult::prFound) {
+            found = true;
+            break;
         }
-        FPort.Close();
     }
 
-    if (found) {
-        const TModelInfo info = ModelInfo(FState.DeviceIdentity.Model);
-        FState.PlusOption = info.PlusOption;
-        FState.HighResolution = info.HighResolution;
-        if (FTerminal)
-            FTerminal->Clear();
-    }
+    if (found && FTerminal)
+        FTerminal->Clear();
     return found && ports.size() <= kMaxScannedPorts;
 }

@@ -89,6 +89,8 @@ QString TTrafficLog::FileName() const
 
 QString TTrafficLog::FilePath() const
 {
+    if (!FChosenPath.isEmpty())
+        return FChosenPath;
     return FFolder.isEmpty() ? FileName() : QDir(FFolder).filePath(FileName());
 }
 

@@ -31,6 +31,8 @@ public:
 
     // Folder of the file; empty (the default) means the working directory.
     void SetFolder(const QString& folder) { FFolder = folder; }
+    // A file of the caller's choosing instead of the generated name.
+    void SetFilePath(const QString& path) { FChosenPath = path; }
     // "JT6400LogFile_" user "_" "mm-dd-yy_hh-nn-ss" ".txt"
     QString FileName() const;
     QString FilePath() const;
@@ -67,6 +69,7 @@ private:
     IDialogs& FDialogs;
     QFile FFile;
     QString FFolder;
+    QString FChosenPath;
     QString FUserName;
     QDateTime FStartTime;
     bool FNameFixed = false;

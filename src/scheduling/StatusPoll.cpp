@@ -4,33 +4,18 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include <cstdio>
-
 #include "comm/Communication.h"
 #include "platform/Dialogs.h"
 #include "window/MainForm.h"
 #include "serial/JTComPort.h"
 #include "model/ProgramState.h"
+#include "scheduling/StatusQueries.h"
 
 TStatusPoll::TStatusPoll(TMainForm& form, TProgramState& state, TCommunication& comm, IDialogs& dialogs,
                          IAppControl& app)
     : QObject(&form), FForm(form), FState(state), FComm(comm), FDialogs(dialogs), FApp(app)
 {
     connect(form.StatusTimer, &QTimer::timeout, this, &TStatusPoll::StatusTimerTimer);
-}
-
-QString TStatusPoll::ErrorText(int code)
-{
-    switch (code) {
-        case 1:
-            return "Over Current Error";
-        case 2:
-            return "Over Temperature Error";
-        case 3:
-            return "Fan Failure";
-        default:
-            return {};
-    }
 }
 
 void TStatusPoll::StatusTimerTimer()
@@ -72,7 +57,7 @@ void TStatusPoll::UpdateStatus()
     }
 
     // Run state, as the generator sees it.
-    const bool running = FComm.QueryInteger(":PULS0:STAT") != 0;
+    const bool running = QueryRunning(FComm);
     if (FState.Terminating)
         return;
     if (running != FState.SystemRunning) {
@@ -82,17 +67,13 @@ void TStatusPoll::UpdateStatus()
 
     // Counters, while the Plus page is on view.
     if ((FState.PlusOption || FState.HighResolution) && FForm.SystemPageControl->currentWidget() == FForm.PlusPage) {
-        char text[64];
         if (FState.SystemSettings.ShotCountEnabled == 1) {
-            FState.SystemSettings.ShotCount =
-                static_cast<std::uint32_t>(FComm.QueryInt64(":PULS0:COUN:COUN") & 0xFFFFFFFFu);
-            std::snprintf(text, sizeof text, "Count: %10u", static_cast<unsigned>(FState.SystemSettings.ShotCount));
-            FForm.ShotCountlbl->setText(text);
+            FState.SystemSettings.ShotCount = QueryShotCount(FComm);
+            FForm.ShotCountlbl->setText(ShotCountText(FState.SystemSettings.ShotCount));
         }
         if (FState.SystemSettings.PeriodCounterEnabled == 1) {
-            FState.SystemSettings.MeasuredPeriod = FComm.QueryFloat(":PULS0:EXTP:PER");
-            std::snprintf(text, sizeof text, "P: %11.10f", FState.SystemSettings.MeasuredPeriod);
-            FForm.PCountlbl->setText(text);
+            FState.SystemSettings.MeasuredPeriod = QueryMeasuredPeriod(FComm);
+            FForm.PCountlbl->setText(MeasuredPeriodText(FState.SystemSettings.MeasuredPeriod));
         }
     }
     if (FState.Terminating)
@@ -102,8 +83,8 @@ void TStatusPoll::UpdateStatus()
     // firmware has no error query.
     if (FState.ErrorCode > 0) {
         FForm.ErrorLabel->setVisible(FForm.ErrorLabel->isHidden());
-    } else if (FState.DeviceIdentity.FirmwareVersionParts[0] >= 2) {
-        FState.ErrorCode = FComm.QueryInteger("*ERS");
+    } else if (HasErrorQuery(FState.DeviceIdentity)) {
+        FState.ErrorCode = QueryErrorCode(FComm);
         if (FState.ErrorCode > 0) {
             const QString text = ErrorText(FState.ErrorCode);
             if (!text.isEmpty())

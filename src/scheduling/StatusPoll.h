@@ -19,10 +19,6 @@ public:
     void StatusTimerTimer();
     void UpdateStatus();
 
-    // Text of the error label for an error code; empty when the label keeps
-    // its present text.
-    static QString ErrorText(int code);
-
 private:
     TMainForm& FForm;
     TProgramState& FState;

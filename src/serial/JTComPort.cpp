@@ -130,18 +130,39 @@ void TJTComPort::SetEndOfResponse(const QByteArray& value)
     FEndOfResponseRaw = DecodeEndOfResponse(value);
 }
 
+QString TJTComPort::PermissionHint()
+{
+#ifndef Q_OS_WIN
+    return QStringLiteral(
+        "Permission denied. Serial ports belong to the \"dialout\" group: add your user to it "
+        "(sudo usermod -aG dialout $USER), then log out and in again.");
+#else
+    return QString();
+#endif
+}
+
 QString TJTComPort::OpenErrorText(int port, bool permissionDenied)
 {
     QString text = QStringLiteral("Error opening COM%1: ").arg(port);
-#ifndef Q_OS_WIN
-    if (permissionDenied)
-        text += QStringLiteral(
-            "\nPermission denied. Serial ports belong to the \"dialout\" group: add your user to it "
-            "(sudo usermod -aG dialout $USER), then log out and in again.");
-#else
-    Q_UNUSED(permissionDenied);
-#endif
+    if (permissionDenied && !PermissionHint().isEmpty())
+        text += QLatin1Char('\n') + PermissionHint();
     return text;
+}
+
+TOpenFailure TJTComPort::LastOpenFailure() const
+{
+    switch (FLastOpenError) {
+        case QSerialPort::NoError:
+            return TOpenFailure::ofNone;
+        case QSerialPort::DeviceNotFoundError:
+            return TOpenFailure::ofNoDevice;
+        case QSerialPort::PermissionError:
+            // Qt reports a port that another program has locked as a
+            // permission error too.
+            return PermissionDenied(FDevicePath) ? TOpenFailure::ofNoPermission : TOpenFailure::ofInUse;
+        default:
+            return TOpenFailure::ofOther;
+    }
 }
 
 bool TJTComPort::PermissionDenied(const QString& path) const

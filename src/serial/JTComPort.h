@@ -25,6 +25,15 @@ class TformPickPort;
 enum THandshake : std::uint8_t { hsNone = 0, hsHardware = 1, hsAssertAll = 2 };
 enum TParity : std::uint8_t { parNone = 0, parEven = 1, parOdd = 2 };
 
+// Why the last Open of a port failed.
+enum class TOpenFailure {
+    ofNone,          // it opened
+    ofNoDevice,      // the number names no device, or the device is gone
+    ofInUse,         // another program holds the port
+    ofNoPermission,  // this user may not open the device
+    ofOther,
+};
+
 class TJTComPort : public QObject {
     Q_OBJECT
 
@@ -91,6 +100,11 @@ public:
     // a "#" followed by no number or by a text that is not a decimal number
     // leaves the whole text as the marker.
     static QByteArray DecodeEndOfResponse(const QByteArray& text);
+    // Why the last Open failed (ofNone after a successful one).
+    TOpenFailure LastOpenFailure() const;
+    // Advice for a user whose account may not open serial devices: on Linux
+    // the "dialout" group; empty elsewhere.
+    static QString PermissionHint();
     // Text of the failed-open box for port N: "Error opening COM<n>: ", on
     // Linux followed by advice when the device refused access.
     static QString OpenErrorText(int port, bool permissionDenied);

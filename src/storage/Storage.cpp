@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QScopeGuard>
-#include <QThread>
 #include <QTimer>
 
 #include "comm/Communication.h"
@@ -18,6 +17,7 @@
 #include "model/ProgramState.h"
 #include "storage/ScreenCapture.h"
 #include "storage/SettingsFile.h"
+#include "storage/SettingsRestore.h"
 #include "scheduling/TaskQueue.h"
 
 namespace {
@@ -141,18 +141,14 @@ void TStorage::RestoreSettingsFromFile1Click()
         splash.ShowNow();
         // A copy: the list may be rebuilt by a read-back while replies are awaited.
         const QStringList lines = state.SettingsList;
-        for (const QString& line : lines) {
-            if (FLinePause > 0)
-                QThread::msleep(static_cast<unsigned long>(FLinePause));
-            if (line.contains(QLatin1String("//")))
-                continue;
-            FComm.SendCommand(line);
+        const bool sent = SendSettingsLines(FComm, lines, FLinePause, [&state](qsizetype) {
             if (state.Terminating)
-                return;
+                return false;
             QCoreApplication::processEvents();
-            if (state.Terminating)
-                return;
-        }
+            return !state.Terminating;
+        });
+        if (!sent)
+            return;
     } else {
         FDialogs.ShowMessage(QStringLiteral("Empty file."));
     }

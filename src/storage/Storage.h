@@ -9,6 +9,7 @@
 #include <QString>
 #include <QUrl>
 
+#include "storage/SettingsRestore.h"
 #include "storage/TrpVersionInfo.h"
 
 class IDialogs;
@@ -74,6 +75,6 @@ private:
     IUrlOpener& FUrls;
     TrpVersionInfo FVersionInfo;
     // Pause before each line of a restore, in milliseconds.
-    int FLinePause = 30;
+    int FLinePause = kRestoreLinePause;
     bool FInFileOperation = false;
 };

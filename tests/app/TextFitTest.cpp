@@ -31,6 +31,7 @@
 #include "settings/PanelFixture.h"
 #include "serial/PickPort.h"
 #include "scheduling/StatusPoll.h"
+#include "scheduling/StatusQueries.h"
 #include "widgets/PlusSpinEdit.h"
 
 namespace {
@@ -376,12 +377,12 @@ TEST_P(PanelTexts, EveryTextFitsItsControlStoppedRunningAndWithEachError)
 
     // Each error the generator can report, as the status poll shows it; a
     // read-back (Tools > Refresh) clears the one before.
-    for (int code = 1; !TStatusPoll::ErrorText(code).isEmpty(); ++code) {
+    for (int code = 1; !ErrorText(code).isEmpty(); ++code) {
         generator->withGenerator([code](jt6400sim::Generator& g) { g.setErrorCode(code); });
         form().Up1->trigger();
         Sent();
         program->StatusPoll().UpdateStatus();
-        ASSERT_EQ(form().ErrorLabel->text().toStdString(), TStatusPoll::ErrorText(code).toStdString());
+        ASSERT_EQ(form().ErrorLabel->text().toStdString(), ErrorText(code).toStdString());
         ASSERT_TRUE(form().ErrorLabel->isVisible());
         faults << FaultsOfTheWindow();
     }

@@ -373,9 +373,25 @@ TEST(PtyServer, StopRuleSilencesFromItsLineOnUntilResumed)
     EXPECT_EQ(client.exchange(":PULS1:DEL?"), "0.500000000000") << "the silent line was still carried out";
 }
 
+TEST(PtyServer, RefuseRuleLeavesTheSettingAndAnswersWithAnError)
+{
+    ServerOptions o;
+    AnswerRule rule;
+    ASSERT_EQ(parseAnswerRule("refuse@:PULS1:DEL ", rule), "");
+    o.answerRules.push_back(rule);
+    PtyServer server{Generator(noEcho()), o};
+    server.start();
+    PtyClient client(server.devicePath());
+    EXPECT_EQ(client.exchange(":PULS1:DEL 0.25"), "ERR: refused");
+    EXPECT_EQ(client.exchange(":PULS1:DEL?"), "0.000000000000") << "a refused line changes nothing";
+    EXPECT_EQ(client.exchange(":PULS1:WIDT 0.5"), "ok");
+    EXPECT_EQ(client.exchange(":PULS1:WIDT?"), "0.500000000000");
+}
+
 TEST(PtyServer, AnswerRuleTextsThatAreRefused)
 {
-    for (const char* bad : {"", "bogus", "long", "slow=x", "nocr=5", "stop=1", "double#", "double#-1", "garbage@X#y"}) {
+    for (const char* bad :
+         {"", "bogus", "long", "slow=x", "nocr=5", "stop=1", "double#", "double#-1", "refuse=1", "garbage@X#y"}) {
         AnswerRule rule;
         EXPECT_NE(parseAnswerRule(bad, rule), "") << bad;
     }

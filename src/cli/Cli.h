@@ -1,0 +1,67 @@
+// jt6400-cli's commands, composed from the panel's own parts: discovery and
+// the command channel, the window-free read-back into a settings snapshot,
+// the settings file and its restore, and the status poll's questions.
+#pragma once
+
+#include "cli/CliOptions.h"
+#include "cli/ConsoleDialogs.h"
+#include "comm/Communication.h"
+#include "model/ProgramState.h"
+#include "serial/JTComPort.h"
+
+#include <QJsonObject>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace jtcli {
+
+// Parses Arguments (without the program's name), runs the command and
+// returns the exit code. Results go to Out, messages to Err.
+int RunCli(const QStringList& arguments, std::FILE* out, std::FILE* err);
+
+class TCli {
+public:
+    TCli(TCliOptions options, std::FILE* out, std::FILE* err);
+    int Run();
+
+private:
+    int List();
+    int Identify();
+    int Save();
+    int Apply();
+    int Query();
+    int Send();
+    int Status();
+    int RunStop(bool run);
+
+    // Finds the generator (on --port, or by discovery); ecDone or the exit
+    // code of the failure, which has been reported.
+    int Connect();
+    // True when the last exchange got no answer in time, or the port went.
+    bool Lost() const;
+    // Reports a lost generator; returns ecUnavailable.
+    int ReportLost();
+    // A reply that reports an error: "ERR..." or one holding "?".
+    static bool IsErrorReply(const QString& reply);
+    // Reads every setting into a snapshot; false when the generator stopped
+    // answering (reported).
+    bool ReadBack(TSettingsSnapshot& snapshot);
+    QJsonObject IdentityJson() const;
+    QString PortName() const;
+
+    void Out(const QString& text);
+    void Err(const QString& text);
+    void OutJson(const QJsonObject& object);
+    void Progress(qsizetype done, qsizetype total);
+
+    TCliOptions FOptions;
+    std::FILE* FOut;
+    std::FILE* FErr;
+    TConsoleDialogs FDialogs;
+    TProgramState FState;
+    TJTComPort FPort;
+    TCommunication FComm;
+};
+
+}  // namespace jtcli

@@ -1,0 +1,169 @@
+#include "cli/CliOptions.h"
+
+#include "serial/PortList.h"
+
+namespace jtcli {
+
+namespace {
+
+struct TCommandShape {
+    const char* Name;
+    int MinArguments;
+    int MaxArguments;  // -1: any number (joined by blanks)
+};
+
+constexpr TCommandShape kCommands[] = {
+    {"list", 0, 0},  {"identify", 0, 0}, {"save", 1, 1}, {"apply", 1, 1}, {"query", 1, -1},
+    {"send", 1, -1}, {"status", 0, 0},   {"run", 0, 0},  {"stop", 0, 0},
+};
+
+// "3" or "COM3" (any case).
+int PortArgument(const QString& text)
+{
+    bool ok = false;
+    const int number = text.toInt(&ok);
+    if (ok)
+        return number >= 1 ? number : 0;
+    return PortNumberOfName(text.toUpper());
+}
+
+}  // namespace
+
+TParsedCommandLine ParseCliArguments(const QStringList& arguments)
+{
+    TParsedCommandLine parsed;
+    TCliOptions& o = parsed.Options;
+    auto fail = [&parsed](const QString& error) {
+        parsed.Error = error;
+        return parsed;
+    };
+    qsizetype i = 0;
+    for (; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (!a.startsWith(QLatin1String("--")) && a != QLatin1String("-h"))
+            break;
+        if (a == QLatin1String("--")) {
+            ++i;
+            break;
+        }
+        // "--name=value" or "--name value".
+        QString name = a;
+        QString value;
+        bool hasValue = false;
+        if (const qsizetype eq = a.indexOf(QLatin1Char('=')); eq > 0) {
+            name = a.left(eq);
+            value = a.mid(eq + 1);
+            hasValue = true;
+        }
+        auto takeValue = [&]() -> bool {
+            if (hasValue)
+                return true;
+            if (i + 1 >= arguments.size())
+                return false;
+            value = arguments[++i];
+            return true;
+        };
+        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            o.Help = true;
+        } else if (name == QLatin1String("--version")) {
+            o.Version = true;
+        } else if (name == QLatin1String("--json")) {
+            o.Json = true;
+        } else if (name == QLatin1String("--port")) {
+            if (!takeValue())
+                return fail(QStringLiteral("--port needs a port number, e.g. --port 3 or --port COM3"));
+            o.Port = PortArgument(value);
+            if (o.Port <= 0)
+                return fail(QStringLiteral("--port: \"%1\" is no port number (use e.g. 3 or COM3)").arg(value));
+        } else if (name == QLatin1String("--log")) {
+            if (!takeValue() || value.isEmpty())
+                return fail(QStringLiteral("--log needs a file name"));
+            o.LogFile = value;
+        } else {
+            return fail(QStringLiteral("unknown option %1").arg(a));
+        }
+    }
+    if (o.Help || o.Version)
+        return parsed;
+    if (i >= arguments.size())
+        return fail(QStringLiteral("no command given"));
+    o.Command = arguments[i++];
+    o.Arguments = arguments.mid(i);
+    for (const TCommandShape& shape : kCommands) {
+        if (o.Command != QLatin1String(shape.Name))
+            continue;
+        const auto count = o.Arguments.size();
+        if (count < shape.MinArguments)
+            return fail(QStringLiteral("%1 needs %2")
+                            .arg(o.Command, shape.MinArguments == 1 && shape.MaxArguments == 1
+                                                ? QStringLiteral("a file name (or - )")
+                                                : QStringLiteral("a command text")));
+        if (shape.MaxArguments >= 0 && count > shape.MaxArguments)
+            return fail(QStringLiteral("%1: unexpected argument %2").arg(o.Command, o.Arguments[shape.MaxArguments]));
+        if (shape.MaxArguments < 0)
+            o.Arguments = QStringList{o.Arguments.join(QLatin1Char(' '))};
+        if (o.Json && (o.Command == QLatin1String("save") || o.Command == QLatin1String("query") ||
+                       o.Command == QLatin1String("send") || o.Command == QLatin1String("run") ||
+                       o.Command == QLatin1String("stop")))
+            return fail(QStringLiteral("--json is for list, identify, status and apply"));
+        return parsed;
+    }
+    return fail(QStringLiteral("unknown command \"%1\"").arg(o.Command));
+}
+
+QString HelpText()
+{
+    return QStringLiteral(R"(Usage: jt6400-cli [OPTIONS] COMMAND [ARGUMENTS]
+
+Drives a 6400-series pulse/delay generator over its serial line, without a
+window: the same discovery, read-back and settings files as the jt6400 panel.
+Without --port the first generator discovery finds is used, as the panel does.
+
+Commands:
+  list              every serial port and what answers on it: model, serial
+                    number, firmware and FPGA, or no generator / in use /
+                    no permission / unsupported model
+  identify          the generator's identity
+  save FILE         read every setting back and write it as the panel's
+                    Save does (same lines, CR LF); FILE - writes to standard
+                    output. The file is replaced only once it is complete.
+  apply FILE        send a settings file as the panel's Restore does (comment
+                    lines skipped, 30 ms before each line), read the generator
+                    back and list every setting that differs from the file
+  query CMD         send a query (the "?" is added when missing), print the
+                    answer
+  send CMD          send a set command, print the generator's reply
+  status            run state, shot counter and measured period (Plus and
+                    high-resolution models), error state (firmware 2 and later)
+  run, stop         start or stop the generator's pulses
+
+Options:
+  --port N          use COM port N (a number or COMn) instead of discovery
+  --json            machine-readable output for list, identify, status, apply
+  --log FILE        record the traffic in FILE, in the panel's log format
+  --help            show this text
+  --version         show the program's version
+
+Ports: the ports are numbered as in the panel. When JT6400_PORT_DIR names a
+folder, its entries COM1, COM2, ... (links to devices) are the ports.
+
+Exit codes:
+  0  done
+  1  the generator answered with an error (a reply beginning with ERR or
+     holding "?", an error state in status), or apply found differences
+  2  usage error: bad arguments, or a file that cannot be read or written
+  3  no generator found, port unavailable (in use, no permission, missing),
+     or the generator did not answer in time
+
+Examples:
+  jt6400-cli list
+  jt6400-cli save before-run.txt
+  jt6400-cli --port 3 apply experiment.txt && echo "generator ready"
+  jt6400-cli query :PULS1:DEL
+  jt6400-cli send :PULS1:WIDT 0.000002
+  jt6400-cli --json status
+  jt6400-cli --log traffic.txt run
+)");
+}
+
+}  // namespace jtcli

@@ -1,0 +1,38 @@
+// The command line of jt6400-cli: global options, one command and its
+// arguments, and the help text.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace jtcli {
+
+// Exit codes, documented in the help text and the README.
+enum TExitCode : int {
+    ecDone = 0,
+    ecGenerator = 1,    // the generator answered with an error, or the comparison found differences
+    ecUsage = 2,        // bad arguments, or a file that cannot be read or written
+    ecUnavailable = 3,  // no generator, port unavailable, or no answer in time
+};
+
+struct TCliOptions {
+    int Port = 0;  // 0: the first generator discovery finds
+    bool Json = false;
+    QString LogFile;
+    QString Command;  // list, identify, save, apply, query, send, status, run, stop
+    QStringList Arguments;
+    bool Help = false;
+    bool Version = false;
+};
+
+struct TParsedCommandLine {
+    TCliOptions Options;
+    QString Error;  // empty when the command line is good
+};
+
+// Arguments without the program's name.
+TParsedCommandLine ParseCliArguments(const QStringList& arguments);
+
+QString HelpText();
+
+}  // namespace jtcli

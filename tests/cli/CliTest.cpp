@@ -1,0 +1,494 @@
+// jt6400-cli as a script runs it: the program started as a process, against
+// simulated generators on real pseudo-terminals reached through a port
+// folder, its output, its messages and its exit code.
+#include "cli/SettingsCompare.h"
+#include "readback/SnapshotCases.h"
+#include "serial/JTComPort.h"
+#include "storage/SettingsFile.h"
+#include "support/ChangedSettings.h"
+#include "support/PtyTestSupport.h"
+#include "support/SimTrace.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// Readable QString values in test failures.
+void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+
+struct TRun {
+    int Code = -1;
+    QString Out;
+    QString Err;
+};
+
+TRun RunCli(const QStringList& arguments)
+{
+    QProcess cli;
+    cli.start(QStringLiteral(JT6400_CLI), arguments);
+    const bool finished = cli.waitForFinished(120000);
+    EXPECT_TRUE(finished && cli.exitStatus() == QProcess::NormalExit) << arguments.join(' ').toStdString();
+    return {cli.exitCode(), QString::fromLocal8Bit(cli.readAllStandardOutput()),
+            QString::fromLocal8Bit(cli.readAllStandardError())};
+}
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+jt6400sim::GeneratorOptions Generator(const std::string& model, const std::string& serial = "1234",
+                                      const std::string& firmware = "2.1.0")
+{
+    jt6400sim::GeneratorOptions g;
+    g.identity.model = model;
+    g.identity.serial = serial;
+    g.identity.firmware = firmware;
+    return g;
+}
+
+// Simulated generators on COM<n> of a port folder that the program sees
+// through JT6400_PORT_DIR.
+class CliTest : public ::testing::Test {
+protected:
+    ~CliTest() override
+    {
+        for (auto& s : Servers)
+            s->stop();
+    }
+
+    jt6400sim::PtyServer& Start(int port, jt6400sim::GeneratorOptions options, jt6400sim::ServerOptions server = {},
+                                const QStringList& commands = {})
+    {
+        jt6400sim::Generator g(options);
+        for (const QString& c : commands)
+            EXPECT_EQ(g.handle(c.toStdString()), "ok") << c.toStdString();
+        server.linkPath = QDir(Folder.Path()).filePath(QStringLiteral("COM%1").arg(port)).toStdString();
+        Servers.push_back(std::make_unique<jt6400sim::PtyServer>(std::move(g), server));
+        Servers.back()->start();
+        return *Servers.back();
+    }
+    jt6400sim::PtyServer& Start(int port, const std::string& model) { return Start(port, Generator(model)); }
+
+    QString File(const QString& name) const { return QDir(Work.path()).filePath(name); }
+
+    TPortFolder Folder;
+    QTemporaryDir Work;
+    std::vector<std::unique_ptr<jt6400sim::PtyServer>> Servers;
+};
+
+QJsonObject JsonOf(const QString& text)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << text.toStdString();
+    return doc.object();
+}
+
+// A dead link, a silent port, an unsupported model, two generators and a
+// port that another program holds, each named for what it is; discovery
+// goes on past the first generator.
+TEST_F(CliTest, ListNamesWhatAnswersOnEveryPort)
+{
+    Folder.Link(1, QStringLiteral("/nonexistent/ttyUSB9"));
+    jt6400sim::ServerOptions silent;
+    silent.silent = true;
+    Start(2, Generator("6404+"), silent);
+    Start(4, Generator("6499"));
+    Start(5, Generator("6404+", "1111", "2.1.0"));
+    Start(6, Generator("6422", "2222", "1.4.2"));
+    Start(7, "6402");
+    TJTComPort holder;  // the panel, or anything else, on COM7
+    holder.SetShowErrors(false);
+    holder.SetPort(7);
+    ASSERT_TRUE(holder.Open());
+
+    const TRun run = RunCli({"list"});
+    EXPECT_EQ(run.Code, 0) << run.Err.toStdString();
+    EXPECT_EQ(run.Out,
+              "COM1    no generator\n"
+              "COM2    no generator\n"
+              "COM4    unsupported model \"6499\"\n"
+              "COM5    6404+  serial 1111  firmware 2.1.0  FPGA 3.0.7\n"
+              "COM6    6422  serial 2222  firmware 1.4.2  FPGA 3.0.7\n"
+              "COM7    in use\n");
+    EXPECT_TRUE(ReceivedLines(Servers.back()->trace()).isEmpty()) << "nothing is sent to a port in use";
+
+    const QJsonArray ports = JsonOf(RunCli({"--json", "list"}).Out)["ports"].toArray();
+    ASSERT_EQ(ports.size(), 6);
+    QStringList states;
+    for (const QJsonValue& p : ports)
+        states << QStringLiteral("%1:%2").arg(p["port"].toInt()).arg(p["state"].toString());
+    EXPECT_EQ(states, (QStringList{"1:no generator", "2:no generator", "4:unsupported", "5:generator", "6:generator",
+                                   "7:in use"}));
+    EXPECT_EQ(ports[3]["model"].toString(), "6404+");
+    EXPECT_EQ(ports[3]["serial"].toInt(), 1111);
+    EXPECT_EQ(ports[4]["firmware"].toString(), "1.4.2");
+}
+
+TEST_F(CliTest, ListAndDiscoveryWithoutAGeneratorExitWithThree)
+{
+    EXPECT_EQ(RunCli({"list"}).Err, "jt6400-cli: No available ports.\n");
+    jt6400sim::ServerOptions silent;
+    silent.silent = true;
+    Start(2, Generator("6404+"), silent);
+    for (const QStringList& args : {QStringList{"list"}, QStringList{"identify"}, QStringList{"--port", "2", "status"},
+                                    QStringList{"--port", "COM9", "status"}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        EXPECT_EQ(RunCli(args).Code, 3);
+    }
+    EXPECT_EQ(RunCli({"identify"}).Err, "jt6400-cli: no generator found.\n");
+    EXPECT_EQ(RunCli({"--port", "2", "status"}).Err, "jt6400-cli: no generator answers on COM2.\n");
+    EXPECT_EQ(RunCli({"--port", "COM9", "status"}).Err, "jt6400-cli: COM9: no such port.\n");
+}
+
+TEST_F(CliTest, IdentifyNamesTheFirstGeneratorOrTheChosenPort)
+{
+    Start(3, Generator("6424", "4711", "2.3.1"));
+    Start(5, Generator("6402", "815", "1.0.0"));
+    const TRun first = RunCli({"identify"});
+    EXPECT_EQ(first.Code, 0);
+    EXPECT_EQ(first.Out,
+              "port:          COM3\n"
+              "manufacturer:  Jentrix (JT)\n"
+              "model:         6424\n"
+              "serial number: 4711\n"
+              "firmware:      2.3.1\n"
+              "FPGA:          3.0.7\n");
+    const QJsonObject chosen = JsonOf(RunCli({"--port", "5", "--json", "identify"}).Out);
+    EXPECT_EQ(chosen["port"].toInt(), 5);
+    EXPECT_EQ(chosen["model"].toString(), "6402");
+    EXPECT_EQ(chosen["serial"].toInt(), 815);
+    EXPECT_EQ(chosen["fpga"].toString(), "3.0.7");
+}
+
+// Run state, the Plus counters where the model has them and they are on,
+// and the error state where the firmware reports it; an error exits with 1.
+TEST_F(CliTest, StatusAsThePanelPollsIt)
+{
+    jt6400sim::GeneratorOptions plus = Generator("6404+");
+    plus.errorCode = 2;
+    auto& p = Start(3, plus, {}, {":PULS0:COUN:STAT ON", ":PULS0:STAT ON"});
+    Start(4, Generator("6402", "1", "1.2.0"));
+
+    const TRun running = RunCli({"--port", "3", "status"});
+    EXPECT_EQ(running.Code, 1);
+    const QRegularExpression text(
+        "^state:            running\nshot count:       \\d+\nmeasured period:  off\nerror:            Over Temperature "
+        "Error\n$");
+    EXPECT_TRUE(text.match(running.Out).hasMatch()) << running.Out.toStdString();
+    const QJsonObject json = JsonOf(RunCli({"--port", "3", "--json", "status"}).Out);
+    EXPECT_TRUE(json["running"].toBool());
+    EXPECT_TRUE(json["shotCount"].isDouble());
+    EXPECT_TRUE(json["measuredPeriod"].isNull());
+    EXPECT_EQ(json["error"]["code"].toInt(), 2);
+    EXPECT_EQ(json["error"]["text"].toString(), "Over Temperature Error");
+    EXPECT_TRUE(ReceivedLines(p.trace()).contains(":PULS0:COUN:COUN?"));
+    EXPECT_FALSE(ReceivedLines(p.trace()).contains(":PULS0:EXTP:PER?"));
+
+    auto& standard = *Servers.back();
+    const TRun old = RunCli({"--port", "4", "status"});
+    EXPECT_EQ(old.Code, 0);
+    EXPECT_EQ(old.Out,
+              "state:            stopped\n"
+              "error:            not reported by firmware 1.2.0\n");
+    const QStringList sent = ReceivedLines(standard.trace());
+    EXPECT_FALSE(sent.contains("*ERS?"));
+    EXPECT_FALSE(sent.contains(":PULS0:COUN:STAT?"));
+}
+
+TEST_F(CliTest, QuerySendRunAndStop)
+{
+    auto& g = Start(3, "6404");
+    struct Case {
+        QStringList Args;
+        int Code;
+        QString Out;
+    };
+    const Case cases[] = {
+        {{"send", ":PULS1:WIDT", "0.000002"}, 0, "ok\n"},
+        {{"query", ":PULS1:WIDT"}, 0, "0.000002000000\n"},
+        {{"query", ":PULS1:WIDT?"}, 0, "0.000002000000\n"},
+        {{"query", ":PULS1:NOPE"}, 1, "?UNKNOWN :PULS1:NOPE?\n"},
+        {{"send", ":PULS1:WIDT 5000"}, 1, "ERR: out of range\n"},
+        {{"run"}, 0, ""},
+        {{"query", ":PULS0:STAT"}, 0, "1\n"},
+        {{"stop"}, 0, ""},
+        {{"query", ":PULS0:STAT"}, 0, "0\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Args.join(' ').toStdString());
+        const TRun run = RunCli(c.Args);
+        EXPECT_EQ(run.Code, c.Code) << run.Err.toStdString();
+        EXPECT_EQ(run.Out, c.Out);
+    }
+    EXPECT_DOUBLE_EQ(g.withGenerator([](jt6400sim::Generator& s) { return s.settings().channels[0].Width; }), 2e-6);
+    const QStringList sent = ReceivedLines(g.trace());
+    EXPECT_TRUE(sent.contains(":PULS0:STAT ON"));
+    EXPECT_TRUE(sent.contains(":PULS0:STAT OFF"));
+}
+
+class CliSavePerModel : public CliTest, public ::testing::WithParamInterface<const char*> {};
+
+// The file saved here holds byte for byte what the panel's Save writes for
+// the same generator, apart from the time of the first line.
+TEST_P(CliSavePerModel, SameFileAsThePanelsSave)
+{
+    const std::string model = GetParam();
+    QProcess panel;
+    panel.start(QStringLiteral(PANEL_SAVE_FILE), {QString::fromStdString(model), File("panel.txt")});
+    ASSERT_TRUE(panel.waitForFinished(120000));
+    ASSERT_EQ(panel.exitCode(), 0) << panel.readAllStandardError().toStdString();
+
+    Start(3, SnapshotGenerator(model, true), SnapshotServer(std::string()));
+    Servers.back()->withGenerator([](jt6400sim::Generator& s) { s.setSettings(VariedSettings(s.model())); });
+
+    const TRun run = RunCli({"save", File("cli.txt")});
+    EXPECT_EQ(run.Code, 0) << run.Err.toStdString();
+    const QByteArray mine = FileBytes(File("cli.txt"));
+    const QByteArray theirs = FileBytes(File("panel.txt"));
+    ASSERT_GT(theirs.count("\r\n"), 20);
+    const qsizetype firstLine = mine.indexOf("\r\n");
+    EXPECT_TRUE(QRegularExpression("^// \\S.*,\\d\\d:\\d\\d:\\d\\d$").match(mine.left(firstLine)).hasMatch())
+        << mine.left(firstLine).toStdString();
+    EXPECT_EQ(mine.mid(firstLine), theirs.mid(theirs.indexOf("\r\n")));
+
+    // The same bytes on standard output.
+    const TRun out = RunCli({"save", "-"});
+    EXPECT_EQ(out.Code, 0);
+    EXPECT_EQ(out.Out.toLatin1().mid(firstLine), mine.mid(firstLine));
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, CliSavePerModel, ::testing::ValuesIn(kSnapshotModels), [](const auto& info) {
+    std::string name = info.param;
+    for (char& ch : name)
+        if (ch == '+')
+            ch = 'P';
+    return "Model" + name;
+});
+
+// A file saved from one generator, applied to a second one of the same
+// model, leaves the second holding the settings of the first.
+TEST_F(CliTest, ApplyOfASavedFileLeavesIdenticalSettings)
+{
+    auto& source = Start(3, "6424");
+    const jt6400sim::Settings wanted = ChangedSettings(source.withGenerator([](auto& g) { return g.model(); }));
+    source.withGenerator([&wanted](jt6400sim::Generator& g) { g.setSettings(wanted); });
+    auto& target = Start(5, "6424");
+    ASSERT_EQ(RunCli({"--port", "3", "save", File("run.txt")}).Code, 0);
+
+    const TRun run = RunCli({"--port", "5", "apply", File("run.txt")});
+    EXPECT_EQ(run.Code, 0) << run.Err.toStdString();
+    EXPECT_TRUE(run.Out.endsWith("Every setting of the file reads back as asked.\n")) << run.Out.toStdString();
+    EXPECT_EQ(target.withGenerator([](jt6400sim::Generator& g) { return g.settings(); }), wanted);
+    // Every command line went out, in file order, after the port's probe.
+    const QStringList file = QString::fromLatin1(FileBytes(File("run.txt"))).split("\r\n", Qt::SkipEmptyParts);
+    const QStringList commands = file.filter(QRegularExpression("^[^/]"));
+    const QStringList sent = ReceivedLines(target.trace());
+    const qsizetype at = sent.indexOf(commands.first());
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(sent.mid(at, commands.size()), commands);
+
+    const QJsonObject json = JsonOf(RunCli({"--port", "5", "--json", "apply", File("run.txt")}).Out);
+    EXPECT_EQ(json["differences"].toArray().size(), 0);
+    EXPECT_EQ(json["sent"].toInt(), commands.size());
+}
+
+// A generator that refuses one command: exactly that setting is reported,
+// with the value asked for and the one it holds, and the exit code is 1.
+TEST_F(CliTest, ApplyReportsTheOneSettingTheGeneratorRefused)
+{
+    auto& source = Start(3, "6404+");
+    source.withGenerator([](jt6400sim::Generator& g) { g.setSettings(ChangedSettings(g.model())); });
+    ASSERT_EQ(RunCli({"--port", "3", "save", File("run.txt")}).Code, 0);
+    jt6400sim::ServerOptions refusing;
+    jt6400sim::AnswerRule rule;
+    ASSERT_EQ(jt6400sim::parseAnswerRule("refuse@:PULS2:WIDT ", rule), "");
+    refusing.answerRules.push_back(rule);
+    Start(5, Generator("6404+"), refusing);
+
+    const TRun run = RunCli({"--port", "5", "apply", File("run.txt")});
+    EXPECT_EQ(run.Code, 1) << run.Err.toStdString();
+    const QString asked = QString::fromLatin1(FileBytes(File("run.txt")))
+                              .split("\r\n")
+                              .filter(QRegularExpression("^:PULS2:WIDT "))
+                              .value(0)
+                              .mid(12);
+    EXPECT_TRUE(run.Out.endsWith(QStringLiteral("1 setting(s) differ from the file:\n"
+                                                "  :PULS2:WIDT  file %1  generator 1E-6\n")
+                                     .arg(asked)))
+        << run.Out.toStdString();
+    const QJsonArray differences =
+        JsonOf(RunCli({"--port", "5", "--json", "apply", File("run.txt")}).Out)["differences"].toArray();
+    ASSERT_EQ(differences.size(), 1);
+    EXPECT_EQ(differences[0]["setting"].toString(), ":PULS2:WIDT");
+    EXPECT_EQ(differences[0]["file"].toString(), asked);
+}
+
+// The panel (or anything else) holds the port: one line naming the port,
+// nothing sent.
+TEST_F(CliTest, PortInUseIsNamedAndNothingIsSent)
+{
+    auto& g = Start(3, "6404+");
+    TJTComPort holder;
+    holder.SetShowErrors(false);
+    holder.SetPort(3);
+    ASSERT_TRUE(holder.Open());
+    const TRun chosen = RunCli({"--port", "3", "send", ":PULS0:STAT ON"});
+    EXPECT_EQ(chosen.Code, 3);
+    EXPECT_EQ(chosen.Err, "jt6400-cli: COM3 is in use by another program; nothing was sent.\n");
+    const TRun scanned = RunCli({"status"});
+    EXPECT_EQ(scanned.Code, 3);
+    EXPECT_EQ(scanned.Err, "jt6400-cli: COM3 is in use by another program.\njt6400-cli: no generator found.\n");
+    EXPECT_TRUE(ReceivedLines(g.trace()).isEmpty());
+}
+
+// A device this user may not open: the port is named with the "dialout"
+// advice.
+TEST_F(CliTest, NoPermissionGivesTheDialoutAdvice)
+{
+    auto& g = Start(3, "6404+");
+    const QByteArray device = QByteArray::fromStdString(g.devicePath());
+    struct stat before {};
+    ASSERT_EQ(::stat(device.constData(), &before), 0);
+    ASSERT_EQ(::chmod(device.constData(), 0), 0);
+    const auto restore = qScopeGuard([&] { ::chmod(device.constData(), before.st_mode & 07777); });
+    if (::access(device.constData(), R_OK | W_OK) == 0)
+        GTEST_SKIP() << "this process may open any device (root's override); "
+                        "the cli.WithoutPermissionOverride test entry runs it without";
+
+    const TRun chosen = RunCli({"--port", "3", "status"});
+    EXPECT_EQ(chosen.Code, 3);
+    EXPECT_TRUE(chosen.Err.startsWith("jt6400-cli: COM3: no permission to open ")) << chosen.Err.toStdString();
+    EXPECT_TRUE(chosen.Err.contains("\"dialout\" group")) << chosen.Err.toStdString();
+    EXPECT_EQ(RunCli({"list"}).Out, "COM3    no permission\n");
+    EXPECT_TRUE(ReceivedLines(g.trace()).isEmpty());
+}
+
+// The generator goes silent in the middle of the read-back: a message within
+// the response time, exit 3, and the file that was there stays as it was.
+TEST_F(CliTest, SilenceDuringSaveLeavesNoPartialFile)
+{
+    jt6400sim::ServerOptions stopping;
+    stopping.stopAfter = 30;
+    Start(3, Generator("6404+"), stopping);
+    ASSERT_TRUE(WriteBytes(File("kept.txt"), "an older file\r\n"));
+    const TRun run = RunCli({"save", File("kept.txt")});
+    EXPECT_EQ(run.Code, 3);
+    EXPECT_TRUE(QRegularExpression("^jt6400-cli: the generator on COM3 did not answer \"\\S+\\?\" within 2000 ms\\.\n$")
+                    .match(run.Err)
+                    .hasMatch())
+        << run.Err.toStdString();
+    EXPECT_EQ(FileBytes(File("kept.txt")), "an older file\r\n");
+    EXPECT_EQ(QDir(Work.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.txt"});
+    EXPECT_TRUE(RunCli({"save", "-"}).Out.isEmpty());
+}
+
+// Binary, huge, missing files and folders are refused with the messages of
+// the panel's Restore, before anything is sent.
+TEST_F(CliTest, RefusedFilesSendNothing)
+{
+    auto& g = Start(3, "6404+");
+    ASSERT_TRUE(WriteBytes(File("binary.txt"), QByteArray(":PULS0:PER 1\r\n\0\x01\x02", 17)));
+    ASSERT_TRUE(WriteBytes(File("huge.txt"), QByteArray(70000, 'x').replace(0, 2, "\r\n").repeated(20)));
+    ASSERT_TRUE(QDir(Work.path()).mkdir("folder.txt"));
+    for (const char* name : {"binary.txt", "huge.txt", "missing.txt", "folder.txt"}) {
+        SCOPED_TRACE(name);
+        const TRun run = RunCli({"apply", File(name)});
+        EXPECT_EQ(run.Code, 2);
+        EXPECT_EQ(run.Err, "jt6400-cli: " + ReadSettingsFile(File(name)).Error + "\n");
+    }
+    EXPECT_TRUE(ReceivedLines(g.trace()).isEmpty());
+}
+
+TEST_F(CliTest, UsageErrorsHelpAndVersion)
+{
+    for (const QStringList& args :
+         {QStringList{}, QStringList{"bogus"}, QStringList{"save"}, QStringList{"save", "a", "b"},
+          QStringList{"--port", "x", "status"}, QStringList{"--json", "save", "-"}, QStringList{"--frob", "list"}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const TRun run = RunCli(args);
+        EXPECT_EQ(run.Code, 2);
+        EXPECT_TRUE(run.Err.endsWith("\nTry 'jt6400-cli --help'.\n")) << run.Err.toStdString();
+        EXPECT_TRUE(run.Out.isEmpty());
+    }
+    const TRun help = RunCli({"--help"});
+    EXPECT_EQ(help.Code, 0);
+    for (const char* part : {"Exit codes:", "Examples:", "JT6400_PORT_DIR", "apply FILE", "--json"})
+        EXPECT_TRUE(help.Out.contains(part)) << part;
+    const TRun version = RunCli({"--version"});
+    EXPECT_EQ(version.Code, 0);
+    EXPECT_TRUE(QRegularExpression("^jt6400-cli \\d+\\.\\d+\\.\\d+\\.\\d+\n$").match(version.Out).hasMatch());
+}
+
+TEST_F(CliTest, LogRecordsTheTrafficInThePanelsFormat)
+{
+    Start(3, "6404+");
+    ASSERT_EQ(RunCli({"--log", File("traffic.txt"), "query", ":PULS1:DEL"}).Code, 0);
+    const QStringList lines = QString::fromLocal8Bit(FileBytes(File("traffic.txt"))).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_TRUE(lines[0].startsWith("JT6400 Communication Log File "));
+    const QString stamp = "\\(\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\): ";
+    EXPECT_TRUE(QRegularExpression("^Sent    " + stamp + ":PULS1:DEL\\?$").match(lines[lines.size() - 2]).hasMatch());
+    EXPECT_TRUE(QRegularExpression("^Received" + stamp + "0\\.000000000000$").match(lines.last()).hasMatch());
+    const TRun unwritable = RunCli({"--log", File("no/such/folder/log.txt"), "list"});
+    EXPECT_EQ(unwritable.Code, 2);
+    EXPECT_TRUE(unwritable.Err.startsWith("jt6400-cli: Log file cannot be written to."))
+        << unwritable.Err.toStdString();
+}
+
+TEST(CliSettingsCompare, ValuesCompareAsTheGeneratorAnswersThem)
+{
+    const QStringList readBack = {"// 1/2/2024,10:00:00", ":PULS0:PER 0.001", ":PULS1:STAT 1",
+                                  ":PULS1:CMOD NORM",     ":PULS1:DEL 1E-7",  ":PULS1:SYNC T0"};
+    const jtcli::TSettingsComparison c = jtcli::CompareSettings(
+        {"// comment", ":pulS0:per 1e-3", "PULS1:STAT ON", ":PULS1:CMOD norm", ":PULS1:DEL 0.0000001000000001",
+         ":PULS1:SYNC CHA", ":PULS1:SYNC T0", ":PULS8:WIDT 1", ":PULS0:PER 0.002 // trailing comment"},
+        readBack);
+    EXPECT_TRUE(c.Differences.isEmpty());
+    EXPECT_EQ(c.NotCompared, QStringList{":PULS8:WIDT 1"});
+
+    const jtcli::TSettingsComparison d =
+        jtcli::CompareSettings({":PULS0:PER 0.002", ":PULS1:STAT OFF", ":PULS1:DEL 1.01E-7"}, readBack);
+    ASSERT_EQ(d.Differences.size(), 3);
+    EXPECT_EQ(d.Differences[0].Setting, ":PULS0:PER");
+    EXPECT_EQ(d.Differences[0].Asked, "0.002");
+    EXPECT_EQ(d.Differences[0].Found, "0.001");
+    EXPECT_EQ(d.Differences[2].Setting, ":PULS1:DEL");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}
