@@ -104,7 +104,7 @@ TDiagramLayout LayOutDiagram(const TTimingDiagram& diagram, const QFont& font, Q
     }
     l.LabelWidth = labelWidth + 2 * kPad;
     l.AxisHeight = plain.height() + 2 * kPad;
-    l.LaneHeight = std::max(bold.height() + lines * small.height() + kPad, 3 * kTraceInset + plain.height());
+    l.LaneHeight = std::max(bold.height() + lines * small.height() + 3 * kPad / 2, 3 * kTraceInset + plain.height());
     int legendWidth = 0;
     for (const QString& note : diagram.Notes)
         legendWidth = std::max(legendWidth, small.horizontalAdvance(note));
@@ -113,9 +113,8 @@ TDiagramLayout LayOutDiagram(const TTimingDiagram& diagram, const QFont& font, Q
     l.Minimum =
         QSize(std::max(l.LabelWidth + 320, legendWidth + 2 * kPad), l.AxisHeight + lanes * l.LaneHeight + legendHeight);
     const int width = std::max(size.width(), l.Minimum.width());
-    const int height = std::max(size.height(), l.Minimum.height());
     l.Plot = QRect(l.LabelWidth, l.AxisHeight, width - l.LabelWidth - 2 * kPad, lanes * l.LaneHeight);
-    l.LegendTop = std::max(l.Plot.bottom() + 1, height - legendHeight);
+    l.LegendTop = l.Plot.bottom() + 1;
     return l;
 }
 
@@ -244,8 +243,13 @@ void PaintTimingDiagram(QPainter& p, const QRect& rect, const TTimingDiagram& d,
         }
         line << QPointF(plot.right() + 1, restY);
         p.setRenderHint(QPainter::Antialiasing, false);
-        p.setPen(QPen(color, live ? 2 : 1));
+        // Two one-pixel lines rather than one two-pixel pen: the raster
+        // engine draws thin lines on a fast path, wide ones through a stroker
+        // that is many times slower on long traces.
+        p.setPen(QPen(color, 1));
         p.drawPolyline(line);
+        if (live)
+            p.drawPolyline(line.translated(1, 1));
         p.restore();
 
         if (!t.Refused.isEmpty()) {

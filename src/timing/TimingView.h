@@ -20,7 +20,8 @@ struct TTimeWindow {
     double Stop = 1;
 };
 
-// Where things lie in a picture of a given size.
+// Where things lie in a picture of a given size: the legend follows the
+// lanes, the plot area takes the width.
 struct TDiagramLayout {
     int LabelWidth = 0;  // the names and details column
     int AxisHeight = 0;  // the time labels at the top

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSvgGenerator>
 #include <QVBoxLayout>
@@ -65,7 +66,21 @@ TTimingWindow::TTimingWindow(const TSettingsSnapshot& settings, IDialogs& dialog
     connect(View, &TTimingView::CursorMoved, this, &TTimingWindow::ShowReadout);
     connect(View, &TTimingView::Rebuilt, this, &TTimingWindow::ShowReadout);
     ShowReadout();
-    resize(1000, 720);
+}
+
+void TTimingWindow::showEvent(QShowEvent* event)
+{
+    // The first time: the whole diagram where the screen allows, else as
+    // much as fits, with the rest a scroll away.
+    if (!FSized) {
+        FSized = true;
+        View->Diagram();
+        QSize size = View->sizeHint() + QSize(40, menuBar()->sizeHint().height() + FitButton->sizeHint().height() + 40);
+        if (const QScreen* s = screen())
+            size = size.boundedTo(s->availableGeometry().size() * 0.9);
+        resize(size);
+    }
+    QMainWindow::showEvent(event);
 }
 
 void TTimingWindow::SettingsChanged()

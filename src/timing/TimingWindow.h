@@ -38,6 +38,9 @@ public:
     QAction* ExportSvgAction = nullptr;
     QAction* CloseAction = nullptr;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     // The picture's size: the view's, or its minimum when it is smaller.
     QSize PictureSize();
@@ -46,4 +49,5 @@ private:
     const TSettingsSnapshot& FSettings;
     IDialogs& FDialogs;
     QScrollArea* FScroll = nullptr;
+    bool FSized = false;
 };
