@@ -237,7 +237,8 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
             offset[c] = sum;
     }
 
-    bool anySync = false, anyDisabled = false, anyPast = false, anyOverlap = false, anyRefused = false;
+    bool anySync = false, anyCounted = false, anyDisabled = false, anyPast = false, anyOverlap = false,
+         anyRefused = false;
     std::array<std::vector<TPulse>, kMaxChannel + 1> active;
     for (int c = 1; c <= pages; ++c) {
         const TChannelSettings& ch = chs[c];
@@ -272,6 +273,7 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
                            .arg(GetChSyncName(c), ItemText(kGateModes, ch.GateMode));
         }
         anyDisabled = anyDisabled || !t.Enabled;
+        anyCounted = anyCounted || ch.Mode != 0 || wait > 0;
         anyRefused = anyRefused || !t.Refused.isEmpty();
 
         if (t.Refused.isEmpty() && ch.Width > 0 && std::isfinite(ch.Width) && std::isfinite(offset[c])) {
@@ -335,9 +337,11 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
     }
 
     if (anySync)
+        d.Notes << QStringLiteral("A delay counts from the start of its sync source's pulse.");
+    if (anyCounted)
         d.Notes << QStringLiteral(
-            "A delay counts from the start of its sync source's pulse; "
-            "every channel counts T0's pulses for its own mode and wait count.");
+            "Single shot, burst, duty-cycle and wait counts are counted in T0's pulses, "
+            "each channel on its own.");
     if (anyDisabled)
         d.Notes << QStringLiteral("A disabled channel is drawn flat and grey and adds nothing to an output.");
     if (anyRefused)

@@ -150,6 +150,13 @@ TEST(PulseTrains, ModesSyncChainsAndCounts)
         const TTrace* t = d.Find(k.trace);
         ASSERT_NE(t, nullptr) << k.name;
         EXPECT_TRUE(t->Refused.isEmpty()) << k.name;
+        // The legend says how counts and sync chains are read wherever they
+        // are used.
+        const QString notes = d.Notes.join('\n');
+        const TChannelSettings& ch = s.ChannelSettings[t->Channel];
+        EXPECT_EQ(notes.contains("counted in T0's pulses"), t->Channel > 0 && (ch.Mode != 0 || ch.WaitCount > 0))
+            << k.name;
+        EXPECT_EQ(notes.contains("from the start of its sync source"), t->Channel > 0 && ch.SyncSource != 0) << k.name;
         std::vector<double> expected;
         for (double p : k.starts)
             expected.push_back(p * kPeriod);
