@@ -21,6 +21,7 @@ const QColor kOverlapColor(255, 150, 0, 110);
 const QColor kGridColor(225, 225, 225);
 const QColor kPeriodColor(200, 200, 230);
 const QColor kCursorColor(200, 0, 160);
+const QColor kRefusedColor(180, 0, 0);
 
 QFont BoldOf(QFont font)
 {
@@ -181,7 +182,7 @@ void PaintTimingDiagram(QPainter& p, const QRect& rect, const TTimingDiagram& d,
 
         // Name and details.
         p.setFont(bold);
-        p.setPen(live || !t.Enabled ? (t.Enabled ? QColor(Qt::black) : kDisabledColor) : QColor(180, 0, 0));
+        p.setPen(!t.Enabled ? kDisabledColor : t.Refused.isEmpty() ? QColor(Qt::black) : kRefusedColor);
         p.drawText(QPointF(kPad, top + kPad / 2 + boldMetrics.ascent()), t.Name);
         p.setFont(small);
         p.setPen(t.Enabled ? QColor(70, 70, 70) : kDisabledColor);
@@ -254,7 +255,7 @@ void PaintTimingDiagram(QPainter& p, const QRect& rect, const TTimingDiagram& d,
 
         if (!t.Refused.isEmpty()) {
             p.setFont(small);
-            p.setPen(QColor(180, 0, 0));
+            p.setPen(kRefusedColor);
             p.drawText(QPointF(plot.left() + kPad, lowY - 4), t.Refused);
         }
     }

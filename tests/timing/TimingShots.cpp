@@ -1,11 +1,11 @@
 // Opens the timing diagram of a simulated 6424 and a simulated 6402, each
-// set up with a sync chain, a burst and a multiplexed output, and saves
-// pictures of it:
+// set up with a sync chain, a burst and a multiplexed output, and of a 6404
+// left with a sync loop, and saves pictures of it:
 //   timing_shots OUTPUT_FOLDER
-// writes OUTPUT_FOLDER/timing-6424.png and timing-6402.png (the diagram
-// window with its cursor), diagram-6424.png and diagram-6402.png (the
-// whole diagram as File > Export writes it) and, when ImageMagick's import is there, screen-6424.png and
-// screen-6402.png (the whole screen). Run it under Xvfb for real pixels;
+// writes OUTPUT_FOLDER/timing-MODEL.png (the diagram
+// window with its cursor), diagram-MODEL.png (the whole diagram as File >
+// Export writes it) and, when ImageMagick's import is there, screen-MODEL.png
+// (the whole screen). Run it under Xvfb for real pixels;
 // not a test.
 #include <QAction>
 #include <QApplication>
@@ -58,6 +58,11 @@ int main(int argc, char** argv)
          {":PULS0:PER 0.000005", ":PULS0:EXT:MODE TRIG", ":PULS1:WIDT 0.000001", ":PULS2:SYNC CHA",
           ":PULS2:DEL 0.0000015", ":PULS2:WIDT 0.000002", ":PULS2:CMOD BURS", ":PULS2:BCO 3", ":PULS2:WCO 1",
           ":PULS1:MUX 3"}},
+        // A generator left with a sync loop: the diagram refuses the chain
+        // as the panel would.
+        {"6404",
+         {":PULS0:PER 0.00001", ":PULS1:SYNC CHB", ":PULS2:SYNC CHA", ":PULS3:SYNC CHA", ":PULS4:DEL 0.000002",
+          ":PULS1:MUX 15"}},
     };
     for (const Shot& s : shots) {
         QTemporaryDir ports;
