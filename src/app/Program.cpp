@@ -1,11 +1,14 @@
 #include "app/Program.h"
 
+#include <QAction>
+
 #include "platform/Desktop.h"
 #include "readback/ReadBack.h"
 #include "scheduling/StatusPoll.h"
 #include "scheduling/TaskQueue.h"
 #include "settings/SettingsHandlers.h"
 #include "storage/Storage.h"
+#include "timing/TimingWindow.h"
 #include "window/MainForm.h"
 
 TProgram::TProgram(const jt::CommandLineOptions& options, TJT6400App::TServices services) : FApp(options, services)
@@ -18,6 +21,19 @@ TProgram::TProgram(const jt::CommandLineOptions& options, TJT6400App::TServices 
     FStorage = std::make_unique<TStorage>(FApp.State(), FApp.Form(), FApp.MessageForm(), FApp.Comm(), FApp.Queue(),
                                           services.Dialogs, *FUrls);
     QObject::connect(FStorage.get(), &TStorage::ReadBackDue, FReadBack.get(), &TReadBack::Initialize);
+
+    // Tools > Timing Diagram: the diagram of the program's settings, drawn
+    // anew after every edit and every read-back (bin recall, file restore
+    // and the demonstration mode's included).
+    FTimingWindow = new TTimingWindow(FApp.State(), services.Dialogs, &FApp.Form());
+    QObject::connect(FApp.Form().TimingDiagram1, &QAction::triggered, FTimingWindow, [w = FTimingWindow] {
+        w->show();
+        w->raise();
+        w->activateWindow();
+    });
+    QObject::connect(FHandlers.get(), &TSettingsHandlers::SettingsChanged, FTimingWindow,
+                     &TTimingWindow::SettingsChanged);
+    QObject::connect(FReadBack.get(), &TReadBack::SettingsChanged, FTimingWindow, &TTimingWindow::SettingsChanged);
 }
 
 TProgram::~TProgram() = default;

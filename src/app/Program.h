@@ -12,6 +12,7 @@ class TSettingsHandlers;
 class TStatusPoll;
 class TStorage;
 class TDesktopUrlOpener;
+class TTimingWindow;
 
 class TProgram {
 public:
@@ -22,6 +23,7 @@ public:
     TReadBack& ReadBack() { return *FReadBack; }
     TStatusPoll& StatusPoll() { return *FStatusPoll; }
     TStorage& Storage() { return *FStorage; }
+    TTimingWindow& TimingWindow() { return *FTimingWindow; }
 
 private:
     TJT6400App FApp;
@@ -30,6 +32,8 @@ private:
     std::unique_ptr<TStatusPoll> FStatusPoll;
     std::unique_ptr<TDesktopUrlOpener> FUrls;
     std::unique_ptr<TStorage> FStorage;
+    // A window of the main window's, so it closes with the program.
+    TTimingWindow* FTimingWindow = nullptr;
 };
 
 // Has ReadBack run whenever the frame's launch step or the task tick asks for

@@ -95,6 +95,7 @@ bool TReadBack::Initialize()
         return false;
     if (FState.DemoMode) {
         DemoReadBack();
+        emit SettingsChanged();
         return true;
     }
 
@@ -116,6 +117,7 @@ bool TReadBack::Initialize()
         FState.CommandsDisabled = false;
         FSplash.hide();
     }
+    emit SettingsChanged();
     return true;
 }
 

@@ -61,6 +61,11 @@ public:
     void ChModesEnable(int n);
     void TriggerModesEnable();
 
+signals:
+    // A read-back (or the demonstration one) has ended: the program's copy
+    // of the settings holds what it found.
+    void SettingsChanged();
+
 private:
     // False when the read-back ended early because the program is ending.
     bool NormalReadBack();

@@ -15,6 +15,7 @@
 #include "window/MainForm.h"
 #include "model/ProgramState.h"
 #include "model/Settings.h"
+#include "model/SyncRules.h"
 #include "scheduling/TaskQueue.h"
 #include "widgets/PlusSpinEdit.h"
 
@@ -114,6 +115,7 @@ QStringList TSettingsHandlers::SyncItems(const QComboBox* list)
 void TSettingsHandlers::Queue(const QString& command)
 {
     FQueue.QueuedCommandToPort(command);
+    emit SettingsChanged();
 }
 
 int TSettingsHandlers::SelectedIndex(const QComboBox* list)
@@ -303,32 +305,10 @@ void TSettingsHandlers::SetChannelSyncSource(QComboBox* sender)
     const int s = GetChannelNumber(sender->currentText());
     if (s == kNoChannel)
         return;
-    auto S = [this](int k) { return k >= 1 && k <= 8 ? FState.ChannelSettings[k].SyncSource : 0; };
-
-    QString error;
-    if (s == 0) {
-        // T0 is always a valid source.
-    } else if (S(s) == c) {
-        error = "Error. You cannot sync two channels to each other.";
-    } else if (s == c) {
-        error = "Error. Channel cannot sync to itself.";
-    } else if (S(s) != 0) {
-        int k = s;
-        for (int step = 0; step < FState.ChannelCount; ++step) {
-            if (k > FState.ChannelCount)
-                k = 1;
-            if (S(k) == c) {
-                error = "Error. Circular sync reference.";
-                break;
-            }
-            k = S(k);
-            if (k == 0)
-                break;
-        }
-    }
+    const QString error = SyncSourceError(FState.ChannelSettings, FState.ChannelCount, c, s);
     if (!error.isEmpty()) {
         FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
-        ShowIndex(sender, GetChannelIndex(SyncItems(sender), S(c)));
+        ShowIndex(sender, GetChannelIndex(SyncItems(sender), FState.ChannelSettings[c].SyncSource));
         return;
     }
     FState.ChannelSettings[c].SyncSource = s;

@@ -76,6 +76,11 @@ public:
     void SynchUpdatebtnClick();
     void CycleCountAdjChange();
 
+signals:
+    // A handler has stored a new value in the program's copy of the settings
+    // (also while a read-back fills the controls).
+    void SettingsChanged();
+
 private:
     using TListHandler = std::function<void(TSettingsHandlers*, QComboBox*)>;
 

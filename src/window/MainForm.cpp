@@ -570,6 +570,7 @@ void TMainForm::buildMenus()
     CaptureScreenShot1 = item(tools, "CaptureScreenShot1", "Capture Screen Shot");
     EnableLoggingMenu = item(tools, "EnableLoggingMenu", "Logging Enabled");
     EnableLoggingMenu->setCheckable(true);
+    TimingDiagram1 = item(tools, "TimingDiagram1", "Timing Diagram");
 
     QMenu* help = menu("Help1", "Help");
     WebSite1 = item(help, "WebSite1", "Web Site");

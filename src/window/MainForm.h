@@ -132,6 +132,7 @@ public:
     QAction* Up1 = nullptr;
     QAction* CaptureScreenShot1 = nullptr;
     QAction* EnableLoggingMenu = nullptr;
+    QAction* TimingDiagram1 = nullptr;
     QAction* WebSite1 = nullptr;
     QAction* About1 = nullptr;
 

@@ -436,6 +436,35 @@ TEST_F(Scenario, CaptureWritesAJpegOfTheWindowWithoutTheMenu)
     EXPECT_LT(MeanDifference(picture, shown, menu), 8.0) << "the capture shows the menu";
 }
 
+// Tools > Timing Diagram opens the diagram beside the panel; a click on a
+// channel's Enabled box redraws it.
+TEST_F(Scenario, TimingDiagramOpensFromTheToolsMenuAndFollowsAClickInTheWindow)
+{
+    TSimulator& generator = AddSimulator(3);
+    StartPanel();
+    const QString window = WaitForReady(generator);
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_FALSE(ClickOpening(window, ui::kToolsMenu).isEmpty());
+    screen->Click(window, ui::kTimingDiagram.x(), ui::kTimingDiagram.y());
+    const QString diagram = screen->WaitForWindow(Pid(), "^Timing Diagram$");
+    ASSERT_FALSE(diagram.isEmpty());
+    // Beside the panel, so that neither covers the other.
+    const TScreen::TGeometry g = screen->Geometry(window);
+    screen->Xdo({"windowsize", "--sync", diagram, QString::number(std::max(200, g.x - 10)), "600"});
+    screen->Xdo({"windowmove", "--sync", diagram, "0", "0"});
+    QImage before;
+    ASSERT_TRUE(WaitFor([&] {
+        const QImage shot = screen->Photograph(diagram);
+        const bool settled = !before.isNull() && shot == before;
+        before = shot;
+        return settled;
+    })) << "the diagram keeps changing";
+
+    screen->Click(window, ui::kChEnable.x(), ui::kChEnable.y());
+    EXPECT_TRUE(generator.WaitForReceived(":PULS1:STAT 0"));
+    EXPECT_TRUE(WaitFor([&] { return screen->Photograph(diagram) != before; })) << "the diagram was not redrawn";
+}
+
 // ---- Restart.
 
 TEST_F(Scenario, RestartEndsThisPanelAndANewOneFindsTheGeneratorAgain)

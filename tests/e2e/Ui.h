@@ -31,6 +31,7 @@ inline QPoint RestoreBin(int n)
 inline const QPoint kToolsMenu{113, 8};
 inline const QPoint kRefresh{150, 28};
 inline const QPoint kCapture{150, 50};
+inline const QPoint kTimingDiagram{150, 94};
 
 inline const QPoint kRunStop{571, 52};
 

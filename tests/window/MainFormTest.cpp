@@ -120,6 +120,7 @@ TEST_F(MainForm, MenuItemsBearTheirNamesAndCaptions)
         {"Up1", "Refresh"},
         {"CaptureScreenShot1", "Capture Screen Shot"},
         {"EnableLoggingMenu", "Logging Enabled"},
+        {"TimingDiagram1", "Timing Diagram"},
         {"WebSite1", "Web Site"},
         {"About1", "About"},
     };

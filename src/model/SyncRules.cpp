@@ -1,0 +1,26 @@
+#include "model/SyncRules.h"
+
+QString SyncSourceError(const TChannelSettingsArray& channels, int channelCount, int c, int s)
+{
+    auto S = [&channels](int k) { return k >= 1 && k <= kMaxChannel ? channels[k].SyncSource : 0; };
+    // T0 is always a valid source.
+    if (s == 0)
+        return {};
+    if (S(s) == c)
+        return QStringLiteral("Error. You cannot sync two channels to each other.");
+    if (s == c)
+        return QStringLiteral("Error. Channel cannot sync to itself.");
+    if (S(s) == 0)
+        return {};
+    int k = s;
+    for (int step = 0; step < channelCount; ++step) {
+        if (k > channelCount)
+            k = 1;
+        if (S(k) == c)
+            return QStringLiteral("Error. Circular sync reference.");
+        k = S(k);
+        if (k == 0)
+            break;
+    }
+    return {};
+}

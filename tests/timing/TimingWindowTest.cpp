@@ -1,0 +1,271 @@
+// The timing-diagram window in the running panel: opened from the Tools
+// menu, redrawn after edits and read-backs, zoomed, panned, read out and
+// exported.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+
+#include "settings/PanelFixture.h"
+#include "storage/Storage.h"
+#include "timing/TimingWindow.h"
+#include "widgets/PlusSpinEdit.h"
+
+namespace {
+
+// The item at the end of the main window's Tools menu.
+QAction* LastToolsItem(TMainForm& form)
+{
+    for (QAction* a : form.menuBar()->actions())
+        if (a->text() == "Tools" && a->menu() && !a->menu()->actions().isEmpty())
+            return a->menu()->actions().last();
+    return nullptr;
+}
+
+// Whether the picture on the screen shows the trace high at time T: the
+// pixels on the lane's high line carry the trace's colour.
+bool DrawnHigh(TTimingView& view, const QString& name, double t)
+{
+    const TTimingDiagram& d = view.Diagram();
+    int lane = -1;
+    for (int i = 0; i < int(d.Traces.size()); ++i)
+        if (d.Traces[i].Name == name)
+            lane = i;
+    if (lane < 0)
+        return false;
+    const QImage image = view.grab().toImage();
+    const int x = int(std::lround(view.XOf(t)));
+    const int y = view.Layout().LaneTop(lane) + 8;
+    for (int dy = -1; dy <= 1; ++dy) {
+        const QColor c = image.pixelColor(x, y + dy);
+        if (c.blue() > 140 && c.red() < 60)
+            return true;
+    }
+    return false;
+}
+
+// Runs the event loop until Condition holds, for at most ten seconds.
+bool WaitFor(const std::function<bool()>& condition)
+{
+    return QTest::qWaitFor(condition, 10000);
+}
+
+// Picks an item of a selection list as the user does.
+void Pick(QComboBox* list, int index)
+{
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+
+class TimingDiagram : public Panel {
+protected:
+    TTimingWindow& Open()
+    {
+        QAction* item = LastToolsItem(form());
+        EXPECT_NE(item, nullptr);
+        if (item) {
+            EXPECT_EQ(item->text(), "Timing Diagram");
+            item->trigger();
+        }
+        TTimingWindow& w = program->TimingWindow();
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
+        return w;
+    }
+};
+
+}  // namespace
+
+TEST_F(TimingDiagram, OpensFromTheToolsMenuAndRedrawsAfterAnEditInTheWindow)
+{
+    Connect("6404+");
+    TTimingWindow& w = Open();
+    EXPECT_EQ(w.windowTitle(), "Timing Diagram");
+    TTimingView& view = *w.View;
+    const double period = state().SystemSettings.Period;
+    ASSERT_GT(period, 0);
+    // The simulated generator's Ch A is 1 µs wide: at a fifth of the period
+    // it is low.
+    ASSERT_FALSE(DrawnHigh(view, "Ch A", 0.2 * period));
+    ASSERT_TRUE(view.Diagram().Find("Ch A") != nullptr);
+
+    form().ChannelControls.ChWidthAdj[1]->setValue(0.4 * period);
+    EXPECT_TRUE(WaitFor([&] { return DrawnHigh(view, "Ch A", 0.2 * period); }));
+    EXPECT_NEAR(view.Diagram().Find("Ch A")->Pulses.front().Stop, 0.4 * period, 1e-12);
+    EXPECT_TRUE(Sent().contains(":PULS1:WIDT " + FixedText(0.4 * period, 9)));
+
+    // A sync source picked in the list moves Ch B behind Ch A.
+    QComboBox* sync = form().ChannelControls.ChSyncSourceSel[2];
+    form().ChannelControls.ChWidthAdj[2]->setValue(0.2 * period);
+    form().ChannelControls.ChDelayAdj[1]->setValue(0.5 * period);
+    EXPECT_TRUE(WaitFor([&] { return DrawnHigh(view, "Ch B", 0.1 * period); }));
+    Pick(sync, sync->findText("Ch A"));
+    EXPECT_TRUE(WaitFor([&] { return DrawnHigh(view, "Ch B", 0.6 * period); }));
+    EXPECT_FALSE(DrawnHigh(view, "Ch B", 0.1 * period));
+}
+
+TEST_F(TimingDiagram, FollowsARefreshABinRecallAndAFileRestore)
+{
+    Connect("6402");
+    TTimingWindow& w = Open();
+    TTimingView& view = *w.View;
+    const double period = state().SystemSettings.Period;
+    ASSERT_FALSE(DrawnHigh(view, "Ch B", 0.3 * period));
+
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        double width;  // Ch B's width afterwards, as a fraction of the period
+    };
+    QTemporaryDir dir;
+    const QString file = dir.filePath("wide.txt");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QString(":PULS2:WIDT %1\r\n").arg(FixedText(0.6 * period, 9)).toLatin1());
+    }
+    const Step steps[] = {
+        {"refresh after the generator changed",
+         [&] {
+             generator->withGenerator([&](jt6400sim::Generator& g) {
+                 g.handle(":PULS2:WIDT " + FixedText(0.4 * period, 9).toStdString());
+                 g.handle("*SAV 2");
+             });
+             form().Up1->trigger();
+             Sent();
+         },
+         0.4},
+        {"recall of the factory bin",
+         [&] {
+             form().RestoreFromBin[0]->trigger();
+             Sent();
+         },
+         1e-6 / period},
+        {"recall of bin 2",
+         [&] {
+             form().RestoreFromBin[2]->trigger();
+             Sent();
+         },
+         0.4},
+        {"restore from a file",
+         [&] {
+             dialogs.FileNames << file;
+             form().RestoreSettingsFromFile1->trigger();
+         },
+         0.6},
+    };
+    for (const Step& s : steps) {
+        s.act();
+        const bool high = s.width > 0.3;
+        EXPECT_TRUE(WaitFor([&] { return DrawnHigh(view, "Ch B", 0.3 * period) == high; })) << s.name;
+        EXPECT_NEAR(view.Diagram().Find("Ch B")->Pulses.front().Stop, s.width * period, 1e-12) << s.name;
+    }
+}
+
+TEST_F(TimingDiagram, ZoomsAroundThePointerPansFitsAndReadsOutTheCursor)
+{
+    Connect("6404+");
+    form().ChannelControls.ChWidthAdj[1]->setValue(0.25 * state().SystemSettings.Period);
+    TTimingWindow& w = Open();
+    TTimingView& view = *w.View;
+    const TTimeWindow fitted = view.Window();
+    const double period = state().SystemSettings.Period;
+
+    // The cursor over Ch A's first pulse: the read-out names its time and
+    // the signals that are high there.
+    const double t = 0.15 * period;
+    const QPoint at(int(std::lround(view.XOf(t))), view.Layout().LaneTop(1) + 10);
+    QTest::mouseMove(&view, at);
+    EXPECT_TRUE(WaitFor([&] { return w.Readout->text().contains("high"); }));
+    const QString readout = w.Readout->text();
+    EXPECT_TRUE(readout.contains("Ch A")) << readout.toStdString();
+    EXPECT_TRUE(readout.contains("Out A")) << readout.toStdString();
+    EXPECT_FALSE(readout.contains("T0")) << readout.toStdString();
+    EXPECT_TRUE(readout.contains(" µs:") || readout.contains(" ms:")) << readout.toStdString();
+
+    // The wheel zooms in around the pointer: the time under it stays put.
+    const double under = view.TimeAt(at.x());
+    QWheelEvent wheel(at, view.mapToGlobal(at), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&view, &wheel);
+    const TTimeWindow zoomed = view.Window();
+    EXPECT_LT(zoomed.Stop - zoomed.Start, 0.7 * (fitted.Stop - fitted.Start));
+    EXPECT_NEAR(view.TimeAt(at.x()), under, (zoomed.Stop - zoomed.Start) * 1e-3);
+
+    // Dragging to the left moves later times into view.
+    QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, at);
+    QMouseEvent move(QEvent::MouseMove, QPointF(at.x() - 100, at.y()), view.mapToGlobal(QPointF(at.x() - 100, at.y())),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &move);
+    QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, QPoint(at.x() - 100, at.y()));
+    EXPECT_GT(view.Window().Start, zoomed.Start);
+    EXPECT_NEAR(view.Window().Stop - view.Window().Start, zoomed.Stop - zoomed.Start, 1e-15);
+
+    QTest::mouseClick(w.FitButton, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(view.Window().Start, fitted.Start);
+    EXPECT_DOUBLE_EQ(view.Window().Stop, fitted.Stop);
+}
+
+TEST_F(TimingDiagram, ExportsValidPngAndSvgFilesThroughItsFileMenu)
+{
+    Connect("6424");
+    TTimingWindow& w = Open();
+    QTemporaryDir dir;
+    const QString png = dir.filePath("diagram.png");
+    const QString svg = dir.filePath("diagram.svg");
+    dialogs.FileNames << png << svg;
+    w.ExportPngAction->trigger();
+    w.ExportSvgAction->trigger();
+
+    QImageReader reader(png);
+    EXPECT_EQ(reader.format(), "png");
+    const QImage image = reader.read();
+    ASSERT_FALSE(image.isNull()) << reader.errorString().toStdString();
+    EXPECT_GE(image.width(), w.View->minimumSizeHint().width());
+    EXPECT_GE(image.height(), w.View->minimumSizeHint().height());
+    // Not a blank page: the traces' colour is in it.
+    bool traced = false;
+    for (int y = 0; y < image.height() && !traced; y += 2)
+        for (int x = 0; x < image.width() && !traced; ++x)
+            traced = image.pixelColor(x, y) == QColor(0, 90, 170);
+    EXPECT_TRUE(traced);
+
+    QSvgRenderer renderer(svg);
+    ASSERT_TRUE(renderer.isValid());
+    EXPECT_GE(renderer.defaultSize().width(), w.View->minimumSizeHint().width());
+    QFile f(svg);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    EXPECT_TRUE(text.contains("Ch E (V)"));
+    EXPECT_TRUE(text.contains("Out D"));
+    EXPECT_TRUE(dialogs.Shown.isEmpty());
+}
+
+TEST_F(TimingDiagram, FollowsTheEditsOfTheDemonstrationMode)
+{
+    keys.LeftShift = {true};
+    program = std::make_unique<TProgram>(jt::CommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
+    ASSERT_TRUE(app().FormCreate());
+    app().LaunchTimerTimer();
+    ASSERT_TRUE(state().DemoMode);
+    TTimingWindow& w = Open();
+    TTimingView& view = *w.View;
+
+    const TChannelControls& c = form().ChannelControls;
+    form().PeriodAdj->setValue(1e-5);
+    c.ChEnablebox[1]->setChecked(false);
+    c.ChEnablebox[1]->setChecked(true);
+    Pick(c.ChPolaritySel[1], 1);
+    c.ChWidthAdj[1]->setValue(4e-6);
+    EXPECT_TRUE(WaitFor([&] { return DrawnHigh(view, "Ch A", 2e-6); }));
+    EXPECT_TRUE(WaitFor([&] { return view.Diagram().Find("T0")->Pulses.size() >= 4; }));
+}
