@@ -1,10 +1,13 @@
 #include "serial/JTComPort.h"
+#include "serial/PortList.h"
 #include "support/PtyTestSupport.h"
 #include "support/ScriptedDialogs.h"
 
 #include <functional>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
@@ -106,6 +109,21 @@ TEST_F(ComPortTest, OpenWriteCloseReopen)
     EXPECT_TRUE(port->WriteRaw("YZ", 2));
     EXPECT_EQ(pty.Receive(3), "XYZ");
     EXPECT_TRUE(dialogs.Shown.isEmpty());
+}
+
+// udev's links in a folder of /dev point upwards relatively
+// (/dev/jt6400/COM3 -> ../ttyUSB0); such a folder works as JT6400_PORT_DIR.
+TEST_F(ComPortTest, OpensThroughARelativeLinkAsUdevMakesThem)
+{
+    const QString relative = QDir(folder.Path()).relativeFilePath(pty.SlavePath());
+    ASSERT_TRUE(relative.startsWith(QLatin1String("../")));
+    folder.Link(3, relative);
+    ASSERT_EQ(QFile::symLinkTarget(QDir(folder.Path()).filePath("COM3")), pty.SlavePath());
+    EXPECT_EQ(PortFolderEntries(folder.Path()).value(0).Name, pty.SlavePath());
+    EXPECT_EQ(port->GetValidSerialPorts(), QList<int>{3});
+    ASSERT_TRUE(port->Open());
+    EXPECT_TRUE(port->Write("X"));
+    EXPECT_EQ(pty.Receive(1), "X");
 }
 
 TEST_F(ComPortTest, LineSettingChangesReopenOnlyWhenOpen)
