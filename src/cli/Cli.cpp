@@ -381,10 +381,17 @@ int TCli::Apply()
         Out(QStringLiteral("Sent %1 lines of %2 to the %3 on %4.")
                 .arg(commands)
                 .arg(QDir::toNativeSeparators(path), FState.DeviceIdentity.Model, PortName()));
-        for (const QString& line : comparison.NotCompared)
-            Out(QStringLiteral("not compared (no such setting in the read-back): %1").arg(line));
+        if (!comparison.NotCompared.isEmpty()) {
+            Out(QStringLiteral("%1 line(s) of the file name no setting the %2 reads back, so it cannot hold them:")
+                    .arg(comparison.NotCompared.size())
+                    .arg(FState.DeviceIdentity.Model));
+            for (const QString& line : comparison.NotCompared)
+                Out(QStringLiteral("  %1").arg(line));
+        }
         if (comparison.Differences.isEmpty()) {
-            Out(QStringLiteral("Every setting of the file reads back as asked."));
+            Out(comparison.NotCompared.isEmpty()
+                    ? QStringLiteral("Every setting of the file reads back as asked.")
+                    : QStringLiteral("Every other setting of the file reads back as asked."));
         } else {
             Out(QStringLiteral("%1 setting(s) differ from the file:").arg(comparison.Differences.size()));
             qsizetype width = 0;
@@ -396,7 +403,9 @@ int TCli::Apply()
                         .arg(d.Asked, d.Found.isEmpty() ? QStringLiteral("(no answer)") : d.Found));
         }
     }
-    return comparison.Differences.isEmpty() ? ecDone : ecGenerator;
+    // A line the generator cannot read back (a channel or feature the model
+    // lacks: a file made for another model) is a setting it does not hold.
+    return comparison.Differences.isEmpty() && comparison.NotCompared.isEmpty() ? ecDone : ecGenerator;
 }
 
 int TCli::Query()

@@ -129,7 +129,8 @@ Commands:
                     output. The file is replaced only once it is complete.
   apply FILE        send a settings file as the panel's Restore does (comment
                     lines skipped, 30 ms before each line), read the generator
-                    back and list every setting that differs from the file
+                    back and list every setting that differs from the file,
+                    and every line naming a setting the generator lacks
   query CMD         send a query (the "?" is added when missing), print the
                     answer
   send CMD          send a set command, print the generator's reply
@@ -151,6 +152,7 @@ Exit codes:
   0  done
   1  the generator answered with an error (a reply beginning with ERR or
      holding "?", an error state in status), or apply found differences
+     or lines naming settings the generator does not have
   2  usage error: bad arguments, or a file that cannot be read or written
   3  no generator found, port unavailable (in use, no permission, missing),
      or the generator did not answer in time

@@ -352,6 +352,29 @@ TEST_F(CliTest, ApplyReportsTheOneSettingTheGeneratorRefused)
     EXPECT_EQ(differences[0]["file"].toString(), asked);
 }
 
+// A file made for a larger model names channels and features the generator
+// does not have: it cannot hold them, so they are listed and the exit code
+// is 1, while every setting it has is still compared.
+TEST_F(CliTest, ApplyOfAFileForALargerModelListsWhatTheGeneratorLacks)
+{
+    Start(3, "6404+");
+    ASSERT_EQ(RunCli({"--port", "3", "save", File("plus.txt")}).Code, 0);
+    Start(5, "6402");
+
+    const TRun run = RunCli({"--port", "5", "apply", File("plus.txt")});
+    EXPECT_EQ(run.Code, 1) << run.Err.toStdString();
+    EXPECT_TRUE(run.Out.contains("line(s) of the file name no setting the 6402 reads back, so it cannot hold them:\n"))
+        << run.Out.toStdString();
+    EXPECT_TRUE(run.Out.contains("\n  :PULS3:WIDT ")) << run.Out.toStdString();
+    EXPECT_FALSE(run.Out.contains(":PULS1:WIDT ")) << run.Out.toStdString();
+    EXPECT_TRUE(run.Out.endsWith("Every other setting of the file reads back as asked.\n")) << run.Out.toStdString();
+    const QJsonObject json = JsonOf(RunCli({"--port", "5", "--json", "apply", File("plus.txt")}).Out);
+    const QJsonArray lacking = json["notCompared"].toArray();
+    EXPECT_TRUE(std::any_of(lacking.begin(), lacking.end(),
+                            [](const QJsonValue& v) { return v.toString().startsWith(":PULS4:WIDT "); }));
+    EXPECT_EQ(json["differences"].toArray().size(), 0);
+}
+
 // The panel (or anything else) holds the port: one line naming the port,
 // nothing sent.
 TEST_F(CliTest, PortInUseIsNamedAndNothingIsSent)
