@@ -34,8 +34,8 @@ TJT6400App::TJT6400App(const jt::CommandLineOptions& options, TServices services
     FPort = std::make_unique<TJTComPort>(nullptr, &FServices.Dialogs);
     FPort->setObjectName("ComPort");
     FPort->SetBaud(115200);
-    FPort->SetHandshaking(hsNone);
-    FPort->SetParity(parNone);
+    FPort->SetHandshaking(THandshake::hsNone);
+    FPort->SetParity(TParity::parNone);
     FPort->SetResponseTime(3000);
     FPort->SetPort(1);
     FPort->SetShowErrors(true);
@@ -105,7 +105,7 @@ bool TJT6400App::FormCreate()
         EnterDemoMode();
     } else if (!FComm->FindDevice()) {
         const TMsgButton answer = FServices.Dialogs.MessageDlg(kNoDeviceText, QString(), mbYesNo, TMsgKind::mkWarning);
-        if (answer == mbYes) {
+        if (answer == TMsgButton::mbYes) {
             RestartApp();
             return false;
         }

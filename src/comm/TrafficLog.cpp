@@ -116,7 +116,7 @@ void TTrafficLog::Fail()
     if (FFile.isOpen())
         FFile.close();
     SetEnabled(false);
-    FDialogs.MessageDlg(QString::fromLatin1(kCannotWrite), QString(), mbOK, TMsgKind::mkWarning);
+    FDialogs.MessageDlg(QString::fromLatin1(kCannotWrite), QString(), TMsgButton::mbOK, TMsgKind::mkWarning);
 }
 
 void TTrafficLog::ToggleLoggingState()

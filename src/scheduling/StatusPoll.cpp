@@ -49,7 +49,7 @@ void TStatusPoll::UpdateStatus()
     if (!port.Opened()) {
         const TMsgButton answer =
             FDialogs.MessageDlg("Port no longer available, restart?", QString(), mbYesNo, TMsgKind::mkWarning);
-        if (answer == mbYes)
+        if (answer == TMsgButton::mbYes)
             FApp.RestartApp();
         else
             FApp.ExitApp();

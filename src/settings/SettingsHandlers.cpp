@@ -307,7 +307,7 @@ void TSettingsHandlers::SetChannelSyncSource(QComboBox* sender)
         return;
     const QString error = SyncSourceError(FState.ChannelSettings, FState.ChannelCount, c, s);
     if (!error.isEmpty()) {
-        FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
+        FDialogs.MessageDlg(error, QString(), TMsgButton::mbOK, TMsgKind::mkError);
         ShowIndex(sender, GetChannelIndex(SyncItems(sender), FState.ChannelSettings[c].SyncSource));
         return;
     }

@@ -112,7 +112,7 @@ void TStorage::SaveToFile1Click()
     }
     const QString error = WriteSettingsFile(chosen, state.SettingsList);
     if (!error.isEmpty())
-        FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
+        FDialogs.MessageDlg(error, QString(), TMsgButton::mbOK, TMsgKind::mkError);
 }
 
 void TStorage::RestoreSettingsFromFile1Click()
@@ -130,7 +130,7 @@ void TStorage::RestoreSettingsFromFile1Click()
     // The whole file is read and checked before anything is sent.
     const TSettingsFileText file = ReadSettingsFile(path);
     if (!file.Ok()) {
-        FDialogs.MessageDlg(file.Error, QString(), mbOK, TMsgKind::mkError);
+        FDialogs.MessageDlg(file.Error, QString(), TMsgButton::mbOK, TMsgKind::mkError);
         return;
     }
     state.SettingsList = file.Lines;
@@ -200,7 +200,7 @@ void TStorage::CaptureScreenShot()
     const QImage picture = GrabScreenRect(form.frameGeometry());
     const QString error = WriteJpegFile(picture, kScreenShotFileName, kScreenShotQuality);
     if (!error.isEmpty())
-        FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
+        FDialogs.MessageDlg(error, QString(), TMsgButton::mbOK, TMsgKind::mkError);
 }
 
 void TStorage::About1Click()

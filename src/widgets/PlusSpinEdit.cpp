@@ -259,7 +259,7 @@ void TPlusSpinEdit::setBorderStyle(TSpinBorderStyle style)
     if (style == fBorderStyle)
         return;
     fBorderStyle = style;
-    const int m = style == bsSingle ? 1 : 0;
+    const int m = style == TSpinBorderStyle::bsSingle ? 1 : 0;
     setContentsMargins(m, m, m, m);
     LayoutButtons();
     update();
@@ -314,7 +314,7 @@ void TPlusSpinEdit::paintEvent(QPaintEvent*)
         fModel.UpdateSelection();
     const QRect cr = contentsRect();
     QPainter wp(this);
-    if (fBorderStyle == bsSingle) {
+    if (fBorderStyle == TSpinBorderStyle::bsSingle) {
         wp.setPen(QPen(Qt::black, 0));
         wp.setBrush(Qt::NoBrush);
         wp.drawRect(rect().adjusted(0, 0, -1, -1));

@@ -22,7 +22,7 @@
 
 class QTimer;
 
-enum TSpinBorderStyle { bsNone, bsSingle };
+enum class TSpinBorderStyle { bsNone, bsSingle };
 
 // One of the two spin buttons. Never takes the focus. Reports mouse-down and
 // mouse-up of any button; its pressed state follows the pointer while the
@@ -183,7 +183,7 @@ private:
     QTimer* fTimer = nullptr;
     TSpinButton* fSpinButton = nullptr;  // button that started the running spin
     bool fAutoSize = true;
-    TSpinBorderStyle fBorderStyle = bsSingle;
+    TSpinBorderStyle fBorderStyle = TSpinBorderStyle::bsSingle;
     bool fEnabled = true;
     int fDigitWidth = 0;
     int fDigitHeight = 0;

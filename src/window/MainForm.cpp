@@ -91,7 +91,7 @@ TPlusSpinEdit* spinEdit(QWidget* parent, const QString& name, QRect geometry, co
     s->setObjectName(name);
     s->setGeometry(geometry);
     s->setAutoSize(d.autoSize);
-    s->setBorderStyle(d.border ? bsSingle : bsNone);
+    s->setBorderStyle(d.border ? TSpinBorderStyle::bsSingle : TSpinBorderStyle::bsNone);
     s->setDecimals(d.decimals);
     s->setIncrement(d.increment);
     s->setMaxValue(d.maxValue);

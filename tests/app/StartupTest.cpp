@@ -111,9 +111,9 @@ TEST_F(Startup, NoDeviceFoundOffersRestartExitOrDemonstration)
         QList<QString> processCalls;
     };
     const Case cases[] = {
-        {"yes restarts", mbYes, {false}, false, {"sleep 500", "start"}},
-        {"no exits", mbNo, {false}, false, {}},
-        {"no with left shift enters demo mode", mbNo, {false, true}, true, {}},
+        {"yes restarts", TMsgButton::mbYes, {false}, false, {"sleep 500", "start"}},
+        {"no exits", TMsgButton::mbNo, {false}, false, {}},
+        {"no with left shift enters demo mode", TMsgButton::mbNo, {false, true}, true, {}},
     };
     folder.Link(4, "/nonexistent/ttyUSB0");  // a port, but no generator on it
     for (const Case& c : cases) {

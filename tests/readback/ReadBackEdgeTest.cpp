@@ -209,7 +209,7 @@ TEST(ReadBackSilence, GeneratorFallingSilentGivesZerosAndAsksWhatToDo)
     // is never taken for a lost one on a busy machine.
     rig.App->Port().SetResponseTime(300);
     for (int i = 0; i < 40; ++i)
-        rig.Dialogs.Answers << mbIgnore;
+        rig.Dialogs.Answers << TMsgButton::mbIgnore;
     TProgramState& st = rig.State();
     st.ChannelSettings[1].Mode = 2;
     st.ChannelSettings[1].SyncSource = 0;
@@ -250,7 +250,7 @@ TEST(ReadBackSilence, AnsweringNoEndsTheReadBackAtOnce)
     // Short enough to keep the test quick, long enough that an answered query
     // is never taken for a lost one on a busy machine.
     rig.App->Port().SetResponseTime(300);
-    rig.Dialogs.Answers << mbNo;
+    rig.Dialogs.Answers << TMsgButton::mbNo;
 
     rig.App->LaunchTimerTimer();
     EXPECT_TRUE(rig.State().Terminating);

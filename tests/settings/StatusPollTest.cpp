@@ -104,7 +104,7 @@ TEST_F(Panel, APortThatVanishedOffersARestart)
 {
     Connect("6404+");
     generator->vanish();
-    dialogs.Answers = {mbYes};
+    dialogs.Answers = {TMsgButton::mbYes};
     program->StatusPoll().StatusTimerTimer();
     EXPECT_EQ(dialogs.Texts(), QStringList{"Port no longer available, restart?"});
     EXPECT_EQ(process.Calls, (QList<QString>{"sleep 500", "start"}));

@@ -82,7 +82,7 @@ TEST_F(MenuFixture, AboutShowsThePlainBoxAndWebSiteOpensTheMakersPage)
     App->Form().About1->trigger();
     ASSERT_EQ(Dialogs.Shown.size(), 1);
     EXPECT_EQ(Dialogs.Shown[0].Text, AboutText(App->State().DeviceIdentity, "1.2.7.0"));
-    EXPECT_EQ(Dialogs.Shown[0].Buttons, mbOK);
+    EXPECT_EQ(Dialogs.Shown[0].Buttons, TMsgButton::mbOK);
     EXPECT_EQ(Dialogs.Shown[0].Caption, QString());
 
     App->Form().WebSite1->trigger();
