@@ -69,11 +69,11 @@ void TStatusPoll::UpdateStatus()
     if ((FState.PlusOption || FState.HighResolution) && FForm.SystemPageControl->currentWidget() == FForm.PlusPage) {
         if (FState.SystemSettings.ShotCountEnabled == 1) {
             FState.SystemSettings.ShotCount = QueryShotCount(FComm);
-            FForm.ShotCountlbl->setText(ShotCountText(FState.SystemSettings.ShotCount));
+            FForm.ShotCountLbl->setText(ShotCountText(FState.SystemSettings.ShotCount));
         }
         if (FState.SystemSettings.PeriodCounterEnabled == 1) {
             FState.SystemSettings.MeasuredPeriod = QueryMeasuredPeriod(FComm);
-            FForm.PCountlbl->setText(MeasuredPeriodText(FState.SystemSettings.MeasuredPeriod));
+            FForm.PeriodCountLbl->setText(MeasuredPeriodText(FState.SystemSettings.MeasuredPeriod));
         }
     }
     if (FState.Terminating)

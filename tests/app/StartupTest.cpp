@@ -40,7 +40,7 @@ protected:
         servers.back()->start();
         return *servers.back();
     }
-    TJT6400App& App(jt::CommandLineOptions options = {})
+    TJT6400App& App(jt::TCommandLineOptions options = {})
     {
         app = std::make_unique<TJT6400App>(options, TJT6400App::TServices{dialogs, keys, process});
         return *app;
@@ -163,7 +163,7 @@ TEST_F(Startup, RestartReleasesThePortBeforeStartingAnew)
     Generator(3, "6404");
     TJT6400App& a = App();
     ASSERT_TRUE(a.FormCreate());
-    a.Form().R1->trigger();
+    a.Form().RestartAction->trigger();
     EXPECT_FALSE(a.Port().Opened());
     EXPECT_EQ(process.Calls, (QList<QString>{"sleep 500", "start"}));
     EXPECT_TRUE(a.Ending());
@@ -232,16 +232,16 @@ TEST_F(Startup, LogSwitchStartsTheLogAfterDiscovery)
     QTemporaryDir work;
     const QString before = QDir::currentPath();
     QDir::setCurrent(work.path());
-    jt::CommandLineOptions options;
-    options.logging = true;
+    jt::TCommandLineOptions options;
+    options.Logging = true;
     {
         TJT6400App& a = App(options);
         ASSERT_TRUE(a.FormCreate());
         EXPECT_TRUE(a.State().LoggingEnabled);
-        EXPECT_TRUE(a.Form().EnableLoggingMenu->isChecked());
-        a.Form().EnableLoggingMenu->trigger();
+        EXPECT_TRUE(a.Form().LoggingEnabledAction->isChecked());
+        a.Form().LoggingEnabledAction->trigger();
         EXPECT_FALSE(a.State().LoggingEnabled);
-        EXPECT_FALSE(a.Form().EnableLoggingMenu->isChecked());
+        EXPECT_FALSE(a.Form().LoggingEnabledAction->isChecked());
     }
     const QStringList logs = QDir(work.path()).entryList({"JT6400LogFile_*.txt"});
     QDir::setCurrent(before);

@@ -75,7 +75,7 @@ public:
     // Left Shift is held).
     void Start()
     {
-        App = std::make_unique<TJT6400App>(jt::CommandLineOptions{}, TJT6400App::TServices{Dialogs, Keys, Process});
+        App = std::make_unique<TJT6400App>(jt::TCommandLineOptions{}, TJT6400App::TServices{Dialogs, Keys, Process});
         ReadBack =
             std::make_unique<TReadBack>(App->State(), App->Form(), App->Comm(), App->Queue(), App->MessageForm());
         ConnectReadBack(*App, *ReadBack);

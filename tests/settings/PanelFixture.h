@@ -30,7 +30,7 @@ protected:
         options.linkPath = QDir(folder.Path()).filePath("COM3").toStdString();
         generator = std::make_unique<jt6400sim::PtyServer>(jt6400sim::Generator(g), options);
         generator->start();
-        program = std::make_unique<TProgram>(jt::CommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
+        program = std::make_unique<TProgram>(jt::TCommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
         ASSERT_TRUE(app().FormCreate());
         app().LaunchTimerTimer();
         ASSERT_EQ(state().ChannelCount, ChannelCountOf(QString::fromStdString(model)));

@@ -27,7 +27,7 @@ protected:
     QStringList SaveAs(const QString& name)
     {
         Dialogs.FileNames << Work.File(name);
-        App->Form().SaveToFile1->trigger();
+        App->Form().SaveToFileAction->trigger();
         const QByteArray bytes = FileBytes(Work.File(name));
         EXPECT_TRUE(bytes.endsWith("\r\n"));
         QStringList lines = QString::fromLatin1(bytes).split("\r\n");
@@ -132,7 +132,7 @@ TEST_F(SaveRestoreWithReadBack, RoundTripLeavesASecondGeneratorWithIdenticalSett
         ReadBack->Initialize();  // the window as after start-up
         Dialogs.Shown.clear();
         Dialogs.FileNames << file;
-        App->Form().RestoreSettingsFromFile1->trigger();
+        App->Form().RestoreFromFileAction->trigger();
         EXPECT_EQ(Dialogs.Texts(), QStringList{"Settings loaded."});
         {
             const QStringList got = SettingsText(SimSettings()), want = SettingsText(wanted);

@@ -105,7 +105,7 @@ protected:
     // subsystems to it (as the program does) before start-up.
     void MakeApp()
     {
-        App = std::make_unique<TJT6400App>(jt::CommandLineOptions{}, TJT6400App::TServices{Dialogs, Keys, Process});
+        App = std::make_unique<TJT6400App>(jt::TCommandLineOptions{}, TJT6400App::TServices{Dialogs, Keys, Process});
         Storage = std::make_unique<TStorage>(App->State(), App->Form(), App->MessageForm(), App->Comm(), App->Queue(),
                                              Dialogs, Urls);
         if (OnCreated)

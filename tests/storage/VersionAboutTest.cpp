@@ -79,13 +79,13 @@ TEST_F(MenuFixture, AboutShowsThePlainBoxAndWebSiteOpensTheMakersPage)
 {
     MakeApp();
     App->State().DeviceIdentity = TDeviceIdentity{"JT", "6402+", 17, "1.9.2", {}, "2.0.1", {}};
-    App->Form().About1->trigger();
+    App->Form().AboutAction->trigger();
     ASSERT_EQ(Dialogs.Shown.size(), 1);
     EXPECT_EQ(Dialogs.Shown[0].Text, AboutText(App->State().DeviceIdentity, "1.2.7.0"));
     EXPECT_EQ(Dialogs.Shown[0].Buttons, TMsgButton::mbOK);
     EXPECT_EQ(Dialogs.Shown[0].Caption, QString());
 
-    App->Form().WebSite1->trigger();
+    App->Form().WebSiteAction->trigger();
     EXPECT_EQ(Urls.Opened, QList<QUrl>{MakerWebSite()});
     EXPECT_TRUE(MakerWebSite().isValid());
     EXPECT_EQ(Dialogs.Shown.size(), 1);

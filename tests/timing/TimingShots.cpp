@@ -90,7 +90,7 @@ int main(int argc, char** argv)
             return 1;
         program.App().Show();
         program.App().LaunchTimerTimer();
-        program.App().Form().TimingDiagram1->trigger();
+        program.App().Form().TimingDiagramAction->trigger();
         TTimingWindow& w = program.TimingWindow();
         w.move(10, 10);
         Settle(300);
