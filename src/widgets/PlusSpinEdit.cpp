@@ -133,14 +133,14 @@ TPlusSpinEdit::TPlusSpinEdit(QWidget* parent) : QWidget(parent)
     setContentsMargins(1, 1, 1, 1);
     FUpButton = new TSpinButton(this);
     FDownButton = new TSpinButton(this);
-    FUpButton->setObjectName(QStringLiteral("FUpButton"));
-    FDownButton->setObjectName(QStringLiteral("FDownButton"));
+    FUpButton->setObjectName(QStringLiteral("fUpButton"));
+    FDownButton->setObjectName(QStringLiteral("fDownButton"));
     for (TSpinButton* b : {FUpButton, FDownButton}) {
         b->OnMouseDown = [this](TSpinButton* btn, Qt::MouseButton mb) { SpinButtonDown(btn, mb); };
         b->OnMouseUp = [this](TSpinButton* btn, Qt::MouseButton mb) { SpinButtonUp(btn, mb); };
     }
     FTimer = new QTimer(this);
-    FTimer->setObjectName(QStringLiteral("FTimer"));
+    FTimer->setObjectName(QStringLiteral("fTimer"));
     connect(FTimer, &QTimer::timeout, this, &TPlusSpinEdit::TimerTick);
     FModel.SetView(this);
     const int fontHeight = std::abs(QFontInfo(font()).pixelSize());
