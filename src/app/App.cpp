@@ -65,7 +65,7 @@ void TJT6400App::WireControls()
         LoggingEnabledClick();
         f.LoggingEnabledAction->setChecked(FState.LoggingEnabled);
     });
-    FComm->Log().OnStateChanged = [&f](bool enabled) { f.LoggingEnabledAction->setChecked(enabled); };
+    connect(&FComm->Log(), &TTrafficLog::StateChanged, f.LoggingEnabledAction, &QAction::setChecked);
     connect(f.SendBtn, &QPushButton::clicked, this, &TJT6400App::SendBtnClick);
     connect(f.SendEdit, qOverload<int>(&QComboBox::activated), this,
             [this](int index) { FPickedHistoryIndex = index; });

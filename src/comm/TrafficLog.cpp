@@ -97,8 +97,7 @@ QString TTrafficLog::FilePath() const
 void TTrafficLog::SetEnabled(bool enabled)
 {
     FState.LoggingEnabled = enabled;
-    if (OnStateChanged)
-        OnStateChanged(enabled);
+    emit StateChanged(enabled);
 }
 
 void TTrafficLog::Close()

@@ -13,7 +13,7 @@
 
 TStatusPoll::TStatusPoll(TMainForm& form, TProgramState& state, TCommunication& comm, IDialogs& dialogs,
                          IAppControl& app)
-    : QObject(&form), FForm(form), FState(state), FComm(comm), FDialogs(dialogs), FApp(app)
+    : FForm(form), FState(state), FComm(comm), FDialogs(dialogs), FApp(app)
 {
     connect(form.StatusTimer, &QTimer::timeout, this, &TStatusPoll::StatusTimerTimer);
 }

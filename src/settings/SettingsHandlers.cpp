@@ -29,7 +29,7 @@ QString ChannelPrefix(int n)
 }  // namespace
 
 TSettingsHandlers::TSettingsHandlers(TMainForm& form, TProgramState& state, TTaskQueue& queue, IDialogs& dialogs)
-    : QObject(&form), FForm(form), FState(state), FQueue(queue), FDialogs(dialogs)
+    : FForm(form), FState(state), FQueue(queue), FDialogs(dialogs)
 {
     const TChannelControls& c = form.ChannelControls;
     auto spin = [this](TPlusSpinEdit* control, void (TSettingsHandlers::*handler)(TPlusSpinEdit*)) {

@@ -66,8 +66,7 @@ void TSpinButton::mousePressEvent(QMouseEvent* e)
         FDown = true;
         update();
     }
-    if (OnMouseDown)
-        OnMouseDown(this, e->button());
+    emit MouseDown(this, e->button());
 }
 
 void TSpinButton::mouseMoveEvent(QMouseEvent* e)
@@ -92,8 +91,7 @@ void TSpinButton::mouseReleaseEvent(QMouseEvent* e)
     } else if (!FInteractive) {
         return;
     }
-    if (OnMouseUp)
-        OnMouseUp(this, e->button());
+    emit MouseUp(this, e->button());
 }
 
 void TSpinButton::mouseDoubleClickEvent(QMouseEvent* e)
@@ -136,8 +134,8 @@ TPlusSpinEdit::TPlusSpinEdit(QWidget* parent) : QWidget(parent)
     FUpButton->setObjectName(QStringLiteral("fUpButton"));
     FDownButton->setObjectName(QStringLiteral("fDownButton"));
     for (TSpinButton* b : {FUpButton, FDownButton}) {
-        b->OnMouseDown = [this](TSpinButton* btn, Qt::MouseButton mb) { SpinButtonDown(btn, mb); };
-        b->OnMouseUp = [this](TSpinButton* btn, Qt::MouseButton mb) { SpinButtonUp(btn, mb); };
+        connect(b, &TSpinButton::MouseDown, this, &TPlusSpinEdit::SpinButtonDown);
+        connect(b, &TSpinButton::MouseUp, this, &TPlusSpinEdit::SpinButtonUp);
     }
     FTimer = new QTimer(this);
     FTimer->setObjectName(QStringLiteral("fTimer"));

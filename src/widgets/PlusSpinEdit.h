@@ -37,8 +37,9 @@ public:
     // When false, presses are ignored entirely (the owner's own Enabled).
     void SetInteractive(bool on) { FInteractive = on; }
 
-    std::function<void(TSpinButton*, Qt::MouseButton)> OnMouseDown;
-    std::function<void(TSpinButton*, Qt::MouseButton)> OnMouseUp;
+signals:
+    void MouseDown(TSpinButton* sender, Qt::MouseButton button);
+    void MouseUp(TSpinButton* sender, Qt::MouseButton button);
 
 protected:
     void paintEvent(QPaintEvent*) override;
