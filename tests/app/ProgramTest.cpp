@@ -123,7 +123,7 @@ TEST(Program, HelpAndVersionAnswerWithoutStartingTheWindow)
 
     const Result version = run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.output, "jt6400 1.2.7.0\n");
+    EXPECT_EQ(version.output, "jt6400 " JT6400_VERSION "\n");
 }
 
 TEST_F(OnScreen, FindsTheGeneratorShowsTheWindowAndExitsThroughTheFileMenu)
@@ -139,7 +139,7 @@ TEST_F(OnScreen, FindsTheGeneratorShowsTheWindowAndExitsThroughTheFileMenu)
     // The caption names the port once the generator has been read back.
     const QString window = waitForWindow(panel.processId(), "ComPort: 3");
     ASSERT_FALSE(window.isEmpty());
-    EXPECT_EQ(xdotool({"getwindowname", window}), "Jentrix Model 6402+  SW Version: 1.2.7.0 ComPort: 3");
+    EXPECT_EQ(xdotool({"getwindowname", window}), "Jentrix Model 6402+  SW Version: " JT6400_VERSION " ComPort: 3");
     bool identified = false;
     for (const std::string& line : generator.trace())
         identified = identified || line.find("RX *IDN?") != std::string::npos;

@@ -303,7 +303,7 @@ TEST(ReadBackDemo, FixedLabelsAndNoQuery)
     TMainForm& f = rig.Form();
     const QString widthBefore = f.ChannelControls.ChWidthAdj[1]->Text();
     rig.App->LaunchTimerTimer();
-    EXPECT_EQ(f.windowTitle(), " Model 6404+  SW Version: 1.2.7.0 ComPort: Demo");
+    EXPECT_EQ(f.windowTitle(), " Model 6404+  SW Version: " JT6400_VERSION " ComPort: Demo");
     EXPECT_EQ(f.SerialNumberLbl->text(), "Serial Number: 1234");
     EXPECT_EQ(f.FWVersionLbl->text(), "Firmware Ver: 1.00");
     EXPECT_EQ(f.FPGAVersionLbl->text(), "FPGA Ver: 1.25");

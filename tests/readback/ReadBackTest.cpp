@@ -129,7 +129,7 @@ QStringList expectedQueries(const TModelCase& m)
 
 QStringList expectedSettings(const TModelCase& m)
 {
-    QStringList l{QStringLiteral("// Jentrix Model %1  SW Version: 1.2.7.0 ComPort: 3").arg(m.Model),
+    QStringList l{QStringLiteral("// Jentrix Model %1  SW Version: " JT6400_VERSION " ComPort: 3").arg(m.Model),
                   "// Serial Number: 1234", "// Firmware Ver: 2.1.0", "// FPGA Ver: 3.0.7"};
     if (m.Plus || m.High)
         l << ":PULS0:EXTP:STAT 1"
@@ -214,7 +214,8 @@ TEST_P(ReadBackPerModel, QueriesRecordsWindowAndSnapshot)
     EXPECT_EQ(rig.App->Queue().TaskCount(), 0);
 
     // Identity and variant.
-    EXPECT_EQ(f.windowTitle(), QStringLiteral("Jentrix Model %1  SW Version: 1.2.7.0 ComPort: 3").arg(m.Model));
+    EXPECT_EQ(f.windowTitle(),
+              QStringLiteral("Jentrix Model %1  SW Version: " JT6400_VERSION " ComPort: 3").arg(m.Model));
     EXPECT_EQ(f.SerialNumberLbl->text(), "Serial Number: 1234");
     EXPECT_EQ(f.FWVersionLbl->text(), "Firmware Ver: 2.1.0");
     EXPECT_EQ(f.FPGAVersionLbl->text(), "FPGA Ver: 3.0.7");
