@@ -20,6 +20,7 @@
 #include "serial/PickPort.h"
 #include "PtyServer.h"
 #include "support/SimTrace.h"
+#include "support/SimulatedGenerator.h"
 #include "support/PtyTestSupport.h"
 #include "scheduling/TaskQueue.h"
 
@@ -34,10 +35,7 @@ protected:
     {
         jt6400sim::GeneratorOptions g;
         g.identity.model = model;
-        jt6400sim::ServerOptions o;
-        o.linkPath = QDir(folder.Path()).filePath(QString("COM%1").arg(n)).toStdString();
-        servers.push_back(std::make_unique<PtyServer>(jt6400sim::Generator(g), o));
-        servers.back()->start();
+        servers.push_back(ServeGenerator(folder.Path(), n, jt6400sim::Generator(g)));
         return *servers.back();
     }
     TJT6400App& App(jt::TCommandLineOptions options = {})

@@ -298,7 +298,7 @@ TEST(ReadBackNesting, RequestsDuringAReadBackAreRefused)
 TEST(ReadBackDemo, FixedLabelsAndNoQuery)
 {
     TReadBackRig rig;
-    rig.Keys.LeftShift = true;
+    rig.Keys.LeftShift = {true};
     rig.Start();
     TMainForm& f = rig.Form();
     const QString widthBefore = f.ChannelControls.ChWidthAdj[1]->Text();

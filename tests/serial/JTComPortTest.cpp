@@ -66,7 +66,6 @@ TEST(ComPortDefaults, FreshComponent)
     EXPECT_EQ(port.InCount(), 0);
     EXPECT_TRUE(port.EndOfResponseRaw().isEmpty());
     EXPECT_EQ(port.Version(), "2.0.2");
-    EXPECT_EQ(port.Version(), "2.0.2");
     EXPECT_TRUE(TJTComPort::OpenErrorText(3, false) == "Error opening COM3: ");
     EXPECT_TRUE(TJTComPort::OpenErrorText(3, true).contains("dialout"));
     EXPECT_TRUE(TJTComPort::OpenErrorText(3, true).startsWith("Error opening COM3: \n"));
