@@ -10,6 +10,7 @@
 #include "serial/JTComPort.h"
 #include "model/ProgramState.h"
 #include "PtyServer.h"
+#include "support/SimulatedGenerator.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -56,9 +57,7 @@ Result Run(const char* name, int count, bool allowEvents, int latencyMs, bool si
     o.pace = true;
     o.latencyMs = latencyMs;
     o.silent = silent;
-    o.linkPath = QDir(dir.path()).filePath("COM1").toStdString();
-    jt6400sim::PtyServer server(jt6400sim::Generator(g), o);
-    server.start();
+    const auto server = ServeGenerator(dir.path(), 1, jt6400sim::Generator(g), o);
 
     TScriptedDialogs dialogs;
     TProgramState state;
@@ -86,7 +85,7 @@ Result Run(const char* name, int count, bool allowEvents, int latencyMs, bool si
     }
     const double cpu = ThreadCpuMs() - cpu0;
     port.Close();
-    server.stop();
+    server->stop();
     qunsetenv("JT6400_PORT_DIR");
 
     Result r{name, static_cast<int>(wall.size()), 0, 0, 0, 0, ok && !wall.empty()};

@@ -19,6 +19,7 @@
 #include "app/Program.h"
 #include "PtyServer.h"
 #include "support/SimTrace.h"
+#include "support/SimulatedGenerator.h"
 #include "scheduling/TaskQueue.h"
 #include "widgets/PlusSpinEdit.h"
 
@@ -50,9 +51,7 @@ int main(int argc, char** argv)
     g.identity.model = "6404+";
     jt6400sim::ServerOptions o;
     o.pace = true;
-    o.linkPath = QDir(dir.path()).filePath("COM3").toStdString();
-    jt6400sim::PtyServer server(jt6400sim::Generator(g), o);
-    server.start();
+    const auto server = ServeGenerator(dir.path(), 3, jt6400sim::Generator(g), o);
 
     TScriptedDialogs dialogs;
     TScriptedKeys keys;
@@ -84,7 +83,7 @@ int main(int argc, char** argv)
         sum += l;
 
     // A burst of 1000 edits before the first tick.
-    const int before = Received(server).size();
+    const int before = Received(*server).size();
     TPlusSpinEdit* burst = app.Form().ChannelControls.ChBurstAdj[1];
     QStringList expected;
     QElapsedTimer t;
@@ -96,7 +95,7 @@ int main(int argc, char** argv)
     const qint64 queuedAt = t.elapsed();
     Drain(app);
     const double burstMs = t.nsecsElapsed() / 1e6;
-    const QStringList sent = Received(server).mid(before);
+    const QStringList sent = Received(*server).mid(before);
     const bool inOrder = sent == expected;
 
     std::printf("Command queue against a paced 6404+ (115200 baud line time per byte)\n");

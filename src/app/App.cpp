@@ -28,14 +28,14 @@ const QString kNoDeviceText = QStringLiteral(
     "No device found. Try to reconnect?\n\r\n\rMake sure unit is fully powered on\n\rbefore selecting Yes");
 }
 
-TJT6400App::TJT6400App(const jt::CommandLineOptions& options, TServices services)
+TJT6400App::TJT6400App(const jt::TCommandLineOptions& options, TServices services)
     : FOptions(options), FServices(services)
 {
     FPort = std::make_unique<TJTComPort>(nullptr, &FServices.Dialogs);
     FPort->setObjectName("ComPort");
     FPort->SetBaud(115200);
-    FPort->SetHandshaking(hsNone);
-    FPort->SetParity(parNone);
+    FPort->SetHandshaking(THandshake::hsNone);
+    FPort->SetParity(TParity::parNone);
     FPort->SetResponseTime(3000);
     FPort->SetPort(1);
     FPort->SetShowErrors(true);
@@ -59,13 +59,13 @@ void TJT6400App::WireControls()
     TMainForm& f = *FForm;
     connect(f.LaunchTimer, &QTimer::timeout, this, &TJT6400App::LaunchTimerTimer);
     connect(f.TaskTimer, &QTimer::timeout, this, [this] { FQueue->TaskTimerTimer(); });
-    connect(f.Exit1, &QAction::triggered, this, &TJT6400App::Exit1Click);
-    connect(f.R1, &QAction::triggered, this, &TJT6400App::R1Click);
-    connect(f.EnableLoggingMenu, &QAction::triggered, this, [this, &f] {
-        EnableLoggingMenuClick();
-        f.EnableLoggingMenu->setChecked(FState.LoggingEnabled);
+    connect(f.ExitAction, &QAction::triggered, this, &TJT6400App::ExitClick);
+    connect(f.RestartAction, &QAction::triggered, this, &TJT6400App::RestartClick);
+    connect(f.LoggingEnabledAction, &QAction::triggered, this, [this, &f] {
+        LoggingEnabledClick();
+        f.LoggingEnabledAction->setChecked(FState.LoggingEnabled);
     });
-    FComm->Log().OnStateChanged = [&f](bool enabled) { f.EnableLoggingMenu->setChecked(enabled); };
+    connect(&FComm->Log(), &TTrafficLog::StateChanged, f.LoggingEnabledAction, &QAction::setChecked);
     connect(f.SendBtn, &QPushButton::clicked, this, &TJT6400App::SendBtnClick);
     connect(f.SendEdit, qOverload<int>(&QComboBox::activated), this,
             [this](int index) { FPickedHistoryIndex = index; });
@@ -105,7 +105,7 @@ bool TJT6400App::FormCreate()
         EnterDemoMode();
     } else if (!FComm->FindDevice()) {
         const TMsgButton answer = FServices.Dialogs.MessageDlg(kNoDeviceText, QString(), mbYesNo, TMsgKind::mkWarning);
-        if (answer == mbYes) {
+        if (answer == TMsgButton::mbYes) {
             RestartApp();
             return false;
         }
@@ -123,7 +123,7 @@ bool TJT6400App::FormCreate()
     port.SetResponseTime(2000);
     FState.SettingsList.clear();
     FComm->Log().FixNameParts();
-    if (FOptions.logging)
+    if (FOptions.Logging)
         FComm->ToggleLoggingState();
     FForm->LaunchTimer->start();
     FState.SystemRunning = false;

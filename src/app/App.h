@@ -29,7 +29,7 @@ public:
         IProcessControl& Process;
     };
 
-    TJT6400App(const jt::CommandLineOptions& options, TServices services);
+    TJT6400App(const jt::TCommandLineOptions& options, TServices services);
     ~TJT6400App() override;
 
     // The start-up sequence. False when the program ends (or restarts) during
@@ -50,10 +50,10 @@ public:
     void LaunchTimerTimer();
     void RestartApp() override;
     void ExitApp() override;
-    void Exit1Click() { ExitApp(); }
-    void R1Click() { RestartApp(); }
+    void ExitClick() { ExitApp(); }
+    void RestartClick() { RestartApp(); }
     void FormClose();
-    void EnableLoggingMenuClick() { FComm->ToggleLoggingState(); }
+    void LoggingEnabledClick() { FComm->ToggleLoggingState(); }
 
     // Command terminal.
     void SendBtnClick();
@@ -80,7 +80,7 @@ private:
     void Terminate(int exitCode);
     void WireControls();
 
-    jt::CommandLineOptions FOptions;
+    jt::TCommandLineOptions FOptions;
     TServices FServices;
     TProgramState FState;
     std::unique_ptr<TJTComPort> FPort;

@@ -6,30 +6,30 @@
 namespace jt {
 
 namespace {
-std::string lower(std::string s)
+std::string Lower(std::string s)
 {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
     return s;
 }
 }  // namespace
 
-CommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
+TCommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
 {
-    CommandLineOptions o;
+    TCommandLineOptions o;
     for (const std::string& a : args) {
-        const std::string l = lower(a);
+        const std::string l = Lower(a);
         if (l == "--help" || l == "-h")
-            o.showHelp = true;
+            o.ShowHelp = true;
         else if (l == "--version")
-            o.showVersion = true;
+            o.ShowVersion = true;
         else if (l == "-log" || l == "/log")
-            o.logging = true;
+            o.Logging = true;
         else if (l == "--demo")
-            o.demo = true;
+            o.Demo = true;
         else if (l == "--pick-port")
-            o.pickPort = true;
+            o.PickPort = true;
         else
-            o.unknown.push_back(a);
+            o.Unknown.push_back(a);
     }
     return o;
 }

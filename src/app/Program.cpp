@@ -11,7 +11,7 @@
 #include "timing/TimingWindow.h"
 #include "window/MainForm.h"
 
-TProgram::TProgram(const jt::CommandLineOptions& options, TJT6400App::TServices services) : FApp(options, services)
+TProgram::TProgram(const jt::TCommandLineOptions& options, TJT6400App::TServices services) : FApp(options, services)
 {
     FReadBack = std::make_unique<TReadBack>(FApp.State(), FApp.Form(), FApp.Comm(), FApp.Queue(), FApp.MessageForm());
     ConnectReadBack(FApp, *FReadBack);
@@ -26,7 +26,7 @@ TProgram::TProgram(const jt::CommandLineOptions& options, TJT6400App::TServices 
     // anew after every edit and every read-back (bin recall, file restore
     // and the demonstration mode's included).
     FTimingWindow = new TTimingWindow(FApp.State(), services.Dialogs, &FApp.Form());
-    QObject::connect(FApp.Form().TimingDiagram1, &QAction::triggered, FTimingWindow, [w = FTimingWindow] {
+    QObject::connect(FApp.Form().TimingDiagramAction, &QAction::triggered, FTimingWindow, [w = FTimingWindow] {
         w->show();
         w->raise();
         w->activateWindow();

@@ -16,7 +16,7 @@ class TTimingWindow;
 
 class TProgram {
 public:
-    TProgram(const jt::CommandLineOptions& options, TJT6400App::TServices services);
+    TProgram(const jt::TCommandLineOptions& options, TJT6400App::TServices services);
     ~TProgram();
 
     TJT6400App& App() { return FApp; }

@@ -14,12 +14,12 @@ int main(int argc, char* argv[])
     // The informational switches work without a display, so they are handled
     // before the toolkit starts.
     std::vector<std::string> args(argv + 1, argv + argc);
-    const jt::CommandLineOptions options = jt::ParseCommandLine(args);
-    if (options.showHelp) {
+    const jt::TCommandLineOptions options = jt::ParseCommandLine(args);
+    if (options.ShowHelp) {
         std::fputs(jt::UsageText("jt6400").c_str(), stdout);
         return 0;
     }
-    if (options.showVersion) {
+    if (options.ShowVersion) {
         std::printf("%s\n", jt::VersionText().c_str());
         return 0;
     }
@@ -28,7 +28,7 @@ int main(int argc, char* argv[])
 
     QApplication application(argc, argv);
     TQtDialogs dialogs;
-    TDesktopStartupKeys keys(options.pickPort, options.demo);
+    TDesktopStartupKeys keys(options.PickPort, options.Demo);
     TDesktopProcessControl process;
     TProgram program(options, {dialogs, keys, process});
     TJT6400App& app = program.App();

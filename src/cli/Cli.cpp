@@ -56,20 +56,20 @@ QString OpenFailureText(TOpenFailure failure)
 
 }  // namespace
 
-int RunCli(const QStringList& arguments, std::FILE* out, std::FILE* err)
+TExitCode RunCli(const QStringList& arguments, std::FILE* out, std::FILE* err)
 {
     const TParsedCommandLine parsed = ParseCliArguments(arguments);
     if (!parsed.Error.isEmpty()) {
         std::fprintf(err, "jt6400-cli: %s\nTry 'jt6400-cli --help'.\n", parsed.Error.toLocal8Bit().constData());
-        return ecUsage;
+        return TExitCode::ecUsage;
     }
     if (parsed.Options.Help) {
         std::fputs(HelpText().toLocal8Bit().constData(), out);
-        return ecDone;
+        return TExitCode::ecDone;
     }
     if (parsed.Options.Version) {
         std::fprintf(out, "jt6400-cli %s\n", FileVersionText().toLocal8Bit().constData());
-        return ecDone;
+        return TExitCode::ecDone;
     }
     return TCli(parsed.Options, out, err).Run();
 }
@@ -107,13 +107,13 @@ QString TCli::PortName() const
     return ComName(FPort.Port());
 }
 
-int TCli::Run()
+TExitCode TCli::Run()
 {
     if (!FOptions.LogFile.isEmpty()) {
         FComm.Log().SetFilePath(FOptions.LogFile);
         FComm.ToggleLoggingState();  // a failure has been reported
         if (!FComm.Log().IsOpen())
-            return ecUsage;
+            return TExitCode::ecUsage;
     }
     const QString& c = FOptions.Command;
     if (c == QLatin1String("list"))
@@ -133,7 +133,7 @@ int TCli::Run()
     return RunStop(c == QLatin1String("run"));
 }
 
-int TCli::Connect()
+TExitCode TCli::Connect()
 {
     FComm.ApplyScanSettings();
     if (FOptions.Port > 0) {
@@ -156,14 +156,14 @@ int TCli::Connect()
                         Err(QStringLiteral("%1 cannot be opened.").arg(PortName()));
                         break;
                 }
-                return ecUnavailable;
+                return TExitCode::ecUnavailable;
             case TProbeResult::prNoAnswer:
                 Err(QStringLiteral("no generator answers on %1.").arg(PortName()));
-                return ecUnavailable;
+                return TExitCode::ecUnavailable;
             case TProbeResult::prUnsupported:
                 Err(QStringLiteral("%1: model \"%2\" is not a supported generator.")
                         .arg(PortName(), FState.DeviceIdentity.Model));
-                return ecUnavailable;
+                return TExitCode::ecUnavailable;
         }
     } else {
         QStringList unavailable;
@@ -177,11 +177,11 @@ int TCli::Connect()
             for (const QString& text : unavailable)
                 Err(text + QLatin1Char('.'));
             Err(QStringLiteral("no generator found."));
-            return ecUnavailable;
+            return TExitCode::ecUnavailable;
         }
     }
     FPort.SetResponseTime(kResponseTimeMs);
-    return ecDone;
+    return TExitCode::ecDone;
 }
 
 bool TCli::Lost() const
@@ -189,12 +189,12 @@ bool TCli::Lost() const
     return FPort.TimedOut() || !FPort.Opened();
 }
 
-int TCli::ReportLost()
+TExitCode TCli::ReportLost()
 {
     Err(QStringLiteral("the generator on %1 did not answer \"%2\" within %3 ms.")
             .arg(PortName(), FComm.LastCommandText())
             .arg(FPort.ResponseTime()));
-    return ecUnavailable;
+    return TExitCode::ecUnavailable;
 }
 
 bool TCli::IsErrorReply(const QString& reply)
@@ -222,13 +222,13 @@ QJsonObject TCli::IdentityJson() const
         {QStringLiteral("fpga"), id.FpgaVersion}};
 }
 
-int TCli::List()
+TExitCode TCli::List()
 {
     FComm.ApplyScanSettings();
     const QList<int> ports = FOptions.Port > 0 ? QList<int>{FOptions.Port} : FPort.GetValidSerialPorts();
     if (ports.isEmpty()) {
         Err(QStringLiteral("No available ports."));
-        return ecUnavailable;
+        return TExitCode::ecUnavailable;
     }
     QJsonArray json;
     int generators = 0;
@@ -268,17 +268,17 @@ int TCli::List()
     }
     if (FOptions.Json)
         OutJson(QJsonObject{{QStringLiteral("ports"), json}});
-    return generators > 0 ? ecDone : ecUnavailable;
+    return generators > 0 ? TExitCode::ecDone : TExitCode::ecUnavailable;
 }
 
-int TCli::Identify()
+TExitCode TCli::Identify()
 {
-    if (const int code = Connect())
+    if (const TExitCode code = Connect(); code != TExitCode::ecDone)
         return code;
     const TDeviceIdentity& id = FState.DeviceIdentity;
     if (FOptions.Json) {
         OutJson(IdentityJson());
-        return ecDone;
+        return TExitCode::ecDone;
     }
     Out(QStringLiteral("port:          %1").arg(PortName()));
     Out(QStringLiteral("manufacturer:  %1 (%2)").arg(ManufacturerName(id), id.Manufacturer));
@@ -286,37 +286,37 @@ int TCli::Identify()
     Out(QStringLiteral("serial number: %1").arg(id.SerialNumber));
     Out(QStringLiteral("firmware:      %1").arg(id.FirmwareVersion));
     Out(QStringLiteral("FPGA:          %1").arg(id.FpgaVersion));
-    return ecDone;
+    return TExitCode::ecDone;
 }
 
-int TCli::Save()
+TExitCode TCli::Save()
 {
     const QString path = FOptions.Arguments.value(0);
     const bool toOutput = path == QLatin1String("-");
     if (!toOutput && !QFileInfo(QFileInfo(path).absolutePath()).isDir()) {
         Err(QStringLiteral("Cannot write the settings file %1: its folder does not exist.")
                 .arg(QDir::toNativeSeparators(path)));
-        return ecUsage;
+        return TExitCode::ecUsage;
     }
-    if (const int code = Connect())
+    if (const TExitCode code = Connect(); code != TExitCode::ecDone)
         return code;
     TSettingsSnapshot snapshot;
     if (!ReadBack(snapshot))
-        return ecUnavailable;
+        return TExitCode::ecUnavailable;
     if (toOutput) {
         const QByteArray bytes = EncodeSettingsText(snapshot.SettingsList);
         std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), FOut);
         std::fflush(FOut);
-        return ecDone;
+        return TExitCode::ecDone;
     }
     const QString error = WriteSettingsFile(path, snapshot.SettingsList);
     if (!error.isEmpty()) {
         Err(error);
-        return ecUsage;
+        return TExitCode::ecUsage;
     }
     Out(QStringLiteral("Saved the settings of the %1 on %2 to %3.")
             .arg(FState.DeviceIdentity.Model, PortName(), QDir::toNativeSeparators(path)));
-    return ecDone;
+    return TExitCode::ecDone;
 }
 
 void TCli::Progress(qsizetype done, qsizetype total)
@@ -329,16 +329,16 @@ void TCli::Progress(qsizetype done, qsizetype total)
     std::fflush(FErr);
 }
 
-int TCli::Apply()
+TExitCode TCli::Apply()
 {
     const QString path = FOptions.Arguments.value(0);
     // The whole file is read and checked before anything is sent.
     const TSettingsFileText file = ReadSettingsFile(path);
     if (!file.Ok()) {
         Err(file.Error);
-        return ecUsage;
+        return TExitCode::ecUsage;
     }
-    if (const int code = Connect())
+    if (const TExitCode code = Connect(); code != TExitCode::ecDone)
         return code;
 
     if (file.Lines.isEmpty())
@@ -361,7 +361,7 @@ int TCli::Apply()
 
     TSettingsSnapshot snapshot;
     if (!ReadBack(snapshot))
-        return ecUnavailable;
+        return TExitCode::ecUnavailable;
     const TSettingsComparison comparison = CompareSettings(file.Lines, snapshot.SettingsList);
     const qsizetype commands = SettingsCommandLines(file.Lines).size();
 
@@ -405,51 +405,52 @@ int TCli::Apply()
     }
     // A line the generator cannot read back (a channel or feature the model
     // lacks: a file made for another model) is a setting it does not hold.
-    return comparison.Differences.isEmpty() && comparison.NotCompared.isEmpty() ? ecDone : ecGenerator;
+    return comparison.Differences.isEmpty() && comparison.NotCompared.isEmpty() ? TExitCode::ecDone
+                                                                                : TExitCode::ecGenerator;
 }
 
-int TCli::Query()
+TExitCode TCli::Query()
 {
     QString command = FOptions.Arguments.value(0).trimmed();
     if (command.endsWith(QLatin1Char('?')))
         command.chop(1);
-    if (const int code = Connect())
+    if (const TExitCode code = Connect(); code != TExitCode::ecDone)
         return code;
     const QString answer = FComm.QueryDevice(command);
     if (Lost())
         return ReportLost();
     Out(answer);
-    return IsErrorReply(answer) ? ecGenerator : ecDone;
+    return IsErrorReply(answer) ? TExitCode::ecGenerator : TExitCode::ecDone;
 }
 
-int TCli::Send()
+TExitCode TCli::Send()
 {
-    if (const int code = Connect())
+    if (const TExitCode code = Connect(); code != TExitCode::ecDone)
         return code;
     const QString reply = FComm.SendCommand(FOptions.Arguments.value(0).trimmed());
     if (Lost())
         return ReportLost();
     Out(reply);
-    return IsErrorReply(reply) ? ecGenerator : ecDone;
+    return IsErrorReply(reply) ? TExitCode::ecGenerator : TExitCode::ecDone;
 }
 
-int TCli::RunStop(bool run)
+TExitCode TCli::RunStop(bool run)
 {
-    if (const int code = Connect())
+    if (const TExitCode code = Connect(); code != TExitCode::ecDone)
         return code;
     const QString reply = FComm.SendCommand(run ? QStringLiteral(":PULS0:STAT ON") : QStringLiteral(":PULS0:STAT OFF"));
     if (Lost())
         return ReportLost();
     if (IsErrorReply(reply)) {
         Err(QStringLiteral("the generator refused: %1").arg(reply));
-        return ecGenerator;
+        return TExitCode::ecGenerator;
     }
-    return ecDone;
+    return TExitCode::ecDone;
 }
 
-int TCli::Status()
+TExitCode TCli::Status()
 {
-    if (const int code = Connect())
+    if (const TExitCode code = Connect(); code != TExitCode::ecDone)
         return code;
     QJsonObject json{{QStringLiteral("port"), FPort.Port()}, {QStringLiteral("model"), FState.DeviceIdentity.Model}};
     QStringList lines;
@@ -501,7 +502,7 @@ int TCli::Status()
         OutJson(json);
     else
         Out(lines.join(QLatin1Char('\n')));
-    return code > 0 ? ecGenerator : ecDone;
+    return code > 0 ? TExitCode::ecGenerator : TExitCode::ecDone;
 }
 
 }  // namespace jtcli

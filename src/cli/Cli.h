@@ -18,30 +18,30 @@ namespace jtcli {
 
 // Parses Arguments (without the program's name), runs the command and
 // returns the exit code. Results go to Out, messages to Err.
-int RunCli(const QStringList& arguments, std::FILE* out, std::FILE* err);
+TExitCode RunCli(const QStringList& arguments, std::FILE* out, std::FILE* err);
 
 class TCli {
 public:
     TCli(TCliOptions options, std::FILE* out, std::FILE* err);
-    int Run();
+    TExitCode Run();
 
 private:
-    int List();
-    int Identify();
-    int Save();
-    int Apply();
-    int Query();
-    int Send();
-    int Status();
-    int RunStop(bool run);
+    TExitCode List();
+    TExitCode Identify();
+    TExitCode Save();
+    TExitCode Apply();
+    TExitCode Query();
+    TExitCode Send();
+    TExitCode Status();
+    TExitCode RunStop(bool run);
 
-    // Finds the generator (on --port, or by discovery); ecDone or the exit
+    // Finds the generator (on --port, or by discovery); TExitCode::ecDone or the exit
     // code of the failure, which has been reported.
-    int Connect();
+    TExitCode Connect();
     // True when the last exchange got no answer in time, or the port went.
     bool Lost() const;
-    // Reports a lost generator; returns ecUnavailable.
-    int ReportLost();
+    // Reports a lost generator; returns TExitCode::ecUnavailable.
+    TExitCode ReportLost();
     // A reply that reports an error: "ERR..." or one holding "?".
     static bool IsErrorReply(const QString& reply);
     // Reads every setting into a snapshot; false when the generator stopped

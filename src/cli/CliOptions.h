@@ -8,7 +8,7 @@
 namespace jtcli {
 
 // Exit codes, documented in the help text and the README.
-enum TExitCode : int {
+enum class TExitCode : int {
     ecDone = 0,
     ecGenerator = 1,    // the generator answered with an error, or the comparison found differences
     ecUsage = 2,        // bad arguments, or a file that cannot be read or written

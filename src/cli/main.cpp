@@ -9,5 +9,5 @@ int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("jt6400-cli"));
-    return jtcli::RunCli(QCoreApplication::arguments().mid(1), stdout, stderr);
+    return static_cast<int>(jtcli::RunCli(QCoreApplication::arguments().mid(1), stdout, stderr));
 }

@@ -156,12 +156,12 @@ void TCommunication::CommunicationsLost()
     if (!alive)
         return;
     switch (answer) {
-        case mbYes:
+        case TMsgButton::mbYes:
             FLog.Close();
             if (FApp)
                 FApp->RestartApp();
             break;
-        case mbNo:
+        case TMsgButton::mbNo:
             FLog.Close();
             if (FApp)
                 FApp->ExitApp();

@@ -59,7 +59,7 @@ bool TCommunication::FindDevice(const std::function<void(int port, TProbeResult 
 
     const QList<int> ports = FPort.GetValidSerialPorts();
     if (ports.isEmpty()) {
-        FDialogs.MessageDlg(QStringLiteral("No available ports."), QString(), mbOK);
+        FDialogs.MessageDlg(QStringLiteral("No available ports."), QString(), TMsgButton::mbOK);
         return false;
     }
 

@@ -97,8 +97,7 @@ QString TTrafficLog::FilePath() const
 void TTrafficLog::SetEnabled(bool enabled)
 {
     FState.LoggingEnabled = enabled;
-    if (OnStateChanged)
-        OnStateChanged(enabled);
+    emit StateChanged(enabled);
 }
 
 void TTrafficLog::Close()
@@ -116,7 +115,7 @@ void TTrafficLog::Fail()
     if (FFile.isOpen())
         FFile.close();
     SetEnabled(false);
-    FDialogs.MessageDlg(QString::fromLatin1(kCannotWrite), QString(), mbOK, TMsgKind::mkWarning);
+    FDialogs.MessageDlg(QString::fromLatin1(kCannotWrite), QString(), TMsgButton::mbOK, TMsgKind::mkWarning);
 }
 
 void TTrafficLog::ToggleLoggingState()

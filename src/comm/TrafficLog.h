@@ -7,8 +7,8 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QObject>
 #include <QString>
-#include <functional>
 
 struct TProgramState;
 class IDialogs;
@@ -17,12 +17,11 @@ class IDialogs;
 QString TimeStamp();
 QString TimeStamp(const QTime& time);
 
-class TTrafficLog {
+class TTrafficLog : public QObject {
+    Q_OBJECT
 public:
     TTrafficLog(TProgramState& state, IDialogs& dialogs);
-    ~TTrafficLog();
-    TTrafficLog(const TTrafficLog&) = delete;
-    TTrafficLog& operator=(const TTrafficLog&) = delete;
+    ~TTrafficLog() override;
 
     // Fixes the name parts once for the run: the user name (USERNAME, or USER
     // where USERNAME is unset) and the start-up time.
@@ -49,10 +48,6 @@ public:
     // turns logging off with the same message as a failed creation.
     void AppendLine(const QString& line);
 
-    // Called with the new state whenever logging is switched (the menu's
-    // check mark follows it).
-    std::function<void(bool enabled)> OnStateChanged;
-
     static QString LogFileName(const QString& userName, const QDateTime& startTime);
     // Removes everything from a user name that could take the file out of
     // its folder or is not allowed in a file name: path separators, "..",
@@ -60,6 +55,10 @@ public:
     static QString SanitizeUserName(const QString& userName);
     static QString UserNameFromEnvironment();
     static QString HeaderLine(const QDateTime& now);
+
+signals:
+    // Logging was switched on or off (the menu's check mark follows it).
+    void StateChanged(bool enabled);
 
 private:
     void SetEnabled(bool enabled);

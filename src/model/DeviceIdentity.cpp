@@ -4,6 +4,7 @@
 #include "model/NumberText.h"
 
 #include <optional>
+#include <span>
 
 namespace {
 
@@ -33,7 +34,12 @@ std::optional<std::int32_t> PartAfterDot(const QString& text)
     return TryStrToInt(p < 0 ? text : text.mid(p + 1));
 }
 
-bool ParseFirmwareParts(const QString& version, std::array<std::int32_t, 3>& parts)
+// Converts a version's parts into Parts, each as soon as it is read, and
+// stops at the first that does not convert. Firmware versions have three
+// parts ("a.b.c"); FPGA versions have three or four ("a.b.c.d"), the fourth
+// 0 when absent. The third part of a three-part version is read as
+// PartAfterDot reads it.
+bool ParseVersionParts(const QString& version, std::span<std::int32_t> parts)
 {
     QString t = version;
     for (int i = 0; i < 2; ++i) {
@@ -42,39 +48,17 @@ bool ParseFirmwareParts(const QString& version, std::array<std::int32_t, 3>& par
             return false;
         parts[i] = *v;
     }
-    auto v = PartAfterDot(t);
-    if (!v)
+    const bool fourParts = parts.size() == 4 && version.count('.') == 3;
+    auto third = fourParts ? PartBeforeDot(t) : PartAfterDot(t);
+    if (!third)
         return false;
-    parts[2] = *v;
-    return true;
-}
-
-bool ParseFpgaParts(const QString& version, std::array<std::int32_t, 4>& parts)
-{
-    const qsizetype count = 1 + version.count('.');
-    QString t = version;
-    for (int i = 0; i < 2; ++i) {
-        auto v = PartBeforeDot(t);
-        if (!v)
-            return false;
-        parts[i] = *v;
-    }
-    if (count == 4) {
-        auto third = PartBeforeDot(t);
-        if (!third)
-            return false;
-        parts[2] = *third;
+    parts[2] = *third;
+    if (parts.size() == 4) {
         // The rest after the third "." (all of it when none is left).
-        auto fourth = TryStrToInt(t);
+        auto fourth = fourParts ? TryStrToInt(t) : std::optional<std::int32_t>(0);
         if (!fourth)
             return false;
         parts[3] = *fourth;
-    } else {
-        auto third = PartAfterDot(t);
-        if (!third)
-            return false;
-        parts[2] = *third;
-        parts[3] = 0;
     }
     return true;
 }
@@ -106,9 +90,9 @@ TIdnParseResult ParseIDNText(const QString& answer, TDeviceIdentity& identity)
     identity.FirmwareVersion = TrimRightControls(dash < 0 ? QString() : s.left(dash));
     identity.FpgaVersion = dash < 0 ? s : s.mid(dash + 1);
 
-    if (!ParseFirmwareParts(identity.FirmwareVersion, identity.FirmwareVersionParts))
+    if (!ParseVersionParts(identity.FirmwareVersion, identity.FirmwareVersionParts))
         return TIdnParseResult::iprBadVersion;
-    if (!ParseFpgaParts(identity.FpgaVersion, identity.FpgaVersionParts))
+    if (!ParseVersionParts(identity.FpgaVersion, identity.FpgaVersionParts))
         return TIdnParseResult::iprBadVersion;
     return TIdnParseResult::iprComplete;
 }

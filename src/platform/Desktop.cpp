@@ -12,7 +12,7 @@
 #include <X11/keysym.h>
 #endif
 
-bool TDesktopStartupKeys::X11KeyHeld(Key key)
+bool TDesktopStartupKeys::X11KeyHeld(TKey key)
 {
 #ifdef JT6400_HAVE_X11
     // Only an X server can say which keys are down; Wayland and headless
@@ -24,7 +24,7 @@ bool TDesktopStartupKeys::X11KeyHeld(Key key)
         return false;
     char keys[32] = {};
     XQueryKeymap(display, keys);
-    const KeyCode code = XKeysymToKeycode(display, key == KeySpace ? XK_space : XK_Shift_L);
+    const KeyCode code = XKeysymToKeycode(display, key == TKey::kySpace ? XK_space : XK_Shift_L);
     XCloseDisplay(display);
     return code != 0 && (keys[code / 8] & (1 << (code % 8))) != 0;
 #else

@@ -11,12 +11,12 @@ public:
         : FSpaceSwitch(spaceSwitch), FLeftShiftSwitch(leftShiftSwitch)
     {
     }
-    bool SpaceHeld() override { return FSpaceSwitch || X11KeyHeld(KeySpace); }
-    bool LeftShiftHeld() override { return FLeftShiftSwitch || X11KeyHeld(KeyLeftShift); }
+    bool SpaceHeld() override { return FSpaceSwitch || X11KeyHeld(TKey::kySpace); }
+    bool LeftShiftHeld() override { return FLeftShiftSwitch || X11KeyHeld(TKey::kyLeftShift); }
 
 private:
-    enum Key { KeySpace, KeyLeftShift };
-    static bool X11KeyHeld(Key key);
+    enum class TKey { kySpace, kyLeftShift };
+    static bool X11KeyHeld(TKey key);
     bool FSpaceSwitch;
     bool FLeftShiftSwitch;
 };

@@ -19,10 +19,11 @@ protected:
 
 TMsgButton SafeDefaultButton(TMsgButtons buttons)
 {
-    for (TMsgButton b : {mbAbort, mbCancel, mbNo, mbOK, mbIgnore, mbRetry, mbYes})
-        if (buttons & b)
+    for (TMsgButton b : {TMsgButton::mbAbort, TMsgButton::mbCancel, TMsgButton::mbNo, TMsgButton::mbOK,
+                         TMsgButton::mbIgnore, TMsgButton::mbRetry, TMsgButton::mbYes})
+        if (buttons.testFlag(b))
             return b;
-    return mbOK;
+    return TMsgButton::mbOK;
 }
 
 IDialogs& DefaultDialogs()

@@ -4,11 +4,11 @@
 // the widget toolkit.
 #pragma once
 
+#include <QFlags>
 #include <QString>
 
-// One button of a message box; a button set is an OR of these values.
-enum TMsgButton : unsigned {
-    mbNone = 0,
+// One button of a message box.
+enum class TMsgButton : unsigned {
     mbOK = 1u << 0,
     mbCancel = 1u << 1,
     mbAbort = 1u << 2,
@@ -17,11 +17,14 @@ enum TMsgButton : unsigned {
     mbYes = 1u << 5,
     mbNo = 1u << 6,
 };
-using TMsgButtons = unsigned;
-constexpr TMsgButtons mbAbortRetry = mbAbort | mbRetry;
-constexpr TMsgButtons mbYesNo = mbYes | mbNo;
-constexpr TMsgButtons mbYesNoIgnore = mbYes | mbNo | mbIgnore;
-constexpr TMsgButtons mbOKCancel = mbOK | mbCancel;
+// The buttons a box offers.
+Q_DECLARE_FLAGS(TMsgButtons, TMsgButton)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TMsgButtons)
+constexpr TMsgButtons mbNone{};
+constexpr TMsgButtons mbAbortRetry = TMsgButton::mbAbort | TMsgButton::mbRetry;
+constexpr TMsgButtons mbYesNo = TMsgButton::mbYes | TMsgButton::mbNo;
+constexpr TMsgButtons mbYesNoIgnore = TMsgButton::mbYes | TMsgButton::mbNo | TMsgButton::mbIgnore;
+constexpr TMsgButtons mbOKCancel = TMsgButton::mbOK | TMsgButton::mbCancel;
 
 // mkPlain: a box without an icon, as for plain messages and the About box.
 enum class TMsgKind { mkInformation, mkWarning, mkError, mkConfirmation, mkPlain };
@@ -37,7 +40,7 @@ public:
         return DoMessageDlg(text, caption, buttons, kind);
     }
     // A plain box with only OK.
-    void ShowMessage(const QString& text) { DoMessageDlg(text, QString(), mbOK, TMsgKind::mkPlain); }
+    void ShowMessage(const QString& text) { DoMessageDlg(text, QString(), TMsgButton::mbOK, TMsgKind::mkPlain); }
 
     // File dialogs; an empty result means the user cancelled. A name typed
     // without an extension gets DefaultSuffix (when that is not empty), so an

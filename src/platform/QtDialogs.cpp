@@ -12,9 +12,10 @@ struct TButtonMap {
 };
 
 const TButtonMap kButtons[] = {
-    {mbOK, QMessageBox::Ok},       {mbCancel, QMessageBox::Cancel}, {mbAbort, QMessageBox::Abort},
-    {mbRetry, QMessageBox::Retry}, {mbIgnore, QMessageBox::Ignore}, {mbYes, QMessageBox::Yes},
-    {mbNo, QMessageBox::No},
+    {TMsgButton::mbOK, QMessageBox::Ok},         {TMsgButton::mbCancel, QMessageBox::Cancel},
+    {TMsgButton::mbAbort, QMessageBox::Abort},   {TMsgButton::mbRetry, QMessageBox::Retry},
+    {TMsgButton::mbIgnore, QMessageBox::Ignore}, {TMsgButton::mbYes, QMessageBox::Yes},
+    {TMsgButton::mbNo, QMessageBox::No},
 };
 
 // Runs a file dialog; the chosen name, or empty when cancelled.
@@ -33,7 +34,7 @@ QString RunFileDialog(QFileDialog& dialog, const QString& defaultSuffix)
 TMsgButton TQtDialogs::DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind)
 {
     if (buttons == mbNone)
-        buttons = mbOK;
+        buttons = TMsgButton::mbOK;
     QMessageBox::Icon icon = QMessageBox::Information;
     switch (kind) {
         case TMsgKind::mkInformation:
@@ -54,7 +55,7 @@ TMsgButton TQtDialogs::DoMessageDlg(const QString& text, const QString& caption,
     }
     QMessageBox::StandardButtons qtButtons;
     for (const auto& m : kButtons)
-        if (buttons & m.Own)
+        if (buttons.testFlag(m.Own))
             qtButtons |= m.Qt;
     const QString title = caption.isEmpty() ? QApplication::applicationName() : caption;
     QMessageBox box(icon, title, text, qtButtons, FParent);

@@ -105,7 +105,8 @@ void TriggerModesEnable(TMainForm& form, TProgramState& state, TTaskQueue& queue
     setAll({named(form, "ExtThresholdGrp"), form.TrigThresholdAdj}, threshold);
     setAll({named(form, "GatePolGrp"), form.GatePolaritySel}, gatePolarity);
     setAll({named(form, "ExtTrigEdgGrp"), form.TriggerEdgeSel}, edge);
-    setAll({named(form, "PeriodCounterGrp"), form.PeriodCounterEn, form.PCAutoEn, form.PCountadj, form.PCountClear},
+    setAll({named(form, "PeriodCounterGrp"), form.PeriodCounterEn, form.PeriodCounterAutoEn, form.PeriodCountAdj,
+            form.PeriodCountClear},
            periodCounter);
 
     // The period counter never stays on without an external trigger.

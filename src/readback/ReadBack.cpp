@@ -53,10 +53,10 @@ TReadBack::TReadBack(TProgramState& state, TMainForm& form, TCommunication& comm
           return ContinueAfterAnswer();
       })
 {
-    connect(FForm.Up1, &QAction::triggered, this, &TReadBack::Up1Click);
+    connect(FForm.RefreshAction, &QAction::triggered, this, &TReadBack::RefreshClick);
 }
 
-void TReadBack::Up1Click()
+void TReadBack::RefreshClick()
 {
     FState.RefreshRequested = -1;
     FQueue.Wake();
@@ -79,11 +79,11 @@ void TReadBack::TriggerModesEnable()
 
 QList<QAction*> TReadBack::GuardedActions() const
 {
-    QList<QAction*> actions{FForm.Up1, FForm.SaveToFile1, FForm.RestoreSettingsFromFile1};
-    for (QAction* a : FForm.SaveToBin)
+    QList<QAction*> actions{FForm.RefreshAction, FForm.SaveToFileAction, FForm.RestoreFromFileAction};
+    for (QAction* a : FForm.SaveToBinActions)
         if (a)
             actions << a;
-    for (QAction* a : FForm.RestoreFromBin)
+    for (QAction* a : FForm.RestoreFromBinActions)
         if (a)
             actions << a;
     return actions;
@@ -137,14 +137,14 @@ void TReadBack::DemoReadBack()
     FState.SettingsList.append(SettingsTimeStampLine(QDateTime::currentDateTime()));
     FState.ErrorCode = 0;
     FForm.ErrorLabel->hide();
-    FForm.PCountlbl->setText(QStringLiteral("P: ----"));
-    FForm.ShotCountlbl->setText(QStringLiteral("Count: ----"));
+    FForm.PeriodCountLbl->setText(QStringLiteral("P: ----"));
+    FForm.ShotCountLbl->setText(QStringLiteral("Count: ----"));
     FForm.StatusTimer->stop();
     FForm.setWindowTitle(QStringLiteral(" Model 6404+  SW Version: ") + FileVersionText() +
                          QStringLiteral(" ComPort: Demo"));
-    FForm.SerialNumberlbl->setText(QStringLiteral("Serial Number: 1234"));
-    FForm.FWVersionlbl->setText(QStringLiteral("Firmware Ver: 1.00"));
-    FForm.FPGAVersionlbl->setText(QStringLiteral("FPGA Ver: 1.25"));
+    FForm.SerialNumberLbl->setText(QStringLiteral("Serial Number: 1234"));
+    FForm.FWVersionLbl->setText(QStringLiteral("Firmware Ver: 1.00"));
+    FForm.FPGAVersionLbl->setText(QStringLiteral("FPGA Ver: 1.25"));
     FState.PlusOption = true;
 }
 
@@ -154,8 +154,8 @@ bool TReadBack::NormalReadBack()
     // poll asks for errors again.
     FState.ErrorCode = 0;
     FForm.ErrorLabel->hide();
-    FForm.PCountlbl->setText(QStringLiteral("P: ----"));
-    FForm.ShotCountlbl->setText(QStringLiteral("Count: ----"));
+    FForm.PeriodCountLbl->setText(QStringLiteral("P: ----"));
+    FForm.ShotCountLbl->setText(QStringLiteral("Count: ----"));
 
     // Nothing else reaches the line meanwhile; handlers drop their commands.
     FForm.StatusTimer->stop();
@@ -211,9 +211,9 @@ void TReadBack::ShowIdentity()
 {
     const QStringList texts = IdentityTexts(FState.DeviceIdentity, FComm.Port().Port());
     FForm.setWindowTitle(texts[0]);
-    FForm.SerialNumberlbl->setText(texts[1]);
-    FForm.FWVersionlbl->setText(texts[2]);
-    FForm.FPGAVersionlbl->setText(texts[3]);
+    FForm.SerialNumberLbl->setText(texts[1]);
+    FForm.FWVersionLbl->setText(texts[2]);
+    FForm.FPGAVersionLbl->setText(texts[3]);
 }
 
 void TReadBack::ShowVariant()
@@ -235,7 +235,7 @@ void TReadBack::ShowVariant()
             plusGroup->setTitle(v.PlusCaption);
         }
         if (!v.SystemResolutionCaption.isEmpty())
-            FForm.SystemResolutionlbl->setText(v.SystemResolutionCaption);
+            FForm.SystemResolutionLbl->setText(v.SystemResolutionCaption);
     } else {
         QTextEdit* memo = FForm.PlusOptionMemo;
         memo->move(0, memo->y());
@@ -252,14 +252,14 @@ void TReadBack::ShowPlusFeatures()
     TMainForm& f = FForm;
     f.PeriodCounterEn->setChecked(s.PeriodCounterEnabled == 1);
     SetControlEnabled(f.PeriodCounterEn, true);
-    f.PCAutoEn->setChecked(s.PeriodAutoUpdate == 1);
-    SetControlEnabled(f.PCAutoEn, true);
-    f.PCountadj->setValue(s.PeriodsToAverage);
-    SetControlEnabled(f.PCountadj, true);
+    f.PeriodCounterAutoEn->setChecked(s.PeriodAutoUpdate == 1);
+    SetControlEnabled(f.PeriodCounterAutoEn, true);
+    f.PeriodCountAdj->setValue(s.PeriodsToAverage);
+    SetControlEnabled(f.PeriodCountAdj, true);
     f.ShotCountEnbl->setChecked(s.ShotCountEnabled == 1);
     f.ShotCountSel->setCurrentIndex(s.ShotCountSource);
     SetControlEnabled(f.ShotCountSel, true);
-    SetControlEnabled(f.SynchUpdatebtn, s.SyncUpdateAuto == 0);
+    SetControlEnabled(f.SynchUpdateBtn, s.SyncUpdateAuto == 0);
     f.SynchEnable->setChecked(s.SyncUpdateAuto == 0);
     f.CycleCountAdj->setValue(s.CycleCount);
 }
@@ -289,7 +289,7 @@ void TReadBack::ShowChannel(int n)
     const TChannelControls& c = FForm.ChannelControls;
     const int channels = FState.ChannelCount;
 
-    c.ChEnablebox[n]->setChecked(r.Enabled == 1);
+    c.ChEnableBox[n]->setChecked(r.Enabled == 1);
     c.ChDelayAdj[n]->setValue(r.Delay);
     c.ChWidthAdj[n]->setValue(r.Width);
     c.ChModeSel[n]->setCurrentIndex(r.Mode);

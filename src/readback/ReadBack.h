@@ -2,7 +2,7 @@
 // setting into the program state's settings snapshot (records and
 // SettingsList), then shows the snapshot in the window: values, item lists,
 // enabling, the pages of the connected model. The demonstration mode gets
-// fixed labels instead. Tools > Refresh (Up1Click) only requests a
+// fixed labels instead. Tools > Refresh (RefreshClick) only requests a
 // read-back; the task tick carries it out. The program runs Initialize
 // whenever its launch step, the task tick or a settings-file command asks
 // for a read-back.
@@ -54,7 +54,7 @@ public:
     bool Running() const { return FRunning; }
 
     // Tools > Refresh: requests a read-back from the task tick.
-    void Up1Click();
+    void RefreshClick();
 
     // The enabling rules applied to this application's window.
     void SystemModesEnable();

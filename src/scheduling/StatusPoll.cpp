@@ -13,7 +13,7 @@
 
 TStatusPoll::TStatusPoll(TMainForm& form, TProgramState& state, TCommunication& comm, IDialogs& dialogs,
                          IAppControl& app)
-    : QObject(&form), FForm(form), FState(state), FComm(comm), FDialogs(dialogs), FApp(app)
+    : FForm(form), FState(state), FComm(comm), FDialogs(dialogs), FApp(app)
 {
     connect(form.StatusTimer, &QTimer::timeout, this, &TStatusPoll::StatusTimerTimer);
 }
@@ -49,7 +49,7 @@ void TStatusPoll::UpdateStatus()
     if (!port.Opened()) {
         const TMsgButton answer =
             FDialogs.MessageDlg("Port no longer available, restart?", QString(), mbYesNo, TMsgKind::mkWarning);
-        if (answer == mbYes)
+        if (answer == TMsgButton::mbYes)
             FApp.RestartApp();
         else
             FApp.ExitApp();
@@ -69,11 +69,11 @@ void TStatusPoll::UpdateStatus()
     if ((FState.PlusOption || FState.HighResolution) && FForm.SystemPageControl->currentWidget() == FForm.PlusPage) {
         if (FState.SystemSettings.ShotCountEnabled == 1) {
             FState.SystemSettings.ShotCount = QueryShotCount(FComm);
-            FForm.ShotCountlbl->setText(ShotCountText(FState.SystemSettings.ShotCount));
+            FForm.ShotCountLbl->setText(ShotCountText(FState.SystemSettings.ShotCount));
         }
         if (FState.SystemSettings.PeriodCounterEnabled == 1) {
             FState.SystemSettings.MeasuredPeriod = QueryMeasuredPeriod(FComm);
-            FForm.PCountlbl->setText(MeasuredPeriodText(FState.SystemSettings.MeasuredPeriod));
+            FForm.PeriodCountLbl->setText(MeasuredPeriodText(FState.SystemSettings.MeasuredPeriod));
         }
     }
     if (FState.Terminating)

@@ -203,7 +203,7 @@ bool TJTComPort::Open()
                                                        QString(), mbAbortRetry, TMsgKind::mkWarning);
         if (!alive)
             return false;
-        if (answer == mbAbort)
+        if (answer == TMsgButton::mbAbort)
             break;
     }
     if (Opened() && State())
@@ -219,27 +219,27 @@ void TJTComPort::ApplyLineSettings()
     FSerial->setDataBits(QSerialPort::Data8);
     FSerial->setStopBits(QSerialPort::OneStop);
     switch (FParity) {
-        case parNone:
+        case TParity::parNone:
             FSerial->setParity(QSerialPort::NoParity);
             break;
-        case parEven:
+        case TParity::parEven:
             FSerial->setParity(QSerialPort::EvenParity);
             break;
-        case parOdd:
+        case TParity::parOdd:
             FSerial->setParity(QSerialPort::OddParity);
             break;
     }
     switch (FHandshake) {
-        case hsNone:
+        case THandshake::hsNone:
             FSerial->setFlowControl(QSerialPort::NoFlowControl);
             FSerial->setDataTerminalReady(false);
             FSerial->setRequestToSend(false);
             break;
-        case hsHardware:
+        case THandshake::hsHardware:
             FSerial->setFlowControl(QSerialPort::HardwareControl);
             FSerial->setDataTerminalReady(false);
             break;
-        case hsAssertAll:
+        case THandshake::hsAssertAll:
             FSerial->setFlowControl(QSerialPort::NoFlowControl);
             FSerial->setDataTerminalReady(true);
             FSerial->setRequestToSend(true);
@@ -345,7 +345,7 @@ QByteArray TJTComPort::Read()
     const QPointer alive(this);
     if (FPortInUse) {
         if (FShowErrors)
-            Dialogs().MessageDlg(QStringLiteral("Port is in use -- operation aborted"), QString(), mbOK);
+            Dialogs().MessageDlg(QStringLiteral("Port is in use -- operation aborted"), QString(), TMsgButton::mbOK);
         return result;
     }
     if (!Opened()) {
@@ -406,7 +406,7 @@ QByteArray TJTComPort::Read()
                                                                QString(), mbAbortRetry, TMsgKind::mkWarning);
                 if (!alive)
                     return result;
-                if (answer == mbRetry) {
+                if (answer == TMsgButton::mbRetry) {
                     FTimedOut = false;
                     deadline = clock.elapsed() + FResponseTime;
                 }
@@ -423,7 +423,7 @@ qint64 TJTComPort::ReadRaw(char* buffer, qint64 size)
     const QPointer alive(this);
     if (FPortInUse) {
         if (FShowErrors)
-            Dialogs().MessageDlg(QStringLiteral("Port is in use -- operation aborted"), QString(), mbOK);
+            Dialogs().MessageDlg(QStringLiteral("Port is in use -- operation aborted"), QString(), TMsgButton::mbOK);
         return 0;
     }
     if (!Opened()) {
@@ -438,7 +438,7 @@ qint64 TJTComPort::ReadRaw(char* buffer, qint64 size)
         got = FSerial->read(buffer, wanted);
         if (got < 0) {
             got = 0;
-            Dialogs().MessageDlg(QStringLiteral("Raw read error."), QString(), mbOK);
+            Dialogs().MessageDlg(QStringLiteral("Raw read error."), QString(), TMsgButton::mbOK);
             if (!alive)
                 return 0;
         }

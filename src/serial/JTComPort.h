@@ -22,8 +22,8 @@
 class QWidget;
 class TformPickPort;
 
-enum THandshake : std::uint8_t { hsNone = 0, hsHardware = 1, hsAssertAll = 2 };
-enum TParity : std::uint8_t { parNone = 0, parEven = 1, parOdd = 2 };
+enum class THandshake : std::uint8_t { hsNone = 0, hsHardware = 1, hsAssertAll = 2 };
+enum class TParity : std::uint8_t { parNone = 0, parEven = 1, parOdd = 2 };
 
 // Why the last Open of a port failed.
 enum class TOpenFailure {
@@ -121,8 +121,8 @@ private:
 
     bool FAllowEvents = false;
     std::int32_t FBaudRate = 9600;
-    THandshake FHandshake = hsNone;
-    TParity FParity = parNone;
+    THandshake FHandshake = THandshake::hsNone;
+    TParity FParity = TParity::parNone;
     QByteArray FEndOfResponse;
     QByteArray FEndOfResponseRaw;
     QSerialPort* FSerial;  // owned through the QObject tree

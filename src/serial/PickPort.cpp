@@ -130,7 +130,7 @@ bool TJTComPort::Pick(QWidget* parent)
                                             "\"dialout\" group: add your user to it (sudo usermod -aG dialout $USER), "
                                             "then log out and in again.")
                                  .arg(refused.join(QStringLiteral(", "))),
-                             QString(), mbOK, TMsgKind::mkWarning);
+                             QString(), TMsgButton::mbOK, TMsgKind::mkWarning);
         if (!alive)
             return false;
     }

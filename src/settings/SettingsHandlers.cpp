@@ -29,14 +29,14 @@ QString ChannelPrefix(int n)
 }  // namespace
 
 TSettingsHandlers::TSettingsHandlers(TMainForm& form, TProgramState& state, TTaskQueue& queue, IDialogs& dialogs)
-    : QObject(&form), FForm(form), FState(state), FQueue(queue), FDialogs(dialogs)
+    : FForm(form), FState(state), FQueue(queue), FDialogs(dialogs)
 {
     const TChannelControls& c = form.ChannelControls;
     auto spin = [this](TPlusSpinEdit* control, void (TSettingsHandlers::*handler)(TPlusSpinEdit*)) {
         connect(control, &TPlusSpinEdit::OnChange, this, [this, handler](TPlusSpinEdit* s) { (this->*handler)(s); });
     };
     for (int n = 1; n <= 8; ++n) {
-        QCheckBox* enable = c.ChEnablebox[n];
+        QCheckBox* enable = c.ChEnableBox[n];
         connect(enable, &QCheckBox::toggled, this, [this, enable] { SetChEnableState(enable); });
         spin(c.ChDelayAdj[n], &TSettingsHandlers::SetChannelDelay);
         spin(c.ChWidthAdj[n], &TSettingsHandlers::SetChannelWidth);
@@ -79,7 +79,7 @@ TSettingsHandlers::TSettingsHandlers(TMainForm& form, TProgramState& state, TTas
         form.GatePolaritySel, [](TSettingsHandlers* h, QComboBox*) { h->GatePolaritySelChange(); },
         [&sys] { return sys.GatePolarity; });
     connect(form.AutoStartEnbl, &QCheckBox::toggled, this, &TSettingsHandlers::AutoStartEnblClick);
-    connect(form.RunStopbtn, &QPushButton::clicked, this, &TSettingsHandlers::RunStopbtnClick);
+    connect(form.RunStopBtn, &QPushButton::clicked, this, &TSettingsHandlers::RunStopBtnClick);
 
     connect(form.ShotCountEnbl, &QCheckBox::toggled, this, &TSettingsHandlers::ShotCountEnblClick);
     BindList(
@@ -87,11 +87,11 @@ TSettingsHandlers::TSettingsHandlers(TMainForm& form, TProgramState& state, TTas
         [&sys] { return sys.ShotCountSource; });
     connect(form.ClearShotCount, &QPushButton::clicked, this, &TSettingsHandlers::ClearShotCountClick);
     connect(form.PeriodCounterEn, &QCheckBox::toggled, this, &TSettingsHandlers::PeriodCounterEnClick);
-    connect(form.PCAutoEn, &QCheckBox::toggled, this, &TSettingsHandlers::PCAutoEnClick);
-    connect(form.PCountadj, &TPlusSpinEdit::OnChange, this, &TSettingsHandlers::PCountadjChange);
-    connect(form.PCountClear, &QPushButton::clicked, this, &TSettingsHandlers::PCountClearClick);
+    connect(form.PeriodCounterAutoEn, &QCheckBox::toggled, this, &TSettingsHandlers::PeriodCounterAutoEnClick);
+    connect(form.PeriodCountAdj, &TPlusSpinEdit::OnChange, this, &TSettingsHandlers::PeriodCountAdjChange);
+    connect(form.PeriodCountClear, &QPushButton::clicked, this, &TSettingsHandlers::PeriodCountClearClick);
     connect(form.SynchEnable, &QCheckBox::toggled, this, &TSettingsHandlers::SynchEnableClick);
-    connect(form.SynchUpdatebtn, &QPushButton::clicked, this, &TSettingsHandlers::SynchUpdatebtnClick);
+    connect(form.SynchUpdateBtn, &QPushButton::clicked, this, &TSettingsHandlers::SynchUpdateBtnClick);
     connect(form.CycleCountAdj, &TPlusSpinEdit::OnChange, this, &TSettingsHandlers::CycleCountAdjChange);
 }
 
@@ -307,7 +307,7 @@ void TSettingsHandlers::SetChannelSyncSource(QComboBox* sender)
         return;
     const QString error = SyncSourceError(FState.ChannelSettings, FState.ChannelCount, c, s);
     if (!error.isEmpty()) {
-        FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
+        FDialogs.MessageDlg(error, QString(), TMsgButton::mbOK, TMsgKind::mkError);
         ShowIndex(sender, GetChannelIndex(SyncItems(sender), FState.ChannelSettings[c].SyncSource));
         return;
     }
@@ -399,7 +399,7 @@ void TSettingsHandlers::AutoStartEnblClick()
     Queue(FForm.AutoStartEnbl->isChecked() ? ":SYST:AUT 1" : ":SYST:AUT 0");
 }
 
-void TSettingsHandlers::RunStopbtnClick()
+void TSettingsHandlers::RunStopBtnClick()
 {
     if (FState.SystemRunning)
         SystemStop();
@@ -451,23 +451,23 @@ void TSettingsHandlers::PeriodCounterEnClick()
     Queue(on ? ":PULS0:EXTP:STAT ON" : ":PULS0:EXTP:STAT OFF");
 }
 
-void TSettingsHandlers::PCAutoEnClick()
+void TSettingsHandlers::PeriodCounterAutoEnClick()
 {
-    const bool on = FForm.PCAutoEn->isChecked();
+    const bool on = FForm.PeriodCounterAutoEn->isChecked();
     FState.SystemSettings.PeriodAutoUpdate = on ? 1 : 0;
     Queue(on ? ":PULS0:EXTP:AUT ON" : ":PULS0:EXTP:AUT OFF");
 }
 
-void TSettingsHandlers::PCountadjChange()
+void TSettingsHandlers::PeriodCountAdjChange()
 {
-    FState.SystemSettings.PeriodsToAverage = RoundCount(FForm.PCountadj->Value());
-    Queue(":PULS0:EXTP:NCOU " + CountText(FForm.PCountadj->Value()));
+    FState.SystemSettings.PeriodsToAverage = RoundCount(FForm.PeriodCountAdj->Value());
+    Queue(":PULS0:EXTP:NCOU " + CountText(FForm.PeriodCountAdj->Value()));
 }
 
-void TSettingsHandlers::PCountClearClick()
+void TSettingsHandlers::PeriodCountClearClick()
 {
     Queue(":PULS0:EXTP:CL");
-    FForm.PCountlbl->setText("P: ----");
+    FForm.PeriodCountLbl->setText("P: ----");
 }
 
 void TSettingsHandlers::SynchEnableClick()
@@ -475,10 +475,10 @@ void TSettingsHandlers::SynchEnableClick()
     const bool on = FForm.SynchEnable->isChecked();
     FState.SystemSettings.SyncUpdateAuto = on ? 0 : 1;
     Queue(on ? ":SYST:UPD:AUTO 0" : ":SYST:UPD:AUTO 1");
-    FForm.SynchUpdatebtn->setEnabled(on);
+    FForm.SynchUpdateBtn->setEnabled(on);
 }
 
-void TSettingsHandlers::SynchUpdatebtnClick()
+void TSettingsHandlers::SynchUpdateBtnClick()
 {
     Queue(":SYST:UPD:EX");
 }

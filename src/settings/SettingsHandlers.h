@@ -60,7 +60,7 @@ public:
     void TrigThresholdAdjChange();
     void GatePolaritySelChange();
     void AutoStartEnblClick();
-    void RunStopbtnClick();
+    void RunStopBtnClick();
     void SystemStart();
     void SystemStop();
 
@@ -69,11 +69,11 @@ public:
     void ShotCountSelChange();
     void ClearShotCountClick();
     void PeriodCounterEnClick();
-    void PCAutoEnClick();
-    void PCountadjChange();
-    void PCountClearClick();
+    void PeriodCounterAutoEnClick();
+    void PeriodCountAdjChange();
+    void PeriodCountClearClick();
     void SynchEnableClick();
-    void SynchUpdatebtnClick();
+    void SynchUpdateBtnClick();
     void CycleCountAdjChange();
 
 signals:

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringConverter>
 #include <QStringDecoder>
 
 namespace {
@@ -35,6 +36,8 @@ QStringList SplitLines(const QString& text)
     return lines;
 }
 
+const QString kNotText = QStringLiteral("it is not a text file.");
+
 QString Shown(const QString& path)
 {
     return QDir::toNativeSeparators(path);
@@ -46,19 +49,17 @@ TSettingsFileText DecodeSettingsText(const QByteArray& bytes)
 {
     TSettingsFileText result;
     QString text;
-    if (bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        QStringDecoder::Encoding encoding = QStringDecoder::Utf8;
-        qsizetype bom = 3;
-        if (bytes.startsWith("\xFF\xFE")) {
-            encoding = QStringDecoder::Utf16LE;
-            bom = 2;
-        } else if (bytes.startsWith("\xFE\xFF")) {
-            encoding = QStringDecoder::Utf16BE;
-            bom = 2;
+    if (const auto encoding = QStringConverter::encodingForData(bytes)) {
+        if (*encoding == QStringConverter::Utf32LE || *encoding == QStringConverter::Utf32BE) {
+            // UTF-32 text is full of NUL bytes: no settings file is written so.
+            result.Error = kNotText;
+            return result;
         }
-        QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
-        text = decoder.decode(QByteArrayView(bytes).sliced(bom));
-        if (decoder.hasError() || (bom == 2 && (bytes.size() - bom) % 2 != 0)) {
+        const bool utf16 = *encoding != QStringConverter::Utf8;
+        const qsizetype markSize = utf16 ? 2 : 3;
+        QStringDecoder decoder(*encoding, QStringDecoder::Flag::Stateless);
+        text = decoder.decode(QByteArrayView(bytes).sliced(markSize));
+        if (decoder.hasError() || (utf16 && (bytes.size() - markSize) % 2 != 0)) {
             result.Error = QStringLiteral("it is not valid text in the encoding its first bytes announce.");
             return result;
         }
@@ -67,7 +68,7 @@ TSettingsFileText DecodeSettingsText(const QByteArray& bytes)
     }
     for (const QChar c : text) {
         if (c.unicode() < 32 && !IsTextControl(c.unicode())) {
-            result.Error = QStringLiteral("it is not a text file.");
+            result.Error = kNotText;
             return result;
         }
     }

@@ -67,14 +67,14 @@ void TStorage::BindMenu()
 {
     TMainForm& f = FForm;
     for (int bin = 1; bin <= 6; ++bin)
-        connect(f.SaveToBin[bin], &QAction::triggered, this, [this, bin] { SaveToBin(bin); });
+        connect(f.SaveToBinActions[bin], &QAction::triggered, this, [this, bin] { SaveToBin(bin); });
     for (int bin = 0; bin <= 6; ++bin)
-        connect(f.RestoreFromBin[bin], &QAction::triggered, this, [this, bin] { RestoreFromBin(bin); });
-    connect(f.SaveToFile1, &QAction::triggered, this, &TStorage::SaveToFile1Click);
-    connect(f.RestoreSettingsFromFile1, &QAction::triggered, this, &TStorage::RestoreSettingsFromFile1Click);
-    connect(f.CaptureScreenShot1, &QAction::triggered, this, &TStorage::CaptureScreenShot1Click);
-    connect(f.About1, &QAction::triggered, this, &TStorage::About1Click);
-    connect(f.WebSite1, &QAction::triggered, this, &TStorage::WebSite1Click);
+        connect(f.RestoreFromBinActions[bin], &QAction::triggered, this, [this, bin] { RestoreFromBin(bin); });
+    connect(f.SaveToFileAction, &QAction::triggered, this, &TStorage::SaveToFileClick);
+    connect(f.RestoreFromFileAction, &QAction::triggered, this, &TStorage::RestoreFromFileClick);
+    connect(f.CaptureScreenShotAction, &QAction::triggered, this, &TStorage::CaptureScreenShotClick);
+    connect(f.AboutAction, &QAction::triggered, this, &TStorage::AboutClick);
+    connect(f.WebSiteAction, &QAction::triggered, this, &TStorage::WebSiteClick);
 }
 
 bool TStorage::StartFileOperation(void (TStorage::*handler)())
@@ -92,9 +92,9 @@ bool TStorage::StartFileOperation(void (TStorage::*handler)())
     return true;
 }
 
-void TStorage::SaveToFile1Click()
+void TStorage::SaveToFileClick()
 {
-    if (!StartFileOperation(&TStorage::SaveToFile1Click))
+    if (!StartFileOperation(&TStorage::SaveToFileClick))
         return;
     FInFileOperation = true;
     const auto leave = qScopeGuard([this] { FInFileOperation = false; });
@@ -112,12 +112,12 @@ void TStorage::SaveToFile1Click()
     }
     const QString error = WriteSettingsFile(chosen, state.SettingsList);
     if (!error.isEmpty())
-        FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
+        FDialogs.MessageDlg(error, QString(), TMsgButton::mbOK, TMsgKind::mkError);
 }
 
-void TStorage::RestoreSettingsFromFile1Click()
+void TStorage::RestoreFromFileClick()
 {
-    if (!StartFileOperation(&TStorage::RestoreSettingsFromFile1Click))
+    if (!StartFileOperation(&TStorage::RestoreFromFileClick))
         return;
     FInFileOperation = true;
     const auto leave = qScopeGuard([this] { FInFileOperation = false; });
@@ -130,7 +130,7 @@ void TStorage::RestoreSettingsFromFile1Click()
     // The whole file is read and checked before anything is sent.
     const TSettingsFileText file = ReadSettingsFile(path);
     if (!file.Ok()) {
-        FDialogs.MessageDlg(file.Error, QString(), mbOK, TMsgKind::mkError);
+        FDialogs.MessageDlg(file.Error, QString(), TMsgButton::mbOK, TMsgKind::mkError);
         return;
     }
     state.SettingsList = file.Lines;
@@ -177,7 +177,7 @@ void TStorage::RestoreFromBin(int bin)
     FQueue.Wake();
 }
 
-void TStorage::CaptureScreenShot1Click()
+void TStorage::CaptureScreenShotClick()
 {
     // The menu that chose this command closes while the command runs, but the
     // window under it is drawn again only later: the picture is taken from
@@ -200,15 +200,15 @@ void TStorage::CaptureScreenShot()
     const QImage picture = GrabScreenRect(form.frameGeometry());
     const QString error = WriteJpegFile(picture, kScreenShotFileName, kScreenShotQuality);
     if (!error.isEmpty())
-        FDialogs.MessageDlg(error, QString(), mbOK, TMsgKind::mkError);
+        FDialogs.MessageDlg(error, QString(), TMsgButton::mbOK, TMsgKind::mkError);
 }
 
-void TStorage::About1Click()
+void TStorage::AboutClick()
 {
     FDialogs.ShowMessage(AboutText(FState.DeviceIdentity, FVersionInfo.FileVersion()));
 }
 
-void TStorage::WebSite1Click()
+void TStorage::WebSiteClick()
 {
     FUrls.OpenUrl(MakerWebSite());
 }

@@ -37,8 +37,8 @@ public:
              IDialogs& dialogs, IUrlOpener& urls);
 
     // Storage > Save Settings To File / Restore Settings From File.
-    void SaveToFile1Click();
-    void RestoreSettingsFromFile1Click();
+    void SaveToFileClick();
+    void RestoreFromFileClick();
 
     // Storage > Save To Bin 1..6: queues "*SAV n".
     void SaveToBin(int bin);
@@ -48,9 +48,9 @@ public:
 
     // Tools > Capture Screen Shot (the picture is taken once the menu has
     // closed); Help > About; Help > Web Site.
-    void CaptureScreenShot1Click();
-    void About1Click();
-    void WebSite1Click();
+    void CaptureScreenShotClick();
+    void AboutClick();
+    void WebSiteClick();
 
     const TrpVersionInfo& VersionInfo() const { return FVersionInfo; }
 

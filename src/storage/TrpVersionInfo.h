@@ -10,7 +10,7 @@
 #include <functional>
 #include <optional>
 
-enum TVersionType {
+enum class TVersionType {
     vtCompanyName,
     vtFileDescription,
     vtFileVersion,
@@ -22,7 +22,7 @@ enum TVersionType {
     vtProductVersion,
     vtComments,
 };
-constexpr std::size_t kVersionTypeCount = vtComments + 1;
+constexpr std::size_t kVersionTypeCount = static_cast<std::size_t>(TVersionType::vtComments) + 1;
 
 // Where the strings come from: the size of the version information (0 means
 // there is none) and a lookup by path.
@@ -48,17 +48,19 @@ class TrpVersionInfo : public QObject {
 public:
     explicit TrpVersionInfo(QObject* owner = nullptr, const TVersionSource& source = BuiltInVersionSource());
 
-    QString CompanyName() const { return FVersionInfo[vtCompanyName]; }
-    QString FileDescription() const { return FVersionInfo[vtFileDescription]; }
-    QString FileVersion() const { return FVersionInfo[vtFileVersion]; }
-    QString InternalName() const { return FVersionInfo[vtInternalName]; }
-    QString LegalCopyright() const { return FVersionInfo[vtLegalCopyright]; }
-    QString LegalTradeMark() const { return FVersionInfo[vtLegalTradeMark]; }
-    QString OriginalFileName() const { return FVersionInfo[vtOriginalFileName]; }
-    QString ProductName() const { return FVersionInfo[vtProductName]; }
-    QString ProductVersion() const { return FVersionInfo[vtProductVersion]; }
-    QString Comments() const { return FVersionInfo[vtComments]; }
+    QString CompanyName() const { return Text(TVersionType::vtCompanyName); }
+    QString FileDescription() const { return Text(TVersionType::vtFileDescription); }
+    QString FileVersion() const { return Text(TVersionType::vtFileVersion); }
+    QString InternalName() const { return Text(TVersionType::vtInternalName); }
+    QString LegalCopyright() const { return Text(TVersionType::vtLegalCopyright); }
+    QString LegalTradeMark() const { return Text(TVersionType::vtLegalTradeMark); }
+    QString OriginalFileName() const { return Text(TVersionType::vtOriginalFileName); }
+    QString ProductName() const { return Text(TVersionType::vtProductName); }
+    QString ProductVersion() const { return Text(TVersionType::vtProductVersion); }
+    QString Comments() const { return Text(TVersionType::vtComments); }
 
 private:
+    QString Text(TVersionType type) const { return FVersionInfo[static_cast<std::size_t>(type)]; }
+
     std::array<QString, kVersionTypeCount> FVersionInfo;
 };

@@ -134,7 +134,7 @@ void TTimingWindow::ExportPngClick()
         FDialogs.SaveFileName(QStringLiteral("Export Timing Diagram"), QStringLiteral("PNG image (*.png)"),
                               QStringLiteral("timing.png"), QStringLiteral("png"));
     if (!path.isEmpty() && !ExportPng(path))
-        FDialogs.MessageDlg(QStringLiteral("Cannot write ") + path, QString(), mbOK, TMsgKind::mkError);
+        FDialogs.MessageDlg(QStringLiteral("Cannot write ") + path, QString(), TMsgButton::mbOK, TMsgKind::mkError);
 }
 
 void TTimingWindow::ExportSvgClick()
@@ -143,5 +143,5 @@ void TTimingWindow::ExportSvgClick()
         FDialogs.SaveFileName(QStringLiteral("Export Timing Diagram"), QStringLiteral("SVG image (*.svg)"),
                               QStringLiteral("timing.svg"), QStringLiteral("svg"));
     if (!path.isEmpty() && !ExportSvg(path))
-        FDialogs.MessageDlg(QStringLiteral("Cannot write ") + path, QString(), mbOK, TMsgKind::mkError);
+        FDialogs.MessageDlg(QStringLiteral("Cannot write ") + path, QString(), TMsgButton::mbOK, TMsgKind::mkError);
 }

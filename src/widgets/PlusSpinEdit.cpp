@@ -40,7 +40,7 @@ TSpinButton::TSpinButton(QWidget* parent) : QWidget(parent)
 
 void TSpinButton::SetGlyph(const QImage& glyph)
 {
-    fGlyph = glyph;
+    FGlyph = glyph;
     update();
 }
 
@@ -48,35 +48,34 @@ void TSpinButton::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     const QBrush face = palette().button();
-    qDrawWinButton(&p, rect(), palette(), fDown, &face);
-    if (fGlyph.isNull())
+    qDrawWinButton(&p, rect(), palette(), FDown, &face);
+    if (FGlyph.isNull())
         return;
-    const int shift = fDown ? 1 : 0;
-    const int x = (width() - fGlyph.width()) / 2 + shift;
-    const int y = (height() - fGlyph.height()) / 2 + shift;
-    p.drawImage(x, y, fGlyph);
+    const int shift = FDown ? 1 : 0;
+    const int x = (width() - FGlyph.width()) / 2 + shift;
+    const int y = (height() - FGlyph.height()) / 2 + shift;
+    p.drawImage(x, y, FGlyph);
 }
 
 void TSpinButton::mousePressEvent(QMouseEvent* e)
 {
-    if (!fInteractive)
+    if (!FInteractive)
         return;
     if (e->button() == Qt::LeftButton) {
-        fHeld = true;
-        fDown = true;
+        FHeld = true;
+        FDown = true;
         update();
     }
-    if (OnMouseDown)
-        OnMouseDown(this, e->button());
+    emit MouseDown(this, e->button());
 }
 
 void TSpinButton::mouseMoveEvent(QMouseEvent* e)
 {
-    if (!fHeld)
+    if (!FHeld)
         return;
     const bool over = rect().contains(e->position().toPoint());
-    if (over != fDown) {
-        fDown = over;
+    if (over != FDown) {
+        FDown = over;
         update();
     }
 }
@@ -84,16 +83,15 @@ void TSpinButton::mouseMoveEvent(QMouseEvent* e)
 void TSpinButton::mouseReleaseEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton) {
-        if (!fHeld)
+        if (!FHeld)
             return;
-        fHeld = false;
-        fDown = false;
+        FHeld = false;
+        FDown = false;
         update();
-    } else if (!fInteractive) {
+    } else if (!FInteractive) {
         return;
     }
-    if (OnMouseUp)
-        OnMouseUp(this, e->button());
+    emit MouseUp(this, e->button());
 }
 
 void TSpinButton::mouseDoubleClickEvent(QMouseEvent* e)
@@ -131,18 +129,18 @@ TPlusSpinEdit::TPlusSpinEdit(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setBackgroundRole(QPalette::Base);
     setContentsMargins(1, 1, 1, 1);
-    fUpButton = new TSpinButton(this);
-    fDownButton = new TSpinButton(this);
-    fUpButton->setObjectName(QStringLiteral("fUpButton"));
-    fDownButton->setObjectName(QStringLiteral("fDownButton"));
-    for (TSpinButton* b : {fUpButton, fDownButton}) {
-        b->OnMouseDown = [this](TSpinButton* btn, Qt::MouseButton mb) { SpinButtonDown(btn, mb); };
-        b->OnMouseUp = [this](TSpinButton* btn, Qt::MouseButton mb) { SpinButtonUp(btn, mb); };
+    FUpButton = new TSpinButton(this);
+    FDownButton = new TSpinButton(this);
+    FUpButton->setObjectName(QStringLiteral("fUpButton"));
+    FDownButton->setObjectName(QStringLiteral("fDownButton"));
+    for (TSpinButton* b : {FUpButton, FDownButton}) {
+        connect(b, &TSpinButton::MouseDown, this, &TPlusSpinEdit::SpinButtonDown);
+        connect(b, &TSpinButton::MouseUp, this, &TPlusSpinEdit::SpinButtonUp);
     }
-    fTimer = new QTimer(this);
-    fTimer->setObjectName(QStringLiteral("fTimer"));
-    connect(fTimer, &QTimer::timeout, this, &TPlusSpinEdit::TimerTick);
-    fModel.SetView(this);
+    FTimer = new QTimer(this);
+    FTimer->setObjectName(QStringLiteral("fTimer"));
+    connect(FTimer, &QTimer::timeout, this, &TPlusSpinEdit::TimerTick);
+    FModel.SetView(this);
     const int fontHeight = std::abs(QFontInfo(font()).pixelSize());
     resize(8 * fontHeight, QFontMetrics(font()).height() + 4);
     Measure();
@@ -150,7 +148,7 @@ TPlusSpinEdit::TPlusSpinEdit(QWidget* parent) : QWidget(parent)
 
 TPlusSpinEdit::~TPlusSpinEdit()
 {
-    fModel.SetView(nullptr);
+    FModel.SetView(nullptr);
 }
 
 QSize TPlusSpinEdit::sizeHint() const
@@ -176,7 +174,7 @@ QImage TPlusSpinEdit::MakeGlyph(bool up, int c) const
     p.setRenderHint(QPainter::Antialiasing, false);
     // Outline and fill share the colour: at these sizes a black outline would
     // leave a disabled glyph looking black.
-    const QColor colour = fEnabled ? QColor(Qt::black) : kGrey;
+    const QColor colour = FEnabled ? QColor(Qt::black) : kGrey;
     p.setPen(QPen(colour, 0));
     p.setBrush(colour);
     QPolygon tri;
@@ -191,9 +189,9 @@ QImage TPlusSpinEdit::MakeGlyph(bool up, int c) const
 void TPlusSpinEdit::Measure()
 {
     const QFontMetrics fm(font());
-    fDigitHeight = fm.height();
-    fDigitWidth = fm.horizontalAdvance(QLatin1Char('0'));
-    if (fAutoSize)
+    FDigitHeight = fm.height();
+    FDigitWidth = fm.horizontalAdvance(QLatin1Char('0'));
+    if (FAutoSize)
         DoAutoSize();
     else
         LayoutButtons();
@@ -204,37 +202,37 @@ void TPlusSpinEdit::LayoutButtons()
     const QRect cr = contentsRect();
     const int cw = cr.width();
     const int ch = cr.height();
-    int bw = fDigitWidth + fDigitWidth / 2 + 8;
+    int bw = FDigitWidth + FDigitWidth / 2 + 8;
     if (bw < 10)
         bw = 10;
-    fUpButton->setGeometry(cr.x() + cw - bw, cr.y(), bw, ch / 2);
-    fDownButton->setGeometry(cr.x() + cw - bw, cr.y() + ch / 2, bw, ch - ch / 2);
+    FUpButton->setGeometry(cr.x() + cw - bw, cr.y(), bw, ch / 2);
+    FDownButton->setGeometry(cr.x() + cw - bw, cr.y() + ch / 2, bw, ch - ch / 2);
     const int c = GlyphSize(bw);
-    fUpButton->SetGlyph(MakeGlyph(true, c));
-    fDownButton->SetGlyph(MakeGlyph(false, c));
-    fCapXStop = (cw - bw) - fDigitWidth / 2;
-    fCapYStart = (ch - fDigitHeight) / 2;
-    fModel.UpdateSelection();
+    FUpButton->SetGlyph(MakeGlyph(true, c));
+    FDownButton->SetGlyph(MakeGlyph(false, c));
+    FCapXStop = (cw - bw) - FDigitWidth / 2;
+    FCapYStart = (ch - FDigitHeight) / 2;
+    FModel.UpdateSelection();
 }
 
 void TPlusSpinEdit::DoAutoSize()
 {
-    int h = fDigitHeight + fDigitHeight / 3;
+    int h = FDigitHeight + FDigitHeight / 3;
     if (h % 2 == 0)
         ++h;
     int w = width();
-    const double mn = fModel.MinValue();
-    const double mx = fModel.MaxValue();
+    const double mn = FModel.MinValue();
+    const double mx = FModel.MaxValue();
     if (mn != mx) {
-        const double wider = fModel.DigitExponent(mx) > fModel.DigitExponent(mn) ? mx : mn;
+        const double wider = FModel.DigitExponent(mx) > FModel.DigitExponent(mn) ? mx : mn;
         const int textWidth =
-            QFontMetrics(font()).horizontalAdvance(QString::fromStdU16String(fModel.FormatValue(wider)));
+            QFontMetrics(font()).horizontalAdvance(QString::fromStdU16String(FModel.FormatValue(wider)));
         w = textWidth + h;
         // Room for the text, the buttons, the half-digit gap before them and one
         // more half digit on the left, so the text is never cut off.
         const int m = contentsMargins().left() + contentsMargins().right();
-        const int bw = std::max(10, fDigitWidth + fDigitWidth / 2 + 8);
-        w = std::max(w, textWidth + bw + fDigitWidth + m);
+        const int bw = std::max(10, FDigitWidth + FDigitWidth / 2 + 8);
+        w = std::max(w, textWidth + bw + FDigitWidth + m);
     }
     resize(w, h);
     updateGeometry();
@@ -243,23 +241,23 @@ void TPlusSpinEdit::DoAutoSize()
 
 void TPlusSpinEdit::ReAutoSize()
 {
-    if (fAutoSize)
+    if (FAutoSize)
         DoAutoSize();
 }
 
 void TPlusSpinEdit::setAutoSize(bool on)
 {
-    fAutoSize = on;
+    FAutoSize = on;
     if (on)
         DoAutoSize();
 }
 
 void TPlusSpinEdit::setBorderStyle(TSpinBorderStyle style)
 {
-    if (style == fBorderStyle)
+    if (style == FBorderStyle)
         return;
-    fBorderStyle = style;
-    const int m = style == bsSingle ? 1 : 0;
+    FBorderStyle = style;
+    const int m = style == TSpinBorderStyle::bsSingle ? 1 : 0;
     setContentsMargins(m, m, m, m);
     LayoutButtons();
     update();
@@ -267,11 +265,11 @@ void TPlusSpinEdit::setBorderStyle(TSpinBorderStyle style)
 
 void TPlusSpinEdit::SetEnabled(bool on)
 {
-    if (!on && fModel.Spinning())
+    if (!on && FModel.Spinning())
         EndSpin();
-    fEnabled = on;
-    fUpButton->SetInteractive(on);
-    fDownButton->SetInteractive(on);
+    FEnabled = on;
+    FUpButton->SetInteractive(on);
+    FDownButton->SetInteractive(on);
     update();
     LayoutButtons();
 }
@@ -287,39 +285,39 @@ void TPlusSpinEdit::SelectionPlaced()
 {
     const QFontMetrics fm(font());
     const QString text = ShownText();
-    const int index = fModel.FocusIndex();
-    fCapXStart = fCapXStop - fm.horizontalAdvance(text);
+    const int index = FModel.FocusIndex();
+    FCapXStart = FCapXStop - fm.horizontalAdvance(text);
     const int inText = std::clamp(index, 0, static_cast<int>(text.size()));
     const int w2 = fm.horizontalAdvance(text.left(inText));
     const int w3 = index >= 1 && index <= text.size() ? fm.horizontalAdvance(text.at(index - 1)) : 0;
-    fFocusRect =
-        QRect(QPoint(fCapXStart + w2 - w3, fCapYStart), QPoint(fCapXStart + w2 - 1, fCapYStart + fDigitHeight - 1));
-    fDisplayFieldsInitialized = true;
+    FFocusRect =
+        QRect(QPoint(FCapXStart + w2 - w3, FCapYStart), QPoint(FCapXStart + w2 - 1, FCapYStart + FDigitHeight - 1));
+    FDisplayFieldsInitialized = true;
     update();
 }
 
 bool TPlusSpinEdit::CaretVisible() const
 {
-    return hasFocus() && !fModel.Spinning() && fFocusRect.right() > fFocusRect.left();
+    return hasFocus() && !FModel.Spinning() && FFocusRect.right() > FFocusRect.left();
 }
 
 QRect TPlusSpinEdit::CaretRect() const
 {
-    return QRect(fFocusRect.left(), fFocusRect.bottom(), fFocusRect.right() - fFocusRect.left(), 2);
+    return QRect(FFocusRect.left(), FFocusRect.bottom(), FFocusRect.right() - FFocusRect.left(), 2);
 }
 
 void TPlusSpinEdit::paintEvent(QPaintEvent*)
 {
-    if (!fDisplayFieldsInitialized)
-        fModel.UpdateSelection();
+    if (!FDisplayFieldsInitialized)
+        FModel.UpdateSelection();
     const QRect cr = contentsRect();
     QPainter wp(this);
-    if (fBorderStyle == bsSingle) {
+    if (FBorderStyle == TSpinBorderStyle::bsSingle) {
         wp.setPen(QPen(Qt::black, 0));
         wp.setBrush(Qt::NoBrush);
         wp.drawRect(rect().adjusted(0, 0, -1, -1));
     }
-    const int areaWidth = fUpButton->x() - cr.x();
+    const int areaWidth = FUpButton->x() - cr.x();
     if (areaWidth <= 0 || cr.height() <= 0)
         return;
 
@@ -333,10 +331,10 @@ void TPlusSpinEdit::paintEvent(QPaintEvent*)
         QPainter p(&buf);
         p.setFont(font());
         const QFontMetrics fm(font());
-        p.setPen(fEnabled ? palette().color(QPalette::Text) : kGrey);
+        p.setPen(FEnabled ? palette().color(QPalette::Text) : kGrey);
         const QString text = Text();
-        const int baseline = fCapYStart + fm.ascent();
-        int x = fCapXStart;
+        const int baseline = FCapYStart + fm.ascent();
+        int x = FCapXStart;
         qsizetype runStart = 0;
         for (qsizetype i = 0; i <= text.size(); ++i) {
             if (i < text.size() && text.at(i) != QChar(kSpinPlaceholder))
@@ -348,13 +346,13 @@ void TPlusSpinEdit::paintEvent(QPaintEvent*)
             }
             if (i < text.size()) {  // a placeholder, drawn as "0"
                 p.drawText(QPoint(x, baseline), QStringLiteral("0"));
-                x += fDigitWidth;
+                x += FDigitWidth;
             }
             runStart = i + 1;
         }
-        const int index = fModel.FocusIndex();
+        const int index = FModel.FocusIndex();
         const bool inText = index >= 1 && index <= text.size();
-        const QRect& fr = fFocusRect;
+        const QRect& fr = FFocusRect;
         if (hasFocus()) {
             if (inText) {
                 p.fillRect(QRect(fr.left(), fr.top(), fr.right() - fr.left(), fr.bottom() - fr.top()), kSelectedCell);
@@ -380,7 +378,7 @@ void TPlusSpinEdit::paintEvent(QPaintEvent*)
 
 void TPlusSpinEdit::keyPressEvent(QKeyEvent* e)
 {
-    if (!fEnabled) {
+    if (!FEnabled) {
         e->ignore();
         return;
     }
@@ -389,28 +387,28 @@ void TPlusSpinEdit::keyPressEvent(QKeyEvent* e)
     Guarded([&] {
         switch (e->key()) {
             case Qt::Key_Left:
-                if (fFocusRect.left() > fDigitWidth - 2)
-                    fModel.SelectDigit(fModel.IncExponent() + 1);
+                if (FFocusRect.left() > FDigitWidth - 2)
+                    FModel.SelectDigit(FModel.IncExponent() + 1);
                 return;
             case Qt::Key_Right:
-                if (fModel.IncExponent() > -fModel.Decimals())
-                    fModel.SelectDigit(fModel.IncExponent() - 1);
+                if (FModel.IncExponent() > -FModel.Decimals())
+                    FModel.SelectDigit(FModel.IncExponent() - 1);
                 return;
             case Qt::Key_Up:
             case Qt::Key_Down:
-                if (!fModel.Spinning())
+                if (!FModel.Spinning())
                     update();  // the caret hides for the spin
-                fModel.BeginSpin();
+                FModel.BeginSpin();
                 if (e->key() == Qt::Key_Up)
-                    fModel.StepUp();
+                    FModel.StepUp();
                 else
-                    fModel.StepDown();
+                    FModel.StepDown();
                 return;
             default:
                 break;
         }
         if (ctrl && e->key() == Qt::Key_0) {
-            fModel.RightZero();
+            FModel.RightZero();
             return;
         }
         if (ctrl || alt) {
@@ -419,7 +417,7 @@ void TPlusSpinEdit::keyPressEvent(QKeyEvent* e)
         }
         const QString text = e->text();
         for (QChar c : text)
-            fModel.EnterDigit(c.unicode());
+            FModel.EnterDigit(c.unicode());
         if (text.isEmpty())
             e->ignore();
     });
@@ -427,25 +425,25 @@ void TPlusSpinEdit::keyPressEvent(QKeyEvent* e)
 
 void TPlusSpinEdit::keyReleaseEvent(QKeyEvent* e)
 {
-    if (!fEnabled || e->isAutoRepeat()) {
+    if (!FEnabled || e->isAutoRepeat()) {
         e->ignore();
         return;
     }
-    if (fModel.Spinning())
+    if (FModel.Spinning())
         Guarded([&] { EndSpin(); });
 }
 
 void TPlusSpinEdit::EndSpin()
 {
-    fTimer->stop();
-    fSpinButton = nullptr;
+    FTimer->stop();
+    FSpinButton = nullptr;
     update();  // the caret shows again
-    fModel.EndSpin();
+    FModel.EndSpin();
 }
 
 void TPlusSpinEdit::mousePressEvent(QMouseEvent* e)
 {
-    if (!fEnabled)
+    if (!FEnabled)
         return;
     Guarded([&] {
         if (e->button() == Qt::LeftButton) {
@@ -453,18 +451,18 @@ void TPlusSpinEdit::mousePressEvent(QMouseEvent* e)
             const QFontMetrics fm(font());
             QString s = ShownText();
             s.chop(1);
-            const QChar sep(fModel.InternalThousandSep());
-            const bool hasSep = fModel.InternalThousandSep() != 0;
-            int i = -fModel.Decimals();
-            while (!s.isEmpty() && fm.horizontalAdvance(s) > x - fCapXStart) {
+            const QChar sep(FModel.InternalThousandSep());
+            const bool hasSep = FModel.InternalThousandSep() != 0;
+            int i = -FModel.Decimals();
+            while (!s.isEmpty() && fm.horizontalAdvance(s) > x - FCapXStart) {
                 ++i;
                 s.chop(1);
                 if (!s.isEmpty() && (i == 0 || (hasSep && s.back() == sep)))
                     s.chop(1);
             }
-            if (x < fCapXStart)
+            if (x < FCapXStart)
                 ++i;
-            fModel.SelectDigit(i);
+            FModel.SelectDigit(i);
         }
     });
     if (hasFocus())
@@ -475,42 +473,42 @@ void TPlusSpinEdit::mousePressEvent(QMouseEvent* e)
 
 void TPlusSpinEdit::mouseDoubleClickEvent(QMouseEvent*)
 {
-    if (!fEnabled)
+    if (!FEnabled)
         return;
-    Guarded([&] { fModel.RightZero(); });
+    Guarded([&] { FModel.RightZero(); });
 }
 
 void TPlusSpinEdit::SpinButtonDown(TSpinButton* button, Qt::MouseButton mb)
 {
-    if (!fEnabled || mb != Qt::LeftButton)
+    if (!FEnabled || mb != Qt::LeftButton)
         return;
     if (!hasFocus())
         setFocus(Qt::MouseFocusReason);
-    fModel.BeginSpin();
+    FModel.BeginSpin();
     update();  // the caret hides for the spin
-    fSpinButton = button;
-    fTimer->setInterval(FirstRepeatDelay);
-    fTimer->start();
+    FSpinButton = button;
+    FTimer->setInterval(FirstRepeatDelay);
+    FTimer->start();
     Guarded([&] {
-        if (button == fUpButton)
-            fModel.StepUp();
+        if (button == FUpButton)
+            FModel.StepUp();
         else
-            fModel.StepDown();
+            FModel.StepDown();
     });
 }
 
 void TPlusSpinEdit::TimerTick()
 {
-    if (!fEnabled)
+    if (!FEnabled)
         return;
-    fTimer->setInterval(RepeatInterval);
-    if (!fSpinButton || !fSpinButton->IsDown())
+    FTimer->setInterval(RepeatInterval);
+    if (!FSpinButton || !FSpinButton->IsDown())
         return;  // pointer dragged off: pause
     Guarded([&] {
-        if (fSpinButton == fUpButton)
-            fModel.StepUp();
+        if (FSpinButton == FUpButton)
+            FModel.StepUp();
         else
-            fModel.StepDown();
+            FModel.StepDown();
     });
 }
 
@@ -519,9 +517,9 @@ void TPlusSpinEdit::SpinButtonUp(TSpinButton*, Qt::MouseButton mb)
     if (mb != Qt::LeftButton)
         return;
     // The timer always stops with the button, even if the spin already ended.
-    fTimer->stop();
-    fSpinButton = nullptr;
-    if (fModel.Spinning())
+    FTimer->stop();
+    FSpinButton = nullptr;
+    if (FModel.Spinning())
         Guarded([&] { EndSpin(); });
 }
 
@@ -535,7 +533,7 @@ void TPlusSpinEdit::focusOutEvent(QFocusEvent* e)
 {
     QWidget::focusOutEvent(e);
     // A keyboard spin would never see its key release once the focus is gone.
-    if (fModel.Spinning() && !fTimer->isActive())
+    if (FModel.Spinning() && !FTimer->isActive())
         Guarded([&] { EndSpin(); });
     update();
 }

@@ -22,7 +22,7 @@
 
 class QTimer;
 
-enum TSpinBorderStyle { bsNone, bsSingle };
+enum class TSpinBorderStyle { bsNone, bsSingle };
 
 // One of the two spin buttons. Never takes the focus. Reports mouse-down and
 // mouse-up of any button; its pressed state follows the pointer while the
@@ -32,13 +32,14 @@ class TSpinButton : public QWidget {
 public:
     explicit TSpinButton(QWidget* parent);
     void SetGlyph(const QImage& glyph);
-    const QImage& Glyph() const { return fGlyph; }
-    bool IsDown() const { return fDown; }
+    const QImage& Glyph() const { return FGlyph; }
+    bool IsDown() const { return FDown; }
     // When false, presses are ignored entirely (the owner's own Enabled).
-    void SetInteractive(bool on) { fInteractive = on; }
+    void SetInteractive(bool on) { FInteractive = on; }
 
-    std::function<void(TSpinButton*, Qt::MouseButton)> OnMouseDown;
-    std::function<void(TSpinButton*, Qt::MouseButton)> OnMouseUp;
+signals:
+    void MouseDown(TSpinButton* sender, Qt::MouseButton button);
+    void MouseUp(TSpinButton* sender, Qt::MouseButton button);
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -48,10 +49,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
 
 private:
-    QImage fGlyph;
-    bool fHeld = false;
-    bool fDown = false;
-    bool fInteractive = true;
+    QImage FGlyph;
+    bool FHeld = false;
+    bool FDown = false;
+    bool FInteractive = true;
 };
 
 class TPlusSpinEdit : public QWidget, private TPlusSpinView {
@@ -71,65 +72,65 @@ public:
     explicit TPlusSpinEdit(QWidget* parent = nullptr);
     ~TPlusSpinEdit() override;
 
-    TPlusSpinModel& Model() { return fModel; }
-    const TPlusSpinModel& Model() const { return fModel; }
+    TPlusSpinModel& Model() { return FModel; }
+    const TPlusSpinModel& Model() const { return FModel; }
 
     // ---- Properties of the model (see PlusSpinModel.h). Setters notify as
     // the model's do: OnChange on every change of the value.
-    double Value() const { return fModel.Value(); }
-    void setValue(double v) { fModel.setValue(v); }
-    std::int64_t IntValue() const { return fModel.IntValue(); }
-    void setIntValue(std::int64_t v) { fModel.setIntValue(v); }
-    double MinValue() const { return fModel.MinValue(); }
-    void setMinValue(double v) { fModel.setMinValue(v); }
-    double MaxValue() const { return fModel.MaxValue(); }
-    void setMaxValue(double v) { fModel.setMaxValue(v); }
-    double Increment() const { return fModel.Increment(); }
-    void setIncrement(double v) { fModel.setIncrement(v); }
-    int Decimals() const { return fModel.Decimals(); }
-    void setDecimals(int d) { fModel.setDecimals(d); }
-    QChar ThousandSeparator() const { return QChar(fModel.ThousandSeparator()); }
-    void setThousandSeparator(QChar c) { fModel.setThousandSeparator(c.unicode()); }
-    int Base() const { return fModel.Base(); }
-    void setBase(int b) { fModel.setBase(b); }
-    bool TrackSpin() const { return fModel.TrackSpin(); }
-    void setTrackSpin(bool on) { fModel.setTrackSpin(on); }
-    bool EditorEnabled() const { return fModel.EditorEnabled(); }
-    void setEditorEnabled(bool on) { fModel.setEditorEnabled(on); }
-    QString Text() const { return QString::fromStdU16String(fModel.Text()); }
+    double Value() const { return FModel.Value(); }
+    void setValue(double v) { FModel.setValue(v); }
+    std::int64_t IntValue() const { return FModel.IntValue(); }
+    void setIntValue(std::int64_t v) { FModel.setIntValue(v); }
+    double MinValue() const { return FModel.MinValue(); }
+    void setMinValue(double v) { FModel.setMinValue(v); }
+    double MaxValue() const { return FModel.MaxValue(); }
+    void setMaxValue(double v) { FModel.setMaxValue(v); }
+    double Increment() const { return FModel.Increment(); }
+    void setIncrement(double v) { FModel.setIncrement(v); }
+    int Decimals() const { return FModel.Decimals(); }
+    void setDecimals(int d) { FModel.setDecimals(d); }
+    QChar ThousandSeparator() const { return QChar(FModel.ThousandSeparator()); }
+    void setThousandSeparator(QChar c) { FModel.setThousandSeparator(c.unicode()); }
+    int Base() const { return FModel.Base(); }
+    void setBase(int b) { FModel.setBase(b); }
+    bool TrackSpin() const { return FModel.TrackSpin(); }
+    void setTrackSpin(bool on) { FModel.setTrackSpin(on); }
+    bool EditorEnabled() const { return FModel.EditorEnabled(); }
+    void setEditorEnabled(bool on) { FModel.setEditorEnabled(on); }
+    QString Text() const { return QString::fromStdU16String(FModel.Text()); }
 
     // ---- Properties of the window.
     // Sizes the control to its text: odd height from the font, width from the
     // wider limit. Assigning false only stores the flag.
-    bool AutoSize() const { return fAutoSize; }
+    bool AutoSize() const { return FAutoSize; }
     void setAutoSize(bool on);
-    TSpinBorderStyle BorderStyle() const { return fBorderStyle; }
+    TSpinBorderStyle BorderStyle() const { return FBorderStyle; }
     void setBorderStyle(TSpinBorderStyle style);
     // The control's own enable flag, separate from QWidget::setEnabled: when
     // false the control still takes the focus by Tab and paints (grey), but
     // ignores keys, clicks, the spin buttons and timer ticks.
-    bool Enabled() const { return fEnabled; }
+    bool Enabled() const { return FEnabled; }
     void SetEnabled(bool on);
 
     // ---- Operations (programmatic; they notify like user input).
-    void SelectDigit(int n) { fModel.SelectDigit(n); }
-    void StepUp() { fModel.StepUp(); }
-    void StepDown() { fModel.StepDown(); }
-    void RightZero() { fModel.RightZero(); }
+    void SelectDigit(int n) { FModel.SelectDigit(n); }
+    void StepUp() { FModel.StepUp(); }
+    void StepDown() { FModel.StepDown(); }
+    void RightZero() { FModel.RightZero(); }
 
     // ---- Layout and parts, in client coordinates (inside the border).
-    int DigitWidth() const { return fDigitWidth; }
-    int DigitHeight() const { return fDigitHeight; }
-    int CapXStart() const { return fCapXStart; }
-    int CapXStop() const { return fCapXStop; }
-    int CapYStart() const { return fCapYStart; }
+    int DigitWidth() const { return FDigitWidth; }
+    int DigitHeight() const { return FDigitHeight; }
+    int CapXStart() const { return FCapXStart; }
+    int CapXStop() const { return FCapXStop; }
+    int CapYStart() const { return FCapYStart; }
     // Cell of the selected character: left, top, right, bottom inclusive.
-    QRect FocusRect() const { return fFocusRect; }
-    bool DisplayFieldsInitialized() const { return fDisplayFieldsInitialized; }
+    QRect FocusRect() const { return FFocusRect; }
+    bool DisplayFieldsInitialized() const { return FDisplayFieldsInitialized; }
     QRect ClientRect() const { return contentsRect(); }
-    TSpinButton* UpButton() const { return fUpButton; }
-    TSpinButton* DownButton() const { return fDownButton; }
-    QTimer* Timer() const { return fTimer; }
+    TSpinButton* UpButton() const { return FUpButton; }
+    TSpinButton* DownButton() const { return FDownButton; }
+    QTimer* Timer() const { return FTimer; }
     // Size of the triangle glyphs for a button width (the glyph is c + 1 wide).
     static int GlyphSize(int buttonWidth);
     // The flat caret under the selected digit: shown while focused and idle.
@@ -177,19 +178,19 @@ private:
     template <class F>
     void Guarded(F&& action);
 
-    TPlusSpinModel fModel;
-    TSpinButton* fUpButton = nullptr;
-    TSpinButton* fDownButton = nullptr;
-    QTimer* fTimer = nullptr;
-    TSpinButton* fSpinButton = nullptr;  // button that started the running spin
-    bool fAutoSize = true;
-    TSpinBorderStyle fBorderStyle = bsSingle;
-    bool fEnabled = true;
-    int fDigitWidth = 0;
-    int fDigitHeight = 0;
-    int fCapXStart = 0;
-    int fCapXStop = 0;
-    int fCapYStart = 0;
-    QRect fFocusRect;
-    bool fDisplayFieldsInitialized = false;
+    TPlusSpinModel FModel;
+    TSpinButton* FUpButton = nullptr;
+    TSpinButton* FDownButton = nullptr;
+    QTimer* FTimer = nullptr;
+    TSpinButton* FSpinButton = nullptr;  // button that started the running spin
+    bool FAutoSize = true;
+    TSpinBorderStyle FBorderStyle = TSpinBorderStyle::bsSingle;
+    bool FEnabled = true;
+    int FDigitWidth = 0;
+    int FDigitHeight = 0;
+    int FCapXStart = 0;
+    int FCapXStop = 0;
+    int FCapYStart = 0;
+    QRect FFocusRect;
+    bool FDisplayFieldsInitialized = false;
 };

@@ -80,7 +80,7 @@ int TPlusSpinModel::DigitExponent(double x) const
     const double ax = std::min(std::fabs(x), std::numeric_limits<double>::max());
     int r = 0;
     if (ax > 1) {
-        const double lnB = LnBase(fBase);
+        const double lnB = LnBase(FBase);
         r = static_cast<int>(RoundHalfEven(std::log(ax) / lnB));
         if (std::exp(r * lnB) > ax)
             --r;
@@ -150,13 +150,13 @@ std::string TPlusSpinModel::FixedText(double v, int decimals, int maxSig)
 std::u16string TPlusSpinModel::Group(const std::string& plain) const
 {
     std::u16string text = Widen(plain);
-    const char16_t sep = fInternalThousandSep;
+    const char16_t sep = FInternalThousandSep;
     if (sep == 0)
         return text;
     const int g = GroupSize();
-    const auto point = fDecimals > 0 ? text.find(kSpinDecimalSeparator) : text.size();
+    const auto point = FDecimals > 0 ? text.find(kSpinDecimalSeparator) : text.size();
     std::u16string intPart = text.substr(0, point);
-    std::u16string frac = fDecimals > 0 ? text.substr(point + 1) : std::u16string();
+    std::u16string frac = FDecimals > 0 ? text.substr(point + 1) : std::u16string();
     std::u16string groupedFrac;
     for (size_t i = 0; i < frac.size(); ++i) {
         if (i > 0 && i % g == 0)
@@ -167,7 +167,7 @@ std::u16string TPlusSpinModel::Group(const std::string& plain) const
     for (int k = static_cast<int>(intPart.size()) - g; k > 0; k -= g)
         intPart.insert(k, 1, sep);
     std::u16string out = intPart;
-    if (fDecimals > 0) {
+    if (FDecimals > 0) {
         out += kSpinDecimalSeparator;
         out += groupedFrac;
     }
@@ -176,21 +176,21 @@ std::u16string TPlusSpinModel::Group(const std::string& plain) const
 
 std::u16string TPlusSpinModel::FormatValue(double v) const
 {
-    return Group(FixedText(v, fDecimals));
+    return Group(FixedText(v, FDecimals));
 }
 
 void TPlusSpinModel::FormatValueText()
 {
-    fText = FormatValue(fValue);
+    FText = FormatValue(FValue);
 }
 
 void TPlusSpinModel::UpdateSelection()
 {
-    const int L = static_cast<int>(fText.size());
-    const int e = fIncExponent;
-    const int d = fDecimals;
+    const int L = static_cast<int>(FText.size());
+    const int e = FIncExponent;
+    const int d = FDecimals;
     const int g = GroupSize();
-    const char16_t sep = fInternalThousandSep;
+    const char16_t sep = FInternalThousandSep;
     int idx = L - e - d;
     if (e >= 0 && d > 0)
         --idx;
@@ -201,7 +201,7 @@ void TPlusSpinModel::UpdateSelection()
         else
             idx -= e / g;
     }
-    std::u16string text = fText;
+    std::u16string text = FText;
     if (idx < 1) {
         for (int i = idx; i <= 0; ++i) {
             const bool isSep = sep != 0 && (e / g + e + i + 1) % (g + 1) == 0;
@@ -213,50 +213,50 @@ void TPlusSpinModel::UpdateSelection()
         text.erase(0, 1);
         --idx;
     }
-    fText = text;
-    fFocusIndex = idx;
-    if (fView)
-        fView->SelectionPlaced();
+    FText = text;
+    FFocusIndex = idx;
+    if (FView)
+        FView->SelectionPlaced();
 }
 
 void TPlusSpinModel::SetValue(double NewValue)
 {
-    if (fMinValue != fMaxValue) {
-        if (NewValue < fMinValue)
-            NewValue = fMinValue;
-        else if (NewValue > fMaxValue)
-            NewValue = fMaxValue;
+    if (FMinValue != FMaxValue) {
+        if (NewValue < FMinValue)
+            NewValue = FMinValue;
+        else if (NewValue > FMaxValue)
+            NewValue = FMaxValue;
     }
     if (!std::isfinite(NewValue))
         return;
     if (NewValue == 0)
         NewValue = 0;  // no negative zero
-    if (NewValue == fValue)
+    if (NewValue == FValue)
         return;
-    fValue = NewValue;
+    FValue = NewValue;
     FormatValueText();
     UpdateSelection();
-    if (fView)
-        fView->Invalidate();
+    if (FView)
+        FView->Invalidate();
 }
 
 void TPlusSpinModel::setValue(double v)
 {
-    const double old = fValue;
+    const double old = FValue;
     SetValue(v);
-    if (fValue == old)
+    if (FValue == old)
         return;
-    if (!fSpinning || fTrackSpin) {
-        fModified = false;
+    if (!FSpinning || FTrackSpin) {
+        FModified = false;
         Change();
     } else {
-        fModified = true;
+        FModified = true;
     }
 }
 
 std::int64_t TPlusSpinModel::IntValue() const
 {
-    const double r = RoundHalfEven(fValue);
+    const double r = RoundHalfEven(FValue);
     if (r >= 9.2233720368547758e18)
         return INT64_MAX;
     if (r <= -9.2233720368547758e18)
@@ -273,117 +273,117 @@ void TPlusSpinModel::Change()
 {
     if (OnChange)
         OnChange(*this);
-    if (fView)
-        fView->Changed();
+    if (FView)
+        FView->Changed();
 }
 
 void TPlusSpinModel::EndSpin()
 {
-    fSpinning = false;
-    if (!fTrackSpin && fModified) {
-        fModified = false;
+    FSpinning = false;
+    if (!FTrackSpin && FModified) {
+        FModified = false;
         Change();
     }
-    fModified = false;
+    FModified = false;
 }
 
 void TPlusSpinModel::ReclampAfterLimitChange()
 {
-    setValue(fValue);
-    if (fView)
-        fView->ReAutoSize();
+    setValue(FValue);
+    if (FView)
+        FView->ReAutoSize();
 }
 
 void TPlusSpinModel::setMaxValue(double v)
 {
-    if (v == fMaxValue)
+    if (v == FMaxValue)
         return;
-    fMaxValue = v;
+    FMaxValue = v;
     ReclampAfterLimitChange();
 }
 
 void TPlusSpinModel::setMinValue(double v)
 {
-    if (v == fMinValue)
+    if (v == FMinValue)
         return;
-    fMinValue = v;
+    FMinValue = v;
     ReclampAfterLimitChange();
 }
 
 void TPlusSpinModel::SelectDigit(int n)
 {
-    if (n < -fDecimals)
-        n = -fDecimals;
-    if (fMinValue != fMaxValue) {
-        const int top = std::max(DigitExponent(fMinValue), DigitExponent(fMaxValue));
+    if (n < -FDecimals)
+        n = -FDecimals;
+    if (FMinValue != FMaxValue) {
+        const int top = std::max(DigitExponent(FMinValue), DigitExponent(FMaxValue));
         if (n > top)
             n = top;
     }
     double step = 1.0;
     for (int i = 0; i < n; ++i)
-        step *= fBase;
+        step *= FBase;
     for (int i = 0; i < -n; ++i)
-        step /= fBase;
+        step /= FBase;
     // Nothing to do when both the position and the step stay. (Comparing the
     // step alone would pin the selection once it lies right of the minimum
     // step's digit: moving back would compute the step already in force.)
-    const bool sameStep = fIncrement != 0 && std::fabs(step - fIncrement) / fIncrement <= 1e-7;
-    if (sameStep && n == fIncExponent)
+    const bool sameStep = FIncrement != 0 && std::fabs(step - FIncrement) / FIncrement <= 1e-7;
+    if (sameStep && n == FIncExponent)
         return;
-    fIncrement = std::max(step, fSavedIncrement);
-    fIncExponent = n;
+    FIncrement = std::max(step, FSavedIncrement);
+    FIncExponent = n;
     if (OnSetIncrement)
         OnSetIncrement(*this);
-    if (fView)
-        fView->IncrementSet();
+    if (FView)
+        FView->IncrementSet();
     UpdateSelection();
-    if (fView)
-        fView->Invalidate();
+    if (FView)
+        FView->Invalidate();
 }
 
 void TPlusSpinModel::setIncrement(double x)
 {
-    fSavedIncrement = x;
+    FSavedIncrement = x;
     x = std::fabs(x);
-    if (fIncrement != 0 && std::fabs(x - fIncrement) / fIncrement < 1e-7)
+    if (FIncrement != 0 && std::fabs(x - FIncrement) / FIncrement < 1e-7)
         return;
     int e;
     if (x > 1e-20) {
-        const double lnB = LnBase(fBase);
+        const double lnB = LnBase(FBase);
         // An infinite step selects the leftmost digit a finite value can have.
         e = static_cast<int>(RoundHalfEven(std::log(std::min(x, std::numeric_limits<double>::max())) / lnB));
         if (1.0001 * x < std::exp(e * lnB))
             --e;
     } else {
-        e = -fDecimals - 1;
+        e = -FDecimals - 1;
     }
-    fIncExponent = e;
+    FIncExponent = e;
     UpdateSelection();
-    if (fView)
-        fView->Invalidate();
-    fIncrement = x;
+    if (FView)
+        FView->Invalidate();
+    FIncrement = x;
     if (OnSetIncrement)
         OnSetIncrement(*this);
-    if (fView)
-        fView->IncrementSet();
+    if (FView)
+        FView->IncrementSet();
 }
 
 void TPlusSpinModel::setDecimals(int d)
 {
-    fDecimals = std::clamp(d, 0, 18);
+    FDecimals = std::clamp(d, 0, 18);
     FormatValueText();
     UpdateSelection();
-    if (fView) {
-        fView->Invalidate();
-        fView->ReAutoSize();
+    if (FView) {
+        FView->Invalidate();
+        FView->ReAutoSize();
     }
 }
 
 void TPlusSpinModel::setThousandSeparator(char16_t c)
 {
-    if (c == fThousandSep)
+    if (c == FThousandSep)
         return;
-    fThousandSep = c;
+    FThousandSep = c;
     char16_t eff = c;
     if (c != 0 && c <= 255) {
         const bool confusable = c == u'+' || c == u'-' || (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') ||
@@ -391,12 +391,12 @@ void TPlusSpinModel::setThousandSeparator(char16_t c)
         if (confusable)
             eff = u' ';
     }
-    fInternalThousandSep = eff;
+    FInternalThousandSep = eff;
     FormatValueText();
     UpdateSelection();
-    if (fView) {
-        fView->Invalidate();
-        fView->ReAutoSize();  // the separators widen the text
+    if (FView) {
+        FView->Invalidate();
+        FView->ReAutoSize();  // the separators widen the text
     }
 }
 
@@ -404,15 +404,15 @@ void TPlusSpinModel::setBase(int b)
 {
     if (b < 2 || b > 20)
         throw EPlusSpinError("Base must be between 2 and 20");
-    if (b == fBase)
+    if (b == FBase)
         return;
-    fBase = b;
-    SelectDigit(fIncExponent);
+    FBase = b;
+    SelectDigit(FIncExponent);
     FormatValueText();
     UpdateSelection();
-    if (fView) {
-        fView->ReAutoSize();
-        fView->Invalidate();
+    if (FView) {
+        FView->ReAutoSize();
+        FView->Invalidate();
     }
 }
 
@@ -451,39 +451,39 @@ double TPlusSpinModel::ParseDigits(const std::u16string& s, int b)
 
 void TPlusSpinModel::EnterDigit(char16_t c)
 {
-    if (!fEditorEnabled)
+    if (!FEditorEnabled)
         return;
     const int dv = DigitValue(c);
-    if (dv < 0 || dv >= fBase)
+    if (dv < 0 || dv >= FBase)
         return;
     // A selection beyond the text (a step finer than the last decimal) has no
     // digit to overwrite.
-    if (fFocusIndex < 1 || fFocusIndex > static_cast<int>(fText.size()))
+    if (FFocusIndex < 1 || FFocusIndex > static_cast<int>(FText.size()))
         return;
-    std::u16string s = fText;
-    const size_t at = static_cast<size_t>(fFocusIndex - 1);
+    std::u16string s = FText;
+    const size_t at = static_cast<size_t>(FFocusIndex - 1);
     s[at] = c;
     for (size_t i = at + 1; i < s.size(); ++i)
         if (s[i] == kSpinPlaceholder)
             s[i] = u'0';
-    if (fInternalThousandSep != 0)
-        std::erase(s, fInternalThousandSep);
-    const double parsed = ParseDigits(s, fBase);
-    if (fIncExponent > -fDecimals)
-        SelectDigit(fIncExponent - 1);
+    if (FInternalThousandSep != 0)
+        std::erase(s, FInternalThousandSep);
+    const double parsed = ParseDigits(s, FBase);
+    if (FIncExponent > -FDecimals)
+        SelectDigit(FIncExponent - 1);
     setValue(parsed);
 }
 
 void TPlusSpinModel::RightZero()
 {
-    std::string s = FixedText(fValue, fDecimals, 12);
-    const int e = fIncExponent;
+    std::string s = FixedText(FValue, FDecimals, 12);
+    const int e = FIncExponent;
     if (e < 0) {
-        const int n = std::min<int>(fDecimals + e, static_cast<int>(s.size()));
+        const int n = std::min<int>(FDecimals + e, static_cast<int>(s.size()));
         for (int i = 0; i < n; ++i)
             s[s.size() - 1 - i] = '0';
     } else {
-        if (fDecimals > 0)
+        if (FDecimals > 0)
             s.erase(s.find('.'));
         const int n = std::min<int>(e, static_cast<int>(s.size()));
         for (int i = 0; i < n; ++i)

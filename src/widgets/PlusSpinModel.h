@@ -29,7 +29,7 @@ inline constexpr char16_t kSpinPlaceholder = u'_';
 class TPlusSpinView {
 public:
     virtual ~TPlusSpinView() = default;
-    // The text and fFocusIndex were just placed: recompute the geometry.
+    // The text and FFocusIndex were just placed: recompute the geometry.
     virtual void SelectionPlaced() = 0;
     // The appearance changed: repaint.
     virtual void Invalidate() = 0;
@@ -50,7 +50,7 @@ public:
     TPlusSpinModel& operator=(const TPlusSpinModel&) = delete;
 
     // ---- Properties. Setters named set* notify as the property assignment does.
-    double Value() const { return fValue; }
+    double Value() const { return FValue; }
     // Clamps, stores and fires OnChange when the value changed (once at the end
     // of a spin instead when TrackSpin is false).
     void setValue(double v);
@@ -58,8 +58,8 @@ public:
     std::int64_t IntValue() const;
     void setIntValue(std::int64_t v);
 
-    double MinValue() const { return fMinValue; }
-    double MaxValue() const { return fMaxValue; }
+    double MinValue() const { return FMinValue; }
+    double MaxValue() const { return FMaxValue; }
     // Stores the limit, re-clamps the value (with OnChange) and re-sizes.
     // Equal limits mean "no limits".
     void setMinValue(double v);
@@ -67,27 +67,27 @@ public:
 
     // Current step. Assigning it also sets the minimum step (a negative
     // argument steps by its magnitude and sets no minimum) and the selection.
-    double Increment() const { return fIncrement; }
+    double Increment() const { return FIncrement; }
     void setIncrement(double x);
 
-    int Decimals() const { return fDecimals; }
+    int Decimals() const { return FDecimals; }
     void setDecimals(int d);  // clamped to 0..18
 
     // Character code 0 means no grouping.
-    char16_t ThousandSeparator() const { return fThousandSep; }
+    char16_t ThousandSeparator() const { return FThousandSep; }
     void setThousandSeparator(char16_t c);
 
-    int Base() const { return fBase; }
+    int Base() const { return FBase; }
     void setBase(int b);  // 2..20, otherwise EPlusSpinError
 
-    bool EditorEnabled() const { return fEditorEnabled; }
-    void setEditorEnabled(bool on) { fEditorEnabled = on; }
-    bool TrackSpin() const { return fTrackSpin; }
-    void setTrackSpin(bool on) { fTrackSpin = on; }
+    bool EditorEnabled() const { return FEditorEnabled; }
+    void setEditorEnabled(bool on) { FEditorEnabled = on; }
+    bool TrackSpin() const { return FTrackSpin; }
+    void setTrackSpin(bool on) { FTrackSpin = on; }
 
     // Display text: the rendered value plus placeholders/separators that the
     // selection needs. "_" is a placeholder.
-    const std::u16string& Text() const { return fText; }
+    const std::u16string& Text() const { return FText; }
 
     // Notifications, receiving this model. Run synchronously.
     TNotifyEvent OnChange;
@@ -99,8 +99,8 @@ public:
     void SetValue(double NewValue);
     // Selects the digit position with exponent n and sets the step to match.
     void SelectDigit(int n);
-    void StepUp() { setValue(fValue + fIncrement); }
-    void StepDown() { setValue(fValue - fIncrement); }
+    void StepUp() { setValue(FValue + FIncrement); }
+    void StepDown() { setValue(FValue - FIncrement); }
     // Overwrites the selected digit with c and moves the selection one digit to
     // the right. Throws EPlusSpinError("Not a valid number") when the result
     // does not parse; nothing is changed then.
@@ -114,17 +114,17 @@ public:
 
     // A spin (held arrow key or spin button) starts / ends. With TrackSpin false
     // the owed OnChange is delivered once by EndSpin.
-    void BeginSpin() { fSpinning = true; }
+    void BeginSpin() { FSpinning = true; }
     void EndSpin();
-    bool Spinning() const { return fSpinning; }
-    bool Modified() const { return fModified; }
+    bool Spinning() const { return FSpinning; }
+    bool Modified() const { return FModified; }
 
     // ---- Read access to the internal state.
-    int IncExponent() const { return fIncExponent; }
-    int FocusIndex() const { return fFocusIndex; }  // 1-based index into Text()
-    double SavedIncrement() const { return fSavedIncrement; }
-    char16_t InternalThousandSep() const { return fInternalThousandSep; }
-    int GroupSize() const { return fBase == 10 ? 3 : 4; }
+    int IncExponent() const { return FIncExponent; }
+    int FocusIndex() const { return FFocusIndex; }  // 1-based index into Text()
+    double SavedIncrement() const { return FSavedIncrement; }
+    char16_t InternalThousandSep() const { return FInternalThousandSep; }
+    int GroupSize() const { return FBase == 10 ? 3 : 4; }
 
     // Rendering of an arbitrary value with the present decimals and separator.
     std::u16string FormatValue(double v) const;
@@ -145,27 +145,27 @@ public:
     // fraction digits with halves away from zero; "." as point, no grouping.
     static std::string FixedText(double v, int decimals, int maxSig = 18);
 
-    void SetView(TPlusSpinView* view) { fView = view; }
+    void SetView(TPlusSpinView* view) { FView = view; }
 
 private:
     std::u16string Group(const std::string& plain) const;
     void ReclampAfterLimitChange();
 
-    double fValue = 0;
-    double fMinValue = 0;
-    double fMaxValue = 0;
-    int fDecimals = 2;
-    int fBase = 10;
-    char16_t fThousandSep = 0;
-    char16_t fInternalThousandSep = 0;
-    bool fTrackSpin = true;
-    bool fEditorEnabled = true;
-    double fIncrement = 1.0;
-    double fSavedIncrement = 0;
-    int fIncExponent = 0;
-    int fFocusIndex = 1;
-    bool fSpinning = false;
-    bool fModified = false;
-    std::u16string fText;
-    TPlusSpinView* fView = nullptr;
+    double FValue = 0;
+    double FMinValue = 0;
+    double FMaxValue = 0;
+    int FDecimals = 2;
+    int FBase = 10;
+    char16_t FThousandSep = 0;
+    char16_t FInternalThousandSep = 0;
+    bool FTrackSpin = true;
+    bool FEditorEnabled = true;
+    double FIncrement = 1.0;
+    double FSavedIncrement = 0;
+    int FIncExponent = 0;
+    int FFocusIndex = 1;
+    bool FSpinning = false;
+    bool FModified = false;
+    std::u16string FText;
+    TPlusSpinView* FView = nullptr;
 };

@@ -27,7 +27,7 @@ struct TSettingsSnapshot;
 struct TChannelControls {
     template <typename T>
     using PerChannel = std::array<T*, 9>;
-    PerChannel<QCheckBox> ChEnablebox{};
+    PerChannel<QCheckBox> ChEnableBox{};
     PerChannel<TPlusSpinEdit> ChDelayAdj{};
     PerChannel<TPlusSpinEdit> ChWidthAdj{};
     PerChannel<QComboBox> ChModeSel{};
@@ -75,7 +75,7 @@ public:
     TFitLabel* ErrorLabel = nullptr;
     QLabel* PulseAnimate = nullptr;
     QMovie* PulseMovie = nullptr;
-    QPushButton* RunStopbtn = nullptr;
+    QPushButton* RunStopBtn = nullptr;
 
     // System page
     QTabWidget* SystemPageControl = nullptr;
@@ -97,16 +97,16 @@ public:
     QCheckBox* ShotCountEnbl = nullptr;
     QComboBox* ShotCountSel = nullptr;
     QPushButton* ClearShotCount = nullptr;
-    QLabel* ShotCountlbl = nullptr;
+    QLabel* ShotCountLbl = nullptr;
     QCheckBox* PeriodCounterEn = nullptr;
-    QCheckBox* PCAutoEn = nullptr;
-    TPlusSpinEdit* PCountadj = nullptr;
-    QPushButton* PCountClear = nullptr;
-    QLabel* PCountlbl = nullptr;
+    QCheckBox* PeriodCounterAutoEn = nullptr;
+    TPlusSpinEdit* PeriodCountAdj = nullptr;
+    QPushButton* PeriodCountClear = nullptr;
+    QLabel* PeriodCountLbl = nullptr;
     QCheckBox* SynchEnable = nullptr;
-    QPushButton* SynchUpdatebtn = nullptr;
+    QPushButton* SynchUpdateBtn = nullptr;
     TPlusSpinEdit* CycleCountAdj = nullptr;
-    QLabel* SystemResolutionlbl = nullptr;
+    QLabel* SystemResolutionLbl = nullptr;
     QTextEdit* PlusOptionMemo = nullptr;
 
     // Channel pages
@@ -118,23 +118,23 @@ public:
     QComboBox* SendEdit = nullptr;
     QPushButton* SendBtn = nullptr;
     QTextEdit* ResponseList = nullptr;
-    QLabel* SerialNumberlbl = nullptr;
-    QLabel* FWVersionlbl = nullptr;
-    QLabel* FPGAVersionlbl = nullptr;
+    QLabel* SerialNumberLbl = nullptr;
+    QLabel* FWVersionLbl = nullptr;
+    QLabel* FPGAVersionLbl = nullptr;
 
     // Menu items
-    QAction* Exit1 = nullptr;
-    QAction* R1 = nullptr;
-    std::array<QAction*, 7> SaveToBin{};       // N11 … N61 at 1 … 6
-    std::array<QAction*, 7> RestoreFromBin{};  // Default01 at 0, N12 … N62 at 1 … 6
-    QAction* SaveToFile1 = nullptr;
-    QAction* RestoreSettingsFromFile1 = nullptr;
-    QAction* Up1 = nullptr;
-    QAction* CaptureScreenShot1 = nullptr;
-    QAction* EnableLoggingMenu = nullptr;
-    QAction* TimingDiagram1 = nullptr;
-    QAction* WebSite1 = nullptr;
-    QAction* About1 = nullptr;
+    QAction* ExitAction = nullptr;
+    QAction* RestartAction = nullptr;
+    std::array<QAction*, 7> SaveToBinActions{};       // N11 … N61 at 1 … 6
+    std::array<QAction*, 7> RestoreFromBinActions{};  // Default01 at 0, N12 … N62 at 1 … 6
+    QAction* SaveToFileAction = nullptr;
+    QAction* RestoreFromFileAction = nullptr;
+    QAction* RefreshAction = nullptr;
+    QAction* CaptureScreenShotAction = nullptr;
+    QAction* LoggingEnabledAction = nullptr;
+    QAction* TimingDiagramAction = nullptr;
+    QAction* WebSiteAction = nullptr;
+    QAction* AboutAction = nullptr;
 
     // Timers
     QTimer* StatusTimer = nullptr;
@@ -145,13 +145,13 @@ private:
     // Puts the window at its designed place, (600, 42), or as far left and up
     // from there as a smaller screen needs to show it whole.
     void PlaceOnScreen();
-    void buildTopStrip(QWidget* client);
-    void buildSystemArea(QWidget* client);
-    void buildSystemPage(QWidget* page);
-    void buildPlusPage(QWidget* page);
-    void buildChannelArea(QWidget* client);
-    void buildChannelPage(QWidget* page, int n);
-    void buildBottomStrip(QWidget* client);
-    void buildMenus();
-    void buildTimers();
+    void BuildTopStrip(QWidget* client);
+    void BuildSystemArea(QWidget* client);
+    void BuildSystemPage(QWidget* page);
+    void BuildPlusPage(QWidget* page);
+    void BuildChannelArea(QWidget* client);
+    void BuildChannelPage(QWidget* page, int n);
+    void BuildBottomStrip(QWidget* client);
+    void BuildMenus();
+    void BuildTimers();
 };

@@ -10,44 +10,44 @@
 namespace jt::design {
 
 // Design values of one spin edit, in the order the control receives them.
-struct SpinDesign {
-    bool autoSize = false;
-    bool border = false;
-    int decimals = 0;
-    double increment = 1;
-    double maxValue = 0;
-    double minValue = 0;
-    std::optional<double> value;  // unset: the control keeps its own start value
-    bool separator = true;        // "," between digit groups
-    const char* hint = "";
+struct TSpinDesign {
+    bool AutoSize = false;
+    bool Border = false;
+    int Decimals = 0;
+    double Increment = 1;
+    double MaxValue = 0;
+    double MinValue = 0;
+    std::optional<double> Value;  // unset: the control keeps its own start value
+    bool Separator = true;        // "," between digit groups
+    const char* Hint = "";
 };
 
 // What differs from page to page on the channel pages (channel 1 = A … 8 = H).
-struct ChannelPageDesign {
-    int delayDecimals;
-    double waitCountMax;
-    bool pageEnabled;  // page E starts disabled
-    const char* modeGroupName;
+struct TChannelPageDesign {
+    int DelayDecimals;
+    double WaitCountMax;
+    bool PageEnabled;  // page E starts disabled
+    const char* ModeGroupName;
     // Start values that differ from channel A's; unset: as on channel A.
-    std::optional<double> burstValue, waitCountValue, widthValue;
-    bool amplitudeSeparator;
-    bool burstSeparator;
+    std::optional<double> BurstValue, WaitCountValue, WidthValue;
+    bool AmplitudeSeparator;
+    bool BurstSeparator;
 };
 
-inline ChannelPageDesign channelPage(int n)
+inline TChannelPageDesign ChannelPage(int n)
 {
-    ChannelPageDesign d{};
-    d.delayDecimals = n >= 5 ? 9 : 12;
-    d.waitCountMax = n >= 4 ? 100000 : 1000000;
-    d.pageEnabled = n != 5;
-    d.modeGroupName = n == 7 ? "ChannelModeGrp7" : nullptr;  // nullptr: "ChModeGrp<n>"
+    TChannelPageDesign d{};
+    d.DelayDecimals = n >= 5 ? 9 : 12;
+    d.WaitCountMax = n >= 4 ? 100000 : 1000000;
+    d.PageEnabled = n != 5;
+    d.ModeGroupName = n == 7 ? "ChannelModeGrp7" : nullptr;  // nullptr: "ChModeGrp<n>"
     if (n >= 3) {
-        d.burstValue = 1;
-        d.waitCountValue = 1;
-        d.widthValue = 2e-7;
+        d.BurstValue = 1;
+        d.WaitCountValue = 1;
+        d.WidthValue = 2e-7;
     }
-    d.amplitudeSeparator = n == 1;
-    d.burstSeparator = n != 6;
+    d.AmplitudeSeparator = n == 1;
+    d.BurstSeparator = n != 6;
     return d;
 }
 

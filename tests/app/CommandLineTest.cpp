@@ -15,16 +15,16 @@ TEST(CommandLine, LogSwitchTakesEitherPrefixInAnyCase)
         {"log", false}, {"--log", false}, {"-logs", false}, {"-lo", false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ParseCommandLine({c.arg}).logging, c.logging) << c.arg;
+        EXPECT_EQ(ParseCommandLine({c.arg}).Logging, c.logging) << c.arg;
 }
 
 TEST(CommandLine, StartUpSwitchesAndUnknownArguments)
 {
     const auto o = ParseCommandLine({"--demo", "--pick-port", "-platform", "offscreen"});
-    EXPECT_TRUE(o.demo);
-    EXPECT_TRUE(o.pickPort);
-    EXPECT_FALSE(o.logging);
-    EXPECT_EQ(o.unknown, (std::vector<std::string>{"-platform", "offscreen"}));
+    EXPECT_TRUE(o.Demo);
+    EXPECT_TRUE(o.PickPort);
+    EXPECT_FALSE(o.Logging);
+    EXPECT_EQ(o.Unknown, (std::vector<std::string>{"-platform", "offscreen"}));
 }
 
 TEST(CommandLine, UsageListsEverySwitch)

@@ -11,6 +11,7 @@
 #include "support/PrivateXServer.h"
 #include "PtyServer.h"
 #include "support/PtyTestSupport.h"
+#include "support/SimulatedGenerator.h"
 
 namespace {
 
@@ -123,25 +124,22 @@ TEST(Program, HelpAndVersionAnswerWithoutStartingTheWindow)
 
     const Result version = run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.output, "jt6400 1.2.7.0\n");
+    EXPECT_EQ(version.output, "jt6400 " JT6400_VERSION "\n");
 }
 
 TEST_F(OnScreen, FindsTheGeneratorShowsTheWindowAndExitsThroughTheFileMenu)
 {
     jt6400sim::GeneratorOptions g;
     g.identity.model = "6402+";
-    jt6400sim::ServerOptions o;
-    o.linkPath = QDir(folder.Path()).filePath("COM3").toStdString();
-    jt6400sim::PtyServer generator{jt6400sim::Generator(g), o};
-    generator.start();
+    const auto generator = ServeGenerator(folder.Path(), 3, jt6400sim::Generator(g));
 
     StartPanel();
     // The caption names the port once the generator has been read back.
     const QString window = waitForWindow(panel.processId(), "ComPort: 3");
     ASSERT_FALSE(window.isEmpty());
-    EXPECT_EQ(xdotool({"getwindowname", window}), "Jentrix Model 6402+  SW Version: 1.2.7.0 ComPort: 3");
+    EXPECT_EQ(xdotool({"getwindowname", window}), "Jentrix Model 6402+  SW Version: " JT6400_VERSION " ComPort: 3");
     bool identified = false;
-    for (const std::string& line : generator.trace())
+    for (const std::string& line : generator->trace())
         identified = identified || line.find("RX *IDN?") != std::string::npos;
     EXPECT_TRUE(identified);
 

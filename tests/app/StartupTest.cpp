@@ -20,6 +20,7 @@
 #include "serial/PickPort.h"
 #include "PtyServer.h"
 #include "support/SimTrace.h"
+#include "support/SimulatedGenerator.h"
 #include "support/PtyTestSupport.h"
 #include "scheduling/TaskQueue.h"
 
@@ -34,13 +35,10 @@ protected:
     {
         jt6400sim::GeneratorOptions g;
         g.identity.model = model;
-        jt6400sim::ServerOptions o;
-        o.linkPath = QDir(folder.Path()).filePath(QString("COM%1").arg(n)).toStdString();
-        servers.push_back(std::make_unique<PtyServer>(jt6400sim::Generator(g), o));
-        servers.back()->start();
+        servers.push_back(ServeGenerator(folder.Path(), n, jt6400sim::Generator(g)));
         return *servers.back();
     }
-    TJT6400App& App(jt::CommandLineOptions options = {})
+    TJT6400App& App(jt::TCommandLineOptions options = {})
     {
         app = std::make_unique<TJT6400App>(options, TJT6400App::TServices{dialogs, keys, process});
         return *app;
@@ -111,9 +109,9 @@ TEST_F(Startup, NoDeviceFoundOffersRestartExitOrDemonstration)
         QList<QString> processCalls;
     };
     const Case cases[] = {
-        {"yes restarts", mbYes, {false}, false, {"sleep 500", "start"}},
-        {"no exits", mbNo, {false}, false, {}},
-        {"no with left shift enters demo mode", mbNo, {false, true}, true, {}},
+        {"yes restarts", TMsgButton::mbYes, {false}, false, {"sleep 500", "start"}},
+        {"no exits", TMsgButton::mbNo, {false}, false, {}},
+        {"no with left shift enters demo mode", TMsgButton::mbNo, {false, true}, true, {}},
     };
     folder.Link(4, "/nonexistent/ttyUSB0");  // a port, but no generator on it
     for (const Case& c : cases) {
@@ -163,7 +161,7 @@ TEST_F(Startup, RestartReleasesThePortBeforeStartingAnew)
     Generator(3, "6404");
     TJT6400App& a = App();
     ASSERT_TRUE(a.FormCreate());
-    a.Form().R1->trigger();
+    a.Form().RestartAction->trigger();
     EXPECT_FALSE(a.Port().Opened());
     EXPECT_EQ(process.Calls, (QList<QString>{"sleep 500", "start"}));
     EXPECT_TRUE(a.Ending());
@@ -232,16 +230,16 @@ TEST_F(Startup, LogSwitchStartsTheLogAfterDiscovery)
     QTemporaryDir work;
     const QString before = QDir::currentPath();
     QDir::setCurrent(work.path());
-    jt::CommandLineOptions options;
-    options.logging = true;
+    jt::TCommandLineOptions options;
+    options.Logging = true;
     {
         TJT6400App& a = App(options);
         ASSERT_TRUE(a.FormCreate());
         EXPECT_TRUE(a.State().LoggingEnabled);
-        EXPECT_TRUE(a.Form().EnableLoggingMenu->isChecked());
-        a.Form().EnableLoggingMenu->trigger();
+        EXPECT_TRUE(a.Form().LoggingEnabledAction->isChecked());
+        a.Form().LoggingEnabledAction->trigger();
         EXPECT_FALSE(a.State().LoggingEnabled);
-        EXPECT_FALSE(a.Form().EnableLoggingMenu->isChecked());
+        EXPECT_FALSE(a.Form().LoggingEnabledAction->isChecked());
     }
     const QStringList logs = QDir(work.path()).entryList({"JT6400LogFile_*.txt"});
     QDir::setCurrent(before);

@@ -370,16 +370,16 @@ TEST_P(PanelTexts, EveryTextFitsItsControlStoppedRunningAndWithEachError)
     QStringList faults = FaultsOfTheWindow();
 
     // Running: the pulse picture shows beside the feature caption.
-    form().RunStopbtn->click();
+    form().RunStopBtn->click();
     Sent();
-    ASSERT_EQ(form().RunStopbtn->text().toStdString(), "Stop");
+    ASSERT_EQ(form().RunStopBtn->text().toStdString(), "Stop");
     faults << FaultsOfTheWindow();
 
     // Each error the generator can report, as the status poll shows it; a
     // read-back (Tools > Refresh) clears the one before.
     for (int code = 1; !ErrorText(code).isEmpty(); ++code) {
         generator->withGenerator([code](jt6400sim::Generator& g) { g.setErrorCode(code); });
-        form().Up1->trigger();
+        form().RefreshAction->trigger();
         Sent();
         program->StatusPoll().UpdateStatus();
         ASSERT_EQ(form().ErrorLabel->text().toStdString(), ErrorText(code).toStdString());
@@ -405,7 +405,7 @@ TEST_F(Panel, TheSplashTextFitsItsForm)
     // checked when it paints.
     TMessageForm& splash = app().MessageForm();
     TOnEvent painted(splash.MessageLabel, QEvent::Paint);
-    form().Up1->trigger();
+    form().RefreshAction->trigger();
     Sent();
     ASSERT_TRUE(painted.Faults.has_value());
     EXPECT_FALSE(splash.isVisible());

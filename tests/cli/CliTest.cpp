@@ -8,6 +8,7 @@
 #include "support/ChangedSettings.h"
 #include "support/PtyTestSupport.h"
 #include "support/SimTrace.h"
+#include "support/SimulatedGenerator.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -90,9 +91,7 @@ protected:
         jt6400sim::Generator g(options);
         for (const QString& c : commands)
             EXPECT_EQ(g.handle(c.toStdString()), "ok") << c.toStdString();
-        server.linkPath = QDir(Folder.Path()).filePath(QStringLiteral("COM%1").arg(port)).toStdString();
-        Servers.push_back(std::make_unique<jt6400sim::PtyServer>(std::move(g), server));
-        Servers.back()->start();
+        Servers.push_back(ServeGenerator(Folder.Path(), port, std::move(g), server));
         return *Servers.back();
     }
     jt6400sim::PtyServer& Start(int port, const std::string& model) { return Start(port, Generator(model)); }

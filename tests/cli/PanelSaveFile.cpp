@@ -39,7 +39,7 @@ int main(int argc, char** argv)
                          rig.Dialogs, urls);
         QObject::connect(&storage, &TStorage::ReadBackDue, rig.ReadBack.get(), &TReadBack::Initialize);
         rig.Dialogs.FileNames << QString::fromLocal8Bit(argv[2]);
-        storage.SaveToFile1Click();
+        storage.SaveToFileClick();
         if (!rig.Dialogs.Shown.isEmpty()) {
             std::fprintf(stderr, "%s\n", rig.Dialogs.Shown.front().Text.toLocal8Bit().constData());
             return 1;

@@ -218,9 +218,9 @@ struct LostCase {
 TEST_F(ChannelTest, CommunicationsLostAnswers)
 {
     const LostCase cases[] = {
-        {mbYes, {"StopStatusTimer", "RestartApp"}, false},
-        {mbNo, {"StopStatusTimer", "ExitApp"}, false},
-        {mbIgnore, {"StopStatusTimer", "StartStatusTimer"}, true},
+        {TMsgButton::mbYes, {"StopStatusTimer", "RestartApp"}, false},
+        {TMsgButton::mbNo, {"StopStatusTimer", "ExitApp"}, false},
+        {TMsgButton::mbIgnore, {"StopStatusTimer", "StartStatusTimer"}, true},
     };
     comm->ConnectTimeoutHandler();
     port->SetAllowEvents(true);
@@ -251,7 +251,7 @@ TEST_F(ChannelTest, ExitDuringTheWaitEndsTheExchangeSafely)
     const QString logPath = comm->Log().FilePath();
     port->SetAllowEvents(true);
     port->SetResponseTime(50);
-    dialogs.Answers = {mbNo};
+    dialogs.Answers = {TMsgButton::mbNo};
     TCommunication* raw = comm.get();
     app.OnExit = [&] {  // the application releases everything at once
         comm.reset();

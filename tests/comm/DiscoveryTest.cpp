@@ -3,6 +3,7 @@
 #include "model/ProgramState.h"
 
 #include "PtyServer.h"
+#include "support/SimulatedGenerator.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -33,9 +34,7 @@ protected:
         GeneratorOptions g;
         g.identity.model = model;
         g.identity.firmware = firmware;
-        options.linkPath = QDir(folder.Path()).filePath(QStringLiteral("COM%1").arg(n)).toStdString();
-        servers.push_back(std::make_unique<PtyServer>(jt6400sim::Generator(g), options));
-        servers.back()->start();
+        servers.push_back(ServeGenerator(folder.Path(), n, jt6400sim::Generator(g), options));
         return *servers.back();
     }
     PtyServer& Silent(int n)
@@ -156,10 +155,7 @@ TEST_F(DiscoveryTest, APassedOverPortLeavesNothingOfItsIdentity)
     GeneratorOptions g;
     g.identity.model = "6404+";
     g.identity.serial = "A17";
-    ServerOptions o;
-    o.linkPath = QDir(folder.Path()).filePath(QStringLiteral("COM5")).toStdString();
-    servers.push_back(std::make_unique<PtyServer>(jt6400sim::Generator(g), o));
-    servers.back()->start();
+    servers.push_back(ServeGenerator(folder.Path(), 5, jt6400sim::Generator(g)));
 
     ASSERT_TRUE(comm->FindDevice());
     EXPECT_EQ(port->Port(), 5);

@@ -62,7 +62,7 @@ protected:
     void SetUp() override
     {
         log.SetFolder(dir.path());
-        log.OnStateChanged = [this](bool on) { checks << on; };
+        QObject::connect(&log, &TTrafficLog::StateChanged, [this](bool on) { checks << on; });
     }
     QTemporaryDir dir;
     TProgramState state;

@@ -172,7 +172,7 @@ struct TAnswerCase {
     const char* name;
     const char* rule;
     bool asks;  // the "Communications lost" question comes (answered Ignore)
-    const char* caption = "Jentrix Model 6404+  SW Version: 1.2.7.0 ComPort: 3";
+    const char* caption = "Jentrix Model 6404+  SW Version: " JT6400_VERSION " ComPort: 3";
 };
 void PrintTo(const TAnswerCase& c, std::ostream* os)
 {
@@ -214,7 +214,8 @@ INSTANTIATE_TEST_SUITE_P(Faults, SpoiledAnswers,
                                            TAnswerCase{"GarbageToAReadBackQuery", "garbage@:PULS1:WIDT?", false},
                                            // A NUL before the identity stays part of the maker's name.
                                            TAnswerCase{"NulBytesAroundEveryAnswer", "nul", false,
-                                                       "Unknown Model 6404+  SW Version: 1.2.7.0 ComPort: 3"},
+                                                       "Unknown Model 6404+  SW Version: " JT6400_VERSION
+                                                       " ComPort: 3"},
                                            TAnswerCase{"NoCrOnceInTheReadBack", "nocr@:PULS1:DEL?#1", true},
                                            TAnswerCase{"CrLfAfterEveryAnswer", "crlf", false},
                                            TAnswerCase{"VeryLongLineToThePeriodQuery", "long=70000@:PULS0:PER?", false},

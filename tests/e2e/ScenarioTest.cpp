@@ -11,7 +11,7 @@ namespace {
 
 QString Caption(const QString& model, int port)
 {
-    return QStringLiteral("Jentrix Model %1  SW Version: 1.2.7.0 ComPort: %2").arg(model).arg(port);
+    return QStringLiteral("Jentrix Model %1  SW Version: " JT6400_VERSION " ComPort: %2").arg(model).arg(port);
 }
 
 // Lines received from index `from` on.

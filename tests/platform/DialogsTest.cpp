@@ -7,10 +7,10 @@ namespace {
 TEST(ScriptedDialogs, RecordsBoxesAndAnswersFromQueue)
 {
     TScriptedDialogs d;
-    d.Answers = {mbRetry, mbYes};
-    EXPECT_EQ(d.MessageDlg("first", "cap", mbAbortRetry, TMsgKind::mkWarning), mbRetry);
-    // mbYes is not a button of this box: the safe default is used instead.
-    EXPECT_EQ(d.MessageDlg("second", "", mbAbortRetry), mbAbort);
+    d.Answers = {TMsgButton::mbRetry, TMsgButton::mbYes};
+    EXPECT_EQ(d.MessageDlg("first", "cap", mbAbortRetry, TMsgKind::mkWarning), TMsgButton::mbRetry);
+    // TMsgButton::mbYes is not a button of this box: the safe default is used instead.
+    EXPECT_EQ(d.MessageDlg("second", "", mbAbortRetry), TMsgButton::mbAbort);
     ASSERT_EQ(d.Shown.size(), 2);
     EXPECT_EQ(d.Shown[0].Caption, "cap");
     EXPECT_EQ(d.Shown[0].Buttons, mbAbortRetry);
@@ -21,12 +21,12 @@ TEST(ScriptedDialogs, RecordsBoxesAndAnswersFromQueue)
 TEST(ScriptedDialogs, SafeDefaultsWhenQueueIsEmpty)
 {
     TScriptedDialogs d;
-    EXPECT_EQ(d.MessageDlg("a", "", mbAbortRetry), mbAbort);
-    EXPECT_EQ(d.MessageDlg("b", "", mbYesNoIgnore), mbNo);
-    EXPECT_EQ(d.MessageDlg("c", "", mbOKCancel), mbCancel);
-    EXPECT_EQ(d.MessageDlg("d", "", mbNone), mbOK);
+    EXPECT_EQ(d.MessageDlg("a", "", mbAbortRetry), TMsgButton::mbAbort);
+    EXPECT_EQ(d.MessageDlg("b", "", mbYesNoIgnore), TMsgButton::mbNo);
+    EXPECT_EQ(d.MessageDlg("c", "", mbOKCancel), TMsgButton::mbCancel);
+    EXPECT_EQ(d.MessageDlg("d", "", mbNone), TMsgButton::mbOK);
     d.ShowMessage("e");
-    EXPECT_EQ(d.Shown.back().Buttons, mbOK);
+    EXPECT_EQ(d.Shown.back().Buttons, TMsgButton::mbOK);
 }
 
 // A component given no dialogs of its own shows nothing: each box takes its
@@ -34,9 +34,9 @@ TEST(ScriptedDialogs, SafeDefaultsWhenQueueIsEmpty)
 TEST(DefaultDialogs, SafeDefaultsAndCancelledFileDialogs)
 {
     IDialogs& d = DefaultDialogs();
-    EXPECT_EQ(d.MessageDlg("a", "", mbAbortRetry), mbAbort);
-    EXPECT_EQ(d.MessageDlg("b", "", mbYesNoIgnore), mbNo);
-    EXPECT_EQ(d.MessageDlg("c", "", mbNone), mbOK);
+    EXPECT_EQ(d.MessageDlg("a", "", mbAbortRetry), TMsgButton::mbAbort);
+    EXPECT_EQ(d.MessageDlg("b", "", mbYesNoIgnore), TMsgButton::mbNo);
+    EXPECT_EQ(d.MessageDlg("c", "", mbNone), TMsgButton::mbOK);
     EXPECT_EQ(d.OpenFileName("Open", "*.txt", "txt"), "");
     EXPECT_EQ(d.SaveFileName("Save", "*.txt", "x.txt", "txt"), "");
 }

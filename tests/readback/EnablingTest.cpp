@@ -101,9 +101,9 @@ TEST_F(Enabling, TriggerModes)
         EXPECT_EQ(on(form.GatePolaritySel), r.gate);
         EXPECT_EQ(on(w("ExtTrigEdgGrp")), r.edge);
         EXPECT_EQ(on(form.TriggerEdgeSel), r.edge);
-        for (QWidget* c :
-             {w("PeriodCounterGrp"), static_cast<QWidget*>(form.PeriodCounterEn), static_cast<QWidget*>(form.PCAutoEn),
-              static_cast<QWidget*>(form.PCountadj), static_cast<QWidget*>(form.PCountClear)})
+        for (QWidget* c : {w("PeriodCounterGrp"), static_cast<QWidget*>(form.PeriodCounterEn),
+                           static_cast<QWidget*>(form.PeriodCounterAutoEn), static_cast<QWidget*>(form.PeriodCountAdj),
+                           static_cast<QWidget*>(form.PeriodCountClear)})
             EXPECT_EQ(ControlEnabled(c), r.counter) << c->objectName().toStdString();
     }
     EXPECT_EQ(queue.TaskCount(), 0);  // the period counter was off throughout
@@ -145,15 +145,15 @@ TEST_F(Enabling, EnabledAsParentReachesInnerGroups)
     SetControlEnabled(plus, false);
     EnabledAsParent(plus);
     for (QWidget* c : {static_cast<QWidget*>(form.ShotCountEnbl), static_cast<QWidget*>(form.ClearShotCount),
-                       static_cast<QWidget*>(form.PCountadj), static_cast<QWidget*>(form.CycleCountAdj),
-                       static_cast<QWidget*>(form.SynchUpdatebtn), w("PeriodCounterGrp"), w("GroupBox32")}) {
+                       static_cast<QWidget*>(form.PeriodCountAdj), static_cast<QWidget*>(form.CycleCountAdj),
+                       static_cast<QWidget*>(form.SynchUpdateBtn), w("PeriodCounterGrp"), w("GroupBox32")}) {
         EXPECT_FALSE(ControlEnabled(c)) << c->objectName().toStdString();
     }
-    EXPECT_FALSE(form.PCountadj->Enabled());  // the spin edit's own flag too
+    EXPECT_FALSE(form.PeriodCountAdj->Enabled());  // the spin edit's own flag too
 
     SetControlEnabled(plus, true);
     EnabledAsParent(plus);
-    for (QWidget* c : {static_cast<QWidget*>(form.ShotCountEnbl), static_cast<QWidget*>(form.SynchUpdatebtn),
+    for (QWidget* c : {static_cast<QWidget*>(form.ShotCountEnbl), static_cast<QWidget*>(form.SynchUpdateBtn),
                        static_cast<QWidget*>(form.CycleCountAdj), w("DutyCycleCCGrp")})
         EXPECT_TRUE(on(c)) << c->objectName().toStdString();
     // Controls outside the container are not touched.

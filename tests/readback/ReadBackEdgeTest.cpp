@@ -175,7 +175,7 @@ TEST(ReadBackRepeat, RefreshWithPeriodCounterOnAndNoTriggerSwitchesItOffTwice)
     });
 
     // Tools > Refresh, carried out by the task tick.
-    f.Up1->trigger();
+    f.RefreshAction->trigger();
     EXPECT_NE(rig.State().RefreshRequested, 0);
     EXPECT_TRUE(rig.Received().isEmpty());
     queue.ProcessTasks();
@@ -209,7 +209,7 @@ TEST(ReadBackSilence, GeneratorFallingSilentGivesZerosAndAsksWhatToDo)
     // is never taken for a lost one on a busy machine.
     rig.App->Port().SetResponseTime(300);
     for (int i = 0; i < 40; ++i)
-        rig.Dialogs.Answers << mbIgnore;
+        rig.Dialogs.Answers << TMsgButton::mbIgnore;
     TProgramState& st = rig.State();
     st.ChannelSettings[1].Mode = 2;
     st.ChannelSettings[1].SyncSource = 0;
@@ -226,7 +226,7 @@ TEST(ReadBackSilence, GeneratorFallingSilentGivesZerosAndAsksWhatToDo)
     EXPECT_EQ(a.Mode, 2);     // unanswered keywords keep their value
     EXPECT_EQ(st.ChannelSettings[2].BurstCount, 0);
     EXPECT_EQ(st.ChannelSettings[2].Enabled, 0);
-    EXPECT_FALSE(rig.Form().ChannelControls.ChEnablebox[2]->isChecked());
+    EXPECT_FALSE(rig.Form().ChannelControls.ChEnableBox[2]->isChecked());
     EXPECT_TRUE(st.SettingsList.contains(":PULS1:WIDT 0"));
     EXPECT_TRUE(st.SettingsList.contains(":PULS1:CMOD "));
     EXPECT_TRUE(st.SettingsList.contains(":PULS2:BCO 0"));
@@ -250,7 +250,7 @@ TEST(ReadBackSilence, AnsweringNoEndsTheReadBackAtOnce)
     // Short enough to keep the test quick, long enough that an answered query
     // is never taken for a lost one on a busy machine.
     rig.App->Port().SetResponseTime(300);
-    rig.Dialogs.Answers << mbNo;
+    rig.Dialogs.Answers << TMsgButton::mbNo;
 
     rig.App->LaunchTimerTimer();
     EXPECT_TRUE(rig.State().Terminating);
@@ -275,20 +275,21 @@ TEST(ReadBackNesting, RequestsDuringAReadBackAreRefused)
     int refreshDuring = -1;
     QTimer::singleShot(0, [&] {
         nestedResult = rig.ReadBack->Initialize();
-        for (QAction* a : {f.Up1, f.SaveToFile1, f.RestoreSettingsFromFile1, f.SaveToBin[1], f.RestoreFromBin[0]})
+        for (QAction* a : {f.RefreshAction, f.SaveToFileAction, f.RestoreFromFileAction, f.SaveToBinActions[1],
+                           f.RestoreFromBinActions[0]})
             menusDuring << a->isEnabled();
-        f.Up1->trigger();  // greyed: no request
+        f.RefreshAction->trigger();  // greyed: no request
         refreshDuring = rig.State().RefreshRequested;
     });
-    f.SaveToBin[3]->setEnabled(false);  // a state of its own, kept afterwards
+    f.SaveToBinActions[3]->setEnabled(false);  // a state of its own, kept afterwards
 
     ASSERT_TRUE(rig.ReadBack->Initialize());
     EXPECT_FALSE(nestedResult);
     EXPECT_EQ(menusDuring, (QList<bool>{false, false, false, false, false}));
     EXPECT_EQ(refreshDuring, 0);
-    EXPECT_TRUE(f.Up1->isEnabled());
-    EXPECT_TRUE(f.RestoreFromBin[0]->isEnabled());
-    EXPECT_FALSE(f.SaveToBin[3]->isEnabled());
+    EXPECT_TRUE(f.RefreshAction->isEnabled());
+    EXPECT_TRUE(f.RestoreFromBinActions[0]->isEnabled());
+    EXPECT_FALSE(f.SaveToBinActions[3]->isEnabled());
     // One query sequence only.
     EXPECT_EQ(rig.Received().filter(":PULS0:PER?").size(), 1);
     EXPECT_EQ(rig.Received().size(), 10 + 1 + 2 * 14);
@@ -297,15 +298,15 @@ TEST(ReadBackNesting, RequestsDuringAReadBackAreRefused)
 TEST(ReadBackDemo, FixedLabelsAndNoQuery)
 {
     TReadBackRig rig;
-    rig.Keys.LeftShift = true;
+    rig.Keys.LeftShift = {true};
     rig.Start();
     TMainForm& f = rig.Form();
     const QString widthBefore = f.ChannelControls.ChWidthAdj[1]->Text();
     rig.App->LaunchTimerTimer();
-    EXPECT_EQ(f.windowTitle(), " Model 6404+  SW Version: 1.2.7.0 ComPort: Demo");
-    EXPECT_EQ(f.SerialNumberlbl->text(), "Serial Number: 1234");
-    EXPECT_EQ(f.FWVersionlbl->text(), "Firmware Ver: 1.00");
-    EXPECT_EQ(f.FPGAVersionlbl->text(), "FPGA Ver: 1.25");
+    EXPECT_EQ(f.windowTitle(), " Model 6404+  SW Version: " JT6400_VERSION " ComPort: Demo");
+    EXPECT_EQ(f.SerialNumberLbl->text(), "Serial Number: 1234");
+    EXPECT_EQ(f.FWVersionLbl->text(), "Firmware Ver: 1.00");
+    EXPECT_EQ(f.FPGAVersionLbl->text(), "FPGA Ver: 1.25");
     const TProgramState& st = rig.State();
     EXPECT_TRUE(st.PlusOption);
     ASSERT_EQ(st.SettingsList.size(), 1);

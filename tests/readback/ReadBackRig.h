@@ -5,6 +5,7 @@
 
 #include "app/App.h"
 #include "app/Program.h"
+#include "support/AppTestSupport.h"
 #include "support/ScriptedDialogs.h"
 #include "window/MainForm.h"
 #include "serial/JTComPort.h"
@@ -12,6 +13,7 @@
 #include "platform/Platform.h"
 #include "PtyServer.h"
 #include "support/SimTrace.h"
+#include "support/SimulatedGenerator.h"
 #include "support/PtyTestSupport.h"
 #include "readback/ReadBack.h"
 
@@ -23,29 +25,6 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
-
-// Readable QString values in test failures.
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-
-struct TScriptedKeys : IStartupKeys {
-    bool Space = false;
-    bool LeftShift = false;
-    bool SpaceHeld() override { return Space; }
-    bool LeftShiftHeld() override { return LeftShift; }
-};
-
-struct TRecordingProcess : IProcessControl {
-    int Starts = 0;
-    bool StartOwnExecutable() override
-    {
-        ++Starts;
-        return true;
-    }
-    void Sleep(int) override {}
-};
 
 class TReadBackRig {
 public:
@@ -62,9 +41,7 @@ public:
             if (answer != "ok")
                 throw std::runtime_error("simulator refused " + c.toStdString() + ": " + answer);
         }
-        server.linkPath = QDir(Folder.Path()).filePath(QStringLiteral("COM3")).toStdString();
-        Server = std::make_unique<jt6400sim::PtyServer>(std::move(g), server);
-        Server->start();
+        Server = ServeGenerator(Folder.Path(), 3, std::move(g), server);
         Start();
         if (!App->State().DeviceIdentity.Model.toStdString().empty() && App->Port().Opened())
             return;
@@ -75,7 +52,7 @@ public:
     // Left Shift is held).
     void Start()
     {
-        App = std::make_unique<TJT6400App>(jt::CommandLineOptions{}, TJT6400App::TServices{Dialogs, Keys, Process});
+        App = std::make_unique<TJT6400App>(jt::TCommandLineOptions{}, TJT6400App::TServices{Dialogs, Keys, Process});
         ReadBack =
             std::make_unique<TReadBack>(App->State(), App->Form(), App->Comm(), App->Queue(), App->MessageForm());
         ConnectReadBack(*App, *ReadBack);

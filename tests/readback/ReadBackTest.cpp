@@ -129,7 +129,7 @@ QStringList expectedQueries(const TModelCase& m)
 
 QStringList expectedSettings(const TModelCase& m)
 {
-    QStringList l{QStringLiteral("// Jentrix Model %1  SW Version: 1.2.7.0 ComPort: 3").arg(m.Model),
+    QStringList l{QStringLiteral("// Jentrix Model %1  SW Version: " JT6400_VERSION " ComPort: 3").arg(m.Model),
                   "// Serial Number: 1234", "// Firmware Ver: 2.1.0", "// FPGA Ver: 3.0.7"};
     if (m.Plus || m.High)
         l << ":PULS0:EXTP:STAT 1"
@@ -188,7 +188,7 @@ TEST_P(ReadBackPerModel, QueriesRecordsWindowAndSnapshot)
     QTimer::singleShot(0, [&] {
         splashDuring = rig.App->MessageForm().isVisible();
         disabledDuring = s.CommandsDisabled;
-        refreshMenuDuring = f.Up1->isEnabled();
+        refreshMenuDuring = f.RefreshAction->isEnabled();
     });
     rig.App->LaunchTimerTimer();
     EXPECT_TRUE(splashDuring);
@@ -209,15 +209,16 @@ TEST_P(ReadBackPerModel, QueriesRecordsWindowAndSnapshot)
     EXPECT_TRUE(f.TaskTimer->isActive());
     EXPECT_TRUE(f.StatusTimer->isActive());
     EXPECT_FALSE(rig.App->MessageForm().isVisible());
-    EXPECT_TRUE(f.Up1->isEnabled());
-    EXPECT_TRUE(f.SaveToFile1->isEnabled());
+    EXPECT_TRUE(f.RefreshAction->isEnabled());
+    EXPECT_TRUE(f.SaveToFileAction->isEnabled());
     EXPECT_EQ(rig.App->Queue().TaskCount(), 0);
 
     // Identity and variant.
-    EXPECT_EQ(f.windowTitle(), QStringLiteral("Jentrix Model %1  SW Version: 1.2.7.0 ComPort: 3").arg(m.Model));
-    EXPECT_EQ(f.SerialNumberlbl->text(), "Serial Number: 1234");
-    EXPECT_EQ(f.FWVersionlbl->text(), "Firmware Ver: 2.1.0");
-    EXPECT_EQ(f.FPGAVersionlbl->text(), "FPGA Ver: 3.0.7");
+    EXPECT_EQ(f.windowTitle(),
+              QStringLiteral("Jentrix Model %1  SW Version: " JT6400_VERSION " ComPort: 3").arg(m.Model));
+    EXPECT_EQ(f.SerialNumberLbl->text(), "Serial Number: 1234");
+    EXPECT_EQ(f.FWVersionLbl->text(), "Firmware Ver: 2.1.0");
+    EXPECT_EQ(f.FPGAVersionLbl->text(), "FPGA Ver: 3.0.7");
     EXPECT_EQ(s.ChannelCount, m.Channels);
     EXPECT_DOUBLE_EQ(s.TimingResolution, m.High ? 4e-9 : m.Plus ? 5e-9 : 1e-8);
     EXPECT_EQ(f.GreenBanner->isVisible(), m.High);
@@ -228,7 +229,7 @@ TEST_P(ReadBackPerModel, QueriesRecordsWindowAndSnapshot)
     }
     EXPECT_EQ(f.SystemPageControl->tabText(1), m.High ? "Enhanced Options" : "Plus Options");
     EXPECT_EQ(f.PlusOptionGrp->title(), m.High ? "Enhanced Options" : "Plus Options");
-    EXPECT_EQ(f.SystemResolutionlbl->text(), m.High ? "System Resolution: 4ns" : "System Resolution: 5 ns");
+    EXPECT_EQ(f.SystemResolutionLbl->text(), m.High ? "System Resolution: 4ns" : "System Resolution: 5 ns");
     EXPECT_EQ(f.PlusOptionMemo->isHidden(), m.Plus || m.High);
     EXPECT_EQ(f.PlusOptionGrp->isHidden(), !(m.Plus || m.High));
     EXPECT_EQ(f.PlusOptionGrp->isEnabled(), m.Plus || m.High);
@@ -236,7 +237,7 @@ TEST_P(ReadBackPerModel, QueriesRecordsWindowAndSnapshot)
         EXPECT_EQ(f.PlusOptionMemo->geometry().x(), 0);
         EXPECT_EQ(f.PlusOptionMemo->size(), QSize(607, 202));
         EXPECT_FALSE(f.ShotCountEnbl->isEnabled());
-        EXPECT_FALSE(f.PCountadj->isEnabled());
+        EXPECT_FALSE(f.PeriodCountAdj->isEnabled());
     }
     EXPECT_DOUBLE_EQ(f.PeriodAdj->MinValue(), m.High ? 4e-8 : m.Plus ? 5e-8 : 2e-7);
     EXPECT_EQ(f.ChannelControls.ChDelayAdj[1]->Decimals(), m.High ? 12 : m.Plus ? 9 : 8);
@@ -278,16 +279,16 @@ TEST_P(ReadBackPerModel, QueriesRecordsWindowAndSnapshot)
         EXPECT_EQ(sys.ShotCountSource, 2);
         EXPECT_EQ(sys.CycleCount, 12);
         EXPECT_TRUE(f.PeriodCounterEn->isChecked());
-        EXPECT_TRUE(f.PCAutoEn->isChecked());
-        EXPECT_EQ(f.PCountadj->Value(), 4);
+        EXPECT_TRUE(f.PeriodCounterAutoEn->isChecked());
+        EXPECT_EQ(f.PeriodCountAdj->Value(), 4);
         EXPECT_TRUE(f.ShotCountEnbl->isChecked());
         EXPECT_EQ(f.ShotCountSel->currentText(), "ChB");
         EXPECT_TRUE(f.SynchEnable->isChecked());
-        EXPECT_TRUE(f.SynchUpdatebtn->isEnabled());
+        EXPECT_TRUE(f.SynchUpdateBtn->isEnabled());
         EXPECT_EQ(f.CycleCountAdj->Value(), 12);
     }
-    EXPECT_EQ(f.PCountlbl->text(), "P: ----");
-    EXPECT_EQ(f.ShotCountlbl->text(), "Count: ----");
+    EXPECT_EQ(f.PeriodCountLbl->text(), "P: ----");
+    EXPECT_EQ(f.ShotCountLbl->text(), "Count: ----");
 
     // Channels.
     EXPECT_TRUE(s.MuxGateSupported);
@@ -296,7 +297,7 @@ TEST_P(ReadBackPerModel, QueriesRecordsWindowAndSnapshot)
         SCOPED_TRACE(n);
         const TChannelSettings& r = s.ChannelSettings[n];
         EXPECT_EQ(r.Enabled, n % 2);
-        EXPECT_EQ(c.ChEnablebox[n]->isChecked(), n % 2 == 1);
+        EXPECT_EQ(c.ChEnableBox[n]->isChecked(), n % 2 == 1);
         EXPECT_DOUBLE_EQ(r.Delay, n * 1e-7);
         EXPECT_DOUBLE_EQ(c.ChDelayAdj[n]->Value(), n * 1e-7);
         EXPECT_DOUBLE_EQ(c.ChWidthAdj[n]->Value(), n * 1e-6);

@@ -50,7 +50,7 @@ TEST_F(Panel, ChannelEditsOfEveryKindReachTheGenerator)
         {":PULS1:CGAT HIGHWR", [&] { Pick(c.ChGateModeSel[1], 4); },
          [](auto& s) { return s.channels[0].GateMode == 4; }},
         {":PULS2:MUXG 3", [&] { Pick(c.ChMuxGateSel[2], 3); }, [](auto& s) { return s.channels[1].MuxGate == 3; }},
-        {":PULS2:STAT 0", [&] { c.ChEnablebox[2]->setChecked(false); },
+        {":PULS2:STAT 0", [&] { c.ChEnableBox[2]->setChecked(false); },
          [](auto& s) { return s.channels[1].Enabled == 0; }},
         {":PULS1:MUX 9", [&] { c.ChMuxSel[1]->item(3)->setCheckState(Qt::Checked); },
          [](auto& s) { return s.channels[0].MuxMask == 9; }},

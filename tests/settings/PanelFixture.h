@@ -14,6 +14,7 @@
 #include "app/Program.h"
 #include "PtyServer.h"
 #include "support/SimTrace.h"
+#include "support/SimulatedGenerator.h"
 #include "support/PtyTestSupport.h"
 #include "readback/ReadBack.h"
 #include "scheduling/TaskQueue.h"
@@ -27,10 +28,8 @@ protected:
         jt6400sim::GeneratorOptions g;
         g.identity.model = model;
         g.identity.firmware = firmware;
-        options.linkPath = QDir(folder.Path()).filePath("COM3").toStdString();
-        generator = std::make_unique<jt6400sim::PtyServer>(jt6400sim::Generator(g), options);
-        generator->start();
-        program = std::make_unique<TProgram>(jt::CommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
+        generator = ServeGenerator(folder.Path(), 3, jt6400sim::Generator(g), options);
+        program = std::make_unique<TProgram>(jt::TCommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
         ASSERT_TRUE(app().FormCreate());
         app().LaunchTimerTimer();
         ASSERT_EQ(state().ChannelCount, ChannelCountOf(QString::fromStdString(model)));

@@ -23,11 +23,11 @@ int Count(const QStringList& lines, const QString& line)
 TEST_F(Panel, PollFollowsAGeneratorThatStopsByItself)
 {
     Connect("6404+");
-    form().RunStopbtn->click();
+    form().RunStopBtn->click();
     Sent();
     generator->withGenerator([](jt6400sim::Generator& g) { g.handle(":PULS0:STAT OFF"); });
     program->StatusPoll().StatusTimerTimer();
-    EXPECT_EQ(form().RunStopbtn->text(), "Run");
+    EXPECT_EQ(form().RunStopBtn->text(), "Run");
     EXPECT_FALSE(state().SystemRunning);
     EXPECT_TRUE(form().StatusTimer->isActive());
     EXPECT_FALSE(state().StatusPolling);
@@ -37,7 +37,7 @@ TEST_F(Panel, CountersArePolledOnlyWhileThePlusPageIsShown)
 {
     Connect("6404+");
     form().ShotCountEnbl->setChecked(true);
-    form().RunStopbtn->click();
+    form().RunStopBtn->click();
     Sent();
     program->StatusPoll().UpdateStatus();
     EXPECT_EQ(Count(Sent(), ":PULS0:COUN:COUN?"), 0);
@@ -47,8 +47,8 @@ TEST_F(Panel, CountersArePolledOnlyWhileThePlusPageIsShown)
     const QStringList asked = Sent();
     EXPECT_EQ(Count(asked, ":PULS0:COUN:COUN?"), 1);
     EXPECT_EQ(Count(asked, ":PULS0:EXTP:PER?"), 0);  // the period counter is off
-    EXPECT_TRUE(form().ShotCountlbl->text().contains(QRegularExpression(R"(^Count: [ \d]{10}$)")))
-        << form().ShotCountlbl->text().toStdString();
+    EXPECT_TRUE(form().ShotCountLbl->text().contains(QRegularExpression(R"(^Count: [ \d]{10}$)")))
+        << form().ShotCountLbl->text().toStdString();
 }
 
 TEST_F(Panel, AReportedErrorBlinksWithoutAskingAgain)
@@ -71,7 +71,7 @@ TEST_F(Panel, AReportedErrorBlinksWithoutAskingAgain)
 TEST_F(Panel, AReadBackForgetsAReportedError)
 {
     Connect("6404+");
-    for (QAction* readBack : {form().Up1, form().RestoreFromBin[1]}) {
+    for (QAction* readBack : {form().RefreshAction, form().RestoreFromBinActions[1]}) {
         SCOPED_TRACE(readBack->objectName().toStdString());
         generator->withGenerator([](jt6400sim::Generator& g) { g.setErrorCode(2); });
         program->StatusPoll().UpdateStatus();
@@ -104,7 +104,7 @@ TEST_F(Panel, APortThatVanishedOffersARestart)
 {
     Connect("6404+");
     generator->vanish();
-    dialogs.Answers = {mbYes};
+    dialogs.Answers = {TMsgButton::mbYes};
     program->StatusPoll().StatusTimerTimer();
     EXPECT_EQ(dialogs.Texts(), QStringList{"Port no longer available, restart?"});
     EXPECT_EQ(process.Calls, (QList<QString>{"sleep 500", "start"}));
@@ -115,7 +115,7 @@ TEST_F(Panel, APortThatVanishedOffersARestart)
 TEST_F(Panel, TheDemonstrationModeNeverPolls)
 {
     keys.LeftShift = {true};
-    program = std::make_unique<TProgram>(jt::CommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
+    program = std::make_unique<TProgram>(jt::TCommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
     ASSERT_TRUE(app().FormCreate());
     form().StatusTimer->start();
     program->StatusPoll().StatusTimerTimer();

@@ -89,8 +89,8 @@ TEST_F(Panel, RunAndStopShowAtOnceAndReachTheGenerator)
     Connect("6404+");
     TMainForm& f = form();
     f.show();
-    f.RunStopbtn->click();
-    EXPECT_EQ(f.RunStopbtn->text(), "Stop");
+    f.RunStopBtn->click();
+    EXPECT_EQ(f.RunStopBtn->text(), "Stop");
     EXPECT_TRUE(f.PulseAnimate->isVisible());
     EXPECT_EQ(f.PulseMovie->state(), QMovie::Running);
     EXPECT_TRUE(state().SystemRunning);
@@ -99,8 +99,8 @@ TEST_F(Panel, RunAndStopShowAtOnceAndReachTheGenerator)
     generator->withGenerator([&](jt6400sim::Generator& g) { running = g.running(); });
     EXPECT_TRUE(running);
 
-    f.RunStopbtn->click();
-    EXPECT_EQ(f.RunStopbtn->text(), "Run");
+    f.RunStopBtn->click();
+    EXPECT_EQ(f.RunStopBtn->text(), "Run");
     EXPECT_FALSE(f.PulseAnimate->isVisible());
     EXPECT_FALSE(state().SystemRunning);
     EXPECT_EQ(Sent(), QStringList{":PULS0:STAT OFF"});
@@ -133,11 +133,11 @@ TEST_F(Panel, PlusFeatureEditsReachTheGenerator)
         {":PULS0:COUN:STAT 1", [&] { f.ShotCountEnbl->setChecked(true); }},
         {":PULS0:COUN:SOUR CHB", [&] { Pick(f.ShotCountSel, 2); }},
         {":PULS0:COUN:CL", [&] { f.ClearShotCount->click(); }},
-        {":PULS0:EXTP:AUT ON", [&] { f.PCAutoEn->setChecked(true); }},
-        {":PULS0:EXTP:NCOU 15", [&] { f.PCountadj->setValue(15); }},
-        {":PULS0:EXTP:CL", [&] { f.PCountClear->click(); }},
+        {":PULS0:EXTP:AUT ON", [&] { f.PeriodCounterAutoEn->setChecked(true); }},
+        {":PULS0:EXTP:NCOU 15", [&] { f.PeriodCountAdj->setValue(15); }},
+        {":PULS0:EXTP:CL", [&] { f.PeriodCountClear->click(); }},
         {":SYST:UPD:AUTO 0", [&] { f.SynchEnable->setChecked(true); }},
-        {":SYST:UPD:EX", [&] { f.SynchUpdatebtn->click(); }},
+        {":SYST:UPD:EX", [&] { f.SynchUpdateBtn->click(); }},
         {":SYST:UPD:AUTO 1", [&] { f.SynchEnable->setChecked(false); }},
         {":PULS0:CCO 500", [&] { f.CycleCountAdj->setValue(500); }},
     };
@@ -146,8 +146,8 @@ TEST_F(Panel, PlusFeatureEditsReachTheGenerator)
         c.edit();
         EXPECT_EQ(Sent(), QStringList{c.command});
     }
-    EXPECT_EQ(f.PCountlbl->text(), "P: ----");
-    EXPECT_FALSE(f.SynchUpdatebtn->isEnabled());
+    EXPECT_EQ(f.PeriodCountLbl->text(), "P: ----");
+    EXPECT_FALSE(f.SynchUpdateBtn->isEnabled());
     const jt6400sim::Settings g = GeneratorSettings();
     EXPECT_EQ(g.system.ShotCountEnabled, 1);
     EXPECT_EQ(g.system.ShotCountSource, 2);

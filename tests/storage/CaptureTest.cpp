@@ -155,7 +155,7 @@ protected:
 TEST_F(ScreenCapture, WritesABaselineColourJpegOfTheWindowFrame)
 {
     TMainForm& f = App->Form();
-    App->Form().CaptureScreenShot1->trigger();
+    App->Form().CaptureScreenShotAction->trigger();
     // The picture is taken from the event loop, after the menu has closed.
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(Work.File("6400ScreenShot.jpg")); }));
     EXPECT_TRUE(Dialogs.Shown.isEmpty());
@@ -177,7 +177,7 @@ TEST_F(ScreenCapture, WritesABaselineColourJpegOfTheWindowFrame)
 TEST_F(ScreenCapture, ASecondCaptureReplacesTheFirstAndOffScreenPartsStayBlack)
 {
     TMainForm& f = App->Form();
-    Storage->CaptureScreenShot1Click();
+    Storage->CaptureScreenShotClick();
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(Work.File("6400ScreenShot.jpg")); }));
     const QByteArray firstBytes = FileBytes(Work.File("6400ScreenShot.jpg"));
     const QSize first = f.frameGeometry().size();
@@ -189,7 +189,7 @@ TEST_F(ScreenCapture, ASecondCaptureReplacesTheFirstAndOffScreenPartsStayBlack)
     f.move(screen.left() - f.frameGeometry().width() / 2, 30);
     QTRY_COMPARE(f.frameGeometry().left(), screen.left() - f.frameGeometry().width() / 2);
     Paint();
-    Storage->CaptureScreenShot1Click();
+    Storage->CaptureScreenShotClick();
     ASSERT_TRUE(QTest::qWaitFor([&] { return FileBytes(Work.File("6400ScreenShot.jpg")) != firstBytes; }));
     const DecodedJpeg second = Decode(Work.File("6400ScreenShot.jpg"));
     ASSERT_TRUE(second.Valid);
@@ -214,7 +214,7 @@ TEST_F(CaptureFailure, AnUnwritableFileIsReportedAndNothingIsLeft)
 {
     MakeApp();
     ASSERT_TRUE(QDir(Work.Path()).mkdir("6400ScreenShot.jpg"));
-    Storage->CaptureScreenShot1Click();
+    Storage->CaptureScreenShotClick();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !Dialogs.Shown.isEmpty(); }));
     ASSERT_EQ(Dialogs.Shown.size(), 1);
     EXPECT_EQ(Dialogs.Shown[0].Kind, TMsgKind::mkError);

@@ -27,7 +27,7 @@ protected:
     QStringList SaveAs(const QString& name)
     {
         Dialogs.FileNames << Work.File(name);
-        App->Form().SaveToFile1->trigger();
+        App->Form().SaveToFileAction->trigger();
         const QByteArray bytes = FileBytes(Work.File(name));
         EXPECT_TRUE(bytes.endsWith("\r\n"));
         QStringList lines = QString::fromLatin1(bytes).split("\r\n");
@@ -97,8 +97,9 @@ TEST_F(SaveRestoreWithReadBack, SavedFileHoldsTheLinesOfEachModel)
         const QStringList lines = SaveAs("saved.txt");
         ASSERT_GE(lines.size(), 5);
         EXPECT_TRUE(QRegularExpression("^// \\S.*,\\S+").match(lines[0]).hasMatch()) << lines[0].toStdString();
-        EXPECT_TRUE(lines[1].startsWith("//  Model " + QString(model) + "  SW Version: 1.2.7.0 ComPort: 3") ||
-                    lines[1].startsWith("// Jentrix Model " + QString(model) + "  SW Version: 1.2.7.0 ComPort: 3"))
+        EXPECT_TRUE(
+            lines[1].startsWith("//  Model " + QString(model) + "  SW Version: " JT6400_VERSION " ComPort: 3") ||
+            lines[1].startsWith("// Jentrix Model " + QString(model) + "  SW Version: " JT6400_VERSION " ComPort: 3"))
             << lines[1].toStdString();
         EXPECT_EQ(lines[2], "// Serial Number: 1234");
         EXPECT_EQ(lines[3], "// Firmware Ver: 2.1.0");
@@ -132,7 +133,7 @@ TEST_F(SaveRestoreWithReadBack, RoundTripLeavesASecondGeneratorWithIdenticalSett
         ReadBack->Initialize();  // the window as after start-up
         Dialogs.Shown.clear();
         Dialogs.FileNames << file;
-        App->Form().RestoreSettingsFromFile1->trigger();
+        App->Form().RestoreFromFileAction->trigger();
         EXPECT_EQ(Dialogs.Texts(), QStringList{"Settings loaded."});
         {
             const QStringList got = SettingsText(SimSettings()), want = SettingsText(wanted);

@@ -57,6 +57,35 @@ TEST(SettingsFileText, RefusesContentThatIsNotText)
     }
 }
 
+// What each byte-order mark leads to. The panel reads 8-bit, UTF-8 and
+// UTF-16 text; UTF-32 text holds NUL bytes and is refused as not text.
+TEST(SettingsFileText, ByteOrderMarks)
+{
+    const QString notText = QStringLiteral("it is not a text file.");
+    const struct {
+        const char* Name;
+        QByteArray Bytes;
+        QStringList Lines;
+        QString Error;
+    } cases[] = {
+        {"utf-8", "\xEF\xBB\xBFZ\r\n", {"Z"}, {}},
+        {"utf-8 mark only", "\xEF\xBB\xBF", {}, {}},
+        {"utf-16 little-endian", QByteArray("\xFF\xFEZ\0\r\0\n\0", 8), {"Z"}, {}},
+        {"utf-16 big-endian", QByteArray("\xFE\xFF\0Z\0\r\0\n", 8), {"Z"}, {}},
+        {"utf-16 mark only", "\xFE\xFF", {}, {}},
+        {"utf-32 little-endian", QByteArray("\xFF\xFE\0\0Z\0\0\0\r\0\0\0\n\0\0\0", 16), {}, notText},
+        {"utf-32 big-endian", QByteArray("\0\0\xFE\xFF\0\0\0Z\0\0\0\r\0\0\0\n", 16), {}, notText},
+        {"utf-32 little-endian mark only", QByteArray("\xFF\xFE\0\0", 4), {}, notText},
+        {"none", "\xFE\xBB\xBFZ\r\n", {QString::fromLatin1("\xFE\xBB\xBFZ")}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const TSettingsFileText text = DecodeSettingsText(c.Bytes);
+        EXPECT_EQ(text.Error, c.Error);
+        EXPECT_EQ(text.Lines, c.Lines);
+    }
+}
+
 TEST(SettingsFileText, WritesCrLfAfterEveryLineAndReadsItBack)
 {
     QTemporaryDir dir;

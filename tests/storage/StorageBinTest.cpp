@@ -24,13 +24,13 @@ TEST_F(StorageBins, EveryMenuEntryQueuesItsSaveOrSetsItsRecall)
     MakeApp();
     TMainForm& f = App->Form();
     for (int bin = 1; bin <= 6; ++bin)
-        f.SaveToBin[bin]->trigger();
+        f.SaveToBinActions[bin]->trigger();
     const auto& pending = App->Queue().Pending();
     EXPECT_EQ(QStringList(pending.begin(), pending.end()),
               (QStringList{"*SAV 1", "*SAV 2", "*SAV 3", "*SAV 4", "*SAV 5", "*SAV 6"}));
     for (int bin = 0; bin <= 6; ++bin) {
         App->State().RecallRequested = 0;
-        f.RestoreFromBin[bin]->trigger();
+        f.RestoreFromBinActions[bin]->trigger();
         EXPECT_EQ(App->State().RecallBin, bin);
         EXPECT_EQ(App->State().RecallRequested, -1);
     }
@@ -42,7 +42,7 @@ TEST_F(StorageBins, SaveAfterQueuedEditsHoldsThem)
     Connect("6404");
     App->Queue().QueuedCommandToPort(":PULS0:PER 0.005");
     App->Queue().QueuedCommandToPort(":PULS2:WIDT 0.000002");
-    App->Form().SaveToBin[2]->trigger();
+    App->Form().SaveToBinActions[2]->trigger();
     App->Queue().ProcessTasks();
     EXPECT_EQ(Received(), (QStringList{":PULS0:PER 0.005", ":PULS2:WIDT 0.000002", "*SAV 2"}));
     const auto bin2 = Sim->withGenerator([](jt6400sim::Generator& g) { return g.bin(2); });
@@ -61,8 +61,8 @@ TEST_F(StorageBins, OnlyTheLastRecallBeforeATickIsLoaded)
         g.handle("*SAV 5");
         g.handle(":PULS0:PER 0.001");
     });
-    App->Form().RestoreFromBin[3]->trigger();
-    App->Form().RestoreFromBin[5]->trigger();
+    App->Form().RestoreFromBinActions[3]->trigger();
+    App->Form().RestoreFromBinActions[5]->trigger();
     EXPECT_EQ(Received(), QStringList{});
     App->Queue().ProcessTasks();
     EXPECT_EQ(Received(), QStringList{"*RCL 5"});
@@ -70,7 +70,7 @@ TEST_F(StorageBins, OnlyTheLastRecallBeforeATickIsLoaded)
     EXPECT_DOUBLE_EQ(SimSettings().system.Period, 0.007);
     EXPECT_EQ(App->State().RecallRequested, 0);
 
-    App->Form().RestoreFromBin[0]->trigger();
+    App->Form().RestoreFromBinActions[0]->trigger();
     App->Queue().ProcessTasks();
     EXPECT_EQ(Received(), QStringList{"*RCL 0"});
     EXPECT_DOUBLE_EQ(SimSettings().system.Period,

@@ -43,7 +43,7 @@ TEST_F(SettingsFileCommands, RestoreSendsEveryLineWithoutCommentsInFileOrder)
                            ":PULS8:WIDT 0.000001\r"
                            ":SYST:AUT 1"));
     Dialogs.FileNames << path;
-    App->Form().RestoreSettingsFromFile1->trigger();
+    App->Form().RestoreFromFileAction->trigger();
 
     EXPECT_EQ(Received(),
               (QStringList{":PULS0:PER 0.002", ":PULS1:DEL 0.000001", "", ":PULS8:WIDT 0.000001", ":SYST:AUT 1"}));
@@ -72,7 +72,7 @@ TEST_F(SettingsFileCommands, RestoreOfAnEmptyFileStillReadsBack)
     ASSERT_TRUE(WriteBytes(Work.File("empty.txt"), ""));
     // Typed without its extension: the open dialog's default extension applies.
     Dialogs.FileNames << Work.File("empty");
-    Storage->RestoreSettingsFromFile1Click();
+    Storage->RestoreFromFileClick();
     EXPECT_EQ(Received(), QStringList{});
     EXPECT_EQ(Dialogs.Texts(), (QStringList{"Empty file.", "Settings loaded."}));
     EXPECT_EQ(ReadBackDialogs.size(), 1);
@@ -92,7 +92,7 @@ TEST_F(SettingsFileCommands, CancelledOrUnreadableRestoreSendsAndChangesNothing)
     huge.close();
 
     // Cancelled: no message at all.
-    Storage->RestoreSettingsFromFile1Click();
+    Storage->RestoreFromFileClick();
     EXPECT_TRUE(Dialogs.Shown.isEmpty());
 
     for (const QString& name :
@@ -100,7 +100,7 @@ TEST_F(SettingsFileCommands, CancelledOrUnreadableRestoreSendsAndChangesNothing)
         SCOPED_TRACE(name.toStdString());
         Dialogs.Shown.clear();
         Dialogs.FileNames << Work.File(name);
-        Storage->RestoreSettingsFromFile1Click();
+        Storage->RestoreFromFileClick();
         ASSERT_EQ(Dialogs.Shown.size(), 1);
         EXPECT_EQ(Dialogs.Shown[0].Kind, TMsgKind::mkError);
         EXPECT_TRUE(Dialogs.Shown[0].Text.contains(Work.File(name))) << Dialogs.Shown[0].Text.toStdString();
@@ -118,7 +118,7 @@ TEST_F(SettingsFileCommands, SaveReadsBackFirstAndWritesTheSnapshot)
     InstallReadBack(snapshot);
     Dialogs.FileNames << Work.File("saved");
     ASSERT_TRUE(WriteBytes(Work.File("saved.txt"), "an older file, replaced without a question\r\n"));
-    App->Form().SaveToFile1->trigger();
+    App->Form().SaveToFileAction->trigger();
 
     EXPECT_EQ(ReadBackDialogs, QList<qsizetype>{0});  // before the dialog
     EXPECT_EQ(Dialogs.FileDialogCaptions, QStringList{"Save system parameters"});
@@ -131,7 +131,7 @@ TEST_F(SettingsFileCommands, CancelledOrFailedSaveWritesNothing)
 {
     MakeApp();
     InstallReadBack({":PULS0:PER 0.001"});
-    App->Form().SaveToFile1->trigger();
+    App->Form().SaveToFileAction->trigger();
     EXPECT_EQ(Dialogs.Texts(), QStringList{"Save to file was cancelled"});
     EXPECT_EQ(ReadBackDialogs.size(), 1);
     EXPECT_EQ(QDir(Work.Path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList{});
@@ -139,7 +139,7 @@ TEST_F(SettingsFileCommands, CancelledOrFailedSaveWritesNothing)
     ASSERT_TRUE(WriteBytes(Work.File("plain"), "x"));
     Dialogs.Shown.clear();
     Dialogs.FileNames << Work.File("plain/s.txt");
-    Storage->SaveToFile1Click();
+    Storage->SaveToFileClick();
     ASSERT_EQ(Dialogs.Shown.size(), 1);
     EXPECT_EQ(Dialogs.Shown[0].Kind, TMsgKind::mkError);
     EXPECT_TRUE(Dialogs.Shown[0].Text.contains(Work.File("plain/s.txt")));
@@ -168,7 +168,7 @@ TEST_F(SettingsFileCommands, SaveReplacesAWritableFileInAFolderThatIsNotWritable
     }
 
     Dialogs.FileNames << path;
-    App->Form().SaveToFile1->trigger();
+    App->Form().SaveToFileAction->trigger();
     EXPECT_EQ(Dialogs.Texts(), QStringList{});
     EXPECT_EQ(FileBytes(path), ":PULS0:PER 0.001\r\n");
     EXPECT_EQ(QDir(shared).entryList(QDir::Files | QDir::Hidden), QStringList{"lab.txt"});
@@ -179,7 +179,7 @@ TEST_F(SettingsFileCommands, ASaveAskedForDuringAnotherExchangeWaitsForIt)
     MakeApp();
     InstallReadBack({"x"});
     App->State().CommandsDisabled = true;  // a read-back is under way
-    Storage->SaveToFile1Click();
+    Storage->SaveToFileClick();
     EXPECT_TRUE(ReadBackDialogs.isEmpty());
     EXPECT_TRUE(Dialogs.FileDialogCaptions.isEmpty());
     App->State().CommandsDisabled = false;

@@ -19,35 +19,15 @@
 
 #include "app/App.h"
 #include "scheduling/TaskQueue.h"
+#include "support/AppTestSupport.h"
 #include "support/ScriptedDialogs.h"
 #include "window/MainForm.h"
 #include "platform/Platform.h"
 #include "PtyServer.h"
 #include "support/SimTrace.h"
+#include "support/SimulatedGenerator.h"
 #include "support/PtyTestSupport.h"
 #include "storage/Storage.h"
-
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-
-class TNoKeys : public IStartupKeys {
-public:
-    bool SpaceHeld() override { return false; }
-    bool LeftShiftHeld() override { return false; }
-};
-
-class TNoProcess : public IProcessControl {
-public:
-    int Starts = 0;
-    bool StartOwnExecutable() override
-    {
-        ++Starts;
-        return true;
-    }
-    void Sleep(int) override {}
-};
 
 class TRecordingUrls : public IUrlOpener {
 public:
@@ -91,10 +71,7 @@ protected:
         jt6400sim::GeneratorOptions g;
         g.identity.model = model;
         g.muxGateSupported = muxGate;
-        jt6400sim::ServerOptions o;
-        o.linkPath = QDir(Ports.Path()).filePath(QStringLiteral("COM3")).toStdString();
-        Sim = std::make_unique<jt6400sim::PtyServer>(jt6400sim::Generator(g), o);
-        Sim->start();
+        Sim = ServeGenerator(Ports.Path(), 3, jt6400sim::Generator(g));
         MakeApp();
         ASSERT_TRUE(App->FormCreate());
         App->Form().LaunchTimer->stop();
@@ -105,7 +82,7 @@ protected:
     // subsystems to it (as the program does) before start-up.
     void MakeApp()
     {
-        App = std::make_unique<TJT6400App>(jt::CommandLineOptions{}, TJT6400App::TServices{Dialogs, Keys, Process});
+        App = std::make_unique<TJT6400App>(jt::TCommandLineOptions{}, TJT6400App::TServices{Dialogs, Keys, Process});
         Storage = std::make_unique<TStorage>(App->State(), App->Form(), App->MessageForm(), App->Comm(), App->Queue(),
                                              Dialogs, Urls);
         if (OnCreated)
@@ -150,8 +127,8 @@ protected:
     TPortFolder Ports;
     TWorkingFolder Work;
     TScriptedDialogs Dialogs;
-    TNoKeys Keys;
-    TNoProcess Process;
+    TScriptedKeys Keys;
+    TRecordingProcess Process;
     TRecordingUrls Urls;
     std::unique_ptr<jt6400sim::PtyServer> Sim;
     std::unique_ptr<TJT6400App> App;

@@ -10,7 +10,7 @@ namespace {
 TEST(VersionInfo, BuiltInStringsUnderTheUsEnglishBlock)
 {
     const TrpVersionInfo info;
-    EXPECT_EQ(info.FileVersion(), "1.2.7.0");
+    EXPECT_EQ(info.FileVersion(), JT6400_VERSION);
     EXPECT_EQ(info.ProductVersion(), "1.2.0.0");
     EXPECT_EQ(info.CompanyName(), "Jentrix");
     EXPECT_FALSE(info.FileDescription().isEmpty());
@@ -57,19 +57,19 @@ TEST(About, SixLinesFromTheLastIdentification)
     const std::pair<TDeviceIdentity, QString> cases[] = {
         {jt,
          "Company: Jentrix\r\nModel Number: 6424\r\nSerial Number: 4711\r\nFirmware Version: 2.1.0\r\n"
-         "FPGA Version: 3.0.7\r\nSoftware Version: 1.2.7.0"},
+         "FPGA Version: 3.0.7\r\nSoftware Version: " JT6400_VERSION},
         {lower,
          "Company: Unknown\r\nModel Number: 6424\r\nSerial Number: 4711\r\nFirmware Version: 2.1.0\r\n"
-         "FPGA Version: 3.0.7\r\nSoftware Version: 1.2.7.0"},
+         "FPGA Version: 3.0.7\r\nSoftware Version: " JT6400_VERSION},
         {blank,
          "Company: Unknown\r\nModel Number: 6424\r\nSerial Number: 4711\r\nFirmware Version: 2.1.0\r\n"
-         "FPGA Version: 3.0.7\r\nSoftware Version: 1.2.7.0"},
+         "FPGA Version: 3.0.7\r\nSoftware Version: " JT6400_VERSION},
         {TDeviceIdentity{},
          "Company: Unknown\r\nModel Number: \r\nSerial Number: 0\r\nFirmware Version: \r\n"
-         "FPGA Version: \r\nSoftware Version: 1.2.7.0"},
+         "FPGA Version: \r\nSoftware Version: " JT6400_VERSION},
     };
     for (const auto& [identity, text] : cases)
-        EXPECT_EQ(AboutText(identity, "1.2.7.0"), text);
+        EXPECT_EQ(AboutText(identity, JT6400_VERSION), text);
     EXPECT_TRUE(AboutText(TDeviceIdentity{}, QString()).endsWith("\r\nSoftware Version: "));
 }
 
@@ -79,13 +79,13 @@ TEST_F(MenuFixture, AboutShowsThePlainBoxAndWebSiteOpensTheMakersPage)
 {
     MakeApp();
     App->State().DeviceIdentity = TDeviceIdentity{"JT", "6402+", 17, "1.9.2", {}, "2.0.1", {}};
-    App->Form().About1->trigger();
+    App->Form().AboutAction->trigger();
     ASSERT_EQ(Dialogs.Shown.size(), 1);
-    EXPECT_EQ(Dialogs.Shown[0].Text, AboutText(App->State().DeviceIdentity, "1.2.7.0"));
-    EXPECT_EQ(Dialogs.Shown[0].Buttons, mbOK);
+    EXPECT_EQ(Dialogs.Shown[0].Text, AboutText(App->State().DeviceIdentity, JT6400_VERSION));
+    EXPECT_EQ(Dialogs.Shown[0].Buttons, TMsgButton::mbOK);
     EXPECT_EQ(Dialogs.Shown[0].Caption, QString());
 
-    App->Form().WebSite1->trigger();
+    App->Form().WebSiteAction->trigger();
     EXPECT_EQ(Urls.Opened, QList<QUrl>{MakerWebSite()});
     EXPECT_TRUE(MakerWebSite().isValid());
     EXPECT_EQ(Dialogs.Shown.size(), 1);

@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QString>
+#include <algorithm>
 #include <ostream>
 
 #include "platform/Platform.h"

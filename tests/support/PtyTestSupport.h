@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <limits>
 #include <stdexcept>
 #include <thread>
 
@@ -66,7 +67,7 @@ public:
         QByteArray got;
         while (got.size() < count) {
             pollfd p{FMaster, POLLIN, 0};
-            if (::poll(&p, 1, timeoutMs) <= 0)
+            if (::poll(&p, 1, timeoutMs) <= 0 || !(p.revents & POLLIN))
                 break;
             char buf[512];
             const ssize_t n = ::read(FMaster, buf, sizeof buf);
@@ -77,21 +78,7 @@ public:
         return got;
     }
     // Bytes written so far, without waiting.
-    QByteArray Drain() const
-    {
-        QByteArray got;
-        for (;;) {
-            pollfd p{FMaster, POLLIN, 0};
-            if (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN))
-                break;
-            char buf[512];
-            const ssize_t n = ::read(FMaster, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            got.append(buf, n);
-        }
-        return got;
-    }
+    QByteArray Drain() const { return Receive(std::numeric_limits<qsizetype>::max(), 0); }
 
     // The device disappears: both sides closed.
     void CloseAll()

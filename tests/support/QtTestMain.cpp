@@ -1,15 +1,20 @@
-// Test entry for window tests: one application object for the whole run.
+// Test entry for the tests that run widgets, timers or the port's event
+// passes: one application object for the whole run.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 
+#include <memory>
+
 int main(int argc, char** argv)
 {
-    // Window tests run off-screen unless a platform is chosen explicitly; this
-    // also lets the test list be read at build time without a display.
+    ::testing::InitGoogleTest(&argc, argv);
+    // Tests run off-screen unless a platform is chosen explicitly.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
+    // Listing the tests needs no application object.
+    std::unique_ptr<QApplication> app;
+    if (!GTEST_FLAG_GET(list_tests))
+        app = std::make_unique<QApplication>(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -14,11 +14,11 @@ TMsgButton TScriptedDialogs::DoMessageDlg(const QString& text, const QString& ca
                                           TMsgKind kind)
 {
     if (buttons == mbNone)
-        buttons = mbOK;
+        buttons = TMsgButton::mbOK;
     Shown.append({text, caption, buttons, kind});
     if (!Answers.isEmpty()) {
         const TMsgButton answer = Answers.takeFirst();
-        if (buttons & answer)
+        if (buttons.testFlag(answer))
             return answer;
     }
     return SafeDefaultButton(buttons);

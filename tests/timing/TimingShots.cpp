@@ -22,6 +22,7 @@
 #include "app/Program.h"
 #include "support/AppTestSupport.h"
 #include "support/ScriptedDialogs.h"
+#include "support/SimulatedGenerator.h"
 #include "timing/TimingWindow.h"
 #include "window/MainForm.h"
 
@@ -77,10 +78,7 @@ int main(int argc, char** argv)
                 return 1;
             }
         }
-        jt6400sim::ServerOptions server;
-        server.linkPath = QDir(ports.path()).filePath("COM3").toStdString();
-        jt6400sim::PtyServer pty(std::move(generator), server);
-        pty.start();
+        const auto pty = ServeGenerator(ports.path(), 3, std::move(generator));
 
         TScriptedDialogs dialogs;
         TScriptedKeys keys;
@@ -90,7 +88,7 @@ int main(int argc, char** argv)
             return 1;
         program.App().Show();
         program.App().LaunchTimerTimer();
-        program.App().Form().TimingDiagram1->trigger();
+        program.App().Form().TimingDiagramAction->trigger();
         TTimingWindow& w = program.TimingWindow();
         w.move(10, 10);
         Settle(300);

@@ -140,26 +140,26 @@ TEST_F(TimingDiagram, FollowsARefreshABinRecallAndAFileRestore)
                  g.handle(":PULS2:WIDT " + FixedText(0.4 * period, 9).toStdString());
                  g.handle("*SAV 2");
              });
-             form().Up1->trigger();
+             form().RefreshAction->trigger();
              Sent();
          },
          0.4},
         {"recall of the factory bin",
          [&] {
-             form().RestoreFromBin[0]->trigger();
+             form().RestoreFromBinActions[0]->trigger();
              Sent();
          },
          1e-6 / period},
         {"recall of bin 2",
          [&] {
-             form().RestoreFromBin[2]->trigger();
+             form().RestoreFromBinActions[2]->trigger();
              Sent();
          },
          0.4},
         {"restore from a file",
          [&] {
              dialogs.FileNames << file;
-             form().RestoreSettingsFromFile1->trigger();
+             form().RestoreFromFileAction->trigger();
          },
          0.6},
     };
@@ -253,7 +253,7 @@ TEST_F(TimingDiagram, ExportsValidPngAndSvgFilesThroughItsFileMenu)
 TEST_F(TimingDiagram, FollowsTheEditsOfTheDemonstrationMode)
 {
     keys.LeftShift = {true};
-    program = std::make_unique<TProgram>(jt::CommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
+    program = std::make_unique<TProgram>(jt::TCommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
     ASSERT_TRUE(app().FormCreate());
     app().LaunchTimerTimer();
     ASSERT_TRUE(state().DemoMode);
@@ -262,8 +262,8 @@ TEST_F(TimingDiagram, FollowsTheEditsOfTheDemonstrationMode)
 
     const TChannelControls& c = form().ChannelControls;
     form().PeriodAdj->setValue(1e-5);
-    c.ChEnablebox[1]->setChecked(false);
-    c.ChEnablebox[1]->setChecked(true);
+    c.ChEnableBox[1]->setChecked(false);
+    c.ChEnableBox[1]->setChecked(true);
     Pick(c.ChPolaritySel[1], 1);
     c.ChWidthAdj[1]->setValue(4e-6);
     EXPECT_TRUE(WaitFor([&] { return DrawnHigh(view, "Ch A", 2e-6); }));

@@ -28,7 +28,7 @@ TEST_F(MainForm, EveryChannelPatternIsFoundForAllEightPages)
     const TChannelControls& c = form.ChannelControls;
     for (int n = 1; n <= 8; ++n) {
         SCOPED_TRACE(n);
-        const QObject* all[] = {c.ChEnablebox[n],     c.ChDelayAdj[n],    c.ChWidthAdj[n],      c.ChModeSel[n],
+        const QObject* all[] = {c.ChEnableBox[n],     c.ChDelayAdj[n],    c.ChWidthAdj[n],      c.ChModeSel[n],
                                 c.ChAmplitudeAdj[n],  c.ChBurstAdj[n],    c.ChBurstCountGrp[n], c.ChWaitCountAdj[n],
                                 c.ChSyncSourceSel[n], c.ChPolaritySel[n], c.ChDutyOnAdj[n],     c.ChDutyOnGrp[n],
                                 c.ChDutyOffAdj[n],    c.ChDutyOffGrp[n],  c.ChGateModeSel[n],   c.ChMuxSel[n],
@@ -67,7 +67,7 @@ TEST_F(MainForm, ChannelPagesDifferOnlyWhereDesigned)
         EXPECT_EQ(c.ChBurstAdj[n]->ThousandSeparator(), n == 6 ? QChar() : QChar(','));
         EXPECT_EQ(form.ChPageControl->isTabEnabled(n - 1), n != 5);
         EXPECT_EQ(form.ChPageControl->tabText(n - 1), QString("Ch ") + QChar('A' + n - 1));
-        EXPECT_TRUE(c.ChEnablebox[n]->isChecked());
+        EXPECT_TRUE(c.ChEnableBox[n]->isChecked());
         EXPECT_EQ(c.ChMuxSel[n]->count(), 8);
         EXPECT_EQ(c.ChSyncSourceSel[n]->count(), 9);
         EXPECT_TRUE(c.ChModeSel[n]->isEditable());
@@ -85,14 +85,14 @@ TEST_F(MainForm, SystemControlsCarryTheirDesignValues)
     EXPECT_EQ(form.SysBurstAdj->Value(), 4000000000.0);
     EXPECT_EQ(form.SysDutyOnAdj->Value(), 1);
     EXPECT_EQ(form.TrigThresholdAdj->Value(), 2.5);
-    EXPECT_EQ(form.PCountadj->ThousandSeparator(), QChar());
+    EXPECT_EQ(form.PeriodCountAdj->ThousandSeparator(), QChar());
     EXPECT_EQ(form.CycleCountAdj->Value(), 1000000);
     EXPECT_EQ(form.ShotCountSel->currentIndex(), -1);
-    EXPECT_FALSE(form.SynchUpdatebtn->isEnabled());
+    EXPECT_FALSE(form.SynchUpdateBtn->isEnabled());
     EXPECT_EQ(form.ExtModeSel->count(), 3);
     EXPECT_EQ(form.SystemPageControl->tabText(0), "System Options");
     EXPECT_EQ(form.SystemPageControl->tabText(1), "Plus Options");
-    EXPECT_EQ(form.RunStopbtn->text(), "Run");
+    EXPECT_EQ(form.RunStopBtn->text(), "Run");
 
     EXPECT_EQ(form.TaskTimer->interval(), 5);
     EXPECT_EQ(form.LaunchTimer->interval(), 500);

@@ -27,7 +27,7 @@ TPlusSpinEdit* MakeSpin(QWidget* parent, const Setting& s)
     auto* spin = new TPlusSpinEdit(parent);
     spin->setObjectName(QString::fromLatin1(s.name));
     spin->setAutoSize(true);
-    spin->setBorderStyle(bsSingle);
+    spin->setBorderStyle(TSpinBorderStyle::bsSingle);
     spin->setDecimals(s.decimals);
     spin->setIncrement(s.increment);
     spin->setMaxValue(s.max);
