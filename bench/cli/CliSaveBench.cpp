@@ -3,10 +3,13 @@
 // taken in turns in one run. The panel lets go of the port while the
 // command-line program runs and takes it again afterwards.
 //   bench_cli_save [--count N]
-// Reports the medians: the panel's read-back, the whole save (process start,
-// the port's probe, the read-back, the file), and the part of the save from
-// its first read-back query to the generator's last answer, as the
-// simulator's trace times it.
+// Reports the medians: the panel's read-back (the whole call, window filled,
+// and its exchanges alone), the whole save, and the parts of the save as the
+// simulator's trace times them: from the process start to the first line the
+// generator receives (start-up, opening the port and the probe's wait after
+// opening it), the probe's exchanges (echo off, identification), the
+// read-back from its first query to the generator's last answer, and from
+// that answer to the end of the process (the file).
 #include "readback/ReadBackRig.h"
 
 #include <QApplication>
@@ -15,8 +18,10 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -31,23 +36,43 @@ double Median(std::vector<double> v)
 // Milliseconds of the day of a trace entry "HH:MM:SS.mmm ...".
 double TraceMs(const std::string& entry)
 {
-    int h = 0, m = 0, s = 0, ms = 0;
-    std::sscanf(entry.c_str(), "%d:%d:%d.%d", &h, &m, &s, &ms);
-    return ((h * 60.0 + m) * 60.0 + s) * 1000.0 + ms;
+    int h = 0, m = 0;
+    double s = 0;
+    std::sscanf(entry.c_str(), "%d:%d:%lf", &h, &m, &s);
+    return (h * 60.0 + m) * 60e3 + s * 1e3;
 }
 
-// From the first query of the read-back to the last answer, in the trace
-// since From.
-double ReadBackSpanMs(const std::vector<std::string>& trace, std::size_t from)
+// The local time of day in milliseconds, as the trace writes it.
+double NowMs()
 {
-    double first = -1, last = -1;
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t secs = system_clock::to_time_t(now);
+    std::tm tm{};
+    ::localtime_r(&secs, &tm);
+    const double ms = duration_cast<microseconds>(now.time_since_epoch()).count() % 1000000 / 1e3;
+    return (tm.tm_hour * 60.0 + tm.tm_min) * 60e3 + tm.tm_sec * 1e3 + ms;
+}
+
+// Marks in the trace since From: the first line received, the first query of
+// the read-back, the last answer.
+struct TMarks {
+    double FirstLine = -1, FirstQuery = -1, LastAnswer = -1;
+    bool Complete() const { return FirstLine >= 0 && FirstQuery >= FirstLine && LastAnswer >= FirstQuery; }
+};
+TMarks Marks(const std::vector<std::string>& trace, std::size_t from)
+{
+    TMarks m;
     for (std::size_t i = from; i < trace.size(); ++i) {
-        if (first < 0 && trace[i].find(" RX :PULS0:EXTP:STAT?") != std::string::npos)
-            first = TraceMs(trace[i]);
-        if (first >= 0 && trace[i].find(" TX ") != std::string::npos)
-            last = TraceMs(trace[i]);
+        const bool rx = trace[i].find(" RX ") != std::string::npos;
+        if (m.FirstLine < 0 && rx)
+            m.FirstLine = TraceMs(trace[i]);
+        if (m.FirstQuery < 0 && trace[i].find(" RX :PULS0:EXTP:STAT?") != std::string::npos)
+            m.FirstQuery = TraceMs(trace[i]);
+        if (m.FirstQuery >= 0 && trace[i].find(" TX ") != std::string::npos)
+            m.LastAnswer = TraceMs(trace[i]);
     }
-    return first >= 0 && last >= first ? last - first : 0;
+    return m;
 }
 
 }  // namespace
@@ -69,16 +94,20 @@ int main(int argc, char** argv)
     QTemporaryDir work;
     const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/jt6400-cli");
 
-    std::vector<double> panel, save, span;
+    std::vector<double> panel, panelExchanges, save, start, probe, span, end;
     for (int i = 0; i < count; ++i) {
+        std::size_t mark = rig.Server->trace().size();
         QElapsedTimer clock;
         clock.start();
         rig.ReadBack->Initialize();
         panel.push_back(clock.nsecsElapsed() / 1e6);
+        const TMarks p = Marks(rig.Server->trace(), mark);
+        panelExchanges.push_back(p.LastAnswer - p.FirstQuery);
 
         rig.App->Port().Close();
-        const std::size_t mark = rig.Server->trace().size();
+        mark = rig.Server->trace().size();
         QProcess process;
+        const double started = NowMs();
         clock.start();
         process.start(cli, {QStringLiteral("--port"), QString::number(rig.App->Port().Port()), QStringLiteral("save"),
                             work.filePath(QStringLiteral("save.txt"))});
@@ -87,17 +116,30 @@ int main(int argc, char** argv)
             return 1;
         }
         save.push_back(clock.nsecsElapsed() / 1e6);
-        span.push_back(ReadBackSpanMs(rig.Server->trace(), mark));
+        const double ended = started + save.back();
+        const TMarks c = Marks(rig.Server->trace(), mark);
+        if (!c.Complete()) {
+            std::fprintf(stderr, "the trace of the save is incomplete\n");
+            return 1;
+        }
+        start.push_back(c.FirstLine - started);
+        probe.push_back(c.FirstQuery - c.FirstLine);
+        span.push_back(c.LastAnswer - c.FirstQuery);
+        end.push_back(ended - c.LastAnswer);
         rig.App->Port().Open();
     }
 
-    const double p = Median(panel), s = Median(save), r = Median(span);
+    const double p = Median(panel), px = Median(panelExchanges), s = Median(save), r = Median(span);
     std::printf("jt6400-cli save against the panel's read-back, 6404+, paced simulator, %d runs each\n", count);
-    std::printf("%-44s %10s\n", "", "ms");
-    std::printf("%-44s %10.1f\n", "panel read-back, median", p);
-    std::printf("%-44s %10.1f\n", "cli save, whole process, median", s);
-    std::printf("%-44s %10.1f\n", "cli save, read-back part, median", r);
-    std::printf("%-44s %10.2f\n", "whole save / panel read-back", s / p);
-    std::printf("%-44s %10.2f\n", "read-back part / panel read-back", r / p);
+    std::printf("%-52s %10s\n", "", "ms");
+    std::printf("%-52s %10.1f\n", "panel read-back, median", p);
+    std::printf("%-52s %10.1f\n", "panel read-back exchanges, median", px);
+    std::printf("%-52s %10.1f\n", "cli save, whole process, median", s);
+    std::printf("%-52s %10.1f\n", "cli save, start-up and wait after opening, median", Median(start));
+    std::printf("%-52s %10.1f\n", "cli save, probe exchanges, median", Median(probe));
+    std::printf("%-52s %10.1f\n", "cli save, read-back part, median", r);
+    std::printf("%-52s %10.1f\n", "cli save, last answer to exit, median", Median(end));
+    std::printf("%-52s %10.2f\n", "whole save / panel read-back", s / p);
+    std::printf("%-52s %10.2f\n", "read-back part / panel read-back exchanges", r / px);
     return 0;
 }

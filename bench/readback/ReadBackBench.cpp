@@ -2,14 +2,19 @@
 // generator at line rate (every byte takes its 115200-baud time on the line),
 // next to the lower bound the line itself sets: the bytes sent and received
 // times 10 bits / 115200 baud, plus the 1 ms pause before each query.
-//   bench_readback [--count N] [--queries FILE]
+//   bench_readback [--count N] [--queries FILE] [--script REPLAY]
 // --queries writes the lines the last read-back sent, one per line, so other
-// tools can replay the same sequence.
+// tools can replay the same sequence. --script names a replay script
+// (bench/replay.py): after each read-back the panel lets go of the port and
+// the script asks the same queries of the same simulated generator once, so
+// the two take turns under the same load.
 #include "readback/ReadBackRig.h"
 
 #include "model/ProgramState.h"
 
 #include <QApplication>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
@@ -58,6 +63,41 @@ TLineLoad LineLoad(const std::vector<std::string>& trace, std::size_t from)
     return load;
 }
 
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Writes the lines received since the mark, one per line.
+bool WriteQueries(const std::vector<std::string>& trace, std::size_t from, const QString& path)
+{
+    FILE* f = std::fopen(path.toLocal8Bit().constData(), "w");
+    if (!f)
+        return false;
+    for (std::size_t i = from; i < trace.size(); ++i) {
+        const auto rx = trace[i].find(" RX ");
+        if (rx != std::string::npos)
+            std::fprintf(f, "%s\n", trace[i].c_str() + rx + 4);
+    }
+    return std::fclose(f) == 0;
+}
+
+// One pass of the replay script on the device, with the 1 ms pause; its
+// wall time in ms, or a negative value when it failed.
+double ScriptPass(const QString& script, const QString& device, const QString& queries)
+{
+    QProcess process;
+    process.start(QStringLiteral("python3"), {script, device, queries, QStringLiteral("1"), QStringLiteral("1")});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        std::fprintf(stderr, "replay script failed: %s\n", process.readAllStandardError().constData());
+        return -1;
+    }
+    bool ok = false;
+    const double ms = process.readAllStandardOutput().trimmed().toDouble(&ok);
+    return ok ? ms : -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -66,54 +106,65 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     int count = 5;
-    const char* queriesFile = nullptr;
+    QString queriesFile;
+    QString script;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--count") == 0)
             count = std::max(1, std::atoi(argv[i + 1]));
         if (std::strcmp(argv[i], "--queries") == 0)
-            queriesFile = argv[i + 1];
+            queriesFile = QString::fromLocal8Bit(argv[i + 1]);
+        if (std::strcmp(argv[i], "--script") == 0)
+            script = QString::fromLocal8Bit(argv[i + 1]);
     }
+    QTemporaryDir work;
+    if (queriesFile.isEmpty() && !script.isEmpty())
+        queriesFile = work.filePath(QStringLiteral("queries.txt"));
 
     jt6400sim::ServerOptions server;
     server.pace = true;
     TReadBackRig rig;
     rig.Connect("6404+", {}, {}, server);
+    const QString device = QString::fromStdString(rig.Server->devicePath());
 
-    std::vector<double> wall, cpu;
+    std::vector<double> wall, cpu, scripted;
     TLineLoad load;
-    std::size_t mark = 0;
     for (int i = 0; i < count; ++i) {
-        mark = rig.Server->trace().size();
+        const std::size_t mark = rig.Server->trace().size();
         const double w0 = WallMs(), c0 = ThreadCpuMs();
         rig.ReadBack->Initialize();
         wall.push_back(WallMs() - w0);
         cpu.push_back(ThreadCpuMs() - c0);
-        load = LineLoad(rig.Server->trace(), mark);
-    }
-    if (queriesFile) {
-        if (FILE* f = std::fopen(queriesFile, "w")) {
-            const std::vector<std::string> trace = rig.Server->trace();
-            for (std::size_t i = mark; i < trace.size(); ++i) {
-                const auto rx = trace[i].find(" RX ");
-                if (rx != std::string::npos)
-                    std::fprintf(f, "%s\n", trace[i].c_str() + rx + 4);
-            }
-            std::fclose(f);
+        const std::vector<std::string> trace = rig.Server->trace();
+        load = LineLoad(trace, mark);
+        if (i == 0 && !queriesFile.isEmpty() && !WriteQueries(trace, mark, queriesFile)) {
+            std::fprintf(stderr, "cannot write %s\n", queriesFile.toLocal8Bit().constData());
+            return 1;
+        }
+        if (!script.isEmpty()) {
+            rig.App->Port().Close();
+            const double ms = ScriptPass(script, device, queriesFile);
+            rig.App->Port().Open();
+            if (ms < 0)
+                return 1;
+            scripted.push_back(ms);
         }
     }
     std::sort(wall.begin(), wall.end());
-    std::sort(cpu.begin(), cpu.end());
     const double lineMs = load.Bytes * 10.0 / 115200.0 * 1e3;
     const double boundMs = lineMs + load.Queries * 1.0;
 
     std::printf("Full read-back, 6404+, paced simulator, %d runs\n", count);
     std::printf("%-34s %10s\n", "", "ms");
-    std::printf("%-34s %10.1f\n", "wall time, median", wall[wall.size() / 2]);
+    std::printf("%-34s %10.1f\n", "wall time, median", Median(wall));
     std::printf("%-34s %10.1f\n", "wall time, best", wall.front());
-    std::printf("%-34s %10.1f\n", "CPU time (UI thread), median", cpu[cpu.size() / 2]);
+    std::printf("%-34s %10.1f\n", "CPU time (UI thread), median", Median(cpu));
     std::printf("%-34s %10.1f\n", "line time (bytes x 10 / 115200)", lineMs);
     std::printf("%-34s %10.1f\n", "lower bound (+ 1 ms per query)", boundMs);
-    std::printf("%-34s %10.2f\n", "median / lower bound", wall[wall.size() / 2] / boundMs);
+    std::printf("%-34s %10.2f\n", "median / lower bound", Median(wall) / boundMs);
+    if (!scripted.empty()) {
+        std::printf("%-34s %10.1f\n", "replay script, median", Median(scripted));
+        std::printf("%-34s %10.2f\n", "read-back / replay script", Median(wall) / Median(scripted));
+    }
     std::printf("queries %d, bytes on the line %ld, snapshot lines %lld\n", load.Queries, load.Bytes,
                 static_cast<long long>(rig.State().SettingsList.size()));
     return 0;

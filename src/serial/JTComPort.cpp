@@ -245,14 +245,14 @@ void TJTComPort::ApplyLineSettings()
             FSerial->setRequestToSend(true);
             break;
     }
-    FSerial->clearError();
+    ForgetError();
 }
 
 void TJTComPort::Close()
 {
     if (FSerial->isOpen())
         FSerial->close();
-    FSerial->clearError();
+    ForgetError();
 }
 
 void TJTComPort::Flush()
@@ -260,7 +260,15 @@ void TJTComPort::Flush()
     if (!Opened())
         return;
     FSerial->clear(QSerialPort::AllDirections);
-    FSerial->clearError();
+    ForgetError();
+}
+
+void TJTComPort::ForgetError()
+{
+    // Clearing sets the error text anew (a translated "No error") and emits a
+    // signal; a wait that ends without an error needs none of it.
+    if (FSerial->error() != QSerialPort::NoError)
+        FSerial->clearError();
 }
 
 bool TJTComPort::State() const
@@ -285,7 +293,7 @@ std::int32_t TJTComPort::InCount()
         return 0;
     // Takes whatever the driver holds into the port's buffer without waiting.
     FSerial->waitForReadyRead(0);
-    FSerial->clearError();
+    ForgetError();
     const qint64 n = FSerial->bytesAvailable();
     return n > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(n);
 }
@@ -320,7 +328,7 @@ bool TJTComPort::WriteRaw(const char* data, qint64 size)
             break;
     }
     const bool complete = FSerial->bytesToWrite() == 0;
-    FSerial->clearError();
+    ForgetError();
     return complete;
 }
 
@@ -330,7 +338,7 @@ void TJTComPort::WaitForInput()
         QElapsedTimer waited;
         waited.start();
         const bool ready = FSerial->waitForReadyRead(1);
-        FSerial->clearError();
+        ForgetError();
         // A port in an error state answers at once; sleep out the rest of the
         // millisecond so the caller's loop never spins.
         if (ready || waited.nsecsElapsed() >= 900'000)

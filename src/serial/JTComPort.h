@@ -114,6 +114,8 @@ private:
     void ApplyLineSettings();
     void ReopenIfOpen();
     bool PermissionDenied(const QString& path) const;
+    // Clears the serial device's error state when it holds one.
+    void ForgetError();
     // Bytes ready to read, asking the driver only when none are buffered.
     std::int32_t PendingCount();
     // Waits up to about a millisecond for input without spinning.
