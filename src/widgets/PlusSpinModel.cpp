@@ -370,7 +370,10 @@ void TPlusSpinModel::setIncrement(double x)
 
 void TPlusSpinModel::setDecimals(int d)
 {
-    fDecimals = std::clamp(d, 0, 18);
+    d = std::clamp(d, 0, 18);
+    if (d == fDecimals)
+        return;
+    fDecimals = d;
     FormatValueText();
     UpdateSelection();
     if (fView) {
