@@ -9,6 +9,7 @@
 #include <QThread>
 
 #ifdef Q_OS_UNIX
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
@@ -321,6 +322,9 @@ bool TJTComPort::WriteRaw(const char* data, qint64 size)
         return false;
     if (size <= 0)
         return true;
+#ifdef Q_OS_UNIX
+    return WriteToDriver(data, size);
+#else
     if (FSerial->write(data, size) != size)
         return false;
     while (FSerial->bytesToWrite() > 0) {
@@ -330,7 +334,38 @@ bool TJTComPort::WriteRaw(const char* data, qint64 size)
     const bool complete = FSerial->bytesToWrite() == 0;
     ForgetError();
     return complete;
+#endif
 }
+
+#ifdef Q_OS_UNIX
+bool TJTComPort::WriteToDriver(const char* data, qint64 size)
+{
+    // The bytes go to the driver at once. The serial device's own write path
+    // would buffer them, arm a write notifier and wake the event loop for
+    // every line, only to hand them to the same driver a moment later.
+    const int fd = static_cast<int>(FSerial->handle());
+    QElapsedTimer clock;
+    clock.start();
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<std::size_t>(size));
+        if (written > 0) {
+            data += written;
+            size -= written;
+            continue;
+        }
+        if (written < 0 && errno == EINTR)
+            continue;
+        // A full driver queue: wait until it takes bytes again.
+        const qint64 left = kWriteTimeoutMs - clock.elapsed();
+        pollfd ready{fd, POLLOUT, 0};
+        if (written < 0 && errno == EAGAIN && left > 0 && ::poll(&ready, 1, static_cast<int>(left)) > 0 &&
+            (ready.revents & POLLOUT))
+            continue;
+        return false;
+    }
+    return true;
+}
+#endif
 
 void TJTComPort::WaitForInput()
 {

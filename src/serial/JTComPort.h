@@ -116,6 +116,11 @@ private:
     bool PermissionDenied(const QString& path) const;
     // Clears the serial device's error state when it holds one.
     void ForgetError();
+#ifdef Q_OS_UNIX
+    // Writes all bytes to the driver, waiting while its queue is full; false
+    // when it refuses them or stays full for the write time limit.
+    bool WriteToDriver(const char* data, qint64 size);
+#endif
     // Bytes ready to read, asking the driver only when none are buffered.
     std::int32_t PendingCount();
     // Waits up to about a millisecond for input without spinning.
