@@ -12,6 +12,8 @@
 // that answer to the end of the process (the file).
 #include "readback/ReadBackRig.h"
 
+#include "TraceMarks.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -33,15 +35,6 @@ double Median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-// Milliseconds of the day of a trace entry "HH:MM:SS.mmm ...".
-double TraceMs(const std::string& entry)
-{
-    int h = 0, m = 0;
-    double s = 0;
-    std::sscanf(entry.c_str(), "%d:%d:%lf", &h, &m, &s);
-    return (h * 60.0 + m) * 60e3 + s * 1e3;
-}
-
 // The local time of day in milliseconds, as the trace writes it.
 double NowMs()
 {
@@ -52,27 +45,6 @@ double NowMs()
     ::localtime_r(&secs, &tm);
     const double ms = duration_cast<microseconds>(now.time_since_epoch()).count() % 1000000 / 1e3;
     return (tm.tm_hour * 60.0 + tm.tm_min) * 60e3 + tm.tm_sec * 1e3 + ms;
-}
-
-// Marks in the trace since From: the first line received, the first query of
-// the read-back, the last answer.
-struct TMarks {
-    double FirstLine = -1, FirstQuery = -1, LastAnswer = -1;
-    bool Complete() const { return FirstLine >= 0 && FirstQuery >= FirstLine && LastAnswer >= FirstQuery; }
-};
-TMarks Marks(const std::vector<std::string>& trace, std::size_t from)
-{
-    TMarks m;
-    for (std::size_t i = from; i < trace.size(); ++i) {
-        const bool rx = trace[i].find(" RX ") != std::string::npos;
-        if (m.FirstLine < 0 && rx)
-            m.FirstLine = TraceMs(trace[i]);
-        if (m.FirstQuery < 0 && trace[i].find(" RX :PULS0:EXTP:STAT?") != std::string::npos)
-            m.FirstQuery = TraceMs(trace[i]);
-        if (m.FirstQuery >= 0 && trace[i].find(" TX ") != std::string::npos)
-            m.LastAnswer = TraceMs(trace[i]);
-    }
-    return m;
 }
 
 }  // namespace
@@ -101,8 +73,8 @@ int main(int argc, char** argv)
         clock.start();
         rig.ReadBack->Initialize();
         panel.push_back(clock.nsecsElapsed() / 1e6);
-        const TMarks p = Marks(rig.Server->trace(), mark);
-        panelExchanges.push_back(p.LastAnswer - p.FirstQuery);
+        const TTraceMarks p = TraceMarks(rig.Server->trace(), mark);
+        panelExchanges.push_back(p.ReadBackMs());
 
         rig.App->Port().Close();
         mark = rig.Server->trace().size();
@@ -117,14 +89,14 @@ int main(int argc, char** argv)
         }
         save.push_back(clock.nsecsElapsed() / 1e6);
         const double ended = started + save.back();
-        const TMarks c = Marks(rig.Server->trace(), mark);
+        const TTraceMarks c = TraceMarks(rig.Server->trace(), mark);
         if (!c.Complete()) {
             std::fprintf(stderr, "the trace of the save is incomplete\n");
             return 1;
         }
         start.push_back(c.FirstLine - started);
         probe.push_back(c.FirstQuery - c.FirstLine);
-        span.push_back(c.LastAnswer - c.FirstQuery);
+        span.push_back(c.ReadBackMs());
         end.push_back(ended - c.LastAnswer);
         rig.App->Port().Open();
     }

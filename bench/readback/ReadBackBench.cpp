@@ -7,8 +7,13 @@
 // tools can replay the same sequence. --script names a replay script
 // (bench/replay.py): after each read-back the panel lets go of the port and
 // the script asks the same queries of the same simulated generator once, so
-// the two take turns under the same load.
+// the two take turns under the same load. Both are also timed alike from the
+// generator's side (its trace): from the first query received to the last
+// answer sent, which leaves out what only the panel does before and after
+// its exchanges (greying the menu, filling the window).
 #include "readback/ReadBackRig.h"
+
+#include "TraceMarks.h"
 
 #include "model/ProgramState.h"
 
@@ -126,7 +131,7 @@ int main(int argc, char** argv)
     rig.Connect("6404+", {}, {}, server);
     const QString device = QString::fromStdString(rig.Server->devicePath());
 
-    std::vector<double> wall, cpu, scripted;
+    std::vector<double> wall, cpu, scripted, exchanges, scriptedExchanges;
     TLineLoad load;
     for (int i = 0; i < count; ++i) {
         const std::size_t mark = rig.Server->trace().size();
@@ -136,13 +141,16 @@ int main(int argc, char** argv)
         cpu.push_back(ThreadCpuMs() - c0);
         const std::vector<std::string> trace = rig.Server->trace();
         load = LineLoad(trace, mark);
+        exchanges.push_back(TraceMarks(trace, mark).ReadBackMs());
         if (i == 0 && !queriesFile.isEmpty() && !WriteQueries(trace, mark, queriesFile)) {
             std::fprintf(stderr, "cannot write %s\n", queriesFile.toLocal8Bit().constData());
             return 1;
         }
         if (!script.isEmpty()) {
             rig.App->Port().Close();
+            const std::size_t scriptMark = rig.Server->trace().size();
             const double ms = ScriptPass(script, device, queriesFile);
+            scriptedExchanges.push_back(TraceMarks(rig.Server->trace(), scriptMark).ReadBackMs());
             rig.App->Port().Open();
             if (ms < 0)
                 return 1;
@@ -164,6 +172,9 @@ int main(int argc, char** argv)
     if (!scripted.empty()) {
         std::printf("%-34s %10.1f\n", "replay script, median", Median(scripted));
         std::printf("%-34s %10.2f\n", "read-back / replay script", Median(wall) / Median(scripted));
+        std::printf("%-34s %10.1f\n", "read-back exchanges, median", Median(exchanges));
+        std::printf("%-34s %10.1f\n", "replay script exchanges, median", Median(scriptedExchanges));
+        std::printf("%-34s %10.3f\n", "exchanges / script exchanges", Median(exchanges) / Median(scriptedExchanges));
     }
     std::printf("queries %d, bytes on the line %ld, snapshot lines %lld\n", load.Queries, load.Bytes,
                 static_cast<long long>(rig.State().SettingsList.size()));
