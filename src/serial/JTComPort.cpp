@@ -299,14 +299,14 @@ std::int32_t TJTComPort::InCount()
     return n > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(n);
 }
 
-std::int32_t TJTComPort::PendingCount()
+std::int32_t TJTComPort::PendingCount(bool askDriver)
 {
-    // Bytes that the last wait already took from the driver are read first;
-    // the driver is asked again only when none are left.
+    // Bytes that the last wait (or an event pass) already took from the
+    // driver are read first; the driver is asked again only when none are left.
     const qint64 buffered = Opened() ? FSerial->bytesAvailable() : 0;
     if (buffered > 0)
         return buffered > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(buffered);
-    return InCount();
+    return askDriver ? InCount() : 0;
 }
 
 bool TJTComPort::Write(const QByteArray& data)
@@ -367,7 +367,7 @@ bool TJTComPort::WriteToDriver(const char* data, qint64 size)
 }
 #endif
 
-void TJTComPort::WaitForInput()
+bool TJTComPort::WaitForInput()
 {
     if (Opened()) {
         QElapsedTimer waited;
@@ -377,9 +377,10 @@ void TJTComPort::WaitForInput()
         // A port in an error state answers at once; sleep out the rest of the
         // millisecond so the caller's loop never spins.
         if (ready || waited.nsecsElapsed() >= 900'000)
-            return;
+            return ready;
     }
     QThread::usleep(1000);
+    return true;
 }
 
 QByteArray TJTComPort::Read()
@@ -412,10 +413,12 @@ QByteArray TJTComPort::Read()
     QElapsedTimer lastEvents;
     lastEvents.start();
     bool complete = false;
+    // False right after a wait that saw the driver's queue stay empty.
+    bool askDriver = true;
     do {
         FTimedOut = false;
         for (;;) {
-            const std::int32_t n = PendingCount();
+            const std::int32_t n = PendingCount(askDriver);
             if (n > 0)
                 result += FSerial->read(n);
             if (result.contains(FEndOfResponseRaw)) {
@@ -435,7 +438,7 @@ QByteArray TJTComPort::Read()
             }
             if (FTimedOut)
                 break;
-            WaitForInput();
+            askDriver = WaitForInput();
         }
         if (FTimedOut) {
             if (FAllowEvents && FOnTimeout) {
