@@ -17,7 +17,7 @@ BUILD = sys.argv[1] if len(sys.argv) > 1 else "build"
 BIN = os.path.abspath(os.path.join(BUILD, "bin"))
 HERE = os.path.dirname(os.path.abspath(__file__))
 TICK = os.sysconf("SC_CLK_TCK")
-PASSES = 9  # read-backs and saves, each taking turns with what it is compared with
+PASSES = 15  # read-backs and saves, each taking turns with what it is compared with
 
 rows = []  # (measure, value, target, verdict)
 

@@ -1,5 +1,5 @@
 // jt6400-cli's save of a 6404+ next to the panel's read-back of the same
-// simulated generator at line rate (every byte takes its 115200-baud time),
+// simulated generator (a program of its own) at line rate (every byte takes its 115200-baud time),
 // taken in turns in one run. The panel lets go of the port while the
 // command-line program runs and takes it again afterwards.
 //   bench_cli_save [--count N]
@@ -12,6 +12,7 @@
 // that answer to the end of the process (the file).
 #include "readback/ReadBackRig.h"
 
+#include "SimProcess.h"
 #include "TraceMarks.h"
 
 #include <QApplication>
@@ -59,25 +60,28 @@ int main(int argc, char** argv)
         if (std::strcmp(argv[i], "--count") == 0)
             count = std::max(1, std::atoi(argv[i + 1]));
 
-    jt6400sim::ServerOptions server;
-    server.pace = true;
     TReadBackRig rig;
-    rig.Connect("6404+", {}, {}, server);
+    const TSimProcess sim(rig.Folder.Path());
+    rig.Start();
+    if (!rig.App->Port().Opened()) {
+        std::fprintf(stderr, "discovery did not find the simulated generator\n");
+        return 1;
+    }
     QTemporaryDir work;
     const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/jt6400-cli");
 
     std::vector<double> panel, panelExchanges, save, start, probe, span, end;
     for (int i = 0; i < count; ++i) {
-        std::size_t mark = rig.Server->trace().size();
+        std::size_t mark = sim.Trace().size();
         QElapsedTimer clock;
         clock.start();
         rig.ReadBack->Initialize();
         panel.push_back(clock.nsecsElapsed() / 1e6);
-        const TTraceMarks p = TraceMarks(rig.Server->trace(), mark);
+        const TTraceMarks p = TraceMarks(sim.Trace(), mark);
         panelExchanges.push_back(p.ReadBackMs());
 
         rig.App->Port().Close();
-        mark = rig.Server->trace().size();
+        mark = sim.Trace().size();
         QProcess process;
         const double started = NowMs();
         clock.start();
@@ -89,7 +93,7 @@ int main(int argc, char** argv)
         }
         save.push_back(clock.nsecsElapsed() / 1e6);
         const double ended = started + save.back();
-        const TTraceMarks c = TraceMarks(rig.Server->trace(), mark);
+        const TTraceMarks c = TraceMarks(sim.Trace(), mark);
         if (!c.Complete()) {
             std::fprintf(stderr, "the trace of the save is incomplete\n");
             return 1;

@@ -1,5 +1,5 @@
 // Wall and CPU time of a full read-back of a 6404+ against the simulated
-// generator at line rate (every byte takes its 115200-baud time on the line),
+// generator (a program of its own) at line rate (every byte takes its 115200-baud time on the line),
 // next to the lower bound the line itself sets: the bytes sent and received
 // times 10 bits / 115200 baud, plus the 1 ms pause before each query.
 //   bench_readback [--count N] [--queries FILE] [--script REPLAY]
@@ -13,6 +13,7 @@
 // its exchanges (greying the menu, filling the window).
 #include "readback/ReadBackRig.h"
 
+#include "SimProcess.h"
 #include "TraceMarks.h"
 
 #include "model/ProgramState.h"
@@ -125,21 +126,24 @@ int main(int argc, char** argv)
     if (queriesFile.isEmpty() && !script.isEmpty())
         queriesFile = work.filePath(QStringLiteral("queries.txt"));
 
-    jt6400sim::ServerOptions server;
-    server.pace = true;
     TReadBackRig rig;
-    rig.Connect("6404+", {}, {}, server);
-    const QString device = QString::fromStdString(rig.Server->devicePath());
+    const TSimProcess sim(rig.Folder.Path());
+    rig.Start();
+    if (!rig.App->Port().Opened()) {
+        std::fprintf(stderr, "discovery did not find the simulated generator\n");
+        return 1;
+    }
+    const QString device = sim.Device();
 
     std::vector<double> wall, cpu, scripted, exchanges, scriptedExchanges;
     TLineLoad load;
     for (int i = 0; i < count; ++i) {
-        const std::size_t mark = rig.Server->trace().size();
+        const std::size_t mark = sim.Trace().size();
         const double w0 = WallMs(), c0 = ThreadCpuMs();
         rig.ReadBack->Initialize();
         wall.push_back(WallMs() - w0);
         cpu.push_back(ThreadCpuMs() - c0);
-        const std::vector<std::string> trace = rig.Server->trace();
+        const std::vector<std::string> trace = sim.Trace();
         load = LineLoad(trace, mark);
         exchanges.push_back(TraceMarks(trace, mark).ReadBackMs());
         if (i == 0 && !queriesFile.isEmpty() && !WriteQueries(trace, mark, queriesFile)) {
@@ -148,9 +152,9 @@ int main(int argc, char** argv)
         }
         if (!script.isEmpty()) {
             rig.App->Port().Close();
-            const std::size_t scriptMark = rig.Server->trace().size();
+            const std::size_t scriptMark = sim.Trace().size();
             const double ms = ScriptPass(script, device, queriesFile);
-            scriptedExchanges.push_back(TraceMarks(rig.Server->trace(), scriptMark).ReadBackMs());
+            scriptedExchanges.push_back(TraceMarks(sim.Trace(), scriptMark).ReadBackMs());
             rig.App->Port().Open();
             if (ms < 0)
                 return 1;
