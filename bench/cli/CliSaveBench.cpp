@@ -1,6 +1,6 @@
 // jt6400-cli's save of a 6404+ next to the panel's read-back of the same
-// simulated generator (a program of its own) at line rate (every byte takes its 115200-baud time),
-// taken in turns in one run. The panel lets go of the port while the
+// simulated generator (a program of its own) at line rate (every byte takes
+// its 115200-baud time), taken in turns in one run. The panel lets go of the port while the
 // command-line program runs and takes it again afterwards.
 //   bench_cli_save [--count N]
 // Reports the medians: the panel's read-back (the whole call, window filled,

@@ -1,9 +1,10 @@
 // Wall and CPU time of a full read-back of a 6404+ against the simulated
-// generator (a program of its own) at line rate (every byte takes its 115200-baud time on the line),
-// next to the lower bound the line itself sets: the bytes sent and received
-// times 10 bits / 115200 baud, plus the 1 ms pause before each query.
+// generator (a program of its own) at line rate (every byte takes its
+// 115200-baud time on the line), next to the lower bound the line itself
+// sets: the bytes sent and received times 10 bits / 115200 baud, plus the
+// 1 ms pause before each query.
 //   bench_readback [--count N] [--queries FILE] [--script REPLAY]
-// --queries writes the lines the last read-back sent, one per line, so other
+// --queries writes the lines the first read-back sent, one per line, so other
 // tools can replay the same sequence. --script names a replay script
 // (bench/replay.py): after each read-back the panel lets go of the port and
 // the script asks the same queries of the same simulated generator once, so
