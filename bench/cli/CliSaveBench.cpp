@@ -1,13 +1,19 @@
 // jt6400-cli's save of a 6404+ next to the panel's read-back of the same
-// simulated generator at line rate (every byte takes its 115200-baud time),
-// taken in turns in one run. The panel lets go of the port while the
+// simulated generator (a program of its own) at line rate (every byte takes
+// its 115200-baud time), taken in turns in one run. The panel lets go of the port while the
 // command-line program runs and takes it again afterwards.
 //   bench_cli_save [--count N]
-// Reports the medians: the panel's read-back, the whole save (process start,
-// the port's probe, the read-back, the file), and the part of the save from
-// its first read-back query to the generator's last answer, as the
-// simulator's trace times it.
+// Reports the medians: the panel's read-back (the whole call, window filled,
+// and its exchanges alone), the whole save, and the parts of the save as the
+// simulator's trace times them: from the process start to the first line the
+// generator receives (start-up, opening the port and the probe's wait after
+// opening it), the probe's exchanges (echo off, identification), the
+// read-back from its first query to the generator's last answer, and from
+// that answer to the end of the process (the file).
 #include "readback/ReadBackRig.h"
+
+#include "SimProcess.h"
+#include "TraceMarks.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -15,8 +21,10 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -28,26 +36,16 @@ double Median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-// Milliseconds of the day of a trace entry "HH:MM:SS.mmm ...".
-double TraceMs(const std::string& entry)
+// The local time of day in milliseconds, as the trace writes it.
+double NowMs()
 {
-    int h = 0, m = 0, s = 0, ms = 0;
-    std::sscanf(entry.c_str(), "%d:%d:%d.%d", &h, &m, &s, &ms);
-    return ((h * 60.0 + m) * 60.0 + s) * 1000.0 + ms;
-}
-
-// From the first query of the read-back to the last answer, in the trace
-// since From.
-double ReadBackSpanMs(const std::vector<std::string>& trace, std::size_t from)
-{
-    double first = -1, last = -1;
-    for (std::size_t i = from; i < trace.size(); ++i) {
-        if (first < 0 && trace[i].find(" RX :PULS0:EXTP:STAT?") != std::string::npos)
-            first = TraceMs(trace[i]);
-        if (first >= 0 && trace[i].find(" TX ") != std::string::npos)
-            last = TraceMs(trace[i]);
-    }
-    return first >= 0 && last >= first ? last - first : 0;
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t secs = system_clock::to_time_t(now);
+    std::tm tm{};
+    ::localtime_r(&secs, &tm);
+    const double ms = duration_cast<microseconds>(now.time_since_epoch()).count() % 1000000 / 1e3;
+    return (tm.tm_hour * 60.0 + tm.tm_min) * 60e3 + tm.tm_sec * 1e3 + ms;
 }
 
 }  // namespace
@@ -62,23 +60,30 @@ int main(int argc, char** argv)
         if (std::strcmp(argv[i], "--count") == 0)
             count = std::max(1, std::atoi(argv[i + 1]));
 
-    jt6400sim::ServerOptions server;
-    server.pace = true;
     TReadBackRig rig;
-    rig.Connect("6404+", {}, {}, server);
+    const TSimProcess sim(rig.Folder.Path());
+    rig.Start();
+    if (!rig.App->Port().Opened()) {
+        std::fprintf(stderr, "discovery did not find the simulated generator\n");
+        return 1;
+    }
     QTemporaryDir work;
     const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/jt6400-cli");
 
-    std::vector<double> panel, save, span;
+    std::vector<double> panel, panelExchanges, save, start, probe, span, end;
     for (int i = 0; i < count; ++i) {
+        std::size_t mark = sim.Trace().size();
         QElapsedTimer clock;
         clock.start();
         rig.ReadBack->Initialize();
         panel.push_back(clock.nsecsElapsed() / 1e6);
+        const TTraceMarks p = TraceMarks(sim.Trace(), mark);
+        panelExchanges.push_back(p.ReadBackMs());
 
         rig.App->Port().Close();
-        const std::size_t mark = rig.Server->trace().size();
+        mark = sim.Trace().size();
         QProcess process;
+        const double started = NowMs();
         clock.start();
         process.start(cli, {QStringLiteral("--port"), QString::number(rig.App->Port().Port()), QStringLiteral("save"),
                             work.filePath(QStringLiteral("save.txt"))});
@@ -87,17 +92,30 @@ int main(int argc, char** argv)
             return 1;
         }
         save.push_back(clock.nsecsElapsed() / 1e6);
-        span.push_back(ReadBackSpanMs(rig.Server->trace(), mark));
+        const double ended = started + save.back();
+        const TTraceMarks c = TraceMarks(sim.Trace(), mark);
+        if (!c.Complete()) {
+            std::fprintf(stderr, "the trace of the save is incomplete\n");
+            return 1;
+        }
+        start.push_back(c.FirstLine - started);
+        probe.push_back(c.FirstQuery - c.FirstLine);
+        span.push_back(c.ReadBackMs());
+        end.push_back(ended - c.LastAnswer);
         rig.App->Port().Open();
     }
 
-    const double p = Median(panel), s = Median(save), r = Median(span);
+    const double p = Median(panel), px = Median(panelExchanges), s = Median(save), r = Median(span);
     std::printf("jt6400-cli save against the panel's read-back, 6404+, paced simulator, %d runs each\n", count);
-    std::printf("%-44s %10s\n", "", "ms");
-    std::printf("%-44s %10.1f\n", "panel read-back, median", p);
-    std::printf("%-44s %10.1f\n", "cli save, whole process, median", s);
-    std::printf("%-44s %10.1f\n", "cli save, read-back part, median", r);
-    std::printf("%-44s %10.2f\n", "whole save / panel read-back", s / p);
-    std::printf("%-44s %10.2f\n", "read-back part / panel read-back", r / p);
+    std::printf("%-52s %10s\n", "", "ms");
+    std::printf("%-52s %10.1f\n", "panel read-back, median", p);
+    std::printf("%-52s %10.1f\n", "panel read-back exchanges, median", px);
+    std::printf("%-52s %10.1f\n", "cli save, whole process, median", s);
+    std::printf("%-52s %10.1f\n", "cli save, start-up and wait after opening, median", Median(start));
+    std::printf("%-52s %10.1f\n", "cli save, probe exchanges, median", Median(probe));
+    std::printf("%-52s %10.1f\n", "cli save, read-back part, median", r);
+    std::printf("%-52s %10.1f\n", "cli save, last answer to exit, median", Median(end));
+    std::printf("%-52s %10.2f\n", "whole save / panel read-back", s / p);
+    std::printf("%-52s %10.2f\n", "read-back part / panel read-back exchanges", r / px);
     return 0;
 }

@@ -1,15 +1,27 @@
 // Wall and CPU time of a full read-back of a 6404+ against the simulated
-// generator at line rate (every byte takes its 115200-baud time on the line),
-// next to the lower bound the line itself sets: the bytes sent and received
-// times 10 bits / 115200 baud, plus the 1 ms pause before each query.
-//   bench_readback [--count N] [--queries FILE]
-// --queries writes the lines the last read-back sent, one per line, so other
-// tools can replay the same sequence.
+// generator (a program of its own) at line rate (every byte takes its
+// 115200-baud time on the line), next to the lower bound the line itself
+// sets: the bytes sent and received times 10 bits / 115200 baud, plus the
+// 1 ms pause before each query.
+//   bench_readback [--count N] [--queries FILE] [--script REPLAY]
+// --queries writes the lines the first read-back sent, one per line, so other
+// tools can replay the same sequence. --script names a replay script
+// (bench/replay.py): after each read-back the panel lets go of the port and
+// the script asks the same queries of the same simulated generator once, so
+// the two take turns under the same load. Both are also timed alike from the
+// generator's side (its trace): from the first query received to the last
+// answer sent, which leaves out what only the panel does before and after
+// its exchanges (greying the menu, filling the window).
 #include "readback/ReadBackRig.h"
+
+#include "SimProcess.h"
+#include "TraceMarks.h"
 
 #include "model/ProgramState.h"
 
 #include <QApplication>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
@@ -58,6 +70,41 @@ TLineLoad LineLoad(const std::vector<std::string>& trace, std::size_t from)
     return load;
 }
 
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Writes the lines received since the mark, one per line.
+bool WriteQueries(const std::vector<std::string>& trace, std::size_t from, const QString& path)
+{
+    FILE* f = std::fopen(path.toLocal8Bit().constData(), "w");
+    if (!f)
+        return false;
+    for (std::size_t i = from; i < trace.size(); ++i) {
+        const auto rx = trace[i].find(" RX ");
+        if (rx != std::string::npos)
+            std::fprintf(f, "%s\n", trace[i].c_str() + rx + 4);
+    }
+    return std::fclose(f) == 0;
+}
+
+// One pass of the replay script on the device, with the 1 ms pause; its
+// wall time in ms, or a negative value when it failed.
+double ScriptPass(const QString& script, const QString& device, const QString& queries)
+{
+    QProcess process;
+    process.start(QStringLiteral("python3"), {script, device, queries, QStringLiteral("1"), QStringLiteral("1")});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        std::fprintf(stderr, "replay script failed: %s\n", process.readAllStandardError().constData());
+        return -1;
+    }
+    bool ok = false;
+    const double ms = process.readAllStandardOutput().trimmed().toDouble(&ok);
+    return ok ? ms : -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -66,54 +113,74 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     int count = 5;
-    const char* queriesFile = nullptr;
+    QString queriesFile;
+    QString script;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--count") == 0)
             count = std::max(1, std::atoi(argv[i + 1]));
         if (std::strcmp(argv[i], "--queries") == 0)
-            queriesFile = argv[i + 1];
+            queriesFile = QString::fromLocal8Bit(argv[i + 1]);
+        if (std::strcmp(argv[i], "--script") == 0)
+            script = QString::fromLocal8Bit(argv[i + 1]);
     }
+    QTemporaryDir work;
+    if (queriesFile.isEmpty() && !script.isEmpty())
+        queriesFile = work.filePath(QStringLiteral("queries.txt"));
 
-    jt6400sim::ServerOptions server;
-    server.pace = true;
     TReadBackRig rig;
-    rig.Connect("6404+", {}, {}, server);
+    const TSimProcess sim(rig.Folder.Path());
+    rig.Start();
+    if (!rig.App->Port().Opened()) {
+        std::fprintf(stderr, "discovery did not find the simulated generator\n");
+        return 1;
+    }
+    const QString device = sim.Device();
 
-    std::vector<double> wall, cpu;
+    std::vector<double> wall, cpu, scripted, exchanges, scriptedExchanges;
     TLineLoad load;
-    std::size_t mark = 0;
     for (int i = 0; i < count; ++i) {
-        mark = rig.Server->trace().size();
+        const std::size_t mark = sim.Trace().size();
         const double w0 = WallMs(), c0 = ThreadCpuMs();
         rig.ReadBack->Initialize();
         wall.push_back(WallMs() - w0);
         cpu.push_back(ThreadCpuMs() - c0);
-        load = LineLoad(rig.Server->trace(), mark);
-    }
-    if (queriesFile) {
-        if (FILE* f = std::fopen(queriesFile, "w")) {
-            const std::vector<std::string> trace = rig.Server->trace();
-            for (std::size_t i = mark; i < trace.size(); ++i) {
-                const auto rx = trace[i].find(" RX ");
-                if (rx != std::string::npos)
-                    std::fprintf(f, "%s\n", trace[i].c_str() + rx + 4);
-            }
-            std::fclose(f);
+        const std::vector<std::string> trace = sim.Trace();
+        load = LineLoad(trace, mark);
+        exchanges.push_back(TraceMarks(trace, mark).ReadBackMs());
+        if (i == 0 && !queriesFile.isEmpty() && !WriteQueries(trace, mark, queriesFile)) {
+            std::fprintf(stderr, "cannot write %s\n", queriesFile.toLocal8Bit().constData());
+            return 1;
+        }
+        if (!script.isEmpty()) {
+            rig.App->Port().Close();
+            const std::size_t scriptMark = sim.Trace().size();
+            const double ms = ScriptPass(script, device, queriesFile);
+            scriptedExchanges.push_back(TraceMarks(sim.Trace(), scriptMark).ReadBackMs());
+            rig.App->Port().Open();
+            if (ms < 0)
+                return 1;
+            scripted.push_back(ms);
         }
     }
     std::sort(wall.begin(), wall.end());
-    std::sort(cpu.begin(), cpu.end());
     const double lineMs = load.Bytes * 10.0 / 115200.0 * 1e3;
     const double boundMs = lineMs + load.Queries * 1.0;
 
     std::printf("Full read-back, 6404+, paced simulator, %d runs\n", count);
     std::printf("%-34s %10s\n", "", "ms");
-    std::printf("%-34s %10.1f\n", "wall time, median", wall[wall.size() / 2]);
+    std::printf("%-34s %10.1f\n", "wall time, median", Median(wall));
     std::printf("%-34s %10.1f\n", "wall time, best", wall.front());
-    std::printf("%-34s %10.1f\n", "CPU time (UI thread), median", cpu[cpu.size() / 2]);
+    std::printf("%-34s %10.1f\n", "CPU time (UI thread), median", Median(cpu));
     std::printf("%-34s %10.1f\n", "line time (bytes x 10 / 115200)", lineMs);
     std::printf("%-34s %10.1f\n", "lower bound (+ 1 ms per query)", boundMs);
-    std::printf("%-34s %10.2f\n", "median / lower bound", wall[wall.size() / 2] / boundMs);
+    std::printf("%-34s %10.2f\n", "median / lower bound", Median(wall) / boundMs);
+    if (!scripted.empty()) {
+        std::printf("%-34s %10.1f\n", "replay script, median", Median(scripted));
+        std::printf("%-34s %10.2f\n", "read-back / replay script", Median(wall) / Median(scripted));
+        std::printf("%-34s %10.1f\n", "read-back exchanges, median", Median(exchanges));
+        std::printf("%-34s %10.1f\n", "replay script exchanges, median", Median(scriptedExchanges));
+        std::printf("%-34s %10.3f\n", "exchanges / script exchanges", Median(exchanges) / Median(scriptedExchanges));
+    }
     std::printf("queries %d, bytes on the line %ld, snapshot lines %lld\n", load.Queries, load.Bytes,
                 static_cast<long long>(rig.State().SettingsList.size()));
     return 0;

@@ -16,7 +16,9 @@ void SetControlEnabled(QWidget* control, bool enabled)
     if (!control)
         return;
     control->setEnabled(enabled);
-    if (auto* spin = qobject_cast<TPlusSpinEdit*>(control))
+    // A spin edit lays out and redraws its buttons on every change of state;
+    // a read-back confirms far more states than it changes.
+    if (auto* spin = qobject_cast<TPlusSpinEdit*>(control); spin && spin->Enabled() != enabled)
         spin->SetEnabled(enabled);
 }
 

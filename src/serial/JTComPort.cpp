@@ -9,6 +9,7 @@
 #include <QThread>
 
 #ifdef Q_OS_UNIX
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
@@ -245,14 +246,14 @@ void TJTComPort::ApplyLineSettings()
             FSerial->setRequestToSend(true);
             break;
     }
-    FSerial->clearError();
+    ForgetError();
 }
 
 void TJTComPort::Close()
 {
     if (FSerial->isOpen())
         FSerial->close();
-    FSerial->clearError();
+    ForgetError();
 }
 
 void TJTComPort::Flush()
@@ -260,7 +261,15 @@ void TJTComPort::Flush()
     if (!Opened())
         return;
     FSerial->clear(QSerialPort::AllDirections);
-    FSerial->clearError();
+    ForgetError();
+}
+
+void TJTComPort::ForgetError()
+{
+    // Clearing sets the error text anew (a translated "No error") and emits a
+    // signal; a wait that ends without an error needs none of it.
+    if (FSerial->error() != QSerialPort::NoError)
+        FSerial->clearError();
 }
 
 bool TJTComPort::State() const
@@ -285,19 +294,19 @@ std::int32_t TJTComPort::InCount()
         return 0;
     // Takes whatever the driver holds into the port's buffer without waiting.
     FSerial->waitForReadyRead(0);
-    FSerial->clearError();
+    ForgetError();
     const qint64 n = FSerial->bytesAvailable();
     return n > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(n);
 }
 
-std::int32_t TJTComPort::PendingCount()
+std::int32_t TJTComPort::PendingCount(bool askDriver)
 {
-    // Bytes that the last wait already took from the driver are read first;
-    // the driver is asked again only when none are left.
+    // Bytes that the last wait (or an event pass) already took from the
+    // driver are read first; the driver is asked again only when none are left.
     const qint64 buffered = Opened() ? FSerial->bytesAvailable() : 0;
     if (buffered > 0)
         return buffered > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(buffered);
-    return InCount();
+    return askDriver ? InCount() : 0;
 }
 
 bool TJTComPort::Write(const QByteArray& data)
@@ -313,6 +322,9 @@ bool TJTComPort::WriteRaw(const char* data, qint64 size)
         return false;
     if (size <= 0)
         return true;
+#ifdef Q_OS_UNIX
+    return WriteToDriver(data, size);
+#else
     if (FSerial->write(data, size) != size)
         return false;
     while (FSerial->bytesToWrite() > 0) {
@@ -320,23 +332,55 @@ bool TJTComPort::WriteRaw(const char* data, qint64 size)
             break;
     }
     const bool complete = FSerial->bytesToWrite() == 0;
-    FSerial->clearError();
+    ForgetError();
     return complete;
+#endif
 }
 
-void TJTComPort::WaitForInput()
+#ifdef Q_OS_UNIX
+bool TJTComPort::WriteToDriver(const char* data, qint64 size)
+{
+    // The bytes go to the driver at once. The serial device's own write path
+    // would buffer them, arm a write notifier and wake the event loop for
+    // every line, only to hand them to the same driver a moment later.
+    const int fd = static_cast<int>(FSerial->handle());
+    QElapsedTimer clock;
+    clock.start();
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<std::size_t>(size));
+        if (written > 0) {
+            data += written;
+            size -= written;
+            continue;
+        }
+        if (written < 0 && errno == EINTR)
+            continue;
+        // A full driver queue: wait until it takes bytes again.
+        const qint64 left = kWriteTimeoutMs - clock.elapsed();
+        pollfd ready{fd, POLLOUT, 0};
+        if (written < 0 && errno == EAGAIN && left > 0 && ::poll(&ready, 1, static_cast<int>(left)) > 0 &&
+            (ready.revents & POLLOUT))
+            continue;
+        return false;
+    }
+    return true;
+}
+#endif
+
+bool TJTComPort::WaitForInput()
 {
     if (Opened()) {
         QElapsedTimer waited;
         waited.start();
         const bool ready = FSerial->waitForReadyRead(1);
-        FSerial->clearError();
+        ForgetError();
         // A port in an error state answers at once; sleep out the rest of the
         // millisecond so the caller's loop never spins.
         if (ready || waited.nsecsElapsed() >= 900'000)
-            return;
+            return ready;
     }
     QThread::usleep(1000);
+    return true;
 }
 
 QByteArray TJTComPort::Read()
@@ -369,10 +413,12 @@ QByteArray TJTComPort::Read()
     QElapsedTimer lastEvents;
     lastEvents.start();
     bool complete = false;
+    // False right after a wait that saw the driver's queue stay empty.
+    bool askDriver = true;
     do {
         FTimedOut = false;
         for (;;) {
-            const std::int32_t n = PendingCount();
+            const std::int32_t n = PendingCount(askDriver);
             if (n > 0)
                 result += FSerial->read(n);
             if (result.contains(FEndOfResponseRaw)) {
@@ -392,7 +438,7 @@ QByteArray TJTComPort::Read()
             }
             if (FTimedOut)
                 break;
-            WaitForInput();
+            askDriver = WaitForInput();
         }
         if (FTimedOut) {
             if (FAllowEvents && FOnTimeout) {

@@ -114,10 +114,19 @@ private:
     void ApplyLineSettings();
     void ReopenIfOpen();
     bool PermissionDenied(const QString& path) const;
-    // Bytes ready to read, asking the driver only when none are buffered.
-    std::int32_t PendingCount();
-    // Waits up to about a millisecond for input without spinning.
-    void WaitForInput();
+    // Clears the serial device's error state when it holds one.
+    void ForgetError();
+#ifdef Q_OS_UNIX
+    // Writes all bytes to the driver, waiting while its queue is full; false
+    // when it refuses them or stays full for the write time limit.
+    bool WriteToDriver(const char* data, qint64 size);
+#endif
+    // Bytes ready to read; the driver is asked only when none are buffered
+    // and AskDriver is set.
+    std::int32_t PendingCount(bool askDriver);
+    // Waits up to about a millisecond for input without spinning; false when
+    // the wait ran out with the driver's queue still empty.
+    bool WaitForInput();
 
     bool FAllowEvents = false;
     std::int32_t FBaudRate = 9600;

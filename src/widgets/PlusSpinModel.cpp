@@ -370,7 +370,10 @@ void TPlusSpinModel::setIncrement(double x)
 
 void TPlusSpinModel::setDecimals(int d)
 {
-    FDecimals = std::clamp(d, 0, 18);
+    d = std::clamp(d, 0, 18);
+    if (d == FDecimals)
+        return;
+    FDecimals = d;
     FormatValueText();
     UpdateSelection();
     if (FView) {
