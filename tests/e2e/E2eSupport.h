@@ -371,19 +371,42 @@ protected:
     bool WaitForExit(int limitMs = 10000) { return panel.waitForFinished(limitMs); }
 
     // The panel that a restart of panel `first` started in the same folder;
-    // 0 when none came within the wait.
+    // 0 when none came within the wait. A restart forks before the new
+    // program starts, and a busy machine can show such a fork for a while
+    // under the panel's name before it ends or becomes the panel: the new
+    // panel is the process that opens a window.
     qint64 WaitForRestartedPanel(qint64 first) const
     {
         qint64 second = 0;
-        WaitFor([&] {
-            for (qint64 pid : PanelsIn(folder.path()))
-                if (pid != first)
-                    second = pid;
-            return second != 0;
-        });
+        WaitFor(
+            [&] {
+                for (qint64 pid : PanelsIn(folder.path()))
+                    if (pid != first && !screen->Xdo({"search", "--pid", QString::number(pid)}).isEmpty())
+                        second = pid;
+                return second != 0;
+            },
+            15000);
         return second;
     }
     int ExitCode() const { return panel.exitStatus() == QProcess::NormalExit ? panel.exitCode() : -1; }
+
+    // What a panel shows and what the generator last exchanged, for the
+    // message of a failed wait.
+    std::string Situation(qint64 pid, const TSimulator& generator) const
+    {
+        QStringList shown;
+        for (const QString& w : screen->Xdo({"search", "--all", "--pid", QString::number(pid), "--name", "."})
+                                    .split('\n', Qt::SkipEmptyParts)) {
+            const QString state = screen->Tool("xwininfo", {"-id", w}).section("Map State: ", 1).section('\n', 0, 0);
+            shown << '"' + screen->Name(w) + "\" (" + state + ')';
+        }
+        const QStringList traffic = generator.Traffic();
+        return QStringLiteral("windows of panel %1: %2; the generator's last traffic: %3")
+            .arg(pid)
+            .arg(shown.isEmpty() ? QStringLiteral("none") : shown.join(", "))
+            .arg(traffic.mid(std::max<qsizetype>(0, traffic.size() - 12)).join(" | "))
+            .toStdString();
+    }
 
     QString screenSize = QStringLiteral("1024x768x24");  // set before SetUp for another screen
     std::unique_ptr<TScreen> screen;

@@ -83,7 +83,8 @@ TEST_P(LostCommunication, TheAnswerDecidesAndNothingIsSentTwice)
             EXPECT_EQ(ExitCode(), 0);
             const qint64 second = WaitForRestartedPanel(first);
             ASSERT_NE(second, 0);
-            EXPECT_FALSE(WaitForMainWindow(second).isEmpty()) << "the new panel reconnects";
+            EXPECT_FALSE(WaitForMainWindow(second).isEmpty())
+                << "the new panel reconnects; " << Situation(second, generator);
             break;
         }
         case TReply::No: {
@@ -152,7 +153,7 @@ TEST_P(PortVanishes, TheStatusPollAsksAndTheAnswerIsCarriedOut)
         EXPECT_EQ(ExitCode(), 0);
         const qint64 second = WaitForRestartedPanel(first);
         ASSERT_NE(second, 0);
-        EXPECT_FALSE(WaitForMainWindow(second).isEmpty());
+        EXPECT_FALSE(WaitForMainWindow(second).isEmpty()) << Situation(second, replugged);
         EXPECT_TRUE(replugged.WaitForReceived(":PULS0:PER?"));
     } else {
         screen->Focus(box);

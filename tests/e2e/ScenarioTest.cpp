@@ -481,6 +481,6 @@ TEST_F(Scenario, RestartEndsThisPanelAndANewOneFindsTheGeneratorAgain)
     EXPECT_EQ(ExitCode(), 0);
     const qint64 second = WaitForRestartedPanel(first);
     ASSERT_NE(second, 0);
-    EXPECT_FALSE(WaitForMainWindow(second).isEmpty());
+    EXPECT_FALSE(WaitForMainWindow(second).isEmpty()) << Situation(second, generator);
     EXPECT_GT(generator.CountReceived("*IDN?"), identified);
 }
