@@ -9,6 +9,7 @@
 #include "support/ScriptedDialogs.h"
 #include "serial/JTComPort.h"
 #include "model/ProgramState.h"
+#include "BenchClock.h"
 #include "PtyServer.h"
 #include "support/SimulatedGenerator.h"
 
@@ -25,19 +26,6 @@
 #include <vector>
 
 namespace {
-
-double ThreadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-double WallMs()
-{
-    using namespace std::chrono;
-    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
 
 struct Result {
     const char* name;

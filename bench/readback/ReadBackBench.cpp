@@ -14,6 +14,7 @@
 // its exchanges (greying the menu, filling the window).
 #include "readback/ReadBackRig.h"
 
+#include "BenchClock.h"
 #include "SimProcess.h"
 #include "TraceMarks.h"
 
@@ -32,19 +33,6 @@
 #include <vector>
 
 namespace {
-
-double ThreadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-double WallMs()
-{
-    using namespace std::chrono;
-    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
 
 // Bytes on the line for the traffic since the mark: each received line with
 // its CR LF, each answer with its CR.
