@@ -120,7 +120,7 @@ bool TJT6400App::FormCreate()
 
     // Connected: wait longer for answers from now on, start an empty settings
     // list, fix the log file's name, and let the launch timer start the read-back.
-    port.SetResponseTime(2000);
+    port.SetResponseTime(kAnswerTimeMs);
     FState.SettingsList.clear();
     FComm->Log().FixNameParts();
     if (FOptions.Logging)

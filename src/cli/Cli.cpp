@@ -23,9 +23,6 @@ namespace jtcli {
 
 namespace {
 
-// The generator's response time once it has been found, as in the panel.
-constexpr std::uint32_t kResponseTimeMs = 2000;
-
 bool IsTerminal(std::FILE* file)
 {
 #ifdef Q_OS_UNIX
@@ -34,11 +31,6 @@ bool IsTerminal(std::FILE* file)
     Q_UNUSED(file);
     return false;
 #endif
-}
-
-QString ComName(int number)
-{
-    return QStringLiteral("COM%1").arg(number);
 }
 
 // A port that could not be opened, in words.
@@ -104,7 +96,7 @@ void TCli::OutJson(const QJsonObject& object)
 
 QString TCli::PortName() const
 {
-    return ComName(FPort.Port());
+    return ComPortName(FPort.Port());
 }
 
 TExitCode TCli::Run()
@@ -135,8 +127,8 @@ TExitCode TCli::Run()
 
 TExitCode TCli::Connect()
 {
-    FComm.ApplyScanSettings();
     if (FOptions.Port > 0) {
+        FComm.ApplyScanSettings();
         switch (FComm.ProbePort(FOptions.Port)) {
             case TProbeResult::prFound:
                 break;
@@ -169,9 +161,10 @@ TExitCode TCli::Connect()
         QStringList unavailable;
         const bool found = FComm.FindDevice([&](int port, TProbeResult result) {
             if (result == TProbeResult::prNotOpened && FPort.LastOpenFailure() == TOpenFailure::ofInUse)
-                unavailable << QStringLiteral("%1 is in use by another program").arg(ComName(port));
+                unavailable << QStringLiteral("%1 is in use by another program").arg(ComPortName(port));
             if (result == TProbeResult::prNotOpened && FPort.LastOpenFailure() == TOpenFailure::ofNoPermission)
-                unavailable << QStringLiteral("%1: no permission. %2").arg(ComName(port), TJTComPort::PermissionHint());
+                unavailable
+                    << QStringLiteral("%1: no permission. %2").arg(ComPortName(port), TJTComPort::PermissionHint());
         });
         if (!found) {
             for (const QString& text : unavailable)
@@ -180,7 +173,7 @@ TExitCode TCli::Connect()
             return TExitCode::ecUnavailable;
         }
     }
-    FPort.SetResponseTime(kResponseTimeMs);
+    FPort.SetResponseTime(kAnswerTimeMs);
     return TExitCode::ecDone;
 }
 
@@ -264,7 +257,7 @@ TExitCode TCli::List()
         entry.insert(QStringLiteral("state"), state);
         json.append(entry);
         if (!FOptions.Json)
-            Out(QStringLiteral("%1  %2").arg(ComName(number), -6).arg(text));
+            Out(QStringLiteral("%1  %2").arg(ComPortName(number), -6).arg(text));
     }
     if (FOptions.Json)
         OutJson(QJsonObject{{QStringLiteral("ports"), json}});

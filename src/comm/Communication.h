@@ -16,6 +16,9 @@
 #include "model/DeviceIdentity.h"
 
 struct TProgramState;
+
+// How long the generator may take to answer once discovery has found it.
+constexpr std::uint32_t kAnswerTimeMs = 2000;
 class TJTComPort;
 class IDialogs;
 

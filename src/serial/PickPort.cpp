@@ -118,9 +118,9 @@ bool TJTComPort::Pick(QWidget* parent)
     for (int n : ports) {
         FPortNumber = n;  // stored only; Open closes whatever is open first
         if (Open())
-            dialog.listPorts->addItem(QStringLiteral("COM%1").arg(n));
+            dialog.listPorts->addItem(ComPortName(n));
         else if (PermissionDenied(FDevicePath))
-            refused << QStringLiteral("COM%1").arg(n);
+            refused << ComPortName(n);
     }
     FShowErrors = savedShowErrors;
     FPortNumber = savedPort;
@@ -135,7 +135,7 @@ bool TJTComPort::Pick(QWidget* parent)
             return false;
     }
 
-    dialog.listPorts->setCurrentIndex(dialog.listPorts->findText(QStringLiteral("COM%1").arg(FPortNumber)));
+    dialog.listPorts->setCurrentIndex(dialog.listPorts->findText(ComPortName(FPortNumber)));
     FPickPortDlg = &dialog;
     const int result = dialog.exec();
     if (!alive)

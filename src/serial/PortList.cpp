@@ -158,7 +158,7 @@ QString PortDevicePath(int number)
 #else
     const QString folder = PortFolder();
     if (!folder.isEmpty())
-        return QDir(folder).filePath(QStringLiteral("COM%1").arg(number));
+        return QDir(folder).filePath(ComPortName(number));
     QStringList locations;
     const QList<TPortEntry> entries = SystemDeviceEntries(&locations);
     for (qsizetype i = 0; i < entries.size(); ++i)
@@ -166,4 +166,9 @@ QString PortDevicePath(int number)
             return locations[i];
     return QString();
 #endif
+}
+
+QString ComPortName(int number)
+{
+    return QStringLiteral("COM%1").arg(number);
 }

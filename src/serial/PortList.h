@@ -58,3 +58,6 @@ QList<TPortEntry> SystemPortEntries();
 // The device to open for port number N, or an empty text when the number
 // names no device.
 QString PortDevicePath(int number);
+
+// The name a port number goes by: "COM3".
+QString ComPortName(int number);

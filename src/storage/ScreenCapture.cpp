@@ -1,6 +1,6 @@
 #include "storage/ScreenCapture.h"
 
-#include "storage/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QBuffer>
 #include <QGuiApplication>

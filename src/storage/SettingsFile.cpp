@@ -1,6 +1,6 @@
 #include "storage/SettingsFile.h"
 
-#include "storage/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,7 @@
 #include "timing/TimingWindow.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "model/SettingsSnapshot.h"
+#include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 #include "window/TextFit.h"
 
@@ -110,22 +112,38 @@ bool TTimingWindow::ExportPng(const QString& path)
         QPainter p(&image);
         PaintTimingDiagram(p, QRect(QPoint(0, 0), size), View->Diagram(), View->Window(), View->font());
     }
-    return image.save(path, "PNG");
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    return WriteExport(path, image.save(&buffer, "PNG") ? bytes : QByteArray());
 }
 
 bool TTimingWindow::ExportSvg(const QString& path)
 {
     const QSize size = PictureSize();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
     QSvgGenerator svg;
-    svg.setFileName(path);
+    svg.setOutputDevice(&buffer);
     svg.setSize(size);
     svg.setViewBox(QRect(QPoint(0, 0), size));
     svg.setTitle(QStringLiteral("Timing Diagram"));
     QPainter p;
-    if (!p.begin(&svg))
-        return false;
-    PaintTimingDiagram(p, QRect(QPoint(0, 0), size), View->Diagram(), View->Window(), View->font());
-    return p.end();
+    bool drawn = p.begin(&svg);
+    if (drawn)
+        PaintTimingDiagram(p, QRect(QPoint(0, 0), size), View->Diagram(), View->Window(), View->font());
+    drawn = drawn && p.end();
+    return WriteExport(path, drawn ? bytes : QByteArray());
+}
+
+bool TTimingWindow::WriteExport(const QString& path, const QByteArray& bytes)
+{
+    // A picture that cannot be made or written leaves the file that was there.
+    const QString reason =
+        bytes.isEmpty() ? QStringLiteral("the picture could not be made.") : WriteFileAtomically(path, bytes);
+    if (!reason.isEmpty())
+        FDialogs.MessageDlg(QStringLiteral("Cannot write ") + path + QStringLiteral(": ") + reason, QString(),
+                            TMsgButton::mbOK, TMsgKind::mkError);
+    return reason.isEmpty();
 }
 
 void TTimingWindow::ExportPngClick()
@@ -133,8 +151,8 @@ void TTimingWindow::ExportPngClick()
     const QString path =
         FDialogs.SaveFileName(QStringLiteral("Export Timing Diagram"), QStringLiteral("PNG image (*.png)"),
                               QStringLiteral("timing.png"), QStringLiteral("png"));
-    if (!path.isEmpty() && !ExportPng(path))
-        FDialogs.MessageDlg(QStringLiteral("Cannot write ") + path, QString(), TMsgButton::mbOK, TMsgKind::mkError);
+    if (!path.isEmpty())
+        ExportPng(path);
 }
 
 void TTimingWindow::ExportSvgClick()
@@ -142,6 +160,6 @@ void TTimingWindow::ExportSvgClick()
     const QString path =
         FDialogs.SaveFileName(QStringLiteral("Export Timing Diagram"), QStringLiteral("SVG image (*.svg)"),
                               QStringLiteral("timing.svg"), QStringLiteral("svg"));
-    if (!path.isEmpty() && !ExportSvg(path))
-        FDialogs.MessageDlg(QStringLiteral("Cannot write ") + path, QString(), TMsgButton::mbOK, TMsgKind::mkError);
+    if (!path.isEmpty())
+        ExportSvg(path);
 }

@@ -44,6 +44,9 @@ protected:
 private:
     // The picture's size: the view's, or its minimum when it is smaller.
     QSize PictureSize();
+    // Writes an exported picture (empty: it could not be made); a failure is
+    // reported to the user.
+    bool WriteExport(const QString& path, const QByteArray& bytes);
     void ShowReadout();
 
     const TSettingsSnapshot& FSettings;
