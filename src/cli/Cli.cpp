@@ -458,7 +458,7 @@ TExitCode TCli::Status()
     line("state:", running ? QStringLiteral("running") : QStringLiteral("stopped"));
 
     // The counters of the Plus features, read while they are switched on.
-    if (FState.PlusOption || FState.HighResolution) {
+    if (FState.Variant().PlusFeatures) {
         const bool counting = FComm.QueryInteger(QStringLiteral(":PULS0:COUN:STAT")) == 1;
         std::optional<std::uint32_t> count;
         if (!Lost() && counting)

@@ -66,7 +66,7 @@ void TStatusPoll::UpdateStatus()
     }
 
     // Counters, while the Plus page is on view.
-    if ((FState.PlusOption || FState.HighResolution) && FForm.SystemPageControl->currentWidget() == FForm.PlusPage) {
+    if (FState.Variant().PlusFeatures && FForm.SystemPageControl->currentWidget() == FForm.PlusPage) {
         if (FState.SystemSettings.ShotCountEnabled == 1) {
             FState.SystemSettings.ShotCount = QueryShotCount(FComm);
             FForm.ShotCountLbl->setText(ShotCountText(FState.SystemSettings.ShotCount));
