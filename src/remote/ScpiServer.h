@@ -1,0 +1,82 @@
+// The SCPI socket server: SCPI text over plain TCP, one line per command, a
+// reply line only for queries (every line in line mode). Each client's lines
+// are carried to the generator in its order, at most one line of a client at
+// a time, so that lines of different clients take turns on the line. At most
+// eight clients at once; an allow-list of client networks; a client that
+// does not read its replies is closed once they pile up.
+#pragma once
+
+#include "remote/Address.h"
+#include "remote/RemoteLine.h"
+#include "remote/ScpiSession.h"
+
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace remote {
+
+struct TServerOptions {
+    TListenAddress Listen;
+    QList<TNetwork> Allowed;  // empty: every client
+    bool LineMode = false;
+    int MaxClients = 8;
+    // Replies that a client has not read, beyond what the system buffers.
+    qint64 MaxUnreadReplies = 64 * 1024;
+};
+
+class TScpiServer : public QObject {
+    Q_OBJECT
+public:
+    explicit TScpiServer(IRemoteLine& line, QObject* parent = nullptr);
+    ~TScpiServer() override;
+
+    // Listens; false with ErrorText() when the address cannot be had.
+    bool Start(const TServerOptions& options);
+    // Stops listening and closes every client.
+    void Stop();
+    bool Listening() const;
+    const QString& ErrorText() const { return FError; }
+    const TServerOptions& Options() const { return FOptions; }
+    // Where it listens, "127.0.0.1:5025"; empty while it does not.
+    QString Endpoint() const;
+    quint16 Port() const;
+    QStringList Clients() const;
+
+    // The generator stopped answering: every client gets an error line and
+    // is closed. The server goes on listening.
+    void GeneratorLost();
+
+signals:
+    void ListeningChanged(bool listening);
+    void ClientConnected(const QString& client);
+    void ClientRefused(const QString& client, const QString& reason);
+    void ClientClosed(const QString& client, const QString& reason);
+    // A line of Client was carried out on the line.
+    void LineCarried(const QString& client, const QString& line, const QString& answer);
+
+private:
+    struct TClient;
+    void Accept();
+    void Refuse(QTcpSocket* socket, const QString& reason);
+    void Pump(TClient* client);
+    void Reply(TClient* client, const QByteArray& line);
+    void Close(TClient* client, const QString& reason, const QByteArray& lastLine = {});
+    void Done(QPointer<QObject> token, const TRemoteLine& line, const TAction& action, const TCarried& carried);
+
+    IRemoteLine& FLine;
+    QTcpServer* FServer = nullptr;
+    TServerOptions FOptions;
+    QString FError;
+    std::vector<TClient*> FClients;
+};
+
+}  // namespace remote
