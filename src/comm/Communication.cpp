@@ -63,7 +63,12 @@ bool TCommunication::WriteLine(const QString& text)
     return FPort.Write(text.toLatin1() + "\r\n");
 }
 
-QString TCommunication::SendCommand(const QString& command)
+void TCommunication::LogNote(const QString& text)
+{
+    LogLine([&] { return QStringLiteral("Remote  (") + TimeStamp() + QStringLiteral("): ") + text; });
+}
+
+QString TCommunication::SendCommand(const QString& command, const QString& origin)
 {
     if (FState.CommandsDisabled) {
         LogLine(
@@ -78,7 +83,8 @@ QString TCommunication::SendCommand(const QString& command)
     }
     FLastCommandText = command;
     WriteLine(FLastCommandText);
-    AddTerminalLine(QStringLiteral("(") + TimeStamp() + QStringLiteral(") ") + TrimRightControls(command),
+    const QString mark = origin.isEmpty() ? QString() : QStringLiteral("[") + origin + QStringLiteral("] ");
+    AddTerminalLine(QStringLiteral("(") + TimeStamp() + QStringLiteral(") ") + mark + TrimRightControls(command),
                     CommandColor());
     LogLine([&] { return QStringLiteral("Sent    (") + TimeStamp() + QStringLiteral("): ") + FLastCommandText; });
     return ReadAndShowResponse();

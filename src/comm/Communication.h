@@ -76,8 +76,11 @@ public:
     TJTComPort& Port() { return FPort; }
 
     // Sends a set command (dropped while CommandsDisabled), echoes it and the
-    // reply in the terminal, and returns the reply.
-    QString SendCommand(const QString& command);
+    // reply in the terminal, and returns the reply. A command that came from
+    // elsewhere (a network client) is marked with its Origin in the echo.
+    QString SendCommand(const QString& command, const QString& origin = QString());
+    // A line of its own in the traffic log (while logging): "Remote  (" T "): " Text.
+    void LogNote(const QString& text);
     // Sends Command followed by "?" and returns the answer, trailing white
     // space removed; empty when the port is busy or nothing came.
     QString QueryDevice(const QString& command);

@@ -99,6 +99,7 @@ void TScpiServer::Refuse(QTcpSocket* socket, const QString& reason)
     emit ClientRefused(EndpointText(socket->peerAddress(), socket->peerPort()), reason);
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     socket->write(QByteArrayLiteral("Refused: ") + reason.toLatin1() + '\n');
+    socket->flush();
     socket->disconnectFromHost();
     if (socket->state() == QAbstractSocket::UnconnectedState)
         socket->deleteLater();
@@ -188,6 +189,7 @@ void TScpiServer::Done(QPointer<QObject> token, const TRemoteLine& line, const T
         emit LineCarried(line.Client, QString::fromLatin1(line.Text), carried.Answer);
     if (carried.Lost) {
         GeneratorLost();
+        emit LineLost();
         return;
     }
     if (!client || !client->Socket)
@@ -224,6 +226,7 @@ void TScpiServer::Close(TClient* client, const QString& reason, const QByteArray
         socket->setParent(this);
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         socket->write(lastLine + '\n');
+        socket->flush();
         socket->disconnectFromHost();
         if (socket->state() == QAbstractSocket::UnconnectedState)
             socket->deleteLater();

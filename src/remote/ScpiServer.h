@@ -60,6 +60,9 @@ signals:
     void ClientConnected(const QString& client);
     void ClientRefused(const QString& client, const QString& reason);
     void ClientClosed(const QString& client, const QString& reason);
+    // The generator stopped answering a client's line (every client has
+    // been closed).
+    void LineLost();
     // A line of Client was carried out on the line.
     void LineCarried(const QString& client, const QString& line, const QString& answer);
 
