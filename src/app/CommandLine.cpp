@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "remote/Address.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -16,9 +18,33 @@ std::string Lower(std::string s)
 TCommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
 {
     TCommandLineOptions o;
-    for (const std::string& a : args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         const std::string l = Lower(a);
-        if (l == "--help" || l == "-h")
+        // "--name value" or "--name=value".
+        auto value = [&](const std::string& name, std::string& out) {
+            if (l == name) {
+                if (i + 1 >= args.size())
+                    return false;
+                out = args[++i];
+                return true;
+            }
+            out = a.substr(name.size() + 1);
+            return true;
+        };
+        auto named = [&](const std::string& name) { return l == name || l.rfind(name + "=", 0) == 0; };
+        if (named("--remote")) {
+            if (!value("--remote", o.Remote) || !remote::ParseListenAddress(QString::fromStdString(o.Remote)))
+                o.Error = "--remote needs [ADDRESS:]PORT, e.g. --remote 5025 or --remote 0.0.0.0:5025";
+        } else if (named("--remote-allow")) {
+            std::string network;
+            if (!value("--remote-allow", network) || !remote::ParseNetwork(QString::fromStdString(network)))
+                o.Error = "--remote-allow needs a client network, e.g. --remote-allow 192.168.1.0/24";
+            else
+                o.RemoteAllow.push_back(network);
+        } else if (l == "--remote-line-mode") {
+            o.RemoteLineMode = true;
+        } else if (l == "--help" || l == "-h")
             o.ShowHelp = true;
         else if (l == "--version")
             o.ShowVersion = true;
@@ -37,7 +63,7 @@ TCommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
 std::string UsageText(const std::string& programName)
 {
     return "Usage: " + programName +
-           " [-log] [--demo] [--pick-port] [--help] [--version]\n"
+           " [-log] [--demo] [--pick-port] [--remote [ADDR:]PORT] [--help] [--version]\n"
            "Control panel for 6400-series digital pulse and delay generators.\n"
            "\n"
            "  -log, /log     record all serial traffic in JT6400LogFile_<user>_<time>.txt\n"
@@ -45,6 +71,18 @@ std::string UsageText(const std::string& programName)
            "                 (the same as holding Left Shift while the panel starts)\n"
            "  --pick-port    choose the serial port by hand instead of searching\n"
            "                 (the same as holding Space while the panel starts)\n"
+           "  --remote [ADDR:]PORT\n"
+           "                 serve the generator on the network (SCPI over TCP, one\n"
+           "                 line per command) at ADDR (default 127.0.0.1, this\n"
+           "                 machine only) and PORT (5025 by convention). Another\n"
+           "                 address, such as 0.0.0.0, gives everyone who reaches it\n"
+           "                 control of the generator: limit it with --remote-allow\n"
+           "  --remote-allow NET\n"
+           "                 accept network clients from NET only (192.168.1.0/24,\n"
+           "                 or one address); may be given more than once\n"
+           "  --remote-line-mode\n"
+           "                 every network line gets the generator's own reply, as\n"
+           "                 on the serial line\n"
            "  --help         show this text and exit\n"
            "  --version      show the program version and exit\n"
            "\n"

@@ -13,6 +13,13 @@ struct TCommandLineOptions {
     bool Logging = false;   // "-log" or "/log", any case
     bool Demo = false;      // "--demo": as Left Shift held at start-up
     bool PickPort = false;  // "--pick-port": as Space held at start-up
+    // "--remote [ADDR:]PORT": the network server on from the start; empty
+    // when off. "--remote-allow NET" (repeatable), "--remote-line-mode".
+    std::string Remote;
+    std::vector<std::string> RemoteAllow;
+    bool RemoteLineMode = false;
+    // A switch whose value is missing or wrong; the program then ends.
+    std::string Error;
     std::vector<std::string> Unknown;
 };
 

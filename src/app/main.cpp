@@ -19,6 +19,10 @@ int main(int argc, char* argv[])
         std::fputs(jt::UsageText("jt6400").c_str(), stdout);
         return 0;
     }
+    if (!options.Error.empty()) {
+        std::fprintf(stderr, "jt6400: %s\n", options.Error.c_str());
+        return 2;
+    }
     if (options.ShowVersion) {
         std::printf("%s\n", jt::VersionText().c_str());
         return 0;

@@ -122,6 +122,8 @@ TExitCode TCli::Run()
         return Send();
     if (c == QLatin1String("status"))
         return Status();
+    if (c == QLatin1String("serve"))
+        return Serve();
     return RunStop(c == QLatin1String("run"));
 }
 

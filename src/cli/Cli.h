@@ -34,6 +34,7 @@ private:
     TExitCode Send();
     TExitCode Status();
     TExitCode RunStop(bool run);
+    TExitCode Serve();
 
     // Finds the generator (on --port, or by discovery); TExitCode::ecDone or the exit
     // code of the failure, which has been reported.

@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 
+#include "remote/Address.h"
 #include "serial/PortList.h"
 
 namespace jtcli {
@@ -14,7 +15,7 @@ struct TCommandShape {
 
 constexpr TCommandShape kCommands[] = {
     {"list", 0, 0},  {"identify", 0, 0}, {"save", 1, 1}, {"apply", 1, 1}, {"query", 1, -1},
-    {"send", 1, -1}, {"status", 0, 0},   {"run", 0, 0},  {"stop", 0, 0},
+    {"send", 1, -1}, {"status", 0, 0},   {"run", 0, 0},  {"stop", 0, 0}, {"serve", 0, 1},
 };
 
 // "3" or "COM3" (any case).
@@ -75,6 +76,12 @@ TParsedCommandLine ParseCliArguments(const QStringList& arguments)
             o.Port = PortArgument(value);
             if (o.Port <= 0)
                 return fail(QStringLiteral("--port: \"%1\" is no port number (use e.g. 3 or COM3)").arg(value));
+        } else if (name == QLatin1String("--allow")) {
+            if (!takeValue() || !remote::ParseNetwork(value))
+                return fail(QStringLiteral("--allow needs a client network, e.g. --allow 192.168.1.0/24"));
+            o.Allow << value;
+        } else if (name == QLatin1String("--line-mode")) {
+            o.LineMode = true;
         } else if (name == QLatin1String("--log")) {
             if (!takeValue() || value.isEmpty())
                 return fail(QStringLiteral("--log needs a file name"));
@@ -100,6 +107,12 @@ TParsedCommandLine ParseCliArguments(const QStringList& arguments)
                                                 : QStringLiteral("a command text")));
         if (shape.MaxArguments >= 0 && count > shape.MaxArguments)
             return fail(QStringLiteral("%1: unexpected argument %2").arg(o.Command, o.Arguments[shape.MaxArguments]));
+        if (o.Command == QLatin1String("serve") && !o.Arguments.isEmpty() &&
+            !remote::ParseListenAddress(o.Arguments[0]))
+            return fail(QStringLiteral("serve: \"%1\" is no [ADDRESS:]PORT (e.g. 5025 or 0.0.0.0:5025)")
+                            .arg(o.Arguments[0]));
+        if ((!o.Allow.isEmpty() || o.LineMode) && o.Command != QLatin1String("serve"))
+            return fail(QStringLiteral("--allow and --line-mode are for serve"));
         if (shape.MaxArguments < 0)
             o.Arguments = QStringList{o.Arguments.join(QLatin1Char(' '))};
         if (o.Json && (o.Command == QLatin1String("save") || o.Command == QLatin1String("query") ||
@@ -137,11 +150,22 @@ Commands:
   status            run state, shot counter and measured period (Plus and
                     high-resolution models), error state (firmware 2 and later)
   run, stop         start or stop the generator's pulses
+  serve [[ADDR:]PORT]
+                    serve the generator on the network until ended (Ctrl+C):
+                    SCPI text over TCP, one line per command, a reply line
+                    for each query; default 127.0.0.1:5025 (this machine
+                    only). Naming another address (0.0.0.0:5025) lets every
+                    machine that reaches it control the generator: limit it
+                    with --allow
 
 Options:
   --port N          use COM port N (a number or COMn) instead of discovery
   --json            machine-readable output for list, identify, status, apply
   --log FILE        record the traffic in FILE, in the panel's log format
+  --allow NET       serve: accept clients from NET only (192.168.1.0/24, or
+                    one address); may be given more than once
+  --line-mode       serve: every line gets the generator's own reply, as on
+                    the serial line
   --help            show this text
   --version         show the program's version
 
@@ -155,7 +179,8 @@ Exit codes:
      or lines naming settings the generator does not have
   2  usage error: bad arguments, or a file that cannot be read or written
   3  no generator found, port unavailable (in use, no permission, missing),
-     or the generator did not answer in time
+     or the generator did not answer in time (serve: it stopped answering,
+     or the address cannot be listened on)
 
 Examples:
   jt6400-cli list
@@ -165,6 +190,7 @@ Examples:
   jt6400-cli send :PULS1:WIDT 0.000002
   jt6400-cli --json status
   jt6400-cli --log traffic.txt run
+  jt6400-cli serve 0.0.0.0:5025 --allow 192.168.1.0/24
 )");
 }
 

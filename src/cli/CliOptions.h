@@ -19,7 +19,9 @@ struct TCliOptions {
     int Port = 0;  // 0: the first generator discovery finds
     bool Json = false;
     QString LogFile;
-    QString Command;  // list, identify, save, apply, query, send, status, run, stop
+    QStringList Allow;      // serve: client networks allowed (empty: any)
+    bool LineMode = false;  // serve: every line gets the generator's own reply
+    QString Command;  // list, identify, save, apply, query, send, status, run, stop, serve
     QStringList Arguments;
     bool Help = false;
     bool Version = false;

@@ -33,3 +33,39 @@ TEST(CommandLine, UsageListsEverySwitch)
     for (const char* s : {"-log", "/log", "--demo", "--pick-port", "--help", "--version", "JT6400_PORT_DIR"})
         EXPECT_NE(usage.find(s), std::string::npos) << s;
 }
+
+TEST(CommandLine, RemoteServerSwitches)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string remote;
+        std::vector<std::string> allow;
+        bool lineMode;
+        bool error;
+    };
+    const Case cases[] = {
+        {{"--remote", "5025"}, "5025", {}, false, false},
+        {{"--remote=0.0.0.0:6000", "--remote-line-mode"}, "0.0.0.0:6000", {}, true, false},
+        {{"--remote", "[::1]:5025", "--remote-allow", "192.168.1.0/24", "--remote-allow=10.0.0.7"},
+         "[::1]:5025",
+         {"192.168.1.0/24", "10.0.0.7"},
+         false,
+         false},
+        {{"--remote"}, "", {}, false, true},
+        {{"--remote", "lab:5025"}, "lab:5025", {}, false, true},
+        {{"--remote", "70000"}, "70000", {}, false, true},
+        {{"--remote-allow", "192.168.1.0/40"}, "", {}, false, true},
+        {{"--remote-allow"}, "", {}, false, true},
+    };
+    for (const Case& c : cases) {
+        const auto o = ParseCommandLine(c.args);
+        EXPECT_EQ(o.Remote, c.remote) << c.args[0];
+        EXPECT_EQ(o.RemoteAllow, c.allow) << c.args[0];
+        EXPECT_EQ(o.RemoteLineMode, c.lineMode) << c.args[0];
+        EXPECT_EQ(!o.Error.empty(), c.error) << c.args[0];
+        EXPECT_TRUE(o.Unknown.empty()) << c.args[0];
+    }
+    const std::string usage = jt::UsageText("jt6400");
+    for (const char* s : {"--remote", "--remote-allow", "--remote-line-mode", "127.0.0.1"})
+        EXPECT_NE(usage.find(s), std::string::npos) << s;
+}

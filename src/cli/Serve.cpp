@@ -1,0 +1,121 @@
+// jt6400-cli serve: the generator on the network without a window. The
+// generator is found as for every command; then the line owner carries the
+// network clients' lines, and the program waits for clients until it is
+// ended (SIGINT, SIGTERM) or the generator stops answering.
+#include "cli/Cli.h"
+
+#include "comm/LineOwner.h"
+#include "remote/ChannelLine.h"
+#include "remote/ScpiServer.h"
+#include "serial/PortList.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QSocketNotifier>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace jtcli {
+
+namespace {
+
+#ifdef Q_OS_UNIX
+// A signal only writes a byte; the event loop reads it and ends.
+int gSignalPipe[2] = {-1, -1};
+void OnEndSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(gSignalPipe[1], &byte, 1);
+}
+#endif
+
+}  // namespace
+
+TExitCode TCli::Serve()
+{
+    remote::TServerOptions options;
+    if (!FOptions.Arguments.isEmpty())
+        options.Listen = *remote::ParseListenAddress(FOptions.Arguments[0]);
+    for (const QString& network : FOptions.Allow)
+        options.Allowed << *remote::ParseNetwork(network);
+    options.LineMode = FOptions.LineMode;
+
+    if (const TExitCode code = Connect(); code != TExitCode::ecDone)
+        return code;
+
+    // The answers of the line's jobs are delivered to Line, so it outlives
+    // the line owner's thread.
+    TLineOwner* owner = nullptr;
+    remote::TChannelLine line([&owner](remote::TChannelLine::TJob job) { owner->Post(std::move(job)); });
+    TLineOwner lineOwner;
+    owner = &lineOwner;
+    lineOwner.Start(FComm);
+
+    remote::TScpiServer server(line);
+    QObject::connect(&server, &remote::TScpiServer::ClientConnected, [&](const QString& client) {
+        Out(QStringLiteral("%1 connected").arg(client));
+        line.Note(QStringLiteral("%1 connected").arg(client));
+    });
+    QObject::connect(&server, &remote::TScpiServer::ClientClosed, [&](const QString& client, const QString& why) {
+        Out(QStringLiteral("%1 closed: %2").arg(client, why));
+        line.Note(QStringLiteral("%1 closed: %2").arg(client, why));
+    });
+    QObject::connect(&server, &remote::TScpiServer::ClientRefused, [&](const QString& client, const QString& why) {
+        Out(QStringLiteral("%1 refused: %2").arg(client, why));
+        line.Note(QStringLiteral("%1 refused: %2").arg(client, why));
+    });
+    TExitCode result = TExitCode::ecDone;
+    QObject::connect(&server, &remote::TScpiServer::LineLost, [&] {
+        Err(QStringLiteral("the generator on %1 stopped answering.").arg(PortName()));
+        result = TExitCode::ecUnavailable;
+        QCoreApplication::exit(1);
+    });
+    if (!server.Start(options)) {
+        Err(server.ErrorText() + QLatin1Char('.'));
+        lineOwner.Stop();
+        lineOwner.Join();
+        return TExitCode::ecUnavailable;
+    }
+    line.Note(QStringLiteral("listening on %1").arg(server.Endpoint()));
+
+#ifdef Q_OS_UNIX
+    std::unique_ptr<QSocketNotifier> endNotifier;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) == 0) {
+        endNotifier = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
+        QObject::connect(endNotifier.get(), &QSocketNotifier::activated, [] { QCoreApplication::exit(0); });
+        struct sigaction action {};
+        action.sa_handler = OnEndSignal;
+        ::sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, nullptr);
+        ::sigaction(SIGTERM, &action, nullptr);
+    }
+#endif
+    Out(QStringLiteral("serving the %1 on %2 at %3")
+            .arg(FState.DeviceIdentity.Model, PortName(), server.Endpoint()));
+    QCoreApplication::exec();
+
+    server.Stop();
+    // The traffic log's last lines are jobs too: they are written before the
+    // line ends.
+    if (!lineOwner.Idle()) {
+        QEventLoop drain;
+        QObject::connect(&lineOwner, &TLineOwner::BecameIdle, &drain, &QEventLoop::quit);
+        drain.exec();
+    }
+    lineOwner.Stop();
+    lineOwner.Join();
+#ifdef Q_OS_UNIX
+    ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGTERM, SIG_DFL);
+    endNotifier.reset();
+    ::close(gSignalPipe[0]);
+    ::close(gSignalPipe[1]);
+#endif
+    return result;
+}
+
+}  // namespace jtcli

@@ -1,0 +1,279 @@
+"""jt6400-cli serve against the simulated generator, with real clients:
+PyVISA (its pure-Python backend) as lab scripts use it, and plain sockets
+for malformed input and misbehaving clients."""
+import os
+import socket
+import sys
+import threading
+import unittest
+
+import pyvisa
+
+from serve_support import Client, Server, Simulator, wait_for
+
+IDN = "JT,6404+,1234,2.1.0-3.0.7"
+
+
+def visa(server):
+    rm = pyvisa.ResourceManager("@py")
+    inst = rm.open_resource(server.resource(), read_termination="\n", write_termination="\n")
+    inst.timeout = 30000
+    return rm, inst
+
+
+class Served(unittest.TestCase):
+    """One generator and one server for the tests that leave both working."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.sim = Simulator()
+        cls.server = Server(cls.sim)
+
+    @classmethod
+    def tearDownClass(cls):
+        code = cls.server.end()
+        cls.sim.close()
+        assert code == 0, "serve ended with %d: %s" % (code, cls.server.errors)
+
+    def test_pyvisa_identity_width_errors_and_opc(self):
+        rm, inst = visa(self.server)
+        try:
+            self.assertEqual(inst.query("*IDN?"), IDN)
+            inst.write(":PULS1:WIDT 2E-6")
+            self.assertAlmostEqual(float(inst.query(":PULS1:WIDT?")), 2e-6, places=12)
+            self.assertEqual(inst.query("SYST:ERR?"), '0,"No error"')
+            inst.write(":PULS1:WIDT 99999")
+            inst.write(":PULS1:NOSUCH 1")
+            self.assertEqual(inst.query("SYST:ERR?"), '-200,"Execution error; ERR: out of range"')
+            self.assertTrue(inst.query("SYST:ERR?").startswith('-113,"Undefined header; ?UNKNOWN'))
+            self.assertEqual(inst.query("SYST:ERR?"), '0,"No error"')
+            # A burst of set commands, then *OPC?: once it answers, every one
+            # of them has been carried out, in order.
+            before = len(self.sim.received())
+            for i in range(1, 41):
+                inst.write(":PULS2:DEL %dE-9" % i)
+            self.assertEqual(inst.query("*OPC?"), "1")
+            sent = [line for line in self.sim.received()[before:] if line.startswith(":PULS2:DEL")]
+            self.assertEqual(sent, [":PULS2:DEL %dE-9" % i for i in range(1, 41)])
+            self.assertAlmostEqual(float(inst.query(":PULS2:DEL?")), 40e-9, places=12)
+        finally:
+            inst.close()
+            rm.close()
+
+    def test_malformed_input_gets_errors_and_never_reaches_the_line(self):
+        c = Client(self.server.port)
+        try:
+            before = len(self.sim.received())
+            c.send(b"A" * 5000 + b":PULS1:WIDT 1E-6\n")
+            c.send(b":PULS1:WIDT 1E-6\x00\n")
+            c.send(b":PULS1:POL \xc9\n")
+            c.send(b"\n")
+            c.send(b"\r\n")
+            c.send(b"*CLS extra\n")
+            c.send(b"*IDN?" + b"\r\n")
+            self.assertEqual(c.line(), IDN)
+            expected = [
+                '-363,"Input buffer overrun; a line holds at most 4096 bytes"',
+                '-101,"Invalid character; only printable ASCII is accepted"',
+                '-101,"Invalid character; only printable ASCII is accepted"',
+                '-102,"Syntax error; empty line"',
+                '-102,"Syntax error; empty line"',
+                '-108,"Parameter not allowed"',
+                '0,"No error"',
+            ]
+            self.assertEqual([c.query("SYST:ERR?") for _ in expected], expected)
+            self.assertEqual(self.sim.received()[before:], ["*IDN?"])
+        finally:
+            c.close()
+
+    def test_a_silent_client_holds_nobody_up(self):
+        silent = Client(self.server.port)
+        half = Client(self.server.port)
+        try:
+            half.send(b"*IDN")  # a line that never ends
+            c = Client(self.server.port)
+            self.assertEqual(c.query("*IDN?"), IDN)
+            self.assertEqual(c.query("*OPC?"), "1")
+            c.close()
+        finally:
+            silent.close()
+            half.close()
+
+    def test_a_client_that_never_reads_is_closed(self):
+        c = Client(self.server.port)
+        c.sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+        c.sock.settimeout(5)
+        # The server answers these itself, as fast as they come: the replies
+        # pile up until the server gives up on the client.
+        chunk = b"*OPC?\n" * 10000
+        closed = False
+        for _ in range(2000):
+            try:
+                c.sock.sendall(chunk)
+            except (BrokenPipeError, ConnectionResetError):
+                closed = True
+                break
+            except socket.timeout:
+                # The server reads no more either: wait for it to close.
+                break
+        if not closed:
+            c.sock.settimeout(30)
+            closed = c.closed()
+        self.assertTrue(closed)
+        c.close()
+        other = Client(self.server.port)
+        self.assertEqual(other.query("*IDN?"), IDN)
+        other.close()
+
+    def test_a_client_gone_in_the_middle_of_its_query(self):
+        before = len(self.sim.received())
+        c = Client(self.server.port)
+        c.send(b":PULS3:WIDT?\n")
+        wait_for(lambda: ":PULS3:WIDT?" in self.sim.received()[before:], "the query on the line")
+        c.close()
+        other = Client(self.server.port)
+        self.assertEqual(other.query("*IDN?"), IDN)
+        other.close()
+        self.assertEqual(self.sim.received()[before:].count(":PULS3:WIDT?"), 1)
+
+    def test_eight_clients_at_most_and_a_burst_of_connections(self):
+        # The other tests' clients are gone once the server has seen them go.
+        wait_for(lambda: len(self.connected_now()) == 0, "no clients left")
+        burst = []
+        try:
+            for _ in range(200):
+                burst.append(socket.create_connection(("127.0.0.1", self.server.port), timeout=30))
+            refused = 0
+            kept = []
+            for s in burst:
+                c = Client.__new__(Client)
+                c.sock, c.buffer = s, b""
+                s.settimeout(30)
+                s.sendall(b"*OPC?\n")
+                line = c.line()
+                if line is not None and line.startswith("Refused: too many clients (at most 8 at once)"):
+                    refused += 1
+                    self.assertIsNone(c.line())
+                else:
+                    self.assertEqual(line, "1")
+                    kept.append(c)
+            self.assertEqual(len(kept), 8)
+            self.assertEqual(refused, 192)
+        finally:
+            for s in burst:
+                s.close()
+        wait_for(lambda: len(self.connected_now()) == 0, "the burst's clients gone")
+        c = Client(self.server.port)
+        self.assertEqual(c.query("*IDN?"), IDN)
+        c.close()
+
+    def connected_now(self):
+        """The clients that the traffic log shows connected and not closed."""
+        with open(self.server.log_path, encoding="latin-1") as f:
+            lines = f.read().splitlines()
+        now = set()
+        for line in lines:
+            if not line.startswith("Remote  ("):
+                continue
+            text = line.split("): ", 1)[1]
+            name, _, what = text.partition(" ")
+            if what == "connected":
+                now.add(name)
+            elif what.startswith("closed"):
+                now.discard(name)
+        return now
+
+    def test_four_clients_of_mixed_lines_at_once(self):
+        before = len(self.sim.received())
+        failures = []
+
+        def run(k):
+            try:
+                c = Client(self.server.port)
+                for i in range(1, 251):
+                    if i % 2:
+                        c.send((":PULS%d:DEL %dE-9\n" % (k, i)).encode())
+                    else:
+                        answer = c.query(":PULS%d:DEL?" % k)
+                        if abs(float(answer) - (i - 1) * 1e-9) > 1e-15:
+                            failures.append("client %d line %d: %r" % (k, i, answer))
+                c.close()
+            except Exception as e:  # reported by the test below
+                failures.append("client %d: %r" % (k, e))
+
+        threads = [threading.Thread(target=run, args=(k,)) for k in range(1, 5)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join(120)
+        self.assertEqual(failures, [])
+        received = self.sim.received()[before:]
+        for k in range(1, 5):
+            mine = [line for line in received if line.startswith(":PULS%d:DEL" % k)]
+            expected = [(":PULS%d:DEL %dE-9" % (k, i)) if i % 2 else (":PULS%d:DEL?" % k) for i in range(1, 251)]
+            self.assertEqual(mine, expected)
+
+
+class Limits(unittest.TestCase):
+    def setUp(self):
+        self.sim = Simulator()
+
+    def tearDown(self):
+        self.sim.close()
+
+    def test_a_client_outside_the_allow_list_is_told_and_closed(self):
+        server = Server(self.sim, "--allow", "10.0.0.0/8")
+        try:
+            c = Client(server.port)
+            self.assertEqual(c.line(), "Refused: 127.0.0.1 is not on the allow-list of this generator")
+            self.assertIsNone(c.line())
+            c.close()
+        finally:
+            self.assertEqual(server.end(), 0)
+        self.assertIn("127.0.0.1", server.output)
+        with open(server.log_path, encoding="latin-1") as f:
+            log = f.read()
+        self.assertRegex(log, r"Remote  \(\d\d:\d\d:\d\d\.\d\d\d\): 127\.0\.0\.1:\d+ refused: 127\.0\.0\.1 is not")
+
+    def test_line_mode_replies_to_every_line_as_the_serial_line_does(self):
+        server = Server(self.sim, "--line-mode")
+        try:
+            rm, inst = visa(server)
+            self.assertEqual(inst.query(":PULS1:WIDT 2E-6"), "ok")
+            self.assertEqual(inst.query(":PULS1:WIDT 99999"), "ERR: out of range")
+            self.assertTrue(inst.query("SYST:ERR?").startswith("?"))
+            self.assertEqual(inst.query("*IDN?"), IDN)
+            inst.close()
+            rm.close()
+        finally:
+            self.assertEqual(server.end(), 0)
+
+    def test_the_generator_vanishing_closes_every_client_and_ends_serve(self):
+        server = Server(self.sim)
+        clients = [Client(server.port) for _ in range(3)]
+        self.assertEqual(clients[0].query("*IDN?"), IDN)
+        self.sim.vanish()
+        clients[1].send(b"*IDN?\n")
+        for c in clients:
+            self.assertEqual(c.line(), '-240,"Hardware error; the generator stopped answering"')
+            self.assertIsNone(c.line())
+            c.close()
+        self.assertEqual(server.proc.wait(timeout=60), 3)
+        self.assertIn("stopped answering", server.proc.stderr.read())
+        server.proc.stdout.close()
+        server.proc.stderr.close()
+
+    def test_a_taken_address_is_reported(self):
+        holder = socket.socket()
+        holder.bind(("127.0.0.1", 0))
+        holder.listen(1)
+        try:
+            with self.assertRaises(AssertionError) as caught:
+                Server(self.sim, address="127.0.0.1:%d" % holder.getsockname()[1])
+            self.assertIn("cannot listen on 127.0.0.1:%d" % holder.getsockname()[1], str(caught.exception))
+        finally:
+            holder.close()
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
