@@ -571,6 +571,7 @@ void TMainForm::BuildMenus()
     LoggingEnabledAction = item(tools, "EnableLoggingMenu", "Logging Enabled");
     LoggingEnabledAction->setCheckable(true);
     TimingDiagramAction = item(tools, "TimingDiagram1", "Timing Diagram");
+    RemoteAccessAction = item(tools, "RemoteAccess1", "Remote Access");
 
     QMenu* help = menu("Help1", "Help");
     WebSiteAction = item(help, "WebSite1", "Web Site");

@@ -133,6 +133,7 @@ public:
     QAction* CaptureScreenShotAction = nullptr;
     QAction* LoggingEnabledAction = nullptr;
     QAction* TimingDiagramAction = nullptr;
+    QAction* RemoteAccessAction = nullptr;
     QAction* WebSiteAction = nullptr;
     QAction* AboutAction = nullptr;
 

@@ -2,6 +2,7 @@
 PyVISA (its pure-Python backend) as lab scripts use it, and plain sockets
 for malformed input and misbehaving clients."""
 import os
+import re
 import socket
 import sys
 import threading
@@ -59,6 +60,27 @@ class Served(unittest.TestCase):
         finally:
             inst.close()
             rm.close()
+
+    def test_clients_take_turns_on_the_line(self):
+        a = Client(self.server.port)
+        b = Client(self.server.port)
+        try:
+            before = len(self.sim.received())
+            a.send(b"".join(b":PULS4:DEL %dE-9\n" % i for i in range(1, 201)))
+            wait_for(lambda: ":PULS4:DEL 1E-9" in self.sim.received()[before:], "the first line of the burst")
+            seen = sum(1 for line in self.sim.received()[before:] if line.startswith(":PULS4:DEL"))
+            self.assertEqual(b.query("*IDN?"), IDN)
+            received = self.sim.received()[before:]
+            # One line of A on the line and at most one waiting for it: B's
+            # line comes right after them, not after A's whole burst.
+            ahead = sum(1 for line in received[:received.index("*IDN?")] if line.startswith(":PULS4:DEL"))
+            self.assertLessEqual(ahead, seen + 2)
+            self.assertEqual(a.query("*OPC?"), "1")
+            self.assertEqual([line for line in self.sim.received()[before:] if line.startswith(":PULS4:DEL")],
+                             [":PULS4:DEL %dE-9" % i for i in range(1, 201)])
+        finally:
+            a.close()
+            b.close()
 
     def test_malformed_input_gets_errors_and_never_reaches_the_line(self):
         c = Client(self.server.port)
@@ -223,17 +245,22 @@ class Limits(unittest.TestCase):
 
     def test_a_client_outside_the_allow_list_is_told_and_closed(self):
         server = Server(self.sim, "--allow", "10.0.0.0/8")
+        refusal = re.compile(r"Remote  \(\d\d:\d\d:\d\d\.\d\d\d\): 127\.0\.0\.1:\d+ refused: 127\.0\.0\.1 is not")
+
+        def logged():
+            with open(server.log_path, encoding="latin-1") as f:
+                return refusal.search(f.read())
+
         try:
             c = Client(server.port)
             self.assertEqual(c.line(), "Refused: 127.0.0.1 is not on the allow-list of this generator")
             self.assertIsNone(c.line())
             c.close()
+            # The traffic log is written on the line, in its turn.
+            wait_for(logged, "the refusal in the traffic log")
         finally:
             self.assertEqual(server.end(), 0)
         self.assertIn("127.0.0.1", server.output)
-        with open(server.log_path, encoding="latin-1") as f:
-            log = f.read()
-        self.assertRegex(log, r"Remote  \(\d\d:\d\d:\d\d\.\d\d\d\): 127\.0\.0\.1:\d+ refused: 127\.0\.0\.1 is not")
 
     def test_line_mode_replies_to_every_line_as_the_serial_line_does(self):
         server = Server(self.sim, "--line-mode")
@@ -253,6 +280,8 @@ class Limits(unittest.TestCase):
         clients = [Client(server.port) for _ in range(3)]
         self.assertEqual(clients[0].query("*IDN?"), IDN)
         self.sim.vanish()
+        # The simulator takes its port's link away as it vanishes.
+        wait_for(lambda: not os.path.lexists(os.path.join(self.sim.ports, "COM1")), "the generator gone")
         clients[1].send(b"*IDN?\n")
         for c in clients:
             self.assertEqual(c.line(), '-240,"Hardware error; the generator stopped answering"')
