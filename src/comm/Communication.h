@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -75,6 +76,11 @@ public:
     void ToggleLoggingState() { FLog.ToggleLoggingState(); }
     TJTComPort& Port() { return FPort; }
 
+    // While set, SendCommand drops set commands with a "Command Disabled" log
+    // line (a read-back sets it for its own duration).
+    void SetCommandsDisabled(bool disabled) { FCommandsDisabled = disabled; }
+    bool CommandsDisabled() const { return FCommandsDisabled; }
+
     // Sends a set command (dropped while CommandsDisabled), echoes it and the
     // reply in the terminal, and returns the reply. A command that came from
     // elsewhere (a network client) is marked with its Origin in the echo.
@@ -133,4 +139,5 @@ private:
     IAppControl* FApp;
     TTrafficLog FLog;
     QString FLastCommandText;
+    std::atomic<bool> FCommandsDisabled{false};
 };

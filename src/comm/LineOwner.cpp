@@ -51,9 +51,9 @@ void TLineOwner::Post(TJob job)
         std::lock_guard lock(FMutex);
         if (FStopping)
             return;
+        ++FOutstanding;
         FJobs.push_back(std::move(job));
     }
-    ++FOutstanding;
     FWake.notify_one();
 }
 
@@ -121,9 +121,9 @@ void TLineOwner::Join()
 
 void TLineOwner::Run()
 {
+    bool ranLast = false;
     for (;;) {
         TJob job;
-        bool last = false;
         {
             std::unique_lock lock(FMutex);
             FWake.wait(lock, [this] { return !FJobs.empty() || FStopping; });
@@ -131,14 +131,14 @@ void TLineOwner::Run()
                 break;
             job = std::move(FJobs.front());
             FJobs.pop_front();
-            last = FStopping && FJobs.empty();
+            ranLast = FStopping && FJobs.empty();
         }
         emit JobStarted();
         if (job)
             job(*FChannel);
-        Deliver(this, [this] { Finished(); });
-        if (last)
+        if (ranLast)
             break;
+        Deliver(this, [this] { Finished(); });
     }
     // The port goes back to the thread that will close and destroy it.
     FChannel->Port().moveToThread(FOwnerThread);
@@ -149,6 +149,9 @@ void TLineOwner::Run()
     }
     if (done)
         Deliver(this, std::move(done));
+    // The last job ends once Done has run.
+    if (ranLast)
+        Deliver(this, [this] { Finished(); });
 }
 
 void TLineOwner::Finished()

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QThread>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -36,6 +37,9 @@ public:
     TLineOwner(const TLineOwner&) = delete;
     TLineOwner& operator=(const TLineOwner&) = delete;
 
+    // Names the channel the jobs will use, before the thread starts (a Stop
+    // before Start then still runs its last job on it).
+    void Attach(TCommunication& channel) { FChannel = &channel; }
     // Starts the line's thread on Channel and hands the channel's serial
     // port over to it; from now on only jobs use the port. Jobs posted before
     // run once it has started.
@@ -43,7 +47,7 @@ public:
     bool Started() const { return FThread != nullptr; }
 
     // Queues a job: it runs after every job posted before it. Jobs posted
-    // once the line is stopping are dropped.
+    // once the line is stopping are dropped. Any thread may post.
     void Post(TJob job);
 
     // On the owner's thread: no job is waiting or running, and everything
@@ -103,7 +107,7 @@ private:
     TCommunication* FChannel = nullptr;
     QThread* FThread = nullptr;
     QThread* FOwnerThread;
-    int FOutstanding = 0;  // owner's thread only
+    std::atomic<int> FOutstanding{0};
 
     mutable std::mutex FMutex;
     std::condition_variable FWake;    // a job came, or the line stops
