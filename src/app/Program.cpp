@@ -2,6 +2,7 @@
 
 #include <QAction>
 
+#include "app/RemoteAccess.h"
 #include "platform/Desktop.h"
 #include "readback/ReadBack.h"
 #include "scheduling/StatusPoll.h"
@@ -36,6 +37,19 @@ TProgram::TProgram(const jt::TCommandLineOptions& options, TJT6400App::TServices
     QObject::connect(FHandlers.get(), &TSettingsHandlers::SettingsChanged, FTimingWindow,
                      &TTimingWindow::SettingsChanged);
     QObject::connect(FReadBack.get(), &TReadBack::SettingsChanged, FTimingWindow, &TTimingWindow::SettingsChanged);
+
+    // Tools > Remote Access, and --remote: network clients' lines become
+    // jobs on the line, after every job posted before them.
+    FRemote = std::make_unique<TRemoteAccess>(options, &FApp.Form(), FApp.Form().RemoteAccessAction,
+                                              [this](TLineOwner::TJob job) { FApp.Line().Post(std::move(job)); });
+    // A bin recalled by a network client changes every setting: the window
+    // reads them all back, as after its own bin recall.
+    QObject::connect(FRemote.get(), &TRemoteAccess::LineCarried, FReadBack.get(),
+                     [r = FReadBack.get()](const QString&, const QString& line, const QString&) {
+                         if (line.section(QLatin1Char(' '), 0, 0).compare(QLatin1String("*RCL"), Qt::CaseInsensitive) ==
+                             0)
+                             r->RefreshClick();
+                     });
 }
 
 TProgram::~TProgram()

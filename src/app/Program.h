@@ -13,6 +13,7 @@ class TStatusPoll;
 class TStorage;
 class TDesktopUrlOpener;
 class TTimingWindow;
+class TRemoteAccess;
 
 class TProgram {
 public:
@@ -24,6 +25,7 @@ public:
     TStatusPoll& StatusPoll() { return *FStatusPoll; }
     TStorage& Storage() { return *FStorage; }
     TTimingWindow& TimingWindow() { return *FTimingWindow; }
+    TRemoteAccess& Remote() { return *FRemote; }
 
 private:
     TJT6400App FApp;
@@ -34,6 +36,8 @@ private:
     std::unique_ptr<TStorage> FStorage;
     // A window of the main window's, so it closes with the program.
     TTimingWindow* FTimingWindow = nullptr;
+    // The network server: its lines are jobs for the line owner.
+    std::unique_ptr<TRemoteAccess> FRemote;
 };
 
 // Has ReadBack run whenever the frame's launch step or the task tick asks for

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/Program.h"
+#include "app/RemoteAccess.h"
 #include "app/CommandLine.h"
 #include "platform/QtDialogs.h"
 #include "platform/Desktop.h"
@@ -39,5 +40,6 @@ int main(int argc, char* argv[])
     if (!app.FormCreate())
         return 0;
     app.Show();
+    program.Remote().StartFromCommandLine();
     return application.exec();
 }
