@@ -642,6 +642,9 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
     if (anyOpen)
         d.Notes << QStringLiteral("A signal still active at the end of the drawing (%1) is drawn going on.")
                        .arg(PreciseTimeText(stop));
+    if (period > 0)
+        d.Notes << QStringLiteral("Shaded: nothing is worked out after the drawing ends at %1.")
+                       .arg(PreciseTimeText(stop));
 
     d.SpanStart = 0;
     for (const TTrace& t : d.Traces)

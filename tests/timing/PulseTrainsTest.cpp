@@ -575,6 +575,8 @@ TEST(PulseTrains, APulseStillActiveAtTheEndGoesOnWithoutAFallingEdge)
     EXPECT_FALSE(d.Find("T0")->OpenEnd);
     EXPECT_FALSE(d.Find("T0")->HighAt(d.SpanStop));
     EXPECT_TRUE(d.Notes.join('\n').contains("drawn going on")) << d.Notes.join('\n').toStdString();
+    EXPECT_TRUE(d.Notes.join('\n').contains("Shaded: nothing is worked out after the drawing ends at 4.6 µs."))
+        << d.Notes.join('\n').toStdString();
     EXPECT_FALSE(d.Cut);
 
     // A pulse delayed past as many periods again is left out, and the legend
