@@ -441,13 +441,14 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
                 for (const TPulse& p : raw[c])
                     lateDropped[c] = lateDropped[c] || p.Start >= stop - eps;
         }
-        // The periods that start before the end, and those whose pulses a
-        // negative delay moves back before it.
+        // The periods that start up to the end (one starting right there
+        // tells whether a signal goes on), and those whose pulses a negative
+        // delay moves back before it.
         double earliest = 0;
         for (int c : engine.Order)
             earliest = std::min(earliest, setup.Offset[c]);
         const double back = std::min(std::ceil(-earliest / period), double(periods) + 1);
-        fire(std::uint64_t(std::ceil(stop / period - 1e-9) + back), false);
+        fire(std::uint64_t(std::floor(stop / period + 1e-9) + 1 + back), false);
     }
     d.SpanStop = period > 0 ? stop : 0;
     d.Cut = countsCut || lateCut;
@@ -455,9 +456,15 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
     // Nothing is drawn past the end; a pulse still active there goes on.
     auto clip = [&](std::vector<TPulse> pulses, std::vector<TMark>* flagged, bool& open) {
         pulses = Merged(std::move(pulses));
-        while (!pulses.empty() && pulses.back().Start >= stop - eps)
+        double next = std::numeric_limits<double>::infinity();  // the first pulse left out
+        while (!pulses.empty() && pulses.back().Start >= stop - eps) {
+            next = pulses.back().Start;
             pulses.pop_back();
-        open = !pulses.empty() && pulses.back().Stop > stop + eps;
+        }
+        // Still active at the end, or ending there just as the next pulse
+        // starts (a pulse as wide as its period).
+        open = !pulses.empty() &&
+               (pulses.back().Stop > stop + eps || (pulses.back().Stop >= stop - eps && next <= stop + eps));
         if (open)
             pulses.back().Stop = stop;
         if (flagged) {

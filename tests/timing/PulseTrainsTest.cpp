@@ -579,6 +579,16 @@ TEST(PulseTrains, APulseStillActiveAtTheEndGoesOnWithoutAFallingEdge)
         << d.Notes.join('\n').toStdString();
     EXPECT_FALSE(d.Cut);
 
+    // A pulse as wide as its period keeps the signal high: it ends at the
+    // end of the drawing just as the next one starts.
+    TSettingsSnapshot full = Snapshot();
+    full.ChannelSettings[3].Width = kPeriod;
+    const TTimingDiagram f = BuildTimingDiagram(full, 4);
+    EXPECT_NEAR(f.SpanStop, 4e-6, 1e-15);
+    EXPECT_TRUE(f.Find("Ch C")->OpenEnd);
+    EXPECT_TRUE(f.Find("Ch C")->HighAt(f.SpanStop));
+    EXPECT_FALSE(f.Find("Ch B")->OpenEnd);
+
     // A pulse delayed past as many periods again is left out, and the legend
     // says where the drawing is cut.
     TSettingsSnapshot late = Snapshot();
