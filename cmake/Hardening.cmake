@@ -6,11 +6,12 @@
 # (Windows) nothing is added.
 #
 # Adds the compile and link options to everything defined after the include.
-# JT6400_HARDENING switches it off; a sanitizer build goes without it.
+# JT6400_HARDENING switches it off; a sanitizer or fuzzing build goes without
+# it (fortified calls would pass by the sanitizer's checks).
 
 option(JT6400_HARDENING "Build with the hardening flags of Debian's packages" ON)
 
-if(NOT JT6400_HARDENING OR JT6400_SANITIZE OR WIN32 OR APPLE OR NOT CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+if(NOT JT6400_HARDENING OR JT6400_SANITIZE OR JT6400_FUZZ OR WIN32 OR APPLE OR NOT CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   return()
 endif()
 
