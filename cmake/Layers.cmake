@@ -9,6 +9,7 @@
 
 # jt_folder_headers(TARGET [FOLDER name]): TARGET's headers are those of
 # src/<name> (default: the folder of the calling CMakeLists.txt).
+# src/CMakeLists.txt calls it for every target of every folder.
 function(jt_folder_headers target)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "FOLDER" "")
   if(arg_FOLDER)
