@@ -19,6 +19,7 @@
 #include "platform/Dialogs.h"
 #include "window/MainForm.h"
 #include "serial/JTComPort.h"
+#include "serial/PortList.h"
 #include "window/MessageForm.h"
 #include "platform/Platform.h"
 #include "scheduling/TaskQueue.h"
@@ -26,6 +27,18 @@
 namespace {
 const QString kNoDeviceText = QStringLiteral(
     "No device found. Try to reconnect?\n\r\n\rMake sure unit is fully powered on\n\rbefore selecting Yes");
+
+// The question when discovery found no generator. When ports refused this
+// user, that is the likelier cause than the cable or the power: it comes
+// first, with the advice that mends it.
+QString NoDeviceText(const QStringList& refusedPorts)
+{
+    if (refusedPorts.isEmpty() || TJTComPort::PermissionHint().isEmpty())
+        return kNoDeviceText;
+    return QStringLiteral("No permission to open %1. %2\n\r\n\r")
+               .arg(refusedPorts.join(QStringLiteral(", ")), TJTComPort::PermissionHint()) +
+           kNoDeviceText;
+}
 }
 
 TJT6400App::TJT6400App(const jt::TCommandLineOptions& options, TServices services)
@@ -103,8 +116,12 @@ bool TJT6400App::FormCreate()
         port.SetResponseTime(1000);
     } else if (FServices.Keys.LeftShiftHeld()) {
         EnterDemoMode();
-    } else if (!FComm->FindDevice()) {
-        const TMsgButton answer = FServices.Dialogs.MessageDlg(kNoDeviceText, QString(), mbYesNo, TMsgKind::mkWarning);
+    } else if (QStringList refused; !FComm->FindDevice([&](int number, TProbeResult result) {
+                   if (result == TProbeResult::prNotOpened && FPort->LastOpenFailure() == TOpenFailure::ofNoPermission)
+                       refused << ComPortName(number);
+               })) {
+        const TMsgButton answer =
+            FServices.Dialogs.MessageDlg(NoDeviceText(refused), QString(), mbYesNo, TMsgKind::mkWarning);
         if (answer == TMsgButton::mbYes) {
             RestartApp();
             return false;

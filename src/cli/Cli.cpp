@@ -168,7 +168,7 @@ TExitCode TCli::Connect()
         });
         if (!found) {
             for (const QString& text : unavailable)
-                Err(text + QLatin1Char('.'));
+                Err(text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.'));
             Err(QStringLiteral("no generator found."));
             return TExitCode::ecUnavailable;
         }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "jt6400/Version.h"
 #include "model/Capabilities.h"
 #include "comm/Communication.h"
 #include "serial/JTComPort.h"

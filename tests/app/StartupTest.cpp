@@ -22,6 +22,7 @@
 #include "support/SimTrace.h"
 #include "support/SimulatedGenerator.h"
 #include "support/PtyTestSupport.h"
+#include "support/RefusedDevice.h"
 #include "scheduling/TaskQueue.h"
 
 namespace {
@@ -133,6 +134,48 @@ TEST_F(Startup, NoDeviceFoundOffersRestartExitOrDemonstration)
         EXPECT_EQ(a.Form().isVisible(), c.windowComes);
         EXPECT_EQ(a.Form().LaunchTimer->isActive(), c.windowComes);
     }
+}
+
+// The generator's device refuses this user: the question says so first, with
+// the "dialout" advice, and keeps its buttons and what they do. Root may open
+// any device; the app.WithoutPermissionOverride test entry runs this without
+// root's override.
+TEST_F(Startup, NoPermissionPutsTheDialoutAdviceBeforeTheQuestion)
+{
+    const PtyServer& generator = Generator(3, "6404+");
+    folder.Link(4, "/nonexistent/ttyUSB0");  // missing, which is no permission problem
+    const TRefusedDevice refused(QByteArray::fromStdString(generator.devicePath()));
+    if (!refused.Refuses())
+        GTEST_SKIP() << "this process may open any device (root's override); "
+                        "the app.WithoutPermissionOverride test entry runs it without";
+
+    const QString question =
+        "No permission to open COM3. Serial ports belong to the \"dialout\" group: add your user to it "
+        "(sudo usermod -aG dialout $USER), then log out and in again.\n\r\n\r" +
+        kNoDevice;
+    struct Case {
+        const char* name;
+        TMsgButton answer;
+        QList<QString> processCalls;
+    };
+    const Case cases[] = {
+        {"yes restarts", TMsgButton::mbYes, {"sleep 500", "start"}},
+        {"no exits", TMsgButton::mbNo, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs.Shown.clear();
+        dialogs.Answers = {c.answer};
+        process.Calls.clear();
+        TJT6400App& a = App();
+        EXPECT_FALSE(a.FormCreate());
+        ASSERT_EQ(dialogs.Shown.size(), 1);
+        EXPECT_EQ(dialogs.Shown[0].Text, question);
+        EXPECT_EQ(dialogs.Shown[0].Buttons, mbYesNo);
+        EXPECT_EQ(process.Calls, c.processCalls);
+        EXPECT_TRUE(a.Ending());
+    }
+    EXPECT_TRUE(Received(generator).isEmpty());
 }
 
 TEST_F(Startup, CancelledPortChoiceEndsWithoutTheWindow)

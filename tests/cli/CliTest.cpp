@@ -411,6 +411,10 @@ TEST_F(CliTest, NoPermissionGivesTheDialoutAdvice)
     EXPECT_TRUE(chosen.Err.startsWith("jt6400-cli: COM3: no permission to open ")) << chosen.Err.toStdString();
     EXPECT_TRUE(chosen.Err.contains("\"dialout\" group")) << chosen.Err.toStdString();
     EXPECT_EQ(RunCli({"list"}).Out, "COM3    no permission\n");
+    // Found by discovery: the cause once, the advice, one full stop.
+    EXPECT_EQ(RunCli({"status"}).Err,
+              "jt6400-cli: COM3: no permission. Serial ports belong to the \"dialout\" group: add your user to it "
+              "(sudo usermod -aG dialout $USER), then log out and in again.\njt6400-cli: no generator found.\n");
     EXPECT_TRUE(ReceivedLines(g.trace()).isEmpty());
 }
 
