@@ -500,29 +500,28 @@ TExitCode TCli::Apply()
         return TExitCode::ecUsage;
     }
     const QString shown = fromInput ? QStringLiteral("standard input") : QDir::toNativeSeparators(path);
+    // Every setting line goes out as it stands, or none does.
+    for (qsizetype i = 0; i < file.Lines.size(); ++i) {
+        if (IsSettingsComment(file.Lines[i]) || file.Lines[i].trimmed().isEmpty())
+            continue;
+        const TCommandTextCheck check = CheckCommandText(file.Lines[i]);
+        if (!check.Ok()) {
+            Err(QStringLiteral("%1: line %2 cannot be sent: %3. Nothing was sent.")
+                    .arg(shown)
+                    .arg(i + 1)
+                    .arg(check.Reason()));
+            return TExitCode::ecUsage;
+        }
+    }
     // A blank line carries no setting: it is skipped like a comment.
     file.Lines.removeIf([](const QString& line) { return line.trimmed().isEmpty(); });
-    const QStringList commandLines = SettingsCommandLines(file.Lines);
-    const qsizetype commands = commandLines.size();
+    const qsizetype commands = SettingsCommandLines(file.Lines).size();
     if (commands == 0) {
         // An empty, comment-only or cut-off file would leave the generator as
         // it is and then report every setting as asked.
         Err(QStringLiteral("%1 holds no setting (no line besides comments and blank lines); nothing was sent.")
                 .arg(shown));
         return TExitCode::ecUsage;
-    }
-    for (qsizetype i = 0, line = 0; i < file.Lines.size(); ++i) {
-        if (IsSettingsComment(file.Lines[i]))
-            continue;
-        ++line;
-        const TCommandTextCheck check = CheckCommandText(file.Lines[i]);
-        if (!check.Ok()) {
-            Err(QStringLiteral("%1: setting line %2 cannot be sent: %3. Nothing was sent.")
-                    .arg(shown)
-                    .arg(line)
-                    .arg(check.Reason()));
-            return TExitCode::ecUsage;
-        }
     }
     if (const TExitCode code = Connect(); code != TExitCode::ecDone)
         return code;

@@ -138,7 +138,8 @@ and one line on standard error names it. Options may also follow the command.
 Commands:
   list              every serial port and what answers on it: model, serial
                     number, firmware and FPGA, or no generator / in use /
-                    no permission / unsupported model
+                    no permission / unsupported model / a generator that
+                    answers too late
   identify          the generator's identity
   save FILE         read every setting back and write it as the panel's
                     Save does (same lines, CR LF); FILE - writes to standard

@@ -641,7 +641,7 @@ TEST_F(CliTest, ApplySkipsBlankLinesAndRefusesFilesWithoutSettings)
         {"header.txt", "// 1/2/2024,10:00:00\r\n", "holds no setting"},
         {"blanks.txt", "\r\n \r\n\t\r\n", "holds no setting"},
         {"euro.txt", "\xEF\xBB\xBF// utf-8\r\n:PULS1:WIDT 1\r\n:PULS1:DEL 1\xE2\x82\xAC\r\n",
-         "setting line 2 cannot be sent: it holds \"\u20AC\" (U+20AC)"},
+         "line 3 cannot be sent: it holds \"\u20AC\" (U+20AC) at position 13"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
