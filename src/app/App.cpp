@@ -16,6 +16,7 @@
 
 #include <clocale>
 
+#include "comm/CommandText.h"
 #include "platform/Dialogs.h"
 #include "window/MainForm.h"
 #include "serial/JTComPort.h"
@@ -262,6 +263,13 @@ void TJT6400App::SendTerminalText()
 {
     QComboBox* edit = FForm->SendEdit;
     const QString text = edit->currentText();  // exactly as typed
+    // A character the line cannot carry is refused, never sent as another;
+    // the text stays in the entry field to be mended.
+    if (const TCommandTextCheck check = CheckCommandText(text, true); !check.Ok()) {
+        FServices.Dialogs.MessageDlg(QStringLiteral("The command was not sent: %1.").arg(check.Reason()), QString(),
+                                     TMsgButton::mbOK, TMsgKind::mkWarning);
+        return;
+    }
     FQueue->QueuedCommandToPort(text);
     edit->addItem(text);
     edit->setEditText(text);

@@ -267,6 +267,53 @@ TEST_F(Startup, TerminalEnterTypedIntoTheFocusedComboBoxSendsOnce)
     EXPECT_EQ(Received(generator).count("*ERS?"), 1);
 }
 
+// A character the line cannot carry, or a line break pasted into the
+// entry, is refused with a message naming it; nothing goes to the queue and
+// the text stays to be mended. Latin-1 text goes out as typed.
+TEST_F(Startup, TerminalRefusesTextTheLineCannotCarry)
+{
+    PtyServer& generator = Generator(3, "6404+");
+    TJT6400App& a = App();
+    ASSERT_TRUE(a.FormCreate());
+    TMainForm& f = a.Form();
+    QLineEdit* line = f.SendEdit->lineEdit();
+    const qsizetype history = f.SendEdit->count();
+    const qsizetype received = Received(generator).size();
+    struct Case {
+        QString Text;
+        QString Named;
+    };
+    const Case cases[] = {
+        {QStringLiteral(":PULS1:DEL\u20AC"), QStringLiteral("\"\u20AC\" (U+20AC)")},
+        {QStringLiteral(":PULS1:STAT ON\n:PULS2:STAT ON"), QStringLiteral("a line feed (U+000A)")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Text.toStdString());
+        dialogs.Shown.clear();
+        line->setText(c.Text);
+        QTest::keyClick(line, Qt::Key_Return);
+        EXPECT_EQ(a.Queue().TaskCount(), 0);
+        ASSERT_EQ(dialogs.Shown.size(), 1);
+        EXPECT_TRUE(dialogs.Shown[0].Text.startsWith("The command was not sent: it holds "))
+            << dialogs.Shown[0].Text.toStdString();
+        EXPECT_TRUE(dialogs.Shown[0].Text.contains(c.Named)) << dialogs.Shown[0].Text.toStdString();
+        EXPECT_EQ(line->text(), c.Text);
+        EXPECT_EQ(f.SendEdit->count(), history);
+    }
+    a.Queue().ProcessTasks();
+    EXPECT_EQ(Received(generator).size(), received) << Received(generator).join('|').toStdString();
+
+    dialogs.Shown.clear();
+    line->setText(QStringLiteral(":PULS1:DEL\u00B5"));
+    QTest::keyClick(line, Qt::Key_Return);
+    a.Queue().ProcessTasks();
+    EXPECT_TRUE(dialogs.Shown.isEmpty());
+    const std::vector<std::string> trace = generator.trace();
+    EXPECT_TRUE(std::any_of(trace.begin(), trace.end(),
+                            [](const std::string& entry) { return entry.ends_with(" RX :PULS1:DEL\xB5"); }))
+        << "the Latin-1 byte went out as it is";
+}
+
 TEST_F(Startup, LogSwitchStartsTheLogAfterDiscovery)
 {
     Generator(3, "6404+");
