@@ -52,7 +52,7 @@ struct ChannelSettings {
     double Width = 1e-6;
     double Delay = 0.0;
     int Mode = 0;
-    int BurstCount = 1;
+    std::uint32_t BurstCount = 1;  // a generator may hold more than a signed 32-bit count
     int DutyOnCount = 1;
     int DutyOffCount = 1;
     double Amplitude = 4.0;

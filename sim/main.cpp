@@ -1,6 +1,7 @@
 // jt6400-sim: a software 6400-series generator on a pseudo-terminal.
 #include "Generator.h"
 #include "PtyServer.h"
+#include "jt6400/Version.h"
 
 #include <cerrno>
 #include <csignal>
@@ -71,6 +72,7 @@ Output:
                         and per answer: "HH:MM:SS.mmm RX text" and
                         "HH:MM:SS.mmm TX text" (control characters as \xNN)
   --help                show this text
+  --version             show the program's version
 )";
 
 int wakePipe[2] = {-1, -1};
@@ -130,6 +132,9 @@ int main(int argc, char** argv)
         };
         if (a == "--help" || a == "-h") {
             std::cout << kUsage;
+            return 0;
+        } else if (a == "--version") {
+            std::cout << "jt6400-sim " JT6400_VERSION "\n";
             return 0;
         } else if (a == "--model")
             gen.identity.model = value();

@@ -17,9 +17,11 @@
 
 #include <clocale>
 
+#include "comm/CommandText.h"
 #include "platform/Dialogs.h"
 #include "window/MainForm.h"
 #include "serial/JTComPort.h"
+#include "serial/PortList.h"
 #include "window/MessageForm.h"
 #include "platform/Platform.h"
 #include "scheduling/TaskQueue.h"
@@ -27,6 +29,18 @@
 namespace {
 const QString kNoDeviceText = QStringLiteral(
     "No device found. Try to reconnect?\n\r\n\rMake sure unit is fully powered on\n\rbefore selecting Yes");
+
+// The question when discovery found no generator. When ports refused this
+// user, that is the likelier cause than the cable or the power: it comes
+// first, with the advice that mends it.
+QString NoDeviceText(const QStringList& refusedPorts)
+{
+    if (refusedPorts.isEmpty() || TJTComPort::PermissionHint().isEmpty())
+        return kNoDeviceText;
+    return QStringLiteral("No permission to open %1. %2\n\r\n\r")
+               .arg(refusedPorts.join(QStringLiteral(", ")), TJTComPort::PermissionHint()) +
+           kNoDeviceText;
+}
 }
 
 TJT6400App::TJT6400App(const jt::TCommandLineOptions& options, TServices services)
@@ -118,8 +132,12 @@ bool TJT6400App::FormCreate()
         port.SetResponseTime(1000);
     } else if (FServices.Keys.LeftShiftHeld()) {
         EnterDemoMode();
-    } else if (!FComm->FindDevice()) {
-        const TMsgButton answer = FServices.Dialogs.MessageDlg(kNoDeviceText, QString(), mbYesNo, TMsgKind::mkWarning);
+    } else if (QStringList refused; !FComm->FindDevice([&](int number, TProbeResult result) {
+                   if (result == TProbeResult::prNotOpened && FPort->LastOpenFailure() == TOpenFailure::ofNoPermission)
+                       refused << ComPortName(number);
+               })) {
+        const TMsgButton answer =
+            FServices.Dialogs.MessageDlg(NoDeviceText(refused), QString(), mbYesNo, TMsgKind::mkWarning);
         if (answer == TMsgButton::mbYes) {
             RestartApp();
             return false;
@@ -294,6 +312,13 @@ void TJT6400App::SendTerminalText()
 {
     QComboBox* edit = FForm->SendEdit;
     const QString text = edit->currentText();  // exactly as typed
+    // A character the line cannot carry is refused, never sent as another;
+    // the text stays in the entry field to be mended.
+    if (const TCommandTextCheck check = CheckCommandText(text, true); !check.Ok()) {
+        FServices.Dialogs.MessageDlg(QStringLiteral("The command was not sent: %1.").arg(check.Reason()), QString(),
+                                     TMsgButton::mbOK, TMsgKind::mkWarning);
+        return;
+    }
     FQueue->QueuedCommandToPort(text);
     edit->addItem(text);
     edit->setEditText(text);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "jt6400/Version.h"
+
 namespace jt {
 
 namespace {

@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include "cli/SettingsCompare.h"
+#include "comm/CommandText.h"
 #include "model/Capabilities.h"
 #include "readback/SnapshotReader.h"
 #include "scheduling/StatusQueries.h"
@@ -9,7 +10,9 @@
 #include "storage/SettingsRestore.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -102,7 +105,21 @@ QString TCli::PortName() const
 TExitCode TCli::Run()
 {
     if (!FOptions.LogFile.isEmpty()) {
+        // A log that cannot be written is known before anything is sent; an
+        // existing log is kept and this run added after it.
+        const QString shown = QDir::toNativeSeparators(FOptions.LogFile);
+        QFile log(FOptions.LogFile);
+        if (QFileInfo(FOptions.LogFile).isDir()) {
+            Err(QStringLiteral("Log file cannot be written to. %1: it is a folder.").arg(shown));
+            return TExitCode::ecUsage;
+        }
+        if (!log.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            Err(QStringLiteral("Log file cannot be written to. %1: %2.").arg(shown, log.errorString()));
+            return TExitCode::ecUsage;
+        }
+        log.close();
         FComm.Log().SetFilePath(FOptions.LogFile);
+        FComm.Log().SetAppend(true);
         FComm.ToggleLoggingState();  // a failure has been reported
         if (!FComm.Log().IsOpen())
             return TExitCode::ecUsage;
@@ -127,53 +144,176 @@ TExitCode TCli::Run()
     return RunStop(c == QLatin1String("run"));
 }
 
+TExitCode TCli::CheckPortFolder()
+{
+    const QString folder = PortFolder();
+    if (folder.isEmpty() || QFileInfo(folder).isDir())
+        return TExitCode::ecDone;
+    Err(QStringLiteral("No available ports: JT6400_PORT_DIR names %1, %2.")
+            .arg(QDir::toNativeSeparators(folder), QFileInfo::exists(folder) ? QStringLiteral("which is not a folder")
+                                                                              : QStringLiteral("which does not exist")));
+    return TExitCode::ecUnavailable;
+}
+
+QString TCli::GeneratorText(const TDeviceIdentity& id)
+{
+    return QStringLiteral("the %1 with serial number %2").arg(id.Model).arg(id.SerialNumber);
+}
+
+std::optional<TDeviceIdentity> TCli::LateGenerator(int number)
+{
+    // What answered was no identification: a generator whose answers come
+    // after the scan's 100 ms puts the answer of one exchange into the next.
+    // Asked once more and given time, such a generator names itself.
+    FPort.SetPort(number);
+    if (!FPort.Open())
+        return std::nullopt;
+    const std::uint32_t scanTime = FPort.ResponseTime();
+    FPort.SetResponseTime(kAnswerTimeMs);
+    QThread::msleep(100);
+    TDeviceIdentity found;
+    bool named = false;
+    QString answer = FComm.QueryDevice(QStringLiteral("*IDN"));
+    // Answers still on their way from the scan come first.
+    for (int late = 0; late < 6 && !answer.isEmpty() && !named; ++late) {
+        TDeviceIdentity id;
+        if (ParseIDNText(answer, id) == TIdnParseResult::iprComplete && IsSupportedModel(id.Model)) {
+            found = id;
+            named = true;
+        } else {
+            answer = FComm.ReadResponse();
+        }
+    }
+    FPort.SetResponseTime(scanTime);
+    FPort.Close();
+    if (!named)
+        return std::nullopt;
+    return found;
+}
+
+bool TCli::MayAnswerLate(TProbeResult result) const
+{
+    // No identification, but replies: answers that came, each too late for
+    // its own exchange, into the next one.
+    return (result == TProbeResult::prUnsupported && FState.DeviceIdentity.Model.isEmpty()) ||
+           (result == TProbeResult::prNoAnswer && FComm.ProbeHeardReplies());
+}
+
+QString TCli::ProbeFailureText(int number, TProbeResult result)
+{
+    if (MayAnswerLate(result)) {
+        if (const auto late = LateGenerator(number))
+            return LateText(number, *late);
+    }
+    switch (result) {
+        case TProbeResult::prFound:
+            return QString();
+        case TProbeResult::prNotOpened:
+            switch (FPort.LastOpenFailure()) {
+                case TOpenFailure::ofInUse:
+                    return QStringLiteral("%1 is in use by another program").arg(ComPortName(number));
+                case TOpenFailure::ofNoPermission:
+                    return QStringLiteral("%1: no permission to open %2. %3")
+                        .arg(ComPortName(number), PortDevicePath(number), TJTComPort::PermissionHint());
+                case TOpenFailure::ofNoDevice: {
+                    // A port folder's link whose device is gone is a port
+                    // without a generator, as list shows it.
+                    const QFileInfo link(PortDevicePath(number));
+                    if (link.isSymLink() && !link.exists())
+                        return QStringLiteral("no generator on %1: its device %2 does not exist")
+                            .arg(ComPortName(number), link.symLinkTarget());
+                    return QStringLiteral("%1: no such port").arg(ComPortName(number));
+                }
+                default:
+                    return QStringLiteral("%1 cannot be opened").arg(ComPortName(number));
+            }
+        case TProbeResult::prNoAnswer:
+            return QStringLiteral("no generator answers on %1").arg(ComPortName(number));
+        case TProbeResult::prUnsupported:
+            return QStringLiteral("%1: model \"%2\" is not a supported generator")
+                .arg(ComPortName(number), FState.DeviceIdentity.Model);
+    }
+    return QString();
+}
+
+QString TCli::LateText(int number, const TDeviceIdentity& id)
+{
+    return QStringLiteral("%1: %2 answers too late: its answers come after the %3 ms that the search for a "
+                          "generator waits")
+        .arg(ComPortName(number), GeneratorText(id))
+        .arg(kScanAnswerTimeMs);
+}
+
 TExitCode TCli::Connect()
 {
+    if (const TExitCode code = CheckPortFolder(); code != TExitCode::ecDone)
+        return code;
     if (FOptions.Port > 0) {
         FComm.ApplyScanSettings();
-        switch (FComm.ProbePort(FOptions.Port)) {
-            case TProbeResult::prFound:
-                break;
-            case TProbeResult::prNotOpened:
-                switch (FPort.LastOpenFailure()) {
-                    case TOpenFailure::ofInUse:
-                        Err(QStringLiteral("%1 is in use by another program; nothing was sent.").arg(PortName()));
-                        break;
-                    case TOpenFailure::ofNoPermission:
-                        Err(QStringLiteral("%1: no permission to open %2. %3")
-                                .arg(PortName(), PortDevicePath(FOptions.Port), TJTComPort::PermissionHint()));
-                        break;
-                    case TOpenFailure::ofNoDevice:
-                        Err(QStringLiteral("%1: no such port.").arg(PortName()));
-                        break;
-                    default:
-                        Err(QStringLiteral("%1 cannot be opened.").arg(PortName()));
-                        break;
-                }
-                return TExitCode::ecUnavailable;
-            case TProbeResult::prNoAnswer:
-                Err(QStringLiteral("no generator answers on %1.").arg(PortName()));
-                return TExitCode::ecUnavailable;
-            case TProbeResult::prUnsupported:
-                Err(QStringLiteral("%1: model \"%2\" is not a supported generator.")
-                        .arg(PortName(), FState.DeviceIdentity.Model));
-                return TExitCode::ecUnavailable;
-        }
-    } else {
-        QStringList unavailable;
-        const bool found = FComm.FindDevice([&](int port, TProbeResult result) {
-            if (result == TProbeResult::prNotOpened && FPort.LastOpenFailure() == TOpenFailure::ofInUse)
-                unavailable << QStringLiteral("%1 is in use by another program").arg(ComPortName(port));
-            if (result == TProbeResult::prNotOpened && FPort.LastOpenFailure() == TOpenFailure::ofNoPermission)
-                unavailable
-                    << QStringLiteral("%1: no permission. %2").arg(ComPortName(port), TJTComPort::PermissionHint());
-        });
-        if (!found) {
-            for (const QString& text : unavailable)
-                Err(text + QLatin1Char('.'));
-            Err(QStringLiteral("no generator found."));
+        const TProbeResult result = FComm.ProbePort(FOptions.Port);
+        if (result != TProbeResult::prFound) {
+            const QString text = ProbeFailureText(FOptions.Port, result);
+            Err(result == TProbeResult::prNotOpened && FPort.LastOpenFailure() == TOpenFailure::ofInUse
+                    ? text + QStringLiteral("; nothing was sent.")
+                    : text + (text.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral(".")));
             return TExitCode::ecUnavailable;
         }
+        if (FOptions.HasSerial && FState.DeviceIdentity.SerialNumber != FOptions.Serial) {
+            Err(QStringLiteral("%1 holds %2, not the one with serial number %3.")
+                    .arg(PortName(), GeneratorText(FState.DeviceIdentity))
+                    .arg(FOptions.Serial));
+            FPort.Close();
+            return TExitCode::ecUnavailable;
+        }
+    } else {
+        // Every port that could have been the generator is named when none is
+        // found; the advice for missing permissions is given once.
+        QStringList unavailable;
+        QStringList noPermission;
+        QStringList others;  // generators passed over for another serial number
+        auto heard = [&](int port, TProbeResult result) {
+            if (result == TProbeResult::prNotOpened && FPort.LastOpenFailure() == TOpenFailure::ofInUse)
+                unavailable << QStringLiteral("%1 is in use by another program.").arg(ComPortName(port));
+            if (result == TProbeResult::prNotOpened && FPort.LastOpenFailure() == TOpenFailure::ofNoPermission)
+                noPermission << ComPortName(port);
+            if (MayAnswerLate(result)) {
+                if (const auto late = LateGenerator(port))
+                    unavailable << LateText(port, *late) + QLatin1Char('.');
+            }
+        };
+        bool found = false;
+        if (!FOptions.HasSerial) {
+            found = FComm.FindDevice(heard);
+        } else {
+            FComm.ApplyScanSettings();
+            const QList<int> ports = FPort.GetValidSerialPorts();
+            for (int port : ports) {
+                const TProbeResult result = FComm.ProbePort(port);
+                heard(port, result);
+                if (result != TProbeResult::prFound)
+                    continue;
+                if (FState.DeviceIdentity.SerialNumber == FOptions.Serial) {
+                    found = true;
+                    break;
+                }
+                others << QStringLiteral("%1 holds %2.").arg(ComPortName(port), GeneratorText(FState.DeviceIdentity));
+                FPort.Close();
+            }
+            if (ports.isEmpty())
+                Err(QStringLiteral("No available ports."));
+        }
+        if (!found) {
+            for (const QString& text : unavailable + others)
+                Err(text);
+            if (!noPermission.isEmpty())
+                Err(QStringLiteral("%1: no permission. %2").arg(noPermission.join(QStringLiteral(", ")), TJTComPort::PermissionHint()));
+            Err(FOptions.HasSerial
+                    ? QStringLiteral("no generator with serial number %1 found.").arg(FOptions.Serial)
+                    : QStringLiteral("no generator found."));
+            return TExitCode::ecUnavailable;
+        }
+        // Found by the search: which one, so that a script's log shows it.
+        Err(QStringLiteral("using %1 on %2.").arg(GeneratorText(FState.DeviceIdentity), PortName()));
     }
     FPort.SetResponseTime(kAnswerTimeMs);
     return TExitCode::ecDone;
@@ -219,6 +359,8 @@ QJsonObject TCli::IdentityJson() const
 
 TExitCode TCli::List()
 {
+    if (const TExitCode code = CheckPortFolder(); code != TExitCode::ecDone)
+        return code;
     FComm.ApplyScanSettings();
     const QList<int> ports = FOptions.Port > 0 ? QList<int>{FOptions.Port} : FPort.GetValidSerialPorts();
     if (ports.isEmpty()) {
@@ -230,6 +372,8 @@ TExitCode TCli::List()
     for (int number : ports) {
         const TProbeResult result = FComm.ProbePort(number);
         const TDeviceIdentity& id = FState.DeviceIdentity;
+        const std::optional<TDeviceIdentity> late =
+            MayAnswerLate(result) ? LateGenerator(number) : std::optional<TDeviceIdentity>();
         QJsonObject entry = result == TProbeResult::prFound || result == TProbeResult::prUnsupported
                                 ? IdentityJson()
                                 : QJsonObject{{QStringLiteral("port"), number}};
@@ -255,6 +399,13 @@ TExitCode TCli::List()
             case TProbeResult::prNotOpened:
                 state = text = OpenFailureText(FPort.LastOpenFailure());
                 break;
+        }
+        if (late) {
+            state = QStringLiteral("too late");
+            text = QStringLiteral("%1 answers too late (after more than %2 ms)").arg(late->Model).arg(kScanAnswerTimeMs);
+            entry = QJsonObject{{QStringLiteral("port"), number},
+                                {QStringLiteral("model"), late->Model},
+                                {QStringLiteral("serial"), late->SerialNumber}};
         }
         entry.insert(QStringLiteral("state"), state);
         json.append(entry);
@@ -293,6 +444,16 @@ TExitCode TCli::Save()
                 .arg(QDir::toNativeSeparators(path)));
         return TExitCode::ecUsage;
     }
+    // The file is opened before the read-back: one that cannot be written is
+    // refused before anything is sent. A regular file stays as it was until
+    // the complete new one replaces it.
+    TSettingsFileWriter writer(path);
+    if (!toOutput) {
+        if (const QString error = writer.Open(); !error.isEmpty()) {
+            Err(error);
+            return TExitCode::ecUsage;
+        }
+    }
     if (const TExitCode code = Connect(); code != TExitCode::ecDone)
         return code;
     TSettingsSnapshot snapshot;
@@ -304,13 +465,19 @@ TExitCode TCli::Save()
         std::fflush(FOut);
         return TExitCode::ecDone;
     }
-    const QString error = WriteSettingsFile(path, snapshot.SettingsList);
+    const QString error = writer.Write(snapshot.SettingsList);
     if (!error.isEmpty()) {
         Err(error);
         return TExitCode::ecUsage;
     }
-    Out(QStringLiteral("Saved the settings of the %1 on %2 to %3.")
-            .arg(FState.DeviceIdentity.Model, PortName(), QDir::toNativeSeparators(path)));
+    // A pipe or /dev/stdout may be standard output itself: the note goes
+    // beside the settings then, not into them.
+    const QString note = QStringLiteral("Saved the settings of the %1 on %2 to %3.")
+                             .arg(FState.DeviceIdentity.Model, PortName(), QDir::toNativeSeparators(path));
+    if (writer.InPlace())
+        Err(note);
+    else
+        Out(note);
     return TExitCode::ecDone;
 }
 
@@ -327,38 +494,69 @@ void TCli::Progress(qsizetype done, qsizetype total)
 TExitCode TCli::Apply()
 {
     const QString path = FOptions.Arguments.value(0);
+    const bool fromInput = path == QLatin1String("-");
     // The whole file is read and checked before anything is sent.
-    const TSettingsFileText file = ReadSettingsFile(path);
+    TSettingsFileText file = fromInput ? ReadSettingsInput() : ReadSettingsFile(path);
     if (!file.Ok()) {
         Err(file.Error);
+        return TExitCode::ecUsage;
+    }
+    const QString shown = fromInput ? QStringLiteral("standard input") : QDir::toNativeSeparators(path);
+    // Every setting line goes out as it stands, or none does.
+    for (qsizetype i = 0; i < file.Lines.size(); ++i) {
+        if (IsSettingsComment(file.Lines[i]) || file.Lines[i].trimmed().isEmpty())
+            continue;
+        const TCommandTextCheck check = CheckCommandText(file.Lines[i]);
+        if (!check.Ok()) {
+            Err(QStringLiteral("%1: line %2 cannot be sent: %3. Nothing was sent.")
+                    .arg(shown)
+                    .arg(i + 1)
+                    .arg(check.Reason()));
+            return TExitCode::ecUsage;
+        }
+    }
+    // A blank line carries no setting: it is skipped like a comment.
+    file.Lines.removeIf([](const QString& line) { return line.trimmed().isEmpty(); });
+    const qsizetype commands = SettingsCommandLines(file.Lines).size();
+    if (commands == 0) {
+        // An empty, comment-only or cut-off file would leave the generator as
+        // it is and then report every setting as asked.
+        Err(QStringLiteral("%1 holds no setting (no line besides comments and blank lines); nothing was sent.")
+                .arg(shown));
         return TExitCode::ecUsage;
     }
     if (const TExitCode code = Connect(); code != TExitCode::ecDone)
         return code;
 
-    if (file.Lines.isEmpty())
-        Err(QStringLiteral("Empty file."));
-    const bool bar = IsTerminal(FErr) && !file.Lines.isEmpty();
+    const bool bar = IsTerminal(FErr);
     const qsizetype total = file.Lines.size();
     if (bar)
         Progress(0, total);
+    qsizetype sentLines = 0;
     const bool sent = SendSettingsLines(FComm, file.Lines, kRestoreLinePause, [&](qsizetype done) {
+        ++sentLines;
         if (bar)
             Progress(done, total);
         return !Lost();
     });
     if (bar) {
-        Progress(total, total);
+        if (sent)
+            Progress(total, total);
         std::fputc('\n', FErr);
     }
-    if (!sent)
-        return ReportLost();
+    if (!sent) {
+        ReportLost();
+        Err(QStringLiteral("%1 of the %2 setting lines had been sent when the generator stopped answering: it is now "
+                           "partly set.")
+                .arg(sentLines)
+                .arg(commands));
+        return TExitCode::ecUnavailable;
+    }
 
     TSettingsSnapshot snapshot;
     if (!ReadBack(snapshot))
         return TExitCode::ecUnavailable;
     const TSettingsComparison comparison = CompareSettings(file.Lines, snapshot.SettingsList);
-    const qsizetype commands = SettingsCommandLines(file.Lines).size();
 
     if (FOptions.Json) {
         QJsonArray differences;
@@ -375,7 +573,7 @@ TExitCode TCli::Apply()
     } else {
         Out(QStringLiteral("Sent %1 lines of %2 to the %3 on %4.")
                 .arg(commands)
-                .arg(QDir::toNativeSeparators(path), FState.DeviceIdentity.Model, PortName()));
+                .arg(shown, FState.DeviceIdentity.Model, PortName()));
         if (!comparison.NotCompared.isEmpty()) {
             Out(QStringLiteral("%1 line(s) of the file name no setting the %2 reads back, so it cannot hold them:")
                     .arg(comparison.NotCompared.size())
@@ -409,6 +607,8 @@ TExitCode TCli::Query()
     QString command = FOptions.Arguments.value(0).trimmed();
     if (command.endsWith(QLatin1Char('?')))
         command.chop(1);
+    if (!Sendable(command))
+        return TExitCode::ecUsage;
     if (const TExitCode code = Connect(); code != TExitCode::ecDone)
         return code;
     const QString answer = FComm.QueryDevice(command);
@@ -418,11 +618,51 @@ TExitCode TCli::Query()
     return IsErrorReply(answer) ? TExitCode::ecGenerator : TExitCode::ecDone;
 }
 
+bool TCli::Sendable(const QString& command)
+{
+    const TCommandTextCheck check = CheckCommandText(command);
+    if (check.Ok())
+        return true;
+    Err(QStringLiteral("%1 refused: %2. Nothing was sent.").arg(FOptions.Command, check.Reason()));
+    return false;
+}
+
+TSettingsFileText TCli::ReadSettingsInput()
+{
+    TSettingsFileText result;
+    const QString prefix = QStringLiteral("Cannot read the settings from standard input: ");
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly)) {
+        result.Error = prefix + input.errorString() + QLatin1Char('.');
+        return result;
+    }
+    // Read one byte past the limit to tell input that is too large.
+    QByteArray bytes;
+    while (bytes.size() <= kMaxSettingsFileSize) {
+        const QByteArray part = input.read(kMaxSettingsFileSize + 1 - bytes.size());
+        if (part.isEmpty())
+            break;
+        bytes += part;
+    }
+    if (bytes.size() > kMaxSettingsFileSize) {
+        result.Error = prefix + QStringLiteral("it is larger than %1 KiB, too large for a settings file.")
+                                    .arg(kMaxSettingsFileSize / 1024);
+        return result;
+    }
+    result = DecodeSettingsText(bytes);
+    if (!result.Ok())
+        result.Error = prefix + result.Error;
+    return result;
+}
+
 TExitCode TCli::Send()
 {
+    const QString command = FOptions.Arguments.value(0).trimmed();
+    if (!Sendable(command))
+        return TExitCode::ecUsage;
     if (const TExitCode code = Connect(); code != TExitCode::ecDone)
         return code;
-    const QString reply = FComm.SendCommand(FOptions.Arguments.value(0).trimmed());
+    const QString reply = FComm.SendCommand(command);
     if (Lost())
         return ReportLost();
     Out(reply);
@@ -458,6 +698,12 @@ TExitCode TCli::Status()
         return ReportLost();
     json.insert(QStringLiteral("running"), running);
     line("state:", running ? QStringLiteral("running") : QStringLiteral("stopped"));
+
+    // Every key is there on every model and firmware: null where the
+    // generator has no such reading, or it is switched off.
+    json.insert(QStringLiteral("shotCount"), QJsonValue());
+    json.insert(QStringLiteral("measuredPeriod"), QJsonValue());
+    json.insert(QStringLiteral("error"), QJsonValue());
 
     // The counters of the Plus features, read while they are switched on.
     if (FState.Variant().PlusFeatures) {

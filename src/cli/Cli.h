@@ -8,11 +8,13 @@
 #include "comm/Communication.h"
 #include "model/ProgramState.h"
 #include "serial/JTComPort.h"
+#include "storage/SettingsFile.h"
 
 #include <QJsonObject>
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 
 namespace jtcli {
 
@@ -39,6 +41,23 @@ private:
     // Finds the generator (on --port, or by discovery); TExitCode::ecDone or the exit
     // code of the failure, which has been reported.
     TExitCode Connect();
+    // A port folder that JT6400_PORT_DIR names but that is not there is
+    // reported (exit code 3).
+    TExitCode CheckPortFolder();
+    // Why a port gave no generator, in words (no full stop).
+    QString ProbeFailureText(int number, TProbeResult result);
+    // A port that answered with no identification, asked again with time to
+    // answer: the generator there, if it is one that answers too late.
+    std::optional<TDeviceIdentity> LateGenerator(int number);
+    // True when the probe's outcome may be a generator that answers late.
+    bool MayAnswerLate(TProbeResult result) const;
+    static QString LateText(int number, const TDeviceIdentity& id);
+    static QString GeneratorText(const TDeviceIdentity& id);
+    // True when Command can go on the line as one command; otherwise the
+    // reason has been reported.
+    bool Sendable(const QString& command);
+    // A settings file from standard input ("apply -").
+    static TSettingsFileText ReadSettingsInput();
     // True when the last exchange got no answer in time, or the port went.
     bool Lost() const;
     // Reports a lost generator; returns TExitCode::ecUnavailable.

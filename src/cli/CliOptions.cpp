@@ -38,14 +38,19 @@ TParsedCommandLine ParseCliArguments(const QStringList& arguments)
         parsed.Error = error;
         return parsed;
     };
-    qsizetype i = 0;
-    for (; i < arguments.size(); ++i) {
+    // Options may stand before or after the command; everything after "--"
+    // is an argument.
+    QStringList positional;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
-        if (!a.startsWith(QLatin1String("--")) && a != QLatin1String("-h"))
-            break;
+        if (optionsEnded || (!a.startsWith(QLatin1String("--")) && a != QLatin1String("-h"))) {
+            positional << a;
+            continue;
+        }
         if (a == QLatin1String("--")) {
-            ++i;
-            break;
+            optionsEnded = true;
+            continue;
         }
         // "--name=value" or "--name value".
         QString name = a;
@@ -82,6 +87,14 @@ TParsedCommandLine ParseCliArguments(const QStringList& arguments)
             o.Allow << value;
         } else if (name == QLatin1String("--line-mode")) {
             o.LineMode = true;
+        } else if (name == QLatin1String("--serial")) {
+            if (!takeValue())
+                return fail(QStringLiteral("--serial needs the generator's serial number, e.g. --serial 4711"));
+            bool ok = false;
+            o.Serial = value.toInt(&ok);
+            if (!ok || o.Serial < 0)
+                return fail(QStringLiteral("--serial: \"%1\" is no serial number").arg(value));
+            o.HasSerial = true;
         } else if (name == QLatin1String("--log")) {
             if (!takeValue() || value.isEmpty())
                 return fail(QStringLiteral("--log needs a file name"));
@@ -92,10 +105,10 @@ TParsedCommandLine ParseCliArguments(const QStringList& arguments)
     }
     if (o.Help || o.Version)
         return parsed;
-    if (i >= arguments.size())
+    if (positional.isEmpty())
         return fail(QStringLiteral("no command given"));
-    o.Command = arguments[i++];
-    o.Arguments = arguments.mid(i);
+    o.Command = positional.takeFirst();
+    o.Arguments = positional;
     for (const TCommandShape& shape : kCommands) {
         if (o.Command != QLatin1String(shape.Name))
             continue;
@@ -115,6 +128,8 @@ TParsedCommandLine ParseCliArguments(const QStringList& arguments)
             return fail(QStringLiteral("--allow and --line-mode are for serve"));
         if (shape.MaxArguments < 0)
             o.Arguments = QStringList{o.Arguments.join(QLatin1Char(' '))};
+        if (o.HasSerial && o.Command == QLatin1String("list"))
+            return fail(QStringLiteral("--serial is for the commands that use one generator, not for list"));
         if (o.Json && (o.Command == QLatin1String("save") || o.Command == QLatin1String("query") ||
                        o.Command == QLatin1String("send") || o.Command == QLatin1String("run") ||
                        o.Command == QLatin1String("stop")))
@@ -126,27 +141,34 @@ TParsedCommandLine ParseCliArguments(const QStringList& arguments)
 
 QString HelpText()
 {
-    return QStringLiteral(R"(Usage: jt6400-cli [OPTIONS] COMMAND [ARGUMENTS]
+    return QStringLiteral(R"(Usage: jt6400-cli [OPTIONS] COMMAND [ARGUMENTS] [OPTIONS]
 
 Drives a 6400-series pulse/delay generator over its serial line, without a
 window: the same discovery, read-back and settings files as the jt6400 panel.
-Without --port the first generator discovery finds is used, as the panel does.
+Without --port the first generator discovery finds is used, as the panel does,
+and one line on standard error names it. Options may also follow the command.
 
 Commands:
   list              every serial port and what answers on it: model, serial
                     number, firmware and FPGA, or no generator / in use /
-                    no permission / unsupported model
+                    no permission / unsupported model / a generator that
+                    answers too late
   identify          the generator's identity
   save FILE         read every setting back and write it as the panel's
                     Save does (same lines, CR LF); FILE - writes to standard
-                    output. The file is replaced only once it is complete.
+                    output. A regular file is replaced only once it is
+                    complete; a pipe or device is written as it stands.
   apply FILE        send a settings file as the panel's Restore does (comment
-                    lines skipped, 30 ms before each line), read the generator
-                    back and list every setting that differs from the file,
-                    and every line naming a setting the generator lacks
+                    and blank lines skipped, 30 ms before each line), read the
+                    generator back and list every setting that differs from
+                    the file, and every line naming a setting the generator
+                    lacks; FILE - reads standard input. A file without any
+                    setting is refused.
   query CMD         send a query (the "?" is added when missing), print the
                     answer
-  send CMD          send a set command, print the generator's reply
+  send CMD          send a set command, print the generator's reply.
+                    A command that is empty, holds a line break or control
+                    character, or a character outside Latin-1 is refused.
   status            run state, shot counter and measured period (Plus and
                     high-resolution models), error state (firmware 2 and later)
   run, stop         start or stop the generator's pulses
@@ -160,8 +182,12 @@ Commands:
 
 Options:
   --port N          use COM port N (a number or COMn) instead of discovery
+  --serial N        use the generator with serial number N (discovery goes
+                    on past the others; with --port, the one there must
+                    have it)
   --json            machine-readable output for list, identify, status, apply
   --log FILE        record the traffic in FILE, in the panel's log format
+                    (appended when FILE exists)
   --allow NET       serve: accept clients from NET only (192.168.1.0/24, or
                     one address); may be given more than once
   --line-mode       serve: every line gets the generator's own reply, as on
@@ -189,6 +215,7 @@ Examples:
   jt6400-cli query :PULS1:DEL
   jt6400-cli send :PULS1:WIDT 0.000002
   jt6400-cli --json status
+  jt6400-cli --serial 4711 run
   jt6400-cli --log traffic.txt run
   jt6400-cli serve 0.0.0.0:5025 --allow 192.168.1.0/24
 )");

@@ -17,6 +17,10 @@ enum class TExitCode : int {
 
 struct TCliOptions {
     int Port = 0;  // 0: the first generator discovery finds
+    // --serial: the generator with this serial number (discovery goes on
+    // past the others; with --port, the one there must have it).
+    bool HasSerial = false;
+    int Serial = 0;
     bool Json = false;
     QString LogFile;
     QStringList Allow;      // serve: client networks allowed (empty: any)

@@ -20,6 +20,8 @@ struct TProgramState;
 
 // How long the generator may take to answer once discovery has found it.
 constexpr std::uint32_t kAnswerTimeMs = 2000;
+// How long discovery waits for each answer while it probes a port.
+constexpr std::uint32_t kScanAnswerTimeMs = 100;
 class TJTComPort;
 class IDialogs;
 
@@ -115,6 +117,10 @@ public:
     // supported generator the port stays open and the variant flags are set;
     // otherwise the port is closed again.
     TProbeResult ProbePort(int number);
+    // Whether the last probe got any reply to its first two commands: a
+    // port with no answer to the identification that still replied is not
+    // silent (its answers may come too late for their exchanges).
+    bool ProbeHeardReplies() const { return FProbeHeard; }
 
     const QString& LastCommandText() const { return FLastCommandText; }
 
@@ -140,4 +146,5 @@ private:
     TTrafficLog FLog;
     QString FLastCommandText;
     std::atomic<bool> FCommandsDisabled{false};
+    bool FProbeHeard = false;
 };

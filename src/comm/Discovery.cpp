@@ -23,7 +23,7 @@ void TCommunication::ApplyScanSettings()
     FPort.SetEndOfResponse(QByteArray(1, '\r'));
     FPort.SetAllowEvents(false);
     FPort.SetShowErrors(false);
-    FPort.SetResponseTime(100);
+    FPort.SetResponseTime(kScanAnswerTimeMs);
 }
 
 TProbeResult TCommunication::ProbePort(int number)
@@ -32,8 +32,9 @@ TProbeResult TCommunication::ProbePort(int number)
     if (!FPort.Open())
         return TProbeResult::prNotOpened;
     TLineOwner::Pause(100);
-    SendCommand(QStringLiteral(":SYST:COMM:USB:ECH OFF"));
-    SendCommand(QStringLiteral(":SYST:COMM:BLUE:ECH OFF"));
+    const QString usbReply = SendCommand(QStringLiteral(":SYST:COMM:USB:ECH OFF"));
+    const QString blueReply = SendCommand(QStringLiteral(":SYST:COMM:BLUE:ECH OFF"));
+    FProbeHeard = !usbReply.isEmpty() || !blueReply.isEmpty();
     if (QueryDevice(QStringLiteral("*IDN")).isEmpty()) {
         FPort.Close();
         return TProbeResult::prNoAnswer;

@@ -145,7 +145,7 @@ void TTrafficLog::ToggleLoggingState()
         if (FFile.isOpen())
             FFile.close();
         FFile.setFileName(FilePath());
-        if (!FFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        if (!FFile.open(QIODevice::WriteOnly | (FAppend ? QIODevice::Append : QIODevice::Truncate))) {
             failed = true;
         } else {
             const QByteArray header =

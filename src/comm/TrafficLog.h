@@ -36,11 +36,15 @@ public:
     void SetFolder(const QString& folder) { FFolder = folder; }
     // A file of the caller's choosing instead of the generated name.
     void SetFilePath(const QString& path) { FChosenPath = path; }
+    // Keep what the file holds and add this run after it (its own header
+    // line first) instead of creating it afresh.
+    void SetAppend(bool append) { FAppend = append; }
     // "JT6400LogFile_" user "_" "mm-dd-yy_hh-nn-ss" ".txt"
     QString FileName() const;
     QString FilePath() const;
 
-    // On: creates the file afresh with its header line. Off: closes it.
+    // On: creates the file afresh (or appends, see SetAppend) with its
+    // header line. Off: closes it.
     // A file that cannot be created shows the "cannot be written" message and
     // leaves logging off.
     void ToggleLoggingState();
@@ -79,4 +83,5 @@ private:
     QString FUserName;
     QDateTime FStartTime;
     bool FNameFixed = false;
+    bool FAppend = false;
 };

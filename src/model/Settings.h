@@ -13,7 +13,9 @@ struct TChannelSettings {
     double Width = 0;
     double Delay = 0;
     std::int32_t Mode = 0;
-    std::int32_t BurstCount = 0;
+    // Unsigned 32 bits like the system counts: a generator may hold
+    // 4,000,000,000, which a signed field cannot.
+    std::uint32_t BurstCount = 0;
     std::int32_t DutyOnCount = 0;
     std::int32_t DutyOffCount = 0;
     double Amplitude = 0;

@@ -294,7 +294,11 @@ void TReadBack::ShowChannel(int n)
     c.ChDelayAdj[n]->setValue(r.Delay);
     c.ChWidthAdj[n]->setValue(r.Width);
     c.ChModeSel[n]->setCurrentIndex(r.Mode);
-    c.ChBurstAdj[n]->setValue(r.BurstCount);
+    // A count the generator holds above the edit's maximum is shown as it
+    // is, not clamped: the edit's range grows to hold it.
+    if (r.BurstCount > c.ChBurstAdj[n]->MaxValue())
+        c.ChBurstAdj[n]->setMaxValue(r.BurstCount);
+    c.ChBurstAdj[n]->setValue(static_cast<double>(r.BurstCount));
     c.ChDutyOnAdj[n]->setValue(r.DutyOnCount);
     c.ChDutyOffAdj[n]->setValue(r.DutyOffCount);
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "jt6400/Version.h"
 #include "model/Capabilities.h"
 #include "comm/Communication.h"
 #include "serial/JTComPort.h"
@@ -101,7 +102,8 @@ void TSnapshotReader::Int(const QString& command, std::int32_t& field)
     FSnapshot->SettingsList.append(SettingsIntLine(command, field));
 }
 
-// The system counts are unsigned 32-bit values: the low half of the answer.
+// The system counts and a channel's burst count are unsigned 32-bit values:
+// the low half of the answer.
 void TSnapshotReader::Count(const QString& command, std::uint32_t& field)
 {
     const std::int64_t value = FComm.QueryInt64(command);
@@ -175,7 +177,7 @@ void TSnapshotReader::ReadChannel(int n)
     Real(puls(n, ":DEL"), r.Delay);
     Real(puls(n, ":WIDT"), r.Width);
     Keyword(puls(n, ":CMOD"), TKeywordTable::ktChannelMode, r.Mode);
-    Int(puls(n, ":BCO"), r.BurstCount);
+    Count(puls(n, ":BCO"), r.BurstCount);
     Int(puls(n, ":PCO"), r.DutyOnCount);
     Int(puls(n, ":OCO"), r.DutyOffCount);
     Sync(puls(n, ":SYNC"), r.SyncSource);

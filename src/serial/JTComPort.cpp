@@ -133,7 +133,7 @@ QString TJTComPort::PermissionHint()
 {
 #ifndef Q_OS_WIN
     return QStringLiteral(
-        "Permission denied. Serial ports belong to the \"dialout\" group: add your user to it "
+        "Serial ports belong to the \"dialout\" group: add your user to it "
         "(sudo usermod -aG dialout $USER), then log out and in again.");
 #else
     return QString();
@@ -144,7 +144,7 @@ QString TJTComPort::OpenErrorText(int port, bool permissionDenied)
 {
     QString text = QStringLiteral("Error opening COM%1: ").arg(port);
     if (permissionDenied && !PermissionHint().isEmpty())
-        text += QLatin1Char('\n') + PermissionHint();
+        text += QStringLiteral("\nPermission denied. ") + PermissionHint();
     return text;
 }
 

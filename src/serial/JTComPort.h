@@ -103,8 +103,9 @@ public:
     static QByteArray DecodeEndOfResponse(const QByteArray& text);
     // Why the last Open failed (ofNone after a successful one).
     TOpenFailure LastOpenFailure() const;
-    // Advice for a user whose account may not open serial devices: on Linux
-    // the "dialout" group; empty elsewhere.
+    // Advice for a user whose account may not open serial devices, one
+    // sentence ending in a full stop, without the cause: on Linux the
+    // "dialout" group; empty elsewhere.
     static QString PermissionHint();
     // Text of the failed-open box for port N: "Error opening COM<n>: ", on
     // Linux followed by advice when the device refused access.

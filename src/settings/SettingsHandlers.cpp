@@ -244,7 +244,11 @@ void TSettingsHandlers::SetChannelMode(QComboBox* sender)
 
 void TSettingsHandlers::SetChannelBurst(TPlusSpinEdit* sender)
 {
-    SetChannelCount(sender, &TChannelSettings::BurstCount, ":BCO ");
+    const int n = ChannelOf(sender);
+    if (n == 0)
+        return;
+    FState.ChannelSettings[n].BurstCount = RoundUnsignedCount(sender->Value());
+    Queue(ChannelPrefix(n) + ":BCO " + UnsignedCountText(sender->Value()));
 }
 
 void TSettingsHandlers::SetChannelWaitCount(TPlusSpinEdit* sender)

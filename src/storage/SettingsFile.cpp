@@ -121,9 +121,35 @@ TSettingsFileText ReadSettingsFile(const QString& path)
 
 QString WriteSettingsFile(const QString& path, const QStringList& lines)
 {
-    const QString prefix = QStringLiteral("Cannot write the settings file %1: ").arg(Shown(path));
-    if (QFileInfo(path).isDir())
+    TSettingsFileWriter writer(path);
+    if (QString reason = writer.Open(); !reason.isEmpty())
+        return reason;
+    return writer.Write(lines);
+}
+
+TSettingsFileWriter::TSettingsFileWriter(const QString& path) : FPath(path) {}
+
+TSettingsFileWriter::~TSettingsFileWriter() = default;
+
+QString TSettingsFileWriter::Open()
+{
+    const QString prefix = QStringLiteral("Cannot write the settings file %1: ").arg(Shown(FPath));
+    if (QFileInfo(FPath).isDir())
         return prefix + QStringLiteral("it is a folder.");
-    const QString reason = WriteFileAtomically(path, EncodeSettingsText(lines));
+    FWriter = std::make_unique<TSafeFileWriter>(FPath);
+    const QString reason = FWriter->Open();
+    FInPlace = reason.isEmpty() && FWriter->InPlace();
+    if (!reason.isEmpty())
+        FWriter.reset();
+    return reason.isEmpty() ? QString() : prefix + reason;
+}
+
+QString TSettingsFileWriter::Write(const QStringList& lines)
+{
+    const QString prefix = QStringLiteral("Cannot write the settings file %1: ").arg(Shown(FPath));
+    if (!FWriter)
+        return prefix + QStringLiteral("it is not open.");
+    const QString reason = FWriter->Finish(EncodeSettingsText(lines));
+    FWriter.reset();
     return reason.isEmpty() ? QString() : prefix + reason;
 }

@@ -12,6 +12,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class TSafeFileWriter;
+
 // A settings file of a few hundred lines is a few kilobytes; anything past
 // this is not one and is refused instead of being sent line by line.
 constexpr qint64 kMaxSettingsFileSize = 1024 * 1024;
@@ -33,3 +37,24 @@ TSettingsFileText ReadSettingsFile(const QString& path);
 // Writes Lines to Path, replacing an existing file only when the new one is
 // complete. Returns an empty text on success, otherwise the reason.
 QString WriteSettingsFile(const QString& path, const QStringList& lines);
+
+// The same in two steps, for a caller that learns the lines only after a
+// long read-back: Open first tells whether the file can be written at all.
+// A pipe or device is written as it stands (see platform/AtomicFile.h).
+class TSettingsFileWriter {
+public:
+    explicit TSettingsFileWriter(const QString& path);
+    ~TSettingsFileWriter();
+    // Empty when the file can be written, otherwise the reason, naming it.
+    QString Open();
+    // Empty on success, otherwise the reason, naming the file.
+    QString Write(const QStringList& lines);
+    // True when the target is a pipe, a device or an open descriptor
+    // (/dev/stdout), written as it stands; known once Open succeeded.
+    bool InPlace() const { return FInPlace; }
+
+private:
+    QString FPath;
+    std::unique_ptr<TSafeFileWriter> FWriter;
+    bool FInPlace = false;
+};

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "model/Capabilities.h"
 #include "model/SettingsSnapshot.h"
@@ -28,30 +29,246 @@ QString ChannelLetter(int n)
     return QString(QChar('A' + n - 1));
 }
 
-// Whether the pulse counted M (0 = the first the counter lets through) is
-// fired under a pulse mode: 0 every one, 1 the first, 2 the first Burst, 3
-// On of every On + Off.
-bool Fires(int mode, std::uint64_t m, std::uint64_t burst, std::uint64_t on, std::uint64_t off)
-{
-    switch (mode) {
-        case 1:
-            return m == 0;
-        case 2:
-            return m < burst;
-        case 3:
-            return on + off > 0 && m % (on + off) < on;
-        default:
-            return true;
+constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
+
+// The pulse counter of T0 or of a channel: its mode, counts and wait. T0's
+// triggers are its periods; a channel's triggers are the pulses of its sync
+// source (T0's pulses for a channel synced to T0).
+struct TCounter {
+    int Mode = 0;  // 0 every trigger, 1 single shot, 2 burst, 3 duty cycle
+    std::uint64_t Burst = 0, On = 0, Off = 0, Wait = 0;
+    std::uint64_t Cycles = 0;  // duty cycles before it stops; 0: no end
+
+    // Whether trigger M (0 = the first) fires a pulse.
+    bool Fires(std::uint64_t m) const
+    {
+        if (m < Wait)
+            return false;
+        const std::uint64_t j = m - Wait;
+        switch (Mode) {
+            case 1:
+                return j == 0;
+            case 2:
+                return j < Burst;
+            case 3: {
+                const std::uint64_t cycle = On + Off;
+                return cycle > 0 && j % cycle < On && (Cycles == 0 || j / cycle < Cycles);
+            }
+            default:
+                return true;
+        }
     }
+    // Triggers after which it never fires again; kNever when it goes on.
+    std::uint64_t Last() const
+    {
+        switch (Mode) {
+            case 1:
+                return Wait + 1;
+            case 2:
+                return Wait + Burst;
+            case 3:
+                return On == 0 ? 0 : Cycles > 0 ? Wait + Cycles * (On + Off) : kNever;
+            default:
+                return kNever;
+        }
+    }
+    // Triggers it takes to show what it does: a single shot, burst, wait or
+    // cycle count with two triggers after its end, two duty cycles that go on.
+    std::uint64_t Needed() const
+    {
+        switch (Mode) {
+            case 1:
+                return Wait + 2;
+            case 2:
+                return Wait + Burst + 2;
+            case 3:
+                return Cycles > 0 ? Wait + Cycles * (On + Off) + 2 : Wait + 2 * (On + Off);
+            default:
+                return Wait > 0 ? Wait + 2 : 0;
+        }
+    }
+};
+
+// T0 and the channels whose sync chains hold, period after period: a channel
+// fires only in a period in which its sync source fires, and then only when
+// its own counter lets that trigger through.
+struct TTrainEngine {
+    TCounter T0;
+    std::array<TCounter, kMaxChannel + 1> Counter{};
+    std::array<int, kMaxChannel + 1> Source{};
+    std::array<double, kMaxChannel + 1> Delay{};
+    std::vector<int> Order;  // the live channels, every source before the channels synced to it
+
+    std::array<std::uint64_t, kMaxChannel + 1> Seen{};  // triggers counted; [0]: T0's periods
+    std::array<bool, kMaxChannel + 1> Fired{};
+    std::array<double, kMaxChannel + 1> Start{};         // of the pulse fired in the period
+    std::array<std::uint64_t, kMaxChannel + 1> Pulses{};  // pulses fired so far
+
+    void Step(std::uint64_t k, double period)
+    {
+        Fired.fill(false);
+        Fired[0] = T0.Fires(k);
+        Start[0] = double(k) * period;
+        Seen[0] = k + 1;
+        if (Fired[0])
+            ++Pulses[0];
+        for (int c : Order) {
+            const int s = Source[c];
+            if (!Fired[s])
+                continue;
+            if (Counter[c].Fires(Seen[c]++)) {
+                Fired[c] = true;
+                Start[c] = Start[s] + Delay[c];
+                ++Pulses[c];
+            }
+        }
+    }
+    // Whether the trace can fire no more.
+    bool Finished(int c) const
+    {
+        if (c == 0)
+            return Seen[0] >= T0.Last();
+        return Finished(Source[c]) || Seen[c] >= Counter[c].Last();
+    }
+};
+
+// T0 periods the counts in force need to be shown (see DefaultPeriodCount),
+// at least 1; Limit + 1 when they need more than Limit.
+std::uint64_t PatternPeriods(TTrainEngine e, std::uint64_t limit)
+{
+    std::array<std::uint64_t, kMaxChannel + 1> need{};
+    std::array<std::uint64_t, kMaxChannel + 1> lastFire{};
+    std::array<bool, kMaxChannel + 1> done{};
+    std::vector<int> traces{0};
+    traces.insert(traces.end(), e.Order.begin(), e.Order.end());
+    auto needed = [&e](int c) { return c == 0 ? e.T0.Needed() : e.Counter[c].Needed(); };
+    for (int c : traces)
+        done[c] = needed(c) == 0;
+    std::uint64_t k = 0;
+    for (; k < limit && !std::all_of(traces.begin(), traces.end(), [&](int c) { return done[c]; }); ++k) {
+        e.Step(k, 0);
+        for (int c : traces) {
+            if (e.Fired[c])
+                lastFire[c] = k;
+            if (!done[c] && e.Seen[c] >= needed(c)) {
+                done[c] = true;
+                need[c] = k + 1;
+            }
+        }
+    }
+    std::uint64_t periods = 1;
+    for (int c : traces) {
+        if (!done[c]) {
+            // A channel whose source has stopped is shown with the source's
+            // end; one that has stopped itself, with its last pulse.
+            if (c == 0 || !(e.Finished(e.Source[c]) || e.Finished(c)))
+                return limit + 1;
+            need[c] = e.Finished(c) && !e.Finished(e.Source[c]) ? lastFire[c] + 3 : 0;
+        }
+        periods = std::max(periods, need[c]);
+    }
+    return periods;
+}
+
+struct TTrainSetup {
+    std::array<QString, kMaxChannel + 1> Refused;
+    std::array<double, kMaxChannel + 1> Offset{};  // of a channel's pulse from its T0 period's start
+    TTrainEngine Engine;
+};
+
+// The counters and sync chains of the settings. A source the panel would
+// refuse (a loop, a channel the model lacks), or one that leads into such a
+// chain, leaves the channel without pulses.
+TTrainSetup SetUp(const TSettingsSnapshot& snapshot)
+{
+    TTrainSetup u;
+    const TSystemSettings& sys = snapshot.SystemSettings;
+    const TModelInfo model = ModelInfo(snapshot.DeviceIdentity.Model);
+    const int pages = std::clamp(model.PagesShown, 0, kMaxChannel);
+    const int channelCount = snapshot.ChannelCount > 0 ? snapshot.ChannelCount : pages;
+    const TChannelSettingsArray& chs = snapshot.ChannelSettings;
+    auto count = [](std::int64_t v) { return std::uint64_t(std::max<std::int64_t>(v, 0)); };
+
+    TTrainEngine& e = u.Engine;
+    e.T0.Mode = sys.SystemMode;
+    e.T0.Burst = sys.BurstCount;
+    e.T0.On = sys.DutyOnCount;
+    e.T0.Off = sys.DutyOffCount;
+    // The duty cycle's cycle count is a Plus feature; 0 lets it go on.
+    if (snapshot.Variant().PlusFeatures || model.PlusOption || model.HighResolution)
+        e.T0.Cycles = count(sys.CycleCount);
+
+    for (int c = 1; c <= pages; ++c) {
+        const int s = chs[c].SyncSource;
+        if (s < 0 || s > kMaxChannel) {
+            u.Refused[c] = QStringLiteral("Sync source %1 names no channel.").arg(s);
+            continue;
+        }
+        if (s > std::min(channelCount, pages)) {
+            u.Refused[c] = QStringLiteral("Error. %1 is not a channel of this %2.")
+                               .arg(GetChSyncName(s),
+                                    snapshot.DeviceIdentity.Model.isEmpty() ? QStringLiteral("generator")
+                                                                            : snapshot.DeviceIdentity.Model);
+            continue;
+        }
+        // The check the panel makes when the source is picked: the channel's
+        // own present source does not count yet.
+        TChannelSettingsArray before = chs;
+        before[c].SyncSource = 0;
+        u.Refused[c] = SyncSourceError(before, channelCount, c, s);
+    }
+    std::array<int, kMaxChannel + 1> depth{};
+    for (int c = 1; c <= pages; ++c) {
+        if (!u.Refused[c].isEmpty())
+            continue;
+        double sum = 0;
+        int k = c;
+        int steps = 0;
+        for (; k != 0 && steps <= kMaxChannel; ++steps) {
+            if (k > pages || (!u.Refused[k].isEmpty() && k != c))
+                break;
+            sum += chs[k].Delay;
+            k = chs[k].SyncSource;
+            if (k < 0 || k > kMaxChannel)
+                break;
+        }
+        if (k != 0) {
+            u.Refused[c] = QStringLiteral("Its sync source %1 is refused.").arg(GetChSyncName(chs[c].SyncSource));
+            continue;
+        }
+        u.Offset[c] = sum;
+        depth[c] = steps;
+        const TChannelSettings& ch = chs[c];
+        TCounter& n = e.Counter[c];
+        n.Mode = ch.Mode;
+        n.Burst = ch.BurstCount;
+        n.On = count(ch.DutyOnCount);
+        n.Off = count(ch.DutyOffCount);
+        n.Wait = count(ch.WaitCount);
+        e.Source[c] = ch.SyncSource;
+        e.Delay[c] = ch.Delay;
+        e.Order.push_back(c);
+    }
+    std::stable_sort(e.Order.begin(), e.Order.end(), [&depth](int a, int b) { return depth[a] < depth[b]; });
+    return u;
+}
+
+// A count with "," between thousands, as the panel's edits show it.
+QString GroupedCount(std::uint64_t n)
+{
+    QString digits = QString::number(n);
+    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
+        digits.insert(i, QLatin1Char(','));
+    return digits;
 }
 
 QString ModeText(const QStringList& names, int mode, std::uint64_t burst, std::uint64_t on, std::uint64_t off)
 {
     switch (mode) {
         case 2:
-            return QStringLiteral("Burst %1").arg(burst);
+            return QStringLiteral("Burst %1").arg(GroupedCount(burst));
         case 3:
-            return QStringLiteral("Duty Cycle %1 on, %2 off").arg(on).arg(off);
+            return QStringLiteral("Duty Cycle %1 on, %2 off").arg(GroupedCount(on), GroupedCount(off));
         default:
             return ItemText(names, mode);
     }
@@ -81,7 +298,8 @@ bool TTrace::HighAt(double t) const
     // The first pulse that ends after T.
     const auto it =
         std::upper_bound(Pulses.begin(), Pulses.end(), t, [](double time, const TPulse& p) { return time < p.Stop; });
-    const bool active = it != Pulses.end() && it->Start <= t;
+    const bool active =
+        (it != Pulses.end() && it->Start <= t) || (OpenEnd && !Pulses.empty() && t >= Pulses.back().Start);
     return active != Inverted;
 }
 
@@ -117,29 +335,43 @@ QString TimeText(double seconds, int decimals)
     return number + ' ' + QString::fromUtf8(units[u].unit);
 }
 
+QString PreciseTimeText(double seconds, double resolution)
+{
+    static const struct {
+        double scale;
+        const char* unit;
+    } units[] = {{1, "s"}, {1e-3, "ms"}, {1e-6, "µs"}, {1e-9, "ns"}, {1e-12, "ps"}};
+    const double a = std::fabs(seconds);
+    if (!std::isfinite(seconds))
+        return QString::number(seconds) + QStringLiteral(" s");
+    if (!(resolution > 0) || !std::isfinite(resolution))
+        resolution = 1e-12;
+    if (a < resolution / 2)
+        return QStringLiteral("0 s");
+    int u = 0;
+    while (u < 4 && a < units[u].scale * (1 - 1e-12))
+        ++u;
+    const double value = seconds / units[u].scale;
+    int decimals = std::max(0, int(std::ceil(-std::log10(resolution / units[u].scale) - 1e-9)));
+    // No more digits than a double holds.
+    const int whole = a / units[u].scale >= 1 ? int(std::floor(std::log10(a / units[u].scale))) + 1 : 1;
+    decimals = std::clamp(decimals, 0, std::max(0, 15 - whole));
+    QString number = QString::number(value, 'f', decimals);
+    if (number.contains('.')) {
+        while (number.endsWith('0'))
+            number.chop(1);
+        if (number.endsWith('.'))
+            number.chop(1);
+    }
+    if (number == "-0")
+        number = "0";
+    return number + ' ' + QString::fromUtf8(units[u].unit);
+}
+
 int DefaultPeriodCount(const TSettingsSnapshot& snapshot)
 {
-    const TSystemSettings& sys = snapshot.SystemSettings;
-    std::uint64_t n = 4;
-    auto need = [&n](std::uint64_t periods) { n = std::max(n, periods); };
-    if (sys.SystemMode == 2)
-        need(std::uint64_t(sys.BurstCount) + 2);
-    if (sys.SystemMode == 3)
-        need(2 * (std::uint64_t(sys.DutyOnCount) + sys.DutyOffCount));
-    const int pages = ModelInfo(snapshot.DeviceIdentity.Model).PagesShown;
-    for (int c = 1; c <= pages; ++c) {
-        const TChannelSettings& ch = snapshot.ChannelSettings[c];
-        const std::uint64_t wait = std::uint64_t(std::max(ch.WaitCount, 0));
-        if (ch.Mode == 1)
-            need(wait + 2);
-        if (ch.Mode == 2)
-            need(wait + std::uint64_t(std::max(ch.BurstCount, 0)) + 2);
-        if (ch.Mode == 3)
-            need(wait + 2 * (std::uint64_t(std::max(ch.DutyOnCount, 0)) + std::uint64_t(std::max(ch.DutyOffCount, 0))));
-        else if (wait > 0)
-            need(wait + 2);
-    }
-    return int(std::min<std::uint64_t>(n, 64));
+    const std::uint64_t need = PatternPeriods(SetUp(snapshot).Engine, kMaxDrawnPeriods);
+    return int(std::clamp<std::uint64_t>(need, 4, kMaxDrawnPeriods));
 }
 
 TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods)
@@ -160,22 +392,103 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
     if (period <= 0)
         d.Notes << QStringLiteral("No T0 period is set: nothing to draw.");
 
-    // T0's pulses: the start of every period the system mode lets through.
-    std::vector<double> t0;
+    TTrainSetup setup = SetUp(snapshot);
+    const auto& refused = setup.Refused;
+    TTrainEngine& engine = setup.Engine;
+    const TChannelSettingsArray& chs = snapshot.ChannelSettings;
+    const bool countsCut = period > 0 && PatternPeriods(engine, std::uint64_t(periods)) > std::uint64_t(periods);
+
+    // The pulses as fired, period by period: first the Periods asked for,
+    // then on to where the last of their pulses stops, so that T0 and every
+    // channel are worked out to the end of the drawing.
+    std::array<std::vector<TPulse>, kMaxChannel + 1> raw;
+    std::array<std::vector<TMark>, kMaxChannel + 1> marks;
+    std::array<bool, kMaxChannel + 1> lateDropped{};
+    const double eps = period * 1e-9;
+    double stop = period * periods;
+    std::uint64_t k = 0;
+    auto fire = [&](std::uint64_t until, bool main) {
+        for (; k < until; ++k) {
+            engine.Step(k, period);
+            const double t0 = double(k) * period;
+            if (engine.Fired[0])
+                raw[0].push_back({t0, t0 + period / 10});
+            for (int c : engine.Order) {
+                if (!engine.Fired[c] || !(chs[c].Width > 0) || !std::isfinite(chs[c].Width))
+                    continue;
+                const TPulse p{engine.Start[c], engine.Start[c] + chs[c].Width};
+                if (!std::isfinite(p.Start) || !std::isfinite(p.Stop))
+                    continue;
+                if (!raw[c].empty() && p.Start < raw[c].back().Stop)
+                    marks[c].push_back({p.Start, std::min(raw[c].back().Stop, p.Stop), TMarkKind::mkOverlap});
+                if (p.Stop > t0 + period + 1e-15)
+                    marks[c].push_back({std::max(p.Start, t0 + period), p.Stop, TMarkKind::mkPastPeriod});
+                raw[c].push_back(p);
+                if (main)
+                    stop = std::max(stop, p.Stop);
+            }
+        }
+    };
+    bool lateCut = false;
     if (period > 0) {
-        for (int k = 0; k < periods; ++k)
-            if (Fires(sys.SystemMode, std::uint64_t(k), sys.BurstCount, sys.DutyOnCount, sys.DutyOffCount))
-                t0.push_back(k * period);
+        fire(std::uint64_t(periods), true);
+        // As many periods again at most: a pulse delayed further is left out.
+        const double longest = period * (2.0 * periods + 1);
+        if (stop > longest) {
+            stop = longest;
+            lateCut = true;
+            for (int c : engine.Order)
+                for (const TPulse& p : raw[c])
+                    lateDropped[c] = lateDropped[c] || p.Start >= stop - eps;
+        }
+        // The periods that start up to the end (one starting right there
+        // tells whether a signal goes on), and those whose pulses a negative
+        // delay moves back before it.
+        double earliest = 0;
+        for (int c : engine.Order)
+            earliest = std::min(earliest, setup.Offset[c]);
+        const double back = std::min(std::ceil(-earliest / period), double(periods) + 1);
+        fire(std::uint64_t(std::floor(stop / period + 1e-9) + 1 + back), false);
     }
+    d.SpanStop = period > 0 ? stop : 0;
+    d.Cut = countsCut || lateCut;
+
+    // Nothing is drawn past the end; a pulse still active there goes on.
+    auto clip = [&](std::vector<TPulse> pulses, std::vector<TMark>* flagged, bool& open) {
+        pulses = Merged(std::move(pulses));
+        double next = std::numeric_limits<double>::infinity();  // the first pulse left out
+        while (!pulses.empty() && pulses.back().Start >= stop - eps) {
+            next = pulses.back().Start;
+            pulses.pop_back();
+        }
+        // Still active at the end, or ending there just as the next pulse
+        // starts (a pulse as wide as its period).
+        open = !pulses.empty() &&
+               (pulses.back().Stop > stop + eps || (pulses.back().Stop >= stop - eps && next <= stop + eps));
+        if (open)
+            pulses.back().Stop = stop;
+        if (flagged) {
+            std::vector<TMark> kept;
+            for (TMark m : *flagged)
+                if (m.Start < stop - eps) {
+                    m.Stop = std::min(m.Stop, stop);
+                    kept.push_back(m);
+                }
+            *flagged = std::move(kept);
+        }
+        return pulses;
+    };
+
     {
         TTrace t;
         t.Kind = TTraceKind::tkT0;
         t.Name = QStringLiteral("T0");
-        t.Detail = ModeText(kSystemModes, sys.SystemMode, sys.BurstCount, sys.DutyOnCount, sys.DutyOffCount) +
-                   QStringLiteral(", period ") + TimeText(period);
-        const double marker = period / 10;
-        for (double start : t0)
-            t.Pulses.push_back({start, start + marker});
+        t.Detail = ModeText(kSystemModes, sys.SystemMode, sys.BurstCount, sys.DutyOnCount, sys.DutyOffCount);
+        if (sys.SystemMode == 3 && engine.T0.Cycles > 0)
+            t.Detail += engine.T0.Cycles == 1 ? QStringLiteral(", 1 cycle")
+                                              : QStringLiteral(", %1 cycles").arg(GroupedCount(engine.T0.Cycles));
+        t.Detail += QStringLiteral(", period ") + PreciseTimeText(period);
+        t.Pulses = clip(std::move(raw[0]), nullptr, t.OpenEnd);
         d.Traces.push_back(std::move(t));
         d.Notes << QStringLiteral("T0 marks the start of each period; its pulse is drawn a tenth of a period wide.");
     }
@@ -199,47 +512,11 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
             break;
     }
 
-    // Sync chains: each channel's offset from T0 is its delay plus its
-    // source's offset. A source the panel would refuse (a loop), or one that
-    // leads into such a chain, leaves the channel without pulses.
-    const TChannelSettingsArray& chs = snapshot.ChannelSettings;
-    std::array<double, kMaxChannel + 1> offset{};
-    std::array<QString, kMaxChannel + 1> refused;
-    for (int c = 1; c <= pages; ++c) {
-        const int s = chs[c].SyncSource;
-        if (s < 0 || s > kMaxChannel) {
-            refused[c] = QStringLiteral("Sync source %1 names no channel.").arg(s);
-            continue;
-        }
-        // The check the panel makes when the source is picked: the channel's
-        // own present source does not count yet.
-        TChannelSettingsArray before = chs;
-        before[c].SyncSource = 0;
-        refused[c] = SyncSourceError(before, channelCount, c, s);
-    }
-    for (int c = 1; c <= pages; ++c) {
-        if (!refused[c].isEmpty())
-            continue;
-        double sum = 0;
-        int k = c;
-        int steps = 0;
-        for (; k != 0 && steps <= kMaxChannel; ++steps) {
-            if (k <= pages && !refused[k].isEmpty() && k != c)
-                break;
-            sum += chs[k].Delay;
-            k = chs[k].SyncSource;
-            if (k < 0 || k > kMaxChannel)
-                break;
-        }
-        if (k != 0)
-            refused[c] = QStringLiteral("Its sync source %1 is refused.").arg(GetChSyncName(chs[c].SyncSource));
-        else
-            offset[c] = sum;
-    }
-
     bool anySync = false, anyCounted = false, anyDisabled = false, anyPast = false, anyOverlap = false,
-         anyRefused = false;
+         anyRefused = false, anyOpen = d.Traces.back().OpenEnd;
+    QStringList late;
     std::array<std::vector<TPulse>, kMaxChannel + 1> active;
+    std::array<bool, kMaxChannel + 1> activeOpen{};
     for (int c = 1; c <= pages; ++c) {
         const TChannelSettings& ch = chs[c];
         TTrace t;
@@ -251,21 +528,21 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
         // Virtual channels have no output stage, so no polarity of their own.
         t.Inverted = !t.Virtual && ch.Polarity == 0;
         t.Refused = refused[c];
-        const std::uint64_t burst = std::uint64_t(std::max(ch.BurstCount, 0));
+        const std::uint64_t burst = ch.BurstCount;
         const std::uint64_t on = std::uint64_t(std::max(ch.DutyOnCount, 0));
         const std::uint64_t off = std::uint64_t(std::max(ch.DutyOffCount, 0));
         const std::uint64_t wait = std::uint64_t(std::max(ch.WaitCount, 0));
         QString line1 = ModeText(kChannelModes, ch.Mode, burst, on, off);
         if (wait > 0)
-            line1 += QStringLiteral(", wait %1").arg(wait);
+            line1 += QStringLiteral(", wait %1").arg(GroupedCount(wait));
         if (t.Inverted)
             line1 += QStringLiteral(", inverted");
-        QString line2 = QStringLiteral("delay %1").arg(TimeText(ch.Delay));
+        QString line2 = QStringLiteral("delay %1").arg(PreciseTimeText(ch.Delay));
         if (ch.SyncSource != 0) {
             line2 += QStringLiteral(" from ") + GetChSyncName(ch.SyncSource);
             anySync = true;
         }
-        line2 += QStringLiteral(", width ") + TimeText(ch.Width);
+        line2 += QStringLiteral(", width ") + PreciseTimeText(ch.Width);
         t.Detail = line1 + '\n' + line2;
         if (ch.GateMode != 0) {
             t.Detail += QStringLiteral("\ngate ") + ItemText(kGateModes, ch.GateMode);
@@ -276,27 +553,20 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
         anyCounted = anyCounted || ch.Mode != 0 || wait > 0;
         anyRefused = anyRefused || !t.Refused.isEmpty();
 
-        if (t.Refused.isEmpty() && ch.Width > 0 && std::isfinite(ch.Width) && std::isfinite(offset[c])) {
-            std::uint64_t counted = 0;  // T0 pulses seen
-            std::vector<TPulse> raw;
-            for (double start : t0) {
-                const std::uint64_t j = counted++;
-                if (j < wait || !Fires(ch.Mode, j - wait, burst, on, off))
-                    continue;
-                const TPulse p{start + offset[c], start + offset[c] + ch.Width};
-                if (!raw.empty() && p.Start < raw.back().Stop) {
-                    t.Marks.push_back({p.Start, std::min(raw.back().Stop, p.Stop), TMarkKind::mkOverlap});
-                    anyOverlap = true;
-                }
-                if (p.Stop > start + period + 1e-15) {
-                    t.Marks.push_back({std::max(p.Start, start + period), p.Stop, TMarkKind::mkPastPeriod});
-                    anyPast = true;
-                }
-                raw.push_back(p);
+        if (t.Refused.isEmpty()) {
+            t.Pulses = clip(std::move(raw[c]), &marks[c], t.OpenEnd);
+            t.Marks = std::move(marks[c]);
+            for (const TMark& m : t.Marks) {
+                anyPast = anyPast || m.Kind == TMarkKind::mkPastPeriod;
+                anyOverlap = anyOverlap || m.Kind == TMarkKind::mkOverlap;
             }
-            if (t.Enabled)
-                active[c] = Merged(raw);
-            t.Pulses = Merged(std::move(raw));
+            if (t.Enabled) {
+                active[c] = t.Pulses;
+                activeOpen[c] = t.OpenEnd;
+                anyOpen = anyOpen || t.OpenEnd;
+            }
+            if (lateDropped[c])
+                late << t.Name;
         }
         d.Traces.push_back(std::move(t));
     }
@@ -315,15 +585,21 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
         t.Inverted = ch.Polarity == 0;
         QStringList sources;
         std::vector<TPulse> all;
+        bool open = false;
         for (int i = 0; i < muxItems; ++i) {
             if (!(ch.MuxMask & (1 << i)))
                 continue;
             sources << ChannelLetter(i + 1);
-            if (i + 1 <= pages)
+            if (i + 1 <= pages) {
                 all.insert(all.end(), active[i + 1].begin(), active[i + 1].end());
+                open = open || activeOpen[i + 1];
+            }
         }
-        if (t.Enabled)
+        if (t.Enabled) {
             t.Pulses = Merged(std::move(all));
+            t.OpenEnd = open;
+            anyOpen = anyOpen || open;
+        }
         t.Detail = (sources.isEmpty() ? QStringLiteral("no channel ticked") : sources.join(QStringLiteral(" or "))) +
                    QStringLiteral("\n%1, %2 V")
                        .arg(t.Inverted ? QStringLiteral("inverted") : QStringLiteral("normal"))
@@ -337,11 +613,15 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
     }
 
     if (anySync)
-        d.Notes << QStringLiteral("A delay counts from the start of its sync source's pulse.");
+        d.Notes << QStringLiteral(
+            "A delay counts from the start of its sync source's pulse; a channel synced to another channel "
+            "fires only when that channel fires.");
     if (anyCounted)
         d.Notes << QStringLiteral(
             "Single shot, burst, duty-cycle and wait counts are counted in T0's pulses, "
-            "each channel on its own.");
+            "each channel on its own; a channel synced to another channel counts that channel's pulses.");
+    if (sys.SystemMode == 3 && engine.T0.Cycles > 0)
+        d.Notes << QStringLiteral("T0 stops after its duty cycle's cycle count.");
     if (anyDisabled)
         d.Notes << QStringLiteral("A disabled channel is drawn flat and grey and adds nothing to an output.");
     if (anyRefused)
@@ -358,13 +638,24 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
         d.Notes << QStringLiteral("Red: a pulse runs past the end of its T0 period.");
     if (anyOverlap)
         d.Notes << QStringLiteral("Orange: a pulse overlaps the next pulse of its channel.");
+    if (countsCut)
+        d.Notes << QStringLiteral(
+                       "Cut at %1, after %2 T0 periods (at most %3 are drawn): the counts in force go on past it.")
+                       .arg(PreciseTimeText(stop), GroupedCount(std::uint64_t(periods)),
+                            GroupedCount(std::uint64_t(kMaxDrawnPeriods)));
+    if (lateCut)
+        d.Notes << QStringLiteral("Cut at %1: later pulses of %2 are not drawn.")
+                       .arg(PreciseTimeText(stop), late.join(QStringLiteral(", ")));
+    if (anyOpen)
+        d.Notes << QStringLiteral("A signal still active at the end of the drawing (%1) is drawn going on.")
+                       .arg(PreciseTimeText(stop));
+    if (period > 0)
+        d.Notes << QStringLiteral("Shaded: nothing is worked out after the drawing ends at %1.")
+                       .arg(PreciseTimeText(stop));
 
     d.SpanStart = 0;
-    d.SpanStop = period * d.Periods;
     for (const TTrace& t : d.Traces)
-        if (!t.Pulses.empty()) {
+        if (!t.Pulses.empty())
             d.SpanStart = std::min(d.SpanStart, t.Pulses.front().Start);
-            d.SpanStop = std::max(d.SpanStop, t.Pulses.back().Stop);
-        }
     return d;
 }

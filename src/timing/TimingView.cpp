@@ -22,6 +22,7 @@ const QColor kGridColor(225, 225, 225);
 const QColor kPeriodColor(200, 200, 230);
 const QColor kCursorColor(200, 0, 160);
 const QColor kRefusedColor(180, 0, 0);
+const QColor kPastEndColor(235, 235, 235);
 
 QFont BoldOf(QFont font)
 {
@@ -133,6 +134,12 @@ void PaintTimingDiagram(QPainter& p, const QRect& rect, const TTimingDiagram& d,
     const QFont bold = BoldOf(font), small = SmallOf(font);
     const QFontMetrics plainMetrics(font), smallMetrics(small), boldMetrics(bold);
 
+    // Past the end of the drawing nothing is worked out: shaded.
+    if (d.Period > 0 && d.SpanStop < window.Stop) {
+        const double x = std::max(X(d.SpanStop), double(plot.left()));
+        p.fillRect(QRectF(x, plot.top(), plot.right() + 1 - x, plot.height()), kPastEndColor);
+    }
+
     // Axis: round ticks far enough apart for their labels.
     {
         const double magnitude = std::max(std::fabs(window.Start), std::fabs(window.Stop));
@@ -230,7 +237,12 @@ void PaintTimingDiagram(QPainter& p, const QRect& rect, const TTimingDiagram& d,
             };
             for (auto it = first; it != t.Pulses.end() && it->Start <= window.Stop; ++it) {
                 const double x0 = std::max(X(it->Start), double(plot.left() - 1));
-                const double x1 = std::min(std::max(X(it->Stop), x0 + 1), double(plot.right() + 1));
+                // An open last pulse goes on past the right edge: no falling
+                // edge is drawn for it.
+                const bool openEnd = t.OpenEnd && it + 1 == t.Pulses.end();
+                const double x1 =
+                    openEnd ? double(plot.right() + 3)
+                         : std::min(std::max(X(it->Stop), x0 + 1), double(plot.right() + 1));
                 if (open && x0 <= segStop + 1) {
                     segStop = std::max(segStop, x1);
                     continue;
@@ -242,7 +254,8 @@ void PaintTimingDiagram(QPainter& p, const QRect& rect, const TTimingDiagram& d,
             }
             flush();
         }
-        line << QPointF(plot.right() + 1, restY);
+        if (line.last().x() < plot.right() + 1)
+            line << QPointF(plot.right() + 1, restY);
         p.setRenderHint(QPainter::Antialiasing, false);
         // Two one-pixel lines rather than one two-pixel pen: the raster
         // engine draws thin lines on a fast path, wide ones through a stroker
@@ -364,7 +377,10 @@ QString TTimingView::Readout()
     for (const TTrace& t : Diagram().Traces)
         if (t.HighAt(*FCursor))
             high << t.Name;
-    const QString at = TimeText(*FCursor, 6);
+    // As many digits as a pixel of the plot tells apart.
+    const TDiagramLayout l = LayOutDiagram(FDiagram, font(), size());
+    const double pixel = (FWindow.Stop - FWindow.Start) / std::max(1, l.Plot.width());
+    const QString at = PreciseTimeText(*FCursor, std::pow(10.0, std::floor(std::log10(pixel))));
     return high.isEmpty() ? at + QStringLiteral(": all signals low") : at + QStringLiteral(": high ") + high.join(", ");
 }
 

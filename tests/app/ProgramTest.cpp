@@ -11,7 +11,10 @@
 #include "support/PrivateXServer.h"
 #include "PtyServer.h"
 #include "support/PtyTestSupport.h"
+#include "support/RefusedDevice.h"
+#include "support/SimTrace.h"
 #include "support/SimulatedGenerator.h"
+#include "jt6400/Version.h"
 
 namespace {
 
@@ -180,4 +183,27 @@ TEST_F(OnScreen, WithoutAGeneratorNoEndsTheProgramBeforeItsWindowShows)
     xdotool({"key", "Escape"});  // the box's No
     ASSERT_TRUE(panel.waitForFinished(10000));
     EXPECT_EQ(panel.exitCode(), 0);
+}
+
+// The real panel started by a user whose account may not open the
+// generator's device: it asks the start-up question (whose text, with the
+// "dialout" advice first, the Startup tests check), sends nothing, and No
+// ends it. Root may open any device; the app.WithoutPermissionOverride test
+// entry runs this without root's override.
+TEST_F(OnScreen, NoPermissionAsksTheStartUpQuestionAndNoEndsThePanel)
+{
+    const auto generator = ServeGenerator(folder.Path(), 3, jt6400sim::Generator(jt6400sim::GeneratorOptions{}));
+    const TRefusedDevice refused(QByteArray::fromStdString(generator->devicePath()));
+    if (!refused.Refuses())
+        GTEST_SKIP() << "this process may open any device (root's override); "
+                        "the app.WithoutPermissionOverride test entry runs it without";
+    StartPanel();
+    const QString box = waitForWindow(panel.processId(), "^jt6400$");
+    ASSERT_FALSE(box.isEmpty());
+    EXPECT_TRUE(findWindow(panel.processId(), "^6400 Pulse Generator$").isEmpty());
+    xdotool({"windowfocus", "--sync", box});
+    xdotool({"key", "Escape"});  // the box's No
+    ASSERT_TRUE(panel.waitForFinished(10000));
+    EXPECT_EQ(panel.exitCode(), 0);
+    EXPECT_TRUE(ReceivedLines(generator->trace()).isEmpty());
 }

@@ -22,6 +22,7 @@
 #include "support/SimTrace.h"
 #include "support/SimulatedGenerator.h"
 #include "support/PtyTestSupport.h"
+#include "support/RefusedDevice.h"
 #include "scheduling/TaskQueue.h"
 #include "support/LineWait.h"
 
@@ -136,6 +137,48 @@ TEST_F(Startup, NoDeviceFoundOffersRestartExitOrDemonstration)
     }
 }
 
+// The generator's device refuses this user: the question says so first, with
+// the "dialout" advice, and keeps its buttons and what they do. Root may open
+// any device; the app.WithoutPermissionOverride test entry runs this without
+// root's override.
+TEST_F(Startup, NoPermissionPutsTheDialoutAdviceBeforeTheQuestion)
+{
+    const PtyServer& generator = Generator(3, "6404+");
+    folder.Link(4, "/nonexistent/ttyUSB0");  // missing, which is no permission problem
+    const TRefusedDevice refused(QByteArray::fromStdString(generator.devicePath()));
+    if (!refused.Refuses())
+        GTEST_SKIP() << "this process may open any device (root's override); "
+                        "the app.WithoutPermissionOverride test entry runs it without";
+
+    const QString question =
+        "No permission to open COM3. Serial ports belong to the \"dialout\" group: add your user to it "
+        "(sudo usermod -aG dialout $USER), then log out and in again.\n\r\n\r" +
+        kNoDevice;
+    struct Case {
+        const char* name;
+        TMsgButton answer;
+        QList<QString> processCalls;
+    };
+    const Case cases[] = {
+        {"yes restarts", TMsgButton::mbYes, {"sleep 500", "start"}},
+        {"no exits", TMsgButton::mbNo, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs.Shown.clear();
+        dialogs.Answers = {c.answer};
+        process.Calls.clear();
+        TJT6400App& a = App();
+        EXPECT_FALSE(a.FormCreate());
+        ASSERT_EQ(dialogs.Shown.size(), 1);
+        EXPECT_EQ(dialogs.Shown[0].Text, question);
+        EXPECT_EQ(dialogs.Shown[0].Buttons, mbYesNo);
+        EXPECT_EQ(process.Calls, c.processCalls);
+        EXPECT_TRUE(a.Ending());
+    }
+    EXPECT_TRUE(Received(generator).isEmpty());
+}
+
 TEST_F(Startup, CancelledPortChoiceEndsWithoutTheWindow)
 {
     Generator(3, "6404+");
@@ -226,6 +269,53 @@ TEST_F(Startup, TerminalEnterTypedIntoTheFocusedComboBoxSendsOnce)
     a.Queue().ProcessTasks();
     ASSERT_TRUE(WaitForLine(a.Line()));
     EXPECT_EQ(Received(generator).count("*ERS?"), 1);
+}
+
+// A character the line cannot carry, or a line break pasted into the
+// entry, is refused with a message naming it; nothing goes to the queue and
+// the text stays to be mended. Latin-1 text goes out as typed.
+TEST_F(Startup, TerminalRefusesTextTheLineCannotCarry)
+{
+    PtyServer& generator = Generator(3, "6404+");
+    TJT6400App& a = App();
+    ASSERT_TRUE(a.FormCreate());
+    TMainForm& f = a.Form();
+    QLineEdit* line = f.SendEdit->lineEdit();
+    const qsizetype history = f.SendEdit->count();
+    const qsizetype received = Received(generator).size();
+    struct Case {
+        QString Text;
+        QString Named;
+    };
+    const Case cases[] = {
+        {QStringLiteral(":PULS1:DEL\u20AC"), QStringLiteral("\"\u20AC\" (U+20AC)")},
+        {QStringLiteral(":PULS1:STAT ON\n:PULS2:STAT ON"), QStringLiteral("a line feed (U+000A)")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Text.toStdString());
+        dialogs.Shown.clear();
+        line->setText(c.Text);
+        QTest::keyClick(line, Qt::Key_Return);
+        EXPECT_EQ(a.Queue().TaskCount(), 0);
+        ASSERT_EQ(dialogs.Shown.size(), 1);
+        EXPECT_TRUE(dialogs.Shown[0].Text.startsWith("The command was not sent: it holds "))
+            << dialogs.Shown[0].Text.toStdString();
+        EXPECT_TRUE(dialogs.Shown[0].Text.contains(c.Named)) << dialogs.Shown[0].Text.toStdString();
+        EXPECT_EQ(line->text(), c.Text);
+        EXPECT_EQ(f.SendEdit->count(), history);
+    }
+    a.Queue().ProcessTasks();
+    EXPECT_EQ(Received(generator).size(), received) << Received(generator).join('|').toStdString();
+
+    dialogs.Shown.clear();
+    line->setText(QStringLiteral(":PULS1:DEL\u00B5"));
+    QTest::keyClick(line, Qt::Key_Return);
+    a.Queue().ProcessTasks();
+    EXPECT_TRUE(dialogs.Shown.isEmpty());
+    const std::vector<std::string> trace = generator.trace();
+    EXPECT_TRUE(std::any_of(trace.begin(), trace.end(),
+                            [](const std::string& entry) { return entry.ends_with(" RX :PULS1:DEL\xB5"); }))
+        << "the Latin-1 byte went out as it is";
 }
 
 TEST_F(Startup, LogSwitchStartsTheLogAfterDiscovery)

@@ -25,7 +25,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+#include <sys/sysmacros.h>
+
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,10 +47,18 @@ struct TRun {
     QString Err;
 };
 
-TRun RunCli(const QStringList& arguments)
+// Input, when given, is the program's standard input; Environment replaces
+// the test's own.
+TRun RunCli(const QStringList& arguments, const QByteArray& input = {},
+            const std::optional<QProcessEnvironment>& environment = std::nullopt)
 {
     QProcess cli;
+    if (environment)
+        cli.setProcessEnvironment(*environment);
     cli.start(QStringLiteral(JT6400_CLI), arguments);
+    if (!input.isEmpty())
+        cli.write(input);
+    cli.closeWriteChannel();
     const bool finished = cli.waitForFinished(120000);
     EXPECT_TRUE(finished && cli.exitStatus() == QProcess::NormalExit) << arguments.join(' ').toStdString();
     return {cli.exitCode(), QString::fromLocal8Bit(cli.readAllStandardOutput()),
@@ -411,6 +423,10 @@ TEST_F(CliTest, NoPermissionGivesTheDialoutAdvice)
     EXPECT_TRUE(chosen.Err.startsWith("jt6400-cli: COM3: no permission to open ")) << chosen.Err.toStdString();
     EXPECT_TRUE(chosen.Err.contains("\"dialout\" group")) << chosen.Err.toStdString();
     EXPECT_EQ(RunCli({"list"}).Out, "COM3    no permission\n");
+    // Found by discovery: the cause once, the advice, one full stop.
+    EXPECT_EQ(RunCli({"status"}).Err,
+              "jt6400-cli: COM3: no permission. Serial ports belong to the \"dialout\" group: add your user to it "
+              "(sudo usermod -aG dialout $USER), then log out and in again.\njt6400-cli: no generator found.\n");
     EXPECT_TRUE(ReceivedLines(g.trace()).isEmpty());
 }
 
@@ -424,7 +440,8 @@ TEST_F(CliTest, SilenceDuringSaveLeavesNoPartialFile)
     ASSERT_TRUE(WriteBytes(File("kept.txt"), "an older file\r\n"));
     const TRun run = RunCli({"save", File("kept.txt")});
     EXPECT_EQ(run.Code, 3);
-    EXPECT_TRUE(QRegularExpression("^jt6400-cli: the generator on COM3 did not answer \"\\S+\\?\" within 2000 ms\\.\n$")
+    EXPECT_TRUE(QRegularExpression("^jt6400-cli: using the 6404\\+ with serial number 1234 on COM3\\.\n"
+                                   "jt6400-cli: the generator on COM3 did not answer \"\\S+\\?\" within 2000 ms\\.\n$")
                     .match(run.Err)
                     .hasMatch())
         << run.Err.toStdString();
@@ -484,6 +501,364 @@ TEST_F(CliTest, LogRecordsTheTrafficInThePanelsFormat)
     EXPECT_EQ(unwritable.Code, 2);
     EXPECT_TRUE(unwritable.Err.startsWith("jt6400-cli: Log file cannot be written to."))
         << unwritable.Err.toStdString();
+}
+
+// The lines of a saved file after its first one (the time of the save).
+QByteArray AfterFirstLine(const QByteArray& bytes)
+{
+    return bytes.mid(bytes.indexOf("\r\n"));
+}
+
+// A named pipe gets the file through it and stays a pipe; /dev/stdout
+// carries the file to standard output; a device node stays a device node.
+TEST_F(CliTest, SaveWritesIntoAPipeOrDeviceAsItStands)
+{
+    Start(3, "6404+");
+    const TRun reference = RunCli({"save", "-"});
+    ASSERT_EQ(reference.Code, 0);
+    const QByteArray expected = AfterFirstLine(reference.Out.toLatin1());
+    ASSERT_GT(expected.count("\r\n"), 20);
+
+    const QByteArray pipe = QFile::encodeName(File("pipe"));
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+    // The reader is there before the writer, and never waits for it.
+    const int reader = ::open(pipe.constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const auto closeReader = qScopeGuard([reader] { ::close(reader); });
+    const TRun toPipe = RunCli({"save", File("pipe")});
+    EXPECT_EQ(toPipe.Code, 0) << toPipe.Err.toStdString();
+    QByteArray received;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;)
+        received.append(buffer, n);
+    EXPECT_EQ(AfterFirstLine(received), expected);
+    struct stat status {};
+    ASSERT_EQ(::stat(pipe.constData(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode)) << "the pipe was replaced";
+
+    const TRun toOutput = RunCli({"save", "/dev/stdout"});
+    EXPECT_EQ(toOutput.Code, 0) << toOutput.Err.toStdString();
+    EXPECT_EQ(AfterFirstLine(toOutput.Out.toLatin1()), expected);
+    EXPECT_TRUE(toOutput.Err.endsWith("jt6400-cli: Saved the settings of the 6404+ on COM3 to /dev/stdout.\n"))
+        << toOutput.Err.toStdString();
+
+    // A device node of this folder that leads where /dev/null does.
+    const QByteArray node = QFile::encodeName(File("null"));
+    if (::mknod(node.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "no device node can be made here (no CAP_MKNOD)";
+    const TRun toDevice = RunCli({"save", File("null")});
+    EXPECT_EQ(toDevice.Code, 0) << toDevice.Err.toStdString();
+    ASSERT_EQ(::stat(node.constData(), &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode)) << "the device node was replaced";
+}
+
+// A file that cannot be written is refused before the generator is asked
+// anything, and stays as it was.
+TEST_F(CliTest, SaveRefusesAnUnwritableFileBeforeTheReadBack)
+{
+    auto& g = Start(3, "6404+");
+    ASSERT_TRUE(QDir(Work.path()).mkdir("shared"));
+    const QString kept = File("shared/kept.txt");
+    ASSERT_TRUE(WriteBytes(kept, "an older file\r\n"));
+    const QByteArray folder = QFile::encodeName(File("shared"));
+    ASSERT_EQ(::chmod(QFile::encodeName(kept).constData(), 0444), 0);
+    ASSERT_EQ(::chmod(folder.constData(), 0555), 0);
+    const auto restore = qScopeGuard([&] { ::chmod(folder.constData(), 0755); });
+    if (::access(QFile::encodeName(kept).constData(), W_OK) == 0)
+        GTEST_SKIP() << "this process may write any file (root's override); "
+                        "the cli.WithoutPermissionOverride test entry runs it without";
+
+    const TRun run = RunCli({"save", kept});
+    EXPECT_EQ(run.Code, 2);
+    EXPECT_TRUE(run.Err.startsWith("jt6400-cli: Cannot write the settings file " + kept + ": "))
+        << run.Err.toStdString();
+    EXPECT_TRUE(ReceivedLines(g.trace()).isEmpty()) << "nothing is asked for a file that cannot be written";
+    EXPECT_EQ(FileBytes(kept), "an older file\r\n");
+}
+
+// A command is sent as it stands or not at all: a character outside the
+// line's code, a line break, a control character or an empty command is
+// refused with the character named, and nothing reaches the generator.
+TEST_F(CliTest, CommandsTheLineCannotCarryAreRefusedBeforeAnythingIsSent)
+{
+    auto& g = Start(3, "6404+");
+    struct Case {
+        QStringList Args;
+        QString Named;
+    };
+    const Case cases[] = {
+        {{"send", QStringLiteral(":PULS1:DEL\u20AC")}, QStringLiteral("\"\u20AC\" (U+20AC) at position 11")},
+        {{"query", QStringLiteral(":PULS1:DEL\u20AC")}, QStringLiteral("\"\u20AC\" (U+20AC)")},
+        {{"send", QStringLiteral(":PULS1:WIDT 1\U0001F600")}, QStringLiteral("(U+1F600) at position 14")},
+        {{"send", ":PULS1:STAT ON\n:PULS2:STAT ON"}, "a line feed (U+000A) at position 15"},
+        {{"send", ":PULS1:STAT\rON"}, "a carriage return (U+000D)"},
+        {{"send", ":PULS1:STAT\tON"}, "a tab (U+0009)"},
+        {{"query", ""}, "the command is empty"},
+        {{"query", "?"}, "the command is empty"},
+        {{"send", "  "}, "the command is empty"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Args.join(' ').toStdString());
+        const TRun run = RunCli(c.Args);
+        EXPECT_EQ(run.Code, 2);
+        EXPECT_TRUE(run.Err.startsWith("jt6400-cli: " + c.Args[0] + " refused: ")) << run.Err.toStdString();
+        EXPECT_TRUE(run.Err.contains(c.Named)) << run.Err.toStdString();
+        EXPECT_TRUE(run.Err.endsWith("Nothing was sent.\n")) << run.Err.toStdString();
+        EXPECT_TRUE(run.Out.isEmpty());
+    }
+    EXPECT_TRUE(ReceivedLines(g.trace()).isEmpty());
+    // Latin-1 is what the line carries: such a command goes out as it is.
+    const TRun latin = RunCli({"query", QStringLiteral(":PULS1:DEL\u00B5")});
+    EXPECT_EQ(latin.Code, 1) << latin.Err.toStdString();
+    const std::vector<std::string> trace = g.trace();
+    EXPECT_TRUE(std::any_of(trace.begin(), trace.end(),
+                            [](const std::string& entry) { return entry.ends_with(" RX :PULS1:DEL\xB5?"); }))
+        << "the Latin-1 byte went out as it is";
+}
+
+// Blank lines are skipped like comments; a file with no setting line at all
+// is refused, since applying it would change nothing and then report every
+// setting as asked; a setting line the line cannot carry is refused too.
+TEST_F(CliTest, ApplySkipsBlankLinesAndRefusesFilesWithoutSettings)
+{
+    auto& g = Start(3, "6404+");
+    ASSERT_TRUE(WriteBytes(File("blank.txt"), "// 1/2/2024,10:00:00\r\n\r\n:PULS1:WIDT 0.000002\r\n   \r\n"
+                                              ":PULS2:WIDT 0.000003\r\n\r\n"));
+    const TRun run = RunCli({"--port", "3", "apply", File("blank.txt")});
+    EXPECT_EQ(run.Code, 0) << run.Out.toStdString() << run.Err.toStdString();
+    EXPECT_EQ(run.Out, "Sent 2 lines of " + File("blank.txt") +
+                           " to the 6404+ on COM3.\nEvery setting of the file reads back as asked.\n");
+    const QStringList sent = ReceivedLines(g.trace());
+    EXPECT_FALSE(sent.contains(QString())) << "a blank line went out";
+    EXPECT_FALSE(sent.contains("   "));
+    EXPECT_DOUBLE_EQ(g.withGenerator([](jt6400sim::Generator& s) { return s.settings().channels[1].Width; }), 3e-6);
+
+    const qsizetype before = ReceivedLines(g.trace()).size();
+    struct Case {
+        const char* Name;
+        QByteArray Bytes;
+        QString Error;
+    };
+    const Case cases[] = {
+        {"empty.txt", "", "holds no setting"},
+        {"comments.txt", "// saved by hand\r\n// nothing else\r\n", "holds no setting"},
+        {"header.txt", "// 1/2/2024,10:00:00\r\n", "holds no setting"},
+        {"blanks.txt", "\r\n \r\n\t\r\n", "holds no setting"},
+        {"euro.txt", "\xEF\xBB\xBF// utf-8\r\n:PULS1:WIDT 1\r\n:PULS1:DEL 1\xE2\x82\xAC\r\n",
+         "line 3 cannot be sent: it holds \"\u20AC\" (U+20AC) at position 13"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ASSERT_TRUE(WriteBytes(File(c.Name), c.Bytes));
+        const TRun refused = RunCli({"--port", "3", "apply", File(c.Name)});
+        EXPECT_EQ(refused.Code, 2);
+        EXPECT_TRUE(refused.Err.startsWith("jt6400-cli: " + File(c.Name))) << refused.Err.toStdString();
+        EXPECT_TRUE(refused.Err.contains(c.Error)) << refused.Err.toStdString();
+        EXPECT_TRUE(refused.Out.isEmpty());
+    }
+    EXPECT_EQ(ReceivedLines(g.trace()).size(), before) << "nothing is sent for a refused file";
+}
+
+// "apply -" reads the file from standard input, as the help text says.
+TEST_F(CliTest, ApplyReadsStandardInput)
+{
+    auto& source = Start(3, "6424");
+    const jt6400sim::Settings wanted = ChangedSettings(source.withGenerator([](auto& g) { return g.model(); }));
+    source.withGenerator([&wanted](jt6400sim::Generator& g) { g.setSettings(wanted); });
+    auto& target = Start(5, "6424");
+    const TRun saved = RunCli({"--port", "3", "save", "-"});
+    ASSERT_EQ(saved.Code, 0);
+
+    const TRun run = RunCli({"--port", "5", "apply", "-"}, saved.Out.toLatin1());
+    EXPECT_EQ(run.Code, 0) << run.Out.toStdString() << run.Err.toStdString();
+    EXPECT_TRUE(run.Out.startsWith("Sent ")) << run.Out.toStdString();
+    EXPECT_TRUE(run.Out.contains(" lines of standard input to the 6424 on COM5.\n")) << run.Out.toStdString();
+    EXPECT_EQ(target.withGenerator([](jt6400sim::Generator& g) { return g.settings(); }), wanted);
+}
+
+// A generator that stops answering in the middle of an apply: how far it
+// got, and that the generator is now partly set.
+TEST_F(CliTest, ApplyThatStopsPartWaySaysHowFarItGot)
+{
+    Start(3, "6404+");
+    ASSERT_EQ(RunCli({"--port", "3", "save", File("run.txt")}).Code, 0);
+    const qsizetype settingLines =
+        QString::fromLatin1(FileBytes(File("run.txt"))).split("\r\n", Qt::SkipEmptyParts).filter(QRegularExpression("^[^/]")).size();
+    jt6400sim::ServerOptions stopping;
+    stopping.stopAfter = 4 + 5;  // the probe's four lines, then five settings
+    Start(5, Generator("6404+"), stopping);
+
+    const TRun run = RunCli({"--port", "5", "apply", File("run.txt")});
+    EXPECT_EQ(run.Code, 3);
+    EXPECT_TRUE(run.Err.endsWith(QStringLiteral("jt6400-cli: 6 of the %1 setting lines had been sent when the "
+                                                "generator stopped answering: it is now partly set.\n")
+                                     .arg(settingLines)))
+        << run.Err.toStdString();
+}
+
+// Options stand before or after the command.
+TEST_F(CliTest, OptionsMayFollowTheCommand)
+{
+    Start(3, "6404+");
+    for (const QStringList& args : {QStringList{"status", "--json"}, QStringList{"list", "--json"},
+                                    QStringList{"identify", "--port", "3", "--json"},
+                                    QStringList{"status", "--port=COM3", "--json"}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const TRun run = RunCli(args);
+        EXPECT_EQ(run.Code, 0) << run.Err.toStdString();
+        EXPECT_FALSE(JsonOf(run.Out).isEmpty());
+    }
+    const TRun query = RunCli({"query", ":PULS1:WIDT", "--port", "3"});
+    EXPECT_EQ(query.Code, 0) << query.Err.toStdString();
+    EXPECT_EQ(query.Out, "0.000001000000\n");
+    EXPECT_EQ(query.Err, "");
+    // After "--" everything is the command's.
+    const TRun text = RunCli({"--port", "3", "query", "--", "--json"});
+    EXPECT_EQ(text.Out, "?UNKNOWN :--JSON?\n");
+}
+
+// Without --port one line on standard error names the port and generator
+// discovery chose; --serial picks a generator by its serial number.
+TEST_F(CliTest, DiscoveryNamesItsChoiceAndSerialPicksTheGenerator)
+{
+    Start(5, Generator("6404+", "1111"));
+    auto& second = Start(6, Generator("6422", "2222"));
+
+    const TRun found = RunCli({"run"});
+    EXPECT_EQ(found.Code, 0);
+    EXPECT_EQ(found.Err, "jt6400-cli: using the 6404+ with serial number 1111 on COM5.\n");
+    EXPECT_EQ(RunCli({"--port", "5", "stop"}).Err, "");
+
+    const TRun picked = RunCli({"--serial", "2222", "run"});
+    EXPECT_EQ(picked.Code, 0) << picked.Err.toStdString();
+    EXPECT_EQ(picked.Err, "jt6400-cli: using the 6422 with serial number 2222 on COM6.\n");
+    EXPECT_TRUE(second.withGenerator([](jt6400sim::Generator& g) { return g.running(); }));
+    EXPECT_EQ(JsonOf(RunCli({"identify", "--serial=2222", "--json"}).Out)["port"].toInt(), 6);
+
+    const TRun missing = RunCli({"--serial", "3333", "run"});
+    EXPECT_EQ(missing.Code, 3);
+    EXPECT_EQ(missing.Err,
+              "jt6400-cli: COM5 holds the 6404+ with serial number 1111.\n"
+              "jt6400-cli: COM6 holds the 6422 with serial number 2222.\n"
+              "jt6400-cli: no generator with serial number 3333 found.\n");
+    const TRun wrongPort = RunCli({"--port", "5", "--serial", "2222", "run"});
+    EXPECT_EQ(wrongPort.Code, 3);
+    EXPECT_EQ(wrongPort.Err, "jt6400-cli: COM5 holds the 6404+ with serial number 1111, not the one with serial "
+                             "number 2222.\n");
+    EXPECT_EQ(RunCli({"--serial", "x", "run"}).Code, 2);
+}
+
+// Every key of status --json is there, null where the model or firmware
+// has no such reading or it is switched off, so a script can index it.
+TEST_F(CliTest, StatusJsonHasEveryKeyOnEveryModel)
+{
+    Start(3, Generator("6402", "1", "1.2.0"));
+    Start(4, "6404+");
+    for (const char* port : {"3", "4"}) {
+        SCOPED_TRACE(port);
+        const QJsonObject json = JsonOf(RunCli({"--port", port, "--json", "status"}).Out);
+        for (const char* key : {"running", "shotCount", "measuredPeriod", "error", "port", "model"})
+            EXPECT_TRUE(json.contains(key)) << key;
+        for (const char* key : {"shotCount", "measuredPeriod", "error"})
+            EXPECT_TRUE(json[key].isNull()) << key;
+    }
+}
+
+// Two runs with one log keep both; a log that cannot be written is named,
+// before anything is sent.
+TEST_F(CliTest, LogIsAppendedToAndAnUnwritableLogIsRefusedFirst)
+{
+    auto& g = Start(3, "6404+");
+    ASSERT_EQ(RunCli({"--log", File("traffic.txt"), "query", ":PULS1:DEL"}).Code, 0);
+    ASSERT_EQ(RunCli({"--port", "3", "query", ":PULS1:WIDT", "--log", File("traffic.txt")}).Code, 0);
+    const QString log = QString::fromLocal8Bit(FileBytes(File("traffic.txt")));
+    EXPECT_EQ(log.count("JT6400 Communication Log File "), 2) << log.toStdString();
+    EXPECT_TRUE(log.contains(":PULS1:DEL?")) << log.toStdString();
+    EXPECT_TRUE(log.contains(":PULS1:WIDT?")) << log.toStdString();
+    EXPECT_LT(log.indexOf(":PULS1:DEL?"), log.indexOf(":PULS1:WIDT?"));
+
+    const qsizetype before = ReceivedLines(g.trace()).size();
+    for (const QString& path : {File("no/such/folder/log.txt"), Work.path()}) {
+        SCOPED_TRACE(path.toStdString());
+        const TRun run = RunCli({"--log", path, "--port", "3", "run"});
+        EXPECT_EQ(run.Code, 2);
+        EXPECT_TRUE(run.Err.startsWith("jt6400-cli: Log file cannot be written to. " + path + ": "))
+            << run.Err.toStdString();
+        EXPECT_EQ(run.Err.count('\n'), 1) << run.Err.toStdString();
+    }
+    EXPECT_EQ(ReceivedLines(g.trace()).size(), before);
+}
+
+// A generator that answers after the 100 ms discovery waits is named as
+// one that answers too late, not as an unsupported model.
+TEST_F(CliTest, AGeneratorThatAnswersTooLateIsNamedSo)
+{
+    jt6400sim::ServerOptions slow;
+    slow.latencyMs = 150;
+    Start(3, Generator("6404+", "4711"), slow);
+    const TRun list = RunCli({"list"});
+    EXPECT_EQ(list.Code, 3);
+    EXPECT_EQ(list.Out, "COM3    6404+ answers too late (after more than 100 ms)\n");
+    const TRun json = RunCli({"list", "--json"});
+    const QJsonArray ports = JsonOf(json.Out)["ports"].toArray();
+    ASSERT_EQ(ports.size(), 1);
+    EXPECT_EQ(ports[0]["state"].toString(), "too late") << json.Out.toStdString() << json.Err.toStdString();
+    EXPECT_EQ(ports[0]["serial"].toInt(), 4711);
+    const QString late = "COM3: the 6404+ with serial number 4711 answers too late: its answers come after the "
+                         "100 ms that the search for a generator waits.\n";
+    const TRun chosen = RunCli({"--port", "3", "identify"});
+    EXPECT_EQ(chosen.Code, 3);
+    EXPECT_EQ(chosen.Err, "jt6400-cli: " + late);
+    const TRun scanned = RunCli({"identify"});
+    EXPECT_EQ(scanned.Code, 3);
+    EXPECT_EQ(scanned.Err, "jt6400-cli: " + late + "jt6400-cli: no generator found.\n");
+}
+
+// A port folder that is not there is named; a link whose device is gone is
+// "no generator" in list and for a chosen port alike.
+TEST_F(CliTest, MissingFolderAndDeadLinkAreNamed)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("JT6400_PORT_DIR", File("gone"));
+    for (const QStringList& args : {QStringList{"list"}, QStringList{"identify"}, QStringList{"--port", "3", "run"}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const TRun run = RunCli(args, {}, environment);
+        EXPECT_EQ(run.Code, 3);
+        EXPECT_EQ(run.Err, "jt6400-cli: No available ports: JT6400_PORT_DIR names " + File("gone") +
+                               ", which does not exist.\n");
+    }
+
+    Folder.Link(1, QStringLiteral("/nonexistent/ttyUSB9"));
+    EXPECT_EQ(RunCli({"list"}).Out, "COM1    no generator\n");
+    const TRun chosen = RunCli({"--port", "1", "identify"});
+    EXPECT_EQ(chosen.Code, 3);
+    EXPECT_EQ(chosen.Err, "jt6400-cli: no generator on COM1: its device /nonexistent/ttyUSB9 does not exist.\n");
+}
+
+// Two ports this user may not open: the dialout advice once, for both.
+TEST_F(CliTest, NoPermissionAdviceIsGivenOnceForAllPorts)
+{
+    std::vector<std::pair<QByteArray, mode_t>> devices;
+    const auto restore = qScopeGuard([&] {
+        for (const auto& [device, mode] : devices)
+            ::chmod(device.constData(), mode);
+    });
+    for (int port : {3, 4}) {
+        const QByteArray device = QByteArray::fromStdString(Start(port, "6404+").devicePath());
+        struct stat before {};
+        ASSERT_EQ(::stat(device.constData(), &before), 0);
+        ASSERT_EQ(::chmod(device.constData(), 0), 0);
+        devices.emplace_back(device, before.st_mode & 07777);
+    }
+    if (::access(devices[0].first.constData(), R_OK | W_OK) == 0)
+        GTEST_SKIP() << "this process may open any device (root's override); "
+                        "the cli.WithoutPermissionOverride test entry runs it without";
+    const TRun run = RunCli({"status"});
+    EXPECT_EQ(run.Code, 3);
+    EXPECT_EQ(run.Err, "jt6400-cli: COM3, COM4: no permission. " + TJTComPort::PermissionHint() +
+                           "\njt6400-cli: no generator found.\n");
+    EXPECT_EQ(run.Err.count(TJTComPort::PermissionHint()), 1);
+    EXPECT_FALSE(run.Err.contains("..")) << run.Err.toStdString();
 }
 
 TEST(CliSettingsCompare, ValuesCompareAsTheGeneratorAnswersThem)

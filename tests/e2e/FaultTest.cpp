@@ -2,6 +2,7 @@
 // sees, what the generator receives, and how the panel ends.
 #include "e2e/E2eSupport.h"
 #include "e2e/Ui.h"
+#include "jt6400/Version.h"
 
 using namespace e2e;
 

@@ -4,6 +4,7 @@
 #include "e2e/E2eSupport.h"
 #include "e2e/HeldKey.h"
 #include "e2e/Ui.h"
+#include "jt6400/Version.h"
 
 using namespace e2e;
 

@@ -18,6 +18,7 @@
 #include <QTabWidget>
 
 #include <gtest/gtest.h>
+#include "jt6400/Version.h"
 
 namespace {
 

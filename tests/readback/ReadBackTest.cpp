@@ -17,6 +17,7 @@
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
+#include "jt6400/Version.h"
 
 namespace {
 

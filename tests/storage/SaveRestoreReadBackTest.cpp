@@ -11,6 +11,7 @@
 #include "storage/SettingsFile.h"
 #include "storage/StorageTestSupport.h"
 #include "widgets/PlusSpinEdit.h"
+#include "jt6400/Version.h"
 
 namespace {
 

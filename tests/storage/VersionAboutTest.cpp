@@ -4,6 +4,7 @@
 #include "model/DeviceIdentity.h"
 #include "storage/StorageTestSupport.h"
 #include "storage/TrpVersionInfo.h"
+#include "jt6400/Version.h"
 
 namespace {
 

@@ -270,3 +270,142 @@ TEST_F(TimingDiagram, FollowsTheEditsOfTheDemonstrationMode)
     EXPECT_TRUE(WaitFor([&] { return DrawnHigh(view, "Ch A", 2e-6); }));
     EXPECT_TRUE(WaitFor([&] { return view.Diagram().Find("T0")->Pulses.size() >= 4; }));
 }
+
+TEST_F(TimingDiagram, StopsT0AfterTheDutyCycleCountSetInTheWindow)
+{
+    Connect("6404+");
+    TTimingWindow& w = Open();
+    TTimingView& view = *w.View;
+    const double period = state().SystemSettings.Period;
+    Pick(form().SystemModeSel, 3);
+    form().SysDutyOnAdj->setValue(2);
+    form().SysDutyOffAdj->setValue(3);
+    form().CycleCountAdj->setValue(1);
+    EXPECT_TRUE(Sent().contains(":PULS0:CCO 1"));
+    // One cycle: T0 fires in periods 0 and 1 and never again.
+    EXPECT_TRUE(WaitFor([&] { return view.Diagram().Find("T0")->Pulses.size() == 2; }));
+    EXPECT_TRUE(DrawnHigh(view, "T0", 1.05 * period));
+    EXPECT_FALSE(DrawnHigh(view, "T0", 5.05 * period));
+    EXPECT_FALSE(DrawnHigh(view, "Ch A", 5.1 * period));
+    EXPECT_NEAR(view.Diagram().SpanStop, 7 * period, 1e-12);
+
+    form().CycleCountAdj->setValue(0);
+    EXPECT_TRUE(WaitFor([&] { return DrawnHigh(view, "T0", 5.05 * period); }));
+}
+
+TEST_F(TimingDiagram, DrawsABurstOf100ToItsEndAndAPulseHighAtTheEndGoingOn)
+{
+    Connect("6404+");
+    TTimingWindow& w = Open();
+    TTimingView& view = *w.View;
+    const double period = state().SystemSettings.Period;
+    form().SysBurstAdj->setValue(100);
+    Pick(form().SystemModeSel, 2);
+    EXPECT_TRUE(WaitFor([&] { return view.Diagram().Find("T0")->Pulses.size() == 100; }));
+    const TTimingDiagram& d = view.Diagram();
+    EXPECT_FALSE(d.Cut);
+    EXPECT_FALSE(d.Notes.join('\n').contains("Cut at")) << d.Notes.join('\n').toStdString();
+    EXPECT_NEAR(d.SpanStop, 102 * period, 1e-9);
+    // The last pulse of the burst is drawn, and nothing in the period after it.
+    EXPECT_TRUE(DrawnHigh(view, "T0", 99.02 * period));
+    EXPECT_FALSE(DrawnHigh(view, "Ch A", 100.5 * period));
+
+    // Back to continuous with Ch A 1.5 periods wide: Ch A is still high
+    // where the drawing ends, and is drawn going on past it, not falling.
+    Pick(form().SystemModeSel, 0);
+    form().ChannelControls.ChDelayAdj[1]->setValue(0);
+    form().ChannelControls.ChWidthAdj[1]->setValue(1.5 * period);
+    EXPECT_TRUE(WaitFor([&] { return view.Diagram().Find("Ch A")->OpenEnd; }));
+    QTest::mouseClick(w.FitButton, Qt::LeftButton);
+    const double end = view.Diagram().SpanStop;
+    ASSERT_GT(view.Window().Stop, end);
+    EXPECT_TRUE(DrawnHigh(view, "Ch A", end - 0.01 * period));
+    EXPECT_TRUE(DrawnHigh(view, "Ch A", (end + view.Window().Stop) / 2));
+    EXPECT_TRUE(view.Diagram().Notes.join('\n').contains("drawn going on"));
+}
+
+TEST_F(TimingDiagram, ReadsOutTheCursorAndLabelsWithEveryDigitTheyNeed)
+{
+    Connect("6404+");
+    form().ChannelControls.ChDelayAdj[1]->setValue(1.0000001);
+    TTimingWindow& w = Open();
+    TTimingView& view = *w.View;
+    EXPECT_TRUE(view.Diagram().Find("Ch A")->Detail.contains("delay 1.0000001 s"))
+        << view.Diagram().Find("Ch A")->Detail.toStdString();
+
+    // Zoomed in to 10 ns around 2.000000105 s, the cursor's time is read out
+    // to the hundredth of a nanosecond a pixel is.
+    view.SetWindow({2.0000001, 2.00000011});
+    const QPoint at(int(std::lround(view.XOf(2.000000105))), view.Layout().LaneTop(1) + 10);
+    QTest::mouseMove(&view, at);
+    EXPECT_TRUE(WaitFor([&] { return view.Cursor().has_value(); }));
+    const QString readout = w.Readout->text();
+    ASSERT_TRUE(readout.startsWith("2.0000001")) << readout.toStdString();
+    const double shown = readout.section(' ', 0, 0).toDouble();
+    const double pixel = 1e-8 / view.Layout().Plot.width();
+    EXPECT_NEAR(shown, *view.Cursor(), pixel) << readout.toStdString();
+    EXPECT_NEAR(shown, 2.000000105, 2 * pixel) << readout.toStdString();
+}
+
+TEST_F(TimingDiagram, AChannelBurstOfFourBillionIsOneValueInWindowFileAndDiagram)
+{
+    Connect("6404+");
+    generator->withGenerator([](jt6400sim::Generator& g) {
+        jt6400sim::Settings s = g.settings();
+        s.channels[1].Mode = 2;
+        s.channels[1].BurstCount = 4000000000u;
+        g.setSettings(s);
+    });
+    form().RefreshAction->trigger();
+    Sent();
+    EXPECT_TRUE(WaitFor([&] { return state().ChannelSettings[2].BurstCount == 4000000000u; }));
+    EXPECT_EQ(form().ChannelControls.ChBurstAdj[2]->Value(), 4e9);
+    EXPECT_TRUE(form().ChannelControls.ChBurstAdj[2]->Text().contains("4,000,000,000"))
+        << form().ChannelControls.ChBurstAdj[2]->Text().toStdString();
+
+    TTimingWindow& w = Open();
+    const TTrace& b = *w.View->Diagram().Find("Ch B");
+    EXPECT_TRUE(b.Detail.contains("Burst 4,000,000,000")) << b.Detail.toStdString();
+    EXPECT_EQ(b.Pulses.size(), w.View->Diagram().Find("T0")->Pulses.size());
+    EXPECT_TRUE(w.View->Diagram().Cut);
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath("settings.txt");
+    dialogs.FileNames << file;
+    form().SaveToFileAction->trigger();
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromLatin1(f.readAll()).split("\r\n").contains(":PULS2:BCO 4000000000"));
+
+    // An edit of the count keeps every digit.
+    form().ChannelControls.ChBurstAdj[2]->setValue(3999999999.0);
+    EXPECT_TRUE(Sent().contains(":PULS2:BCO 3999999999"));
+    EXPECT_EQ(state().ChannelSettings[2].BurstCount, 3999999999u);
+}
+
+TEST_F(TimingDiagram, RefusesASyncSourceTheModelLacks)
+{
+    Connect("6402");
+    generator->withGenerator([](jt6400sim::Generator& g) {
+        jt6400sim::Settings s = g.settings();
+        s.channels[0].SyncSource = 3;  // CHC, which a 6402 lacks
+        g.setSettings(s);
+    });
+    form().RefreshAction->trigger();
+    Sent();
+    TTimingWindow& w = Open();
+    TTimingView& view = *w.View;
+    EXPECT_TRUE(WaitFor([&] { return view.Diagram().Find("Ch A")->Refused == "Error. Ch C is not a channel of this 6402."; }))
+        << view.Diagram().Find("Ch A")->Refused.toStdString();
+    const double period = state().SystemSettings.Period;
+    EXPECT_TRUE(view.Diagram().Find("Ch A")->Pulses.empty());
+    EXPECT_FALSE(DrawnHigh(view, "Ch A", 0.1 * period));
+    EXPECT_FALSE(view.Diagram().Find("Ch B")->Pulses.empty());
+    // The message is in the picture, whole.
+    QTemporaryDir dir;
+    dialogs.FileNames << dir.filePath("d.svg");
+    w.ExportSvgAction->trigger();
+    QFile f(dir.filePath("d.svg"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().contains("Error. Ch C is not a channel of this 6402."));
+}
