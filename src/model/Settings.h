@@ -70,7 +70,8 @@ QString GetChCmdName(int number);
 // matches (also for a number outside 0..8).
 int GetChannelIndex(const QStringList& items, int number);
 
-// Keyword tables of the enumerated settings, index 0, 1, 2, …
+// Keyword tables of the enumerated settings, index 0, 1, 2, … (the words
+// and their captions are rows of the setting table, model/SettingTable.cpp).
 enum class TKeywordTable {
     ktSystemMode,       // NORM SING BURS DCYC
     ktChannelMode,      // NORM SING BURS DCYC
@@ -80,6 +81,7 @@ enum class TKeywordTable {
     ktChannelPolarity,  // INV NORM
     ktChannelGateMode,  // DIS LOW HIGH LOWWR HIGHWR
     ktShotCountSource,  // T0 CHA CHB CHC CHD
+    ktMuxGate,          // 0 1 2 3 (sent as numbers)
 };
 const QStringList& Keywords(TKeywordTable table);
 // Keyword of Index, or an empty text when Index is outside the table.
