@@ -8,31 +8,33 @@
 #include <array>
 #include <cstdint>
 
+#include "model/SettingModes.h"
+
 struct TChannelSettings {
     std::int32_t Enabled = 0;
     double Width = 0;
     double Delay = 0;
-    std::int32_t Mode = 0;
+    TChannelMode Mode{};
     std::int32_t BurstCount = 0;
     std::int32_t DutyOnCount = 0;
     std::int32_t DutyOffCount = 0;
     double Amplitude = 0;
     std::int32_t SyncSource = 0;
-    std::int32_t Polarity = 0;
+    TChannelPolarity Polarity{};
     std::int32_t WaitCount = 0;
     std::int32_t MuxMask = 0;
-    std::int32_t GateMode = 0;
-    std::int32_t MuxGate = 0;
+    TChannelGateMode GateMode{};
+    TMuxGateMode MuxGate{};
 
     bool operator==(const TChannelSettings&) const = default;
 };
 
 struct TSystemSettings {
     double Period = 0;
-    std::int32_t SystemMode = 0;
-    std::int32_t ExtMode = 0;
-    std::int32_t TriggerEdge = 0;
-    std::int32_t GatePolarity = 0;
+    TSystemMode SystemMode{};
+    TExtMode ExtMode{};
+    TTriggerEdge TriggerEdge{};
+    TGatePolarity GatePolarity{};
     std::int32_t ShotCountEnabled = 0;
     std::uint32_t DutyOnCount = 0;
     std::uint32_t DutyOffCount = 0;

@@ -6,21 +6,18 @@
 #include <limits>
 
 #include "model/Capabilities.h"
+#include "model/SettingTable.h"
 #include "model/SettingsSnapshot.h"
 #include "model/SyncRules.h"
 
 namespace {
 
-// The texts of the panel's own lists, for the legend and the trace details.
-const QStringList kSystemModes{"Continuous", "Single Shot", "Burst", "Duty Cycle"};
-const QStringList kChannelModes{"Normal", "Single Shot", "Burst", "Duty Cycle"};
-const QStringList kExtModes{"Disabled", "Triggered", "Gated", "ReArm"};
-const QStringList kGateModes{"Disabled", "Active Low", "Active High", "ActiveLoWR", "ActiveHiWR"};
-const QStringList kMuxGates{"Disabled", "Gated", "Inhibit", "Invert"};
-
-QString ItemText(const QStringList& items, int index)
+// An item of one of the panel's own lists, for the legend and the trace
+// details; a number outside the list shows as itself.
+QString ItemText(TKeywordTable table, int index)
 {
-    return index >= 0 && index < items.size() ? items[index] : QStringLiteral("(%1)").arg(index);
+    const QString caption = CaptionOf(table, index);
+    return caption.isEmpty() ? QStringLiteral("(%1)").arg(index) : caption;
 }
 
 QString ChannelLetter(int n)
@@ -29,31 +26,33 @@ QString ChannelLetter(int n)
 }
 
 // Whether the pulse counted M (0 = the first the counter lets through) is
-// fired under a pulse mode: 0 every one, 1 the first, 2 the first Burst, 3
-// On of every On + Off.
-bool Fires(int mode, std::uint64_t m, std::uint64_t burst, std::uint64_t on, std::uint64_t off)
+// fired under a pulse mode (system or channel): every one, the first (Single
+// Shot), the first Burst, or On of every On + Off (Duty Cycle).
+template <typename E>
+bool Fires(E mode, std::uint64_t m, std::uint64_t burst, std::uint64_t on, std::uint64_t off)
 {
     switch (mode) {
-        case 1:
+        case E::SingleShot:
             return m == 0;
-        case 2:
+        case E::Burst:
             return m < burst;
-        case 3:
+        case E::DutyCycle:
             return on + off > 0 && m % (on + off) < on;
         default:
             return true;
     }
 }
 
-QString ModeText(const QStringList& names, int mode, std::uint64_t burst, std::uint64_t on, std::uint64_t off)
+template <typename E>
+QString ModeText(TKeywordTable table, E mode, std::uint64_t burst, std::uint64_t on, std::uint64_t off)
 {
     switch (mode) {
-        case 2:
-            return QStringLiteral("Burst %1").arg(burst);
-        case 3:
-            return QStringLiteral("Duty Cycle %1 on, %2 off").arg(on).arg(off);
+        case E::Burst:
+            return CaptionOf(table, mode) + QStringLiteral(" %1").arg(burst);
+        case E::DutyCycle:
+            return CaptionOf(table, mode) + QStringLiteral(" %1 on, %2 off").arg(on).arg(off);
         default:
-            return ItemText(names, mode);
+            return ItemText(table, IndexOf(mode));
     }
 }
 
@@ -122,19 +121,19 @@ int DefaultPeriodCount(const TSettingsSnapshot& snapshot)
     const TSystemSettings& sys = snapshot.SystemSettings;
     std::uint64_t n = 4;
     auto need = [&n](std::uint64_t periods) { n = std::max(n, periods); };
-    if (sys.SystemMode == 2)
+    if (sys.SystemMode == TSystemMode::Burst)
         need(std::uint64_t(sys.BurstCount) + 2);
-    if (sys.SystemMode == 3)
+    if (sys.SystemMode == TSystemMode::DutyCycle)
         need(2 * (std::uint64_t(sys.DutyOnCount) + sys.DutyOffCount));
     const int pages = ModelInfo(snapshot.DeviceIdentity.Model).PagesShown;
     for (int c = 1; c <= pages; ++c) {
         const TChannelSettings& ch = snapshot.ChannelSettings[c];
         const std::uint64_t wait = std::uint64_t(std::max(ch.WaitCount, 0));
-        if (ch.Mode == 1)
+        if (ch.Mode == TChannelMode::SingleShot)
             need(wait + 2);
-        if (ch.Mode == 2)
+        if (ch.Mode == TChannelMode::Burst)
             need(wait + std::uint64_t(std::max(ch.BurstCount, 0)) + 2);
-        if (ch.Mode == 3)
+        if (ch.Mode == TChannelMode::DutyCycle)
             need(wait + 2 * (std::uint64_t(std::max(ch.DutyOnCount, 0)) + std::uint64_t(std::max(ch.DutyOffCount, 0))));
         else if (wait > 0)
             need(wait + 2);
@@ -171,7 +170,7 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
         TTrace t;
         t.Kind = TTraceKind::tkT0;
         t.Name = QStringLiteral("T0");
-        t.Detail = ModeText(kSystemModes, sys.SystemMode, sys.BurstCount, sys.DutyOnCount, sys.DutyOffCount) +
+        t.Detail = ModeText(TKeywordTable::ktSystemMode, sys.SystemMode, sys.BurstCount, sys.DutyOnCount, sys.DutyOffCount) +
                    QStringLiteral(", period ") + TimeText(period);
         const double marker = period / 10;
         for (double start : t0)
@@ -180,21 +179,21 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
         d.Notes << QStringLiteral("T0 marks the start of each period; its pulse is drawn a tenth of a period wide.");
     }
     switch (sys.ExtMode) {
-        case 0:
+        case TExtMode::Disabled:
             break;
-        case 1:
-        case 3:
+        case TExtMode::Triggered:
+        case TExtMode::ReArm:
             d.Traces.back().Detail +=
                 QStringLiteral("\nExt. %1, %2 edge")
-                    .arg(ItemText(kExtModes, sys.ExtMode),
-                         sys.TriggerEdge == 0 ? QStringLiteral("falling") : QStringLiteral("rising"));
+                    .arg(ItemText(TKeywordTable::ktExtMode, IndexOf(sys.ExtMode)),
+                         sys.TriggerEdge == TTriggerEdge::Falling ? QStringLiteral("falling") : QStringLiteral("rising"));
             d.Notes << QStringLiteral("External trigger (%1): drawn as if a trigger came at 0 s.")
-                           .arg(ItemText(kExtModes, sys.ExtMode));
+                           .arg(ItemText(TKeywordTable::ktExtMode, IndexOf(sys.ExtMode)));
             break;
         default:
             d.Traces.back().Detail += QStringLiteral("\nExt. %1, active %2")
-                                          .arg(ItemText(kExtModes, sys.ExtMode),
-                                               sys.GatePolarity == 0 ? QStringLiteral("low") : QStringLiteral("high"));
+                                          .arg(ItemText(TKeywordTable::ktExtMode, IndexOf(sys.ExtMode)),
+                                               sys.GatePolarity == TGatePolarity::Low ? QStringLiteral("low") : QStringLiteral("high"));
             d.Notes << QStringLiteral("External gate: drawn as if the gate stayed open.");
             break;
     }
@@ -249,13 +248,13 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
         t.Name = GetChSyncName(c) + (t.Virtual ? QStringLiteral(" (V)") : QString());
         t.Enabled = ch.Enabled != 0;
         // Virtual channels have no output stage, so no polarity of their own.
-        t.Inverted = !t.Virtual && ch.Polarity == 0;
+        t.Inverted = !t.Virtual && ch.Polarity == TChannelPolarity::Inverted;
         t.Refused = refused[c];
         const std::uint64_t burst = std::uint64_t(std::max(ch.BurstCount, 0));
         const std::uint64_t on = std::uint64_t(std::max(ch.DutyOnCount, 0));
         const std::uint64_t off = std::uint64_t(std::max(ch.DutyOffCount, 0));
         const std::uint64_t wait = std::uint64_t(std::max(ch.WaitCount, 0));
-        QString line1 = ModeText(kChannelModes, ch.Mode, burst, on, off);
+        QString line1 = ModeText(TKeywordTable::ktChannelMode, ch.Mode, burst, on, off);
         if (wait > 0)
             line1 += QStringLiteral(", wait %1").arg(wait);
         if (t.Inverted)
@@ -267,13 +266,14 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
         }
         line2 += QStringLiteral(", width ") + TimeText(ch.Width);
         t.Detail = line1 + '\n' + line2;
-        if (ch.GateMode != 0) {
-            t.Detail += QStringLiteral("\ngate ") + ItemText(kGateModes, ch.GateMode);
+        if (ch.GateMode != TChannelGateMode::Disabled) {
+            const QString gate = ItemText(TKeywordTable::ktChannelGateMode, IndexOf(ch.GateMode));
+            t.Detail += QStringLiteral("\ngate ") + gate;
             d.Notes << QStringLiteral("%1 gate %2: drawn as if the gate stayed open.")
-                           .arg(GetChSyncName(c), ItemText(kGateModes, ch.GateMode));
+                           .arg(GetChSyncName(c), gate);
         }
         anyDisabled = anyDisabled || !t.Enabled;
-        anyCounted = anyCounted || ch.Mode != 0 || wait > 0;
+        anyCounted = anyCounted || ch.Mode != TChannelMode::Normal || wait > 0;
         anyRefused = anyRefused || !t.Refused.isEmpty();
 
         if (t.Refused.isEmpty() && ch.Width > 0 && std::isfinite(ch.Width) && std::isfinite(offset[c])) {
@@ -312,7 +312,7 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
         t.Channel = n;
         t.Name = QStringLiteral("Out ") + ChannelLetter(n);
         t.Enabled = ch.Enabled != 0;
-        t.Inverted = ch.Polarity == 0;
+        t.Inverted = ch.Polarity == TChannelPolarity::Inverted;
         QStringList sources;
         std::vector<TPulse> all;
         for (int i = 0; i < muxItems; ++i) {
@@ -329,8 +329,8 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
                        .arg(t.Inverted ? QStringLiteral("inverted") : QStringLiteral("normal"))
                        .arg(QString::number(ch.Amplitude, 'f', 2));
         anyEmptyMux = anyEmptyMux || sources.isEmpty();
-        if (ch.MuxGate > 0) {
-            t.Detail += QStringLiteral(", mux gate ") + ItemText(kMuxGates, ch.MuxGate);
+        if (IndexOf(ch.MuxGate) > 0) {
+            t.Detail += QStringLiteral(", mux gate ") + ItemText(TKeywordTable::ktMuxGate, IndexOf(ch.MuxGate));
             anyMuxGate = true;
         }
         d.Traces.push_back(std::move(t));

@@ -25,7 +25,7 @@ TSettingsSnapshot Snapshot(const QString& model = "6404+")
         TChannelSettings& ch = s.ChannelSettings[c];
         ch.Enabled = 1;
         ch.Width = 1e-7;
-        ch.Polarity = 1;
+        ch.Polarity = TChannelPolarity::Normal;
         ch.Amplitude = 4;
         ch.MuxMask = 1 << (c - 1);
         ch.BurstCount = 1;
@@ -66,16 +66,16 @@ TEST(PulseTrains, ModesSyncChainsAndCounts)
     using S = TSettingsSnapshot;
     const TrainCase cases[] = {
         {"T0 continuous", [](S&) {}, 4, "T0", {0, 1, 2, 3}, kPeriod / 10},
-        {"T0 single shot", [](S& s) { s.SystemSettings.SystemMode = 1; }, 4, "T0", {0}, kPeriod / 10},
+        {"T0 single shot", [](S& s) { s.SystemSettings.SystemMode = TSystemMode::SingleShot; }, 4, "T0", {0}, kPeriod / 10},
         {"T0 burst of 3",
-         [](S& s) { s.SystemSettings.SystemMode = 2, s.SystemSettings.BurstCount = 3; },
+         [](S& s) { s.SystemSettings.SystemMode = TSystemMode::Burst, s.SystemSettings.BurstCount = 3; },
          6,
          "T0",
          {0, 1, 2},
          kPeriod / 10},
         {"T0 duty cycle 2 on 1 off",
          [](S& s) {
-             s.SystemSettings.SystemMode = 3, s.SystemSettings.DutyOnCount = 2, s.SystemSettings.DutyOffCount = 1;
+             s.SystemSettings.SystemMode = TSystemMode::DutyCycle, s.SystemSettings.DutyOnCount = 2, s.SystemSettings.DutyOffCount = 1;
          },
          6,
          "T0",
@@ -101,10 +101,10 @@ TEST(PulseTrains, ModesSyncChainsAndCounts)
          "Ch D",
          {0.3, 1.3},
          1e-7},
-        {"channel single shot", [](S& s) { s.ChannelSettings[1].Mode = 1; }, 4, "Ch A", {0}, 1e-7},
+        {"channel single shot", [](S& s) { s.ChannelSettings[1].Mode = TChannelMode::SingleShot; }, 4, "Ch A", {0}, 1e-7},
         {"channel burst of 2 after waiting 1",
          [](S& s) {
-             s.ChannelSettings[1].Mode = 2, s.ChannelSettings[1].BurstCount = 2, s.ChannelSettings[1].WaitCount = 1;
+             s.ChannelSettings[1].Mode = TChannelMode::Burst, s.ChannelSettings[1].BurstCount = 2, s.ChannelSettings[1].WaitCount = 1;
          },
          6,
          "Ch A",
@@ -112,7 +112,7 @@ TEST(PulseTrains, ModesSyncChainsAndCounts)
          1e-7},
         {"channel duty cycle 1 on 2 off",
          [](S& s) {
-             s.ChannelSettings[2].Mode = 3, s.ChannelSettings[2].DutyOnCount = 1, s.ChannelSettings[2].DutyOffCount = 2;
+             s.ChannelSettings[2].Mode = TChannelMode::DutyCycle, s.ChannelSettings[2].DutyOnCount = 1, s.ChannelSettings[2].DutyOffCount = 2;
          },
          7,
          "Ch B",
@@ -121,22 +121,22 @@ TEST(PulseTrains, ModesSyncChainsAndCounts)
         {"wait count 3", [](S& s) { s.ChannelSettings[1].WaitCount = 3; }, 5, "Ch A", {3, 4}, 1e-7},
         {"channel counts the pulses T0 gives",
          [](S& s) {
-             s.SystemSettings.SystemMode = 3, s.SystemSettings.DutyOnCount = 1, s.SystemSettings.DutyOffCount = 1;
-             s.ChannelSettings[1].Mode = 2, s.ChannelSettings[1].BurstCount = 2;
+             s.SystemSettings.SystemMode = TSystemMode::DutyCycle, s.SystemSettings.DutyOnCount = 1, s.SystemSettings.DutyOffCount = 1;
+             s.ChannelSettings[1].Mode = TChannelMode::Burst, s.ChannelSettings[1].BurstCount = 2;
          },
          8,
          "Ch A",
          {0, 2},
          1e-7},
         {"virtual channel single shot after a wait",
-         [](S& s) { s.ChannelSettings[6].Mode = 1, s.ChannelSettings[6].WaitCount = 2; },
+         [](S& s) { s.ChannelSettings[6].Mode = TChannelMode::SingleShot, s.ChannelSettings[6].WaitCount = 2; },
          5,
          "Ch F (V)",
          {2},
          1e-7},
         {"system single shot stops every channel mode",
          [](S& s) {
-             s.SystemSettings.SystemMode = 1, s.ChannelSettings[1].Mode = 2, s.ChannelSettings[1].BurstCount = 5;
+             s.SystemSettings.SystemMode = TSystemMode::SingleShot, s.ChannelSettings[1].Mode = TChannelMode::Burst, s.ChannelSettings[1].BurstCount = 5;
          },
          4,
          "Ch A",
@@ -154,7 +154,7 @@ TEST(PulseTrains, ModesSyncChainsAndCounts)
         // are used.
         const QString notes = d.Notes.join('\n');
         const TChannelSettings& ch = s.ChannelSettings[t->Channel];
-        EXPECT_EQ(notes.contains("counted in T0's pulses"), t->Channel > 0 && (ch.Mode != 0 || ch.WaitCount > 0))
+        EXPECT_EQ(notes.contains("counted in T0's pulses"), t->Channel > 0 && (ch.Mode != TChannelMode::Normal || ch.WaitCount > 0))
             << k.name;
         EXPECT_EQ(notes.contains("from the start of its sync source"), t->Channel > 0 && ch.SyncSource != 0) << k.name;
         std::vector<double> expected;
@@ -211,7 +211,7 @@ TEST(PulseTrains, OutputsAreTheOrOfTheirMultiplexerThroughTheirOwnStage)
     TSettingsSnapshot s = Snapshot();
     s.ChannelSettings[1].MuxMask = 0b10001;  // A and E
     s.ChannelSettings[5].Delay = 5e-7;
-    s.ChannelSettings[1].Polarity = 0;  // output A inverted
+    s.ChannelSettings[1].Polarity = TChannelPolarity::Inverted;  // output A inverted
     s.ChannelSettings[1].Amplitude = 3.3;
     s.ChannelSettings[2].MuxMask = 0b1100;  // C and D, D disabled
     s.ChannelSettings[4].Enabled = 0;
@@ -290,7 +290,7 @@ TEST(PulseTrains, PulsesPastTheirPeriodAndOverlapsAreMarked)
         TSettingsSnapshot s = Snapshot();
         s.ChannelSettings[2].Delay = k.delay;
         s.ChannelSettings[2].Width = k.width;
-        s.ChannelSettings[2].Mode = k.mode;
+        s.ChannelSettings[2].Mode = ModeAt<TChannelMode>(k.mode);
         const TTimingDiagram d = BuildTimingDiagram(s, 4);
         const TTrace& b = *d.Find("Ch B");
         bool past = false, overlap = false;
@@ -317,12 +317,12 @@ TEST(PulseTrains, TheLegendSaysHowTriggersAndGatesAreDrawn)
         const char* note;
         const char* t0Detail;
     } cases[] = {
-        {[](TSettingsSnapshot& s) { s.SystemSettings.ExtMode = 1, s.SystemSettings.TriggerEdge = 1; },
+        {[](TSettingsSnapshot& s) { s.SystemSettings.ExtMode = TExtMode::Triggered, s.SystemSettings.TriggerEdge = TTriggerEdge::Rising; },
          "as if a trigger came at 0 s", "Ext. Triggered, rising edge"},
-        {[](TSettingsSnapshot& s) { s.SystemSettings.ExtMode = 2; }, "as if the gate stayed open",
+        {[](TSettingsSnapshot& s) { s.SystemSettings.ExtMode = TExtMode::Gated; }, "as if the gate stayed open",
          "Ext. Gated, active low"},
-        {[](TSettingsSnapshot& s) { s.ChannelSettings[2].GateMode = 2; }, "Ch B gate Active High", "Continuous"},
-        {[](TSettingsSnapshot& s) { s.ChannelSettings[1].MuxGate = 2; }, "gate is noted, not drawn", "Continuous"},
+        {[](TSettingsSnapshot& s) { s.ChannelSettings[2].GateMode = TChannelGateMode::ActiveHigh; }, "Ch B gate Active High", "Continuous"},
+        {[](TSettingsSnapshot& s) { s.ChannelSettings[1].MuxGate = TMuxGateMode::Inhibit; }, "gate is noted, not drawn", "Continuous"},
     };
     for (const auto& k : cases) {
         TSettingsSnapshot s = Snapshot();
@@ -338,11 +338,11 @@ TEST(PulseTrains, ThePeriodCountCoversTheModesAndTheSpanEveryPulse)
 {
     TSettingsSnapshot s = Snapshot();
     EXPECT_EQ(DefaultPeriodCount(s), 4);
-    s.ChannelSettings[1].Mode = 2, s.ChannelSettings[1].BurstCount = 5, s.ChannelSettings[1].WaitCount = 3;
+    s.ChannelSettings[1].Mode = TChannelMode::Burst, s.ChannelSettings[1].BurstCount = 5, s.ChannelSettings[1].WaitCount = 3;
     EXPECT_EQ(DefaultPeriodCount(s), 10);
-    s.ChannelSettings[2].Mode = 3, s.ChannelSettings[2].DutyOnCount = 4, s.ChannelSettings[2].DutyOffCount = 3;
+    s.ChannelSettings[2].Mode = TChannelMode::DutyCycle, s.ChannelSettings[2].DutyOnCount = 4, s.ChannelSettings[2].DutyOffCount = 3;
     EXPECT_EQ(DefaultPeriodCount(s), 14);
-    s.SystemSettings.SystemMode = 2, s.SystemSettings.BurstCount = 4000000000u;
+    s.SystemSettings.SystemMode = TSystemMode::Burst, s.SystemSettings.BurstCount = 4000000000u;
     EXPECT_EQ(DefaultPeriodCount(s), 64);
 
     TSettingsSnapshot t = Snapshot();
