@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "model/SyncRules.h"
 #include "readback/SnapshotReader.h"
 
 class QAction;
@@ -20,22 +21,6 @@ class TMainForm;
 class TTaskQueue;
 class TMessageForm;
 struct TProgramState;
-
-// What a channel's sync list shows for a sync source: the channel number
-// kept in ChannelSettings, the list item to select (-1 for none) and, when
-// no item fits, the text the box shows instead.
-struct TSyncSelection {
-    int SyncSource = 0;
-    int ItemIndex = -1;
-    QString EditText;
-};
-// The source's item, selected when the trimmed list offers it; otherwise (a
-// channel above ChannelCount, or the channel itself) no item is selected and
-// the box shows the channel's name.
-TSyncSelection SyncSelection(const QStringList& items, int source);
-// The same after the sync query: the channel the answer names, or Previous
-// for an answer that names none (SyncSourceOf).
-TSyncSelection SyncSelection(const QStringList& items, const QString& answer, int previous);
 
 class TReadBack : public QObject {
     Q_OBJECT
@@ -73,18 +58,6 @@ private:
     // After every answer: false once the program is ending; otherwise the
     // status poll is kept off.
     bool ContinueAfterAnswer();
-
-    // Showing the snapshot in the window.
-    void ShowIdentity();
-    void ShowVariant();
-    void ShowPlusFeatures();
-    void ShowSystemSettings();
-    void ShowChannel(int n);
-    void LayOutMuxList(int n);
-
-    // The menu items that start a read-back or a sequence of their own
-    // (refresh, storage bins, settings file) are greyed while one runs.
-    QList<QAction*> GuardedActions() const;
 
     TProgramState& FState;
     TMainForm& FForm;

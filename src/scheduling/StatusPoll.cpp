@@ -1,7 +1,5 @@
 #include "scheduling/StatusPoll.h"
 
-#include <QLabel>
-#include <QTabWidget>
 #include <QTimer>
 
 #include "comm/Communication.h"
@@ -66,14 +64,14 @@ void TStatusPoll::UpdateStatus()
     }
 
     // Counters, while the Plus page is on view.
-    if (FState.Variant().PlusFeatures && FForm.SystemPageControl->currentWidget() == FForm.PlusPage) {
+    if (FState.Variant().PlusFeatures && FForm.PlusPageShown()) {
         if (FState.SystemSettings.ShotCountEnabled == 1) {
             FState.SystemSettings.ShotCount = QueryShotCount(FComm);
-            FForm.ShotCountLbl->setText(ShotCountText(FState.SystemSettings.ShotCount));
+            FForm.ShowShotCount(ShotCountText(FState.SystemSettings.ShotCount));
         }
         if (FState.SystemSettings.PeriodCounterEnabled == 1) {
             FState.SystemSettings.MeasuredPeriod = QueryMeasuredPeriod(FComm);
-            FForm.PeriodCountLbl->setText(MeasuredPeriodText(FState.SystemSettings.MeasuredPeriod));
+            FForm.ShowMeasuredPeriod(MeasuredPeriodText(FState.SystemSettings.MeasuredPeriod));
         }
     }
     if (FState.Terminating)
@@ -82,14 +80,10 @@ void TStatusPoll::UpdateStatus()
     // Errors: a reported error blinks without asking again; older
     // firmware has no error query.
     if (FState.ErrorCode > 0) {
-        FForm.ErrorLabel->setVisible(FForm.ErrorLabel->isHidden());
+        FForm.BlinkError();
     } else if (HasErrorQuery(FState.DeviceIdentity)) {
         FState.ErrorCode = QueryErrorCode(FComm);
-        if (FState.ErrorCode > 0) {
-            const QString text = ErrorText(FState.ErrorCode);
-            if (!text.isEmpty())
-                FForm.ErrorLabel->SetCaption(text);
-            FForm.ErrorLabel->show();
-        }
+        if (FState.ErrorCode > 0)
+            FForm.ShowError(ErrorText(FState.ErrorCode));
     }
 }
