@@ -114,6 +114,10 @@ private:
     void ApplyLineSettings();
     void ReopenIfOpen();
     bool PermissionDenied(const QString& path) const;
+    // Opens FDevicePath's device unless another program holds it (see
+    // PortLock.h) and takes its locks; false with FLastOpenError set when it
+    // does not open.
+    bool OpenDevice();
     // Clears the serial device's error state when it holds one.
     void ForgetError();
 #ifdef Q_OS_UNIX
@@ -147,4 +151,6 @@ private:
     IDialogs* FDialogs;
     QString FDevicePath;
     QSerialPort::SerialPortError FLastOpenError = QSerialPort::NoError;
+    // The last Open found the device held by another program's lock.
+    bool FHeldElsewhere = false;
 };
