@@ -217,12 +217,13 @@ bool TJTComPort::OpenDevice()
     // The device itself is opened, not the link to it, so that the serial
     // device's own lock file is named after the device as well.
     const QString device = portlock::ResolvedDevice(FDevicePath);
-    if (portlock::HeldByLockFile(device)) {
+    const portlock::TLockFileState lockFile = portlock::LockFileState(device);
+    if (lockFile == portlock::TLockFileState::lfHeld) {
         FHeldElsewhere = true;
         FLastOpenError = QSerialPort::PermissionError;
         return false;
     }
-    FSerial->setPortName(device);
+    FSerial->setPortName(portlock::OpeningName(device, lockFile));
     if (!FSerial->open(QIODevice::ReadWrite)) {
         FLastOpenError = FSerial->error();
         return false;

@@ -77,8 +77,9 @@ bool ProcessRuns(long pid)
 
 }  // namespace
 
-bool HeldByLockFile(const QString& device)
+TLockFileState LockFileState(const QString& device)
 {
+    TLockFileState state = TLockFileState::lfFree;
 #ifdef Q_OS_UNIX
     const QString name = LockFileName(device);
     for (const QString& folder : LockFolders()) {
@@ -89,15 +90,22 @@ bool HeldByLockFile(const QString& device)
         if (pid < 0 || pid == static_cast<long>(::getpid()))
             continue;  // unreadable, or this program's own: the open device's flock decides
         if (pid > 0 && ProcessRuns(pid))
-            return true;
-        // Stale: its process is gone. Taken over where the folder lets us;
-        // elsewhere it is left as it is and does not hold the port.
-        QFile::remove(path);
+            return TLockFileState::lfHeld;
+        // Stale: its process is gone. Taken over where the folder lets us.
+        if (!QFile::remove(path))
+            state = TLockFileState::lfStaleKept;
     }
 #else
     Q_UNUSED(device);
 #endif
-    return false;
+    return state;
+}
+
+QString OpeningName(const QString& device, TLockFileState state)
+{
+    if (state == TLockFileState::lfStaleKept && device.startsWith(QLatin1Char('/')))
+        return QLatin1Char('/') + device;
+    return device;
 }
 
 bool LockOpenDevice(int fd)

@@ -33,10 +33,23 @@ QStringList LockFolders();
 // number), -1 when it cannot be read.
 long LockFileHolder(const QString& lockFile);
 
-// True when a lock file of the device names a running process other than
-// this one. Lock files of processes that are gone (or naming none) are
-// removed where the folder allows it; where it does not, they are ignored.
-bool HeldByLockFile(const QString& device);
+enum class TLockFileState {
+    lfFree,        // no lock file holds the device (stale ones were removed)
+    lfHeld,        // a lock file names a running process other than this one
+    lfStaleKept,   // a stale lock file could not be removed (the folder
+                   // may not be written, or it is another user's in a
+                   // sticky folder); it holds nothing
+};
+
+// Looks at the device's lock files. Lock files of processes that are gone
+// (or naming none) are removed where the folder allows it.
+TLockFileState LockFileState(const QString& device);
+
+// The name to open the device by. The serial device takes its own lock file
+// named after it; where a stale lock file of that name had to be kept, the
+// same device is named with one more leading "/", so that the new lock file
+// has a name of its own and the stale one does not keep the port shut.
+QString OpeningName(const QString& device, TLockFileState state);
 
 // Marks the open device as this program's: TIOCEXCL and an exclusive flock.
 // False when another open of the device holds the flock (nothing is then

@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -30,7 +31,7 @@ struct TPortRun {
     QString Err;
 };
 
-TPortRun Run(const QString& program, const QStringList& arguments)
+TPortRun RunProgram(const QString& program, const QStringList& arguments)
 {
     QProcess p;
     p.start(program, arguments);
@@ -42,7 +43,7 @@ TPortRun Run(const QString& program, const QStringList& arguments)
 
 TPortRun RunCli(const QStringList& arguments)
 {
-    return Run(QStringLiteral(JT6400_CLI), arguments);
+    return RunProgram(QStringLiteral(JT6400_CLI), arguments);
 }
 
 class CliPorts : public ::testing::Test {
@@ -146,19 +147,30 @@ TEST_F(CliPorts, APortHeldByAnotherProgramIsInUse)
 }
 
 // A lock folder that may not be written does not keep the port from
-// opening. The folder is made read-only in a mount namespace of the run.
+// opening, not even when it holds a stale lock file of the device that
+// cannot be removed. The folder is made read-only in a mount namespace of
+// the run.
 TEST_F(CliPorts, ALockFolderWithoutWritePermissionDoesNotStopThePort)
 {
-    if (QStandardPaths::findExecutable("unshare").isEmpty() ||
-        Run("unshare", {"-m", "true"}).Code != 0)
+    if (QStandardPaths::findExecutable("unshare").isEmpty() || RunProgram("unshare", {"-m", "true"}).Code != 0)
         GTEST_SKIP() << "needs unshare -m (util-linux, as root)";
     const QString device = Start(3);
-    const QString script = QStringLiteral(
-        "for d in /run/lock /var/lock; do [ -d \"$d\" ] && mount -t tmpfs -o ro,mode=1777 tmpfs \"$d\"; done; "
-        "touch /run/lock/probe 2>/dev/null && exit 99; exec \"$0\" \"$@\"");
-    const TPortRun run = Run("unshare", {"-m", "sh", "-c", script, JT6400_CLI, "--port", "3", "identify"});
-    EXPECT_EQ(run.Code, 0) << run.Err.toStdString();
-    EXPECT_TRUE(run.Out.contains("serial number: 1234")) << run.Out.toStdString();
+    const QString lockFolder = QFileInfo(QStringLiteral("/var/lock")).canonicalFilePath();
+    ASSERT_FALSE(lockFolder.isEmpty());
+    const QString lockFile = QDir(lockFolder).filePath(portlock::LockFileName(device));
+    for (const bool stale : {false, true}) {
+        SCOPED_TRACE(stale ? "with a stale lock file" : "empty");
+        // A fresh folder over the lock folder, the stale file in it, then
+        // read-only; the probe proves that nothing can be written there.
+        const QString script =
+            QStringLiteral("mount -t tmpfs -o mode=1777 tmpfs '%1' && %2 mount -o remount,ro '%1' && "
+                           "! touch '%1/probe' 2>/dev/null && exec \"$0\" \"$@\"")
+                .arg(lockFolder,
+                     stale ? QStringLiteral("echo '    999999' > '%1' && ").arg(lockFile) : QString());
+        const TPortRun run = RunProgram("unshare", {"-m", "sh", "-c", script, JT6400_CLI, "--port", "3", "identify"});
+        EXPECT_EQ(run.Code, 0) << run.Err.toStdString();
+        EXPECT_TRUE(run.Out.contains("serial number: 1234")) << run.Out.toStdString();
+    }
 }
 
 }  // namespace
