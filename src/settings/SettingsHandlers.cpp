@@ -203,9 +203,9 @@ void TSettingsHandlers::SetChannelDelay(TPlusSpinEdit* sender)
     const double step = DelayCheckStep(FState.HighResolution, FState.TimingResolution);
     TChannelSettings& ch = FState.ChannelSettings[n];
     if (!CheckResolution(value, step)) {
-        // Taken back silently; the control's change event sends the stored
-        // value once more.
-        sender->setValue(ch.Delay);
+        // Rounded to the nearest step and shown; the control's change event
+        // sends that value.
+        sender->setValue(RoundToStep(value, step));
         return;
     }
     ch.Delay = value;
@@ -220,7 +220,7 @@ void TSettingsHandlers::SetChannelWidth(TPlusSpinEdit* sender)
     const double value = sender->Value();
     TChannelSettings& ch = FState.ChannelSettings[n];
     if (!CheckResolution(value, FState.TimingResolution)) {
-        sender->setValue(ch.Width);
+        sender->setValue(RoundToStep(value, FState.TimingResolution));
         return;
     }
     ch.Width = value;
@@ -321,7 +321,7 @@ void TSettingsHandlers::PeriodAdjChange()
 {
     const double value = FForm.PeriodAdj->Value();
     if (!CheckResolution(value, FState.TimingResolution)) {
-        FForm.PeriodAdj->setValue(FState.SystemSettings.Period);
+        FForm.PeriodAdj->setValue(RoundToStep(value, FState.TimingResolution));
         return;
     }
     FState.SystemSettings.Period = value;

@@ -23,6 +23,7 @@
 
 #include "window/MainFormDesign.h"
 #include "widgets/PlusSpinEdit.h"
+#include "widgets/WheelGuard.h"
 
 using jt::design::TSpinDesign;
 
@@ -181,6 +182,11 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     BuildTimers();
 
     ChannelControls = FindChannelControls(*this);
+    // Selection lists and spin edits change only for the wheel when focused.
+    for (QComboBox* list : findChildren<QComboBox*>())
+        GuardWheel(list);
+    for (TPlusSpinEdit* edit : findChildren<TPlusSpinEdit*>())
+        GuardWheel(edit);
     // Single fixed border: the window is exactly the client area plus its menu.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
