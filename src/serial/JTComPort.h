@@ -6,7 +6,8 @@
 // (AllowEvents), and InUse keeps a second read from starting inside the
 // first. Failures are reported through message boxes (ShowErrors), the
 // TimedOut flag, the OnTimeout callback and empty results, never by
-// exceptions.
+// exceptions. Opening takes the locks of Linux serial programs (PortLock.h);
+// a device that another program holds by them is "in use" (ofInUse).
 #pragma once
 
 #include "platform/Dialogs.h"
