@@ -65,6 +65,18 @@ long LockFileHolder(const QString& lockFile)
     return 0;
 }
 
+QString LockFileProgram(const QString& lockFile)
+{
+    QFile file(lockFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    const QStringList lines = QString::fromLatin1(file.read(512)).split(QLatin1Char('\n'));
+    const QStringList first = lines.value(0).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    // "  4321 minicom user" names it after the id; Qt's form on the next line.
+    const QString name = first.size() >= 2 ? first[1] : first.size() == 1 ? lines.value(1).trimmed() : QString();
+    return name.section(QLatin1Char('/'), -1);
+}
+
 namespace {
 
 #ifdef Q_OS_UNIX
@@ -72,6 +84,25 @@ bool ProcessRuns(long pid)
 {
     // A process of another user answers EPERM: it runs all the same.
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+// The name the system gives a running process's program (at most 15
+// characters); empty when it cannot be read.
+QString ProcessName(long pid)
+{
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    return comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
+}
+
+// The lock file's process still runs the program that wrote it. Process ids
+// come round again: a running process of another program under a dead
+// holder's id does not hold the port.
+bool HolderRuns(long pid, const QString& program)
+{
+    if (!ProcessRuns(pid))
+        return false;
+    const QString running = ProcessName(pid);
+    return program.isEmpty() || running.isEmpty() || program.left(15) == running;
 }
 #endif
 
@@ -89,7 +120,7 @@ TLockFileState LockFileState(const QString& device)
         const long pid = LockFileHolder(path);
         if (pid < 0 || pid == static_cast<long>(::getpid()))
             continue;  // unreadable, or this program's own: the open device's flock decides
-        if (pid > 0 && ProcessRuns(pid))
+        if (pid > 0 && HolderRuns(pid, LockFileProgram(path)))
             return TLockFileState::lfHeld;
         // Stale: its process is gone. Taken over where the folder lets us.
         if (!QFile::remove(path))

@@ -33,9 +33,14 @@ QStringList LockFolders();
 // number), -1 when it cannot be read.
 long LockFileHolder(const QString& lockFile);
 
+// The program a lock file names beside the id ("4321 minicom user", or
+// Qt's "4321\nprogram\nhost"); empty when it names none.
+QString LockFileProgram(const QString& lockFile);
+
 enum class TLockFileState {
     lfFree,        // no lock file holds the device (stale ones were removed)
     lfHeld,        // a lock file names a running process other than this one
+                   // (running the program the file names, where it names one)
     lfStaleKept,   // a stale lock file could not be removed (the folder
                    // may not be written, or it is another user's in a
                    // sticky folder); it holds nothing

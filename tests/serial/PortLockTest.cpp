@@ -96,12 +96,13 @@ TEST(PortLockNames, HolderOfEveryForm)
         const char* name;
         QByteArray bytes;
         long pid;
+        const char* program = "";
     };
     const Case cases[] = {
         {"UUCP text", "      4321\n", 4321},
         {"bare number", "4321", 4321},
-        {"with program and user", "  4321 minicom lab\n", 4321},
-        {"Qt's form", "4321\njt6400\nhost\n", 4321},
+        {"with program and user", "  4321 minicom lab\n", 4321, "minicom"},
+        {"Qt's form", "4321\njt6400\nhost\n", 4321, "jt6400"},
         {"binary", QByteArray(reinterpret_cast<const char*>(&binary), 4), 4321},
         {"empty", "", 0},
         {"words", "locked\n", 0},
@@ -114,6 +115,7 @@ TEST(PortLockNames, HolderOfEveryForm)
         f.write(c.bytes);
         f.close();
         EXPECT_EQ(portlock::LockFileHolder(path), c.pid) << c.name;
+        EXPECT_EQ(portlock::LockFileProgram(path), c.program) << c.name;
     }
 }
 
@@ -186,7 +188,13 @@ TEST_F(PortLock, TwoLinksToOneDeviceAreOnePort)
 // hold the port: it is taken over.
 TEST_F(PortLock, StaleLockFilesAreTakenOver)
 {
-    const QByteArray stale[] = {QByteArray::number(EndedPid()).rightJustified(10, ' ') + '\n', "", "garbage\n"};
+    // A running Python under the id of a dead jt6400 whose lock file is left
+    // (process ids come round again): the file names another program.
+    THolder other("run", QString());
+    ASSERT_EQ(other.Answer(), "held");
+    const QByteArray stale[] = {QByteArray::number(EndedPid()).rightJustified(10, ' ') + '\n', "", "garbage\n",
+                                QByteArray::number(other.Pid()) + "\njt6400\nhost\n",
+                                QByteArray::number(other.Pid()).rightJustified(10, ' ') + " minicom lab\n"};
     for (const QByteArray& bytes : stale) {
         SCOPED_TRACE(bytes.toStdString());
         TLockFile lockFile(pty.SlavePath());
