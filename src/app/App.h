@@ -76,6 +76,8 @@ protected:
 
 private:
     void SendTerminalText();
+    // Shows the history entry Step entries away (-1 older, +1 newer).
+    void StepHistory(int step);
     void EnterDemoMode();
     void Terminate(int exitCode);
     void WireControls();
@@ -91,4 +93,6 @@ private:
     bool FInFormCreate = false;
     // The history entry picked from SendEdit's list; -1 once text is typed.
     int FPickedHistoryIndex = -1;
+    // The history entry the terminal shows; -1 for typed text.
+    int FHistoryPosition = -1;
 };

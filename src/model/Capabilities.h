@@ -120,3 +120,7 @@ QString MakerName(const QString& manufacturerCode);
 // which happens before the first read-back has set the timing step, accepts
 // every value.
 bool CheckResolution(double value, double step);
+
+// Value rounded to the nearest whole number of Steps (halves away from
+// zero), clean of binary noise to 1e-13; Value itself for a Step of 0.
+double RoundToStep(double value, double step);

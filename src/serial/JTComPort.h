@@ -6,7 +6,8 @@
 // (AllowEvents), and InUse keeps a second read from starting inside the
 // first. Failures are reported through message boxes (ShowErrors), the
 // TimedOut flag, the OnTimeout callback and empty results, never by
-// exceptions.
+// exceptions. Opening takes the locks of Linux serial programs (PortLock.h);
+// a device that another program holds by them is "in use" (ofInUse).
 #pragma once
 
 #include "platform/Dialogs.h"
@@ -115,6 +116,10 @@ private:
     void ApplyLineSettings();
     void ReopenIfOpen();
     bool PermissionDenied(const QString& path) const;
+    // Opens FDevicePath's device unless another program holds it (see
+    // PortLock.h) and takes its locks; false with FLastOpenError set when it
+    // does not open.
+    bool OpenDevice();
     // Clears the serial device's error state when it holds one.
     void ForgetError();
 #ifdef Q_OS_UNIX
@@ -148,4 +153,6 @@ private:
     IDialogs* FDialogs;
     QString FDevicePath;
     QSerialPort::SerialPortError FLastOpenError = QSerialPort::NoError;
+    // The last Open found the device held by another program's lock.
+    bool FHeldElsewhere = false;
 };

@@ -37,9 +37,9 @@ bool TSettingsHandlers::TimeAccepted(TSettingId id, int channel, double value, d
 {
     if (CheckResolution(value, step))
         return true;
-    // Taken back silently; the control's change sends the stored value
-    // once more.
-    FForm.ShowSetting(id, channel, Setting(id).Get(FState, channel));
+    // Rounded to the nearest step and shown; the control's change sends
+    // that value.
+    FForm.ShowSetting(id, channel, RoundToStep(value, step));
     return false;
 }
 

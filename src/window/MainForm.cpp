@@ -24,6 +24,7 @@
 #include "model/SettingTable.h"
 #include "window/MainFormDesign.h"
 #include "widgets/PlusSpinEdit.h"
+#include "widgets/WheelGuard.h"
 
 using jt::design::TSpinDesign;
 
@@ -183,6 +184,11 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 
     ChannelControls = FindChannelControls(*this);
     ConnectEdits();
+    // Selection lists and spin edits change only for the wheel when focused.
+    for (QComboBox* list : findChildren<QComboBox*>())
+        GuardWheel(list);
+    for (TPlusSpinEdit* edit : findChildren<TPlusSpinEdit*>())
+        GuardWheel(edit);
     // Single fixed border: the window is exactly the client area plus its menu.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
