@@ -80,10 +80,27 @@ QString LockFileProgram(const QString& lockFile)
 namespace {
 
 #ifdef Q_OS_UNIX
+// A process that has ended but was not yet reaped by its parent (a zombie)
+// still answers to its id, yet holds no file any more.
+bool ProcessEnded(long pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    // "pid (name) S ...": the state follows the name's closing parenthesis.
+    const QByteArray text = stat.read(512);
+    const qsizetype close = text.lastIndexOf(')');
+    if (close < 0 || close + 2 >= text.size())
+        return false;
+    const char state = text.at(close + 2);
+    return state == 'Z' || state == 'X';
+}
+
 bool ProcessRuns(long pid)
 {
     // A process of another user answers EPERM: it runs all the same.
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    const bool answers = ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    return answers && !ProcessEnded(pid);
 }
 
 // The name the system gives a running process's program (at most 15

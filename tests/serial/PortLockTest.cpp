@@ -12,11 +12,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -192,9 +194,21 @@ TEST_F(PortLock, StaleLockFilesAreTakenOver)
     // (process ids come round again): the file names another program.
     THolder other("run", QString());
     ASSERT_EQ(other.Answer(), "held");
+    // A holder that has ended but is not yet reaped (a zombie, as a restarted
+    // panel's killed child is until the system collects it) still answers to
+    // its id and keeps its program's name, but holds nothing.
+    const pid_t zombie = ::fork();
+    ASSERT_GE(zombie, 0);
+    if (zombie == 0)
+        ::_exit(0);
+    const auto reap = qScopeGuard([zombie] { ::waitpid(zombie, nullptr, 0); });
+    QFile comm(QStringLiteral("/proc/self/comm"));
+    ASSERT_TRUE(comm.open(QIODevice::ReadOnly));
+    const QByteArray self = comm.readAll().trimmed();
     const QByteArray stale[] = {QByteArray::number(EndedPid()).rightJustified(10, ' ') + '\n', "", "garbage\n",
                                 QByteArray::number(other.Pid()) + "\njt6400\nhost\n",
-                                QByteArray::number(other.Pid()).rightJustified(10, ' ') + " minicom lab\n"};
+                                QByteArray::number(other.Pid()).rightJustified(10, ' ') + " minicom lab\n",
+                                QByteArray::number(zombie) + "\n" + self + "\nhost\n"};
     for (const QByteArray& bytes : stale) {
         SCOPED_TRACE(bytes.toStdString());
         TLockFile lockFile(pty.SlavePath());
