@@ -76,11 +76,13 @@ int main(int argc, char** argv)
         QElapsedTimer clock;
         clock.start();
         rig.ReadBack->Initialize();
+        rig.Settle();
         panel.push_back(clock.nsecsElapsed() / 1e6);
         const TTraceMarks p = TraceMarks(sim.Trace(), mark);
         panelExchanges.push_back(p.ReadBackMs());
 
-        rig.App->Port().Close();
+        rig.App->Line().Post([](TCommunication& c) { c.Port().Close(); });
+        rig.Settle();
         mark = sim.Trace().size();
         QProcess process;
         const double started = NowMs();
@@ -102,7 +104,8 @@ int main(int argc, char** argv)
         probe.push_back(c.FirstQuery - c.FirstLine);
         span.push_back(c.ReadBackMs());
         end.push_back(ended - c.LastAnswer);
-        rig.App->Port().Open();
+        rig.App->Line().Post([](TCommunication& c) { c.Port().Open(); });
+        rig.Settle();
     }
 
     const double p = Median(panel), px = Median(panelExchanges), s = Median(save), r = Median(span);

@@ -33,7 +33,7 @@ QStringList Received(const jt6400sim::PtyServer& server)
 // Runs the event loop until the queue is empty and no tick is running.
 void Drain(TJT6400App& app)
 {
-    while (app.Queue().TaskCount() > 0 || app.State().TasksRunning)
+    while (app.Queue().TaskCount() > 0 || app.State().TasksRunning || !app.Line().Idle())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
 }
 

@@ -130,6 +130,7 @@ int main(int argc, char** argv)
         const std::size_t mark = sim.Trace().size();
         const double w0 = WallMs(), c0 = ThreadCpuMs();
         rig.ReadBack->Initialize();
+        rig.Settle();
         wall.push_back(WallMs() - w0);
         cpu.push_back(ThreadCpuMs() - c0);
         const std::vector<std::string> trace = sim.Trace();
@@ -140,11 +141,13 @@ int main(int argc, char** argv)
             return 1;
         }
         if (!script.isEmpty()) {
-            rig.App->Port().Close();
+            rig.App->Line().Post([](TCommunication& c) { c.Port().Close(); });
+            rig.Settle();
             const std::size_t scriptMark = sim.Trace().size();
             const double ms = ScriptPass(script, device, queriesFile);
             scriptedExchanges.push_back(TraceMarks(sim.Trace(), scriptMark).ReadBackMs());
-            rig.App->Port().Open();
+            rig.App->Line().Post([](TCommunication& c) { c.Port().Open(); });
+            rig.Settle();
             if (ms < 0)
                 return 1;
             scripted.push_back(ms);

@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -46,7 +47,9 @@ QString NoDeviceText(const QStringList& refusedPorts)
 TJT6400App::TJT6400App(const jt::TCommandLineOptions& options, TServices services)
     : FOptions(options), FServices(services)
 {
-    FPort = std::make_unique<TJTComPort>(nullptr, &FServices.Dialogs);
+    FLine = std::make_unique<TLineOwner>();
+    FLineDialogs = std::make_unique<TLineDialogs>(*FLine, FServices.Dialogs);
+    FPort = std::make_unique<TJTComPort>(nullptr, FLineDialogs.get());
     FPort->setObjectName("ComPort");
     FPort->SetBaud(115200);
     FPort->SetHandshaking(THandshake::hsNone);
@@ -57,16 +60,28 @@ TJT6400App::TJT6400App(const jt::TCommandLineOptions& options, TServices service
     FPort->SetAllowEvents(false);
     FForm = std::make_unique<TMainForm>();
     FMessageForm = std::make_unique<TMessageForm>();
-    FComm = std::make_unique<TCommunication>(FState, *FPort, FServices.Dialogs, this, this);
-    FQueue = std::make_unique<TTaskQueue>(FState, *FForm->TaskTimer, *FForm->StatusTimer,
-                                          [this](const QString& command) { return FComm->SendCommand(command); });
+    FComm = std::make_unique<TCommunication>(FState, *FPort, *FLineDialogs, this, this);
+    FLine->Attach(*FComm);
+    // A queued command is one job on the line: sent, echoed, answered.
+    FQueue = std::make_unique<TTaskQueue>(FState, *FForm->TaskTimer, *FForm->StatusTimer, [this](const QString& command) {
+        FLine->Post([command](TCommunication& channel) { channel.SendCommand(command); });
+        return QString();
+    });
     WireControls();
 }
 
 TJT6400App::~TJT6400App()
 {
     FState.Terminating = true;
+    // The job under way ends at its next answer; nothing after it starts.
+    FLine->Stop();
+    FLine->Join();
     FComm->Log().Close();
+}
+
+bool TJT6400App::OnWindowThread() const
+{
+    return QThread::currentThread() == thread();
 }
 
 void TJT6400App::WireControls()
@@ -78,8 +93,8 @@ void TJT6400App::WireControls()
     connect(f.RestartAction, &QAction::triggered, this, &TJT6400App::RestartClick);
     connect(f.LoggingEnabledAction, &QAction::triggered, this, [this, &f] {
         LoggingEnabledClick();
-        f.LoggingEnabledAction->setChecked(FState.LoggingEnabled);
-        FOptions.Logging = FState.LoggingEnabled;  // the user's choice, for a restart
+        f.LoggingEnabledAction->setChecked(FComm->Log().Enabled());
+        FOptions.Logging = FComm->Log().Enabled();  // the user's choice, for a restart
     });
     connect(&FComm->Log(), &TTrafficLog::StateChanged, f.LoggingEnabledAction, &QAction::setChecked);
     connect(f.SendBtn, &QPushButton::clicked, this, &TJT6400App::SendBtnClick);
@@ -153,6 +168,8 @@ bool TJT6400App::FormCreate()
     port.SetAllowEvents(true);
     FComm->ConnectTimeoutHandler();
     FForm->PulseMovie->setSpeed(200);
+    // From now on the port belongs to the line owner's thread.
+    FLine->Start(*FComm);
     return true;
 }
 
@@ -179,61 +196,93 @@ void TJT6400App::LaunchTimerTimer()
     FState.RefreshRequested = 0;
     if (FState.Terminating)
         return;
-    if (!FState.DemoMode)
+    // A read-back under way starts the poll itself when it ends.
+    if (!FState.DemoMode && !FState.CommandsDisabled)
         FForm->StatusTimer->start();
     FState.SystemRunning = false;
 }
 
 void TJT6400App::RestartApp()
 {
+    if (!OnWindowThread()) {
+        FLine->SetEnding();
+        TLineOwner::Deliver(this, [this] { RestartApp(); });
+        return;
+    }
     if (FState.Terminating)
         return;
     FState.Terminating = true;
     FComm->Log().Close();
-    FPort->Close();
-    FServices.Process.Sleep(500);
-    // The new panel logs as the user last chose (-log, or the menu since).
-    FServices.Process.StartOwnExecutable(FOptions.Logging ? QStringList{QStringLiteral("-log")} : QStringList());
-    Terminate(0);
+    Terminate();
+    // The port is closed and the pause before the new instance starts is
+    // taken on the line's thread; then the new instance starts.
+    FLine->Stop(
+        [this](TCommunication& channel) {
+            channel.Port().Close();
+            FServices.Process.Sleep(500);
+        },
+        [this] {
+            // The new panel logs as the user last chose (-log, or the menu since).
+            FServices.Process.StartOwnExecutable(FOptions.Logging ? QStringList{QStringLiteral("-log")} : QStringList());
+            ExitLoop(0);
+        });
 }
 
 void TJT6400App::ExitApp()
 {
+    if (!OnWindowThread()) {
+        FLine->SetEnding();
+        TLineOwner::Deliver(this, [this] { ExitApp(); });
+        return;
+    }
     if (FState.Terminating)
         return;
     FState.Terminating = true;
     FState.SettingsList.clear();
     FComm->Log().Close();
-    FPort->Close();
-    Terminate(0);
+    Terminate();
+    FLine->Stop([](TCommunication& channel) { channel.Port().Close(); }, [this] { ExitLoop(0); });
 }
 
-// Ends the program: nothing may reach the port any more, the windows go away
-// at once, and the event loop ends as soon as control returns to it (or is
-// never entered when this happens during start-up).
-void TJT6400App::Terminate(int exitCode)
+// Ends the program: nothing may reach the port any more and the windows go
+// away at once.
+void TJT6400App::Terminate()
 {
     for (QTimer* t : {FForm->LaunchTimer, FForm->TaskTimer, FForm->StatusTimer})
         t->stop();
     FMessageForm->hide();
     FForm->hide();
+}
+
+// The event loop ends as soon as control returns to it (or is never entered
+// when this happens during start-up).
+void TJT6400App::ExitLoop(int exitCode)
+{
     if (!FInFormCreate)
         QCoreApplication::exit(exitCode);
 }
 
 void TJT6400App::FormClose()
 {
-    if (FState.LoggingEnabled)
+    if (FComm->Log().Enabled())
         FComm->Log().Close();
 }
 
 void TJT6400App::StopStatusTimer()
 {
+    if (!OnWindowThread()) {
+        TLineOwner::Deliver(this, [this] { StopStatusTimer(); });
+        return;
+    }
     FForm->StatusTimer->stop();
 }
 
 void TJT6400App::StartStatusTimer()
 {
+    if (!OnWindowThread()) {
+        TLineOwner::Deliver(this, [this] { StartStatusTimer(); });
+        return;
+    }
     // A read-back restarts the poll itself when it ends.
     if (!FState.Terminating && !FState.DemoMode && !FState.CommandsDisabled)
         FForm->StatusTimer->start();
@@ -309,6 +358,10 @@ void TJT6400App::StepHistory(int step)
 
 void TJT6400App::AddLine(const QString& text, const QColor& color)
 {
+    if (!OnWindowThread()) {
+        TLineOwner::Deliver(this, [this, text, color] { AddLine(text, color); });
+        return;
+    }
     QTextEdit* list = FForm->ResponseList;
     QTextCursor cursor(list->document());
     cursor.movePosition(QTextCursor::End);
@@ -322,6 +375,10 @@ void TJT6400App::AddLine(const QString& text, const QColor& color)
 
 void TJT6400App::Clear()
 {
+    if (!OnWindowThread()) {
+        TLineOwner::Deliver(this, [this] { Clear(); });
+        return;
+    }
     FForm->ResponseList->clear();
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/CommandLine.h"
 #include "comm/Communication.h"
+#include "comm/LineOwner.h"
 #include "model/ProgramState.h"
 
 class IDialogs;
@@ -43,6 +44,11 @@ public:
     TMainForm& Form() { return *FForm; }
     TMessageForm& MessageForm() { return *FMessageForm; }
     TCommunication& Comm() { return *FComm; }
+    // The owner of the serial line: every exchange after start-up is one of
+    // its jobs.
+    TLineOwner& Line() { return *FLine; }
+    // The program's message boxes as jobs on the line see them.
+    IDialogs& LineDialogs() { return *FLineDialogs; }
     TTaskQueue& Queue() { return *FQueue; }
 
     // The launch step: the first read-back (through ReadBackDue), then the
@@ -60,10 +66,12 @@ public:
     // Returns true when the key was consumed.
     bool SendEditKeyPress(QKeyEvent* event);
 
-    // ITerminal: the traffic echo in ResponseList.
+    // ITerminal: the traffic echo in ResponseList. Lines from the line's
+    // thread are shown on the window's thread, in the order they came.
     void AddLine(const QString& text, const QColor& color) override;
     void Clear() override;
-    // IAppControl
+    // IAppControl. Asked from a job on the line, the program stops the line
+    // at once and carries out the request on the window's thread.
     void StopStatusTimer() override;
     void StartStatusTimer() override;
 
@@ -79,12 +87,19 @@ private:
     // Shows the history entry Step entries away (-1 older, +1 newer).
     void StepHistory(int step);
     void EnterDemoMode();
-    void Terminate(int exitCode);
+    // Hides the windows and stops the timers at once; the event loop ends
+    // (ExitLoop) once the line has let go of the port.
+    void Terminate();
+    void ExitLoop(int exitCode);
+    bool OnWindowThread() const;
     void WireControls();
 
     jt::TCommandLineOptions FOptions;
     TServices FServices;
     TProgramState FState;
+    // Declared first among the parts the line uses, so it is destroyed last.
+    std::unique_ptr<TLineOwner> FLine;
+    std::unique_ptr<TLineDialogs> FLineDialogs;
     std::unique_ptr<TJTComPort> FPort;
     std::unique_ptr<TMainForm> FForm;
     std::unique_ptr<TMessageForm> FMessageForm;

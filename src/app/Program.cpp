@@ -13,13 +13,15 @@
 
 TProgram::TProgram(const jt::TCommandLineOptions& options, TJT6400App::TServices services) : FApp(options, services)
 {
-    FReadBack = std::make_unique<TReadBack>(FApp.State(), FApp.Form(), FApp.Comm(), FApp.Queue(), FApp.MessageForm());
+    FReadBack = std::make_unique<TReadBack>(FApp.State(), FApp.Form(), FApp.Comm(), FApp.Line(), FApp.Queue(),
+                                            FApp.MessageForm());
     ConnectReadBack(FApp, *FReadBack);
     FHandlers = std::make_unique<TSettingsHandlers>(FApp.Form(), FApp.State(), FApp.Queue(), services.Dialogs);
-    FStatusPoll = std::make_unique<TStatusPoll>(FApp.Form(), FApp.State(), FApp.Comm(), services.Dialogs, FApp);
+    FStatusPoll =
+        std::make_unique<TStatusPoll>(FApp.Form(), FApp.State(), FApp.Comm(), FApp.Line(), services.Dialogs, FApp);
     FUrls = std::make_unique<TDesktopUrlOpener>();
-    FStorage = std::make_unique<TStorage>(FApp.State(), FApp.Form(), FApp.MessageForm(), FApp.Comm(), FApp.Queue(),
-                                          services.Dialogs, *FUrls);
+    FStorage = std::make_unique<TStorage>(FApp.State(), FApp.Form(), FApp.MessageForm(), FApp.Comm(), FApp.Line(),
+                                          FApp.Queue(), services.Dialogs, *FUrls);
     QObject::connect(FStorage.get(), &TStorage::ReadBackDue, FReadBack.get(), &TReadBack::Initialize);
 
     // Tools > Timing Diagram: the diagram of the program's settings, drawn
@@ -36,7 +38,12 @@ TProgram::TProgram(const jt::TCommandLineOptions& options, TJT6400App::TServices
     QObject::connect(FReadBack.get(), &TReadBack::SettingsChanged, FTimingWindow, &TTimingWindow::SettingsChanged);
 }
 
-TProgram::~TProgram() = default;
+TProgram::~TProgram()
+{
+    // The jobs report to the parts below; the line ends before they go.
+    FApp.Line().Stop();
+    FApp.Line().Join();
+}
 
 void ConnectReadBack(TJT6400App& app, TReadBack& readBack)
 {

@@ -1,29 +1,16 @@
 #include "comm/Communication.h"
 
+#include "comm/LineOwner.h"
 #include "platform/Dialogs.h"
 #include "serial/JTComPort.h"
 #include "model/NumberText.h"
 #include "model/ProgramState.h"
 
-#include <QPointer>
-#include <QThread>
-
-#ifdef Q_OS_LINUX
-#include <sys/prctl.h>
-#endif
-
 namespace {
-// The pause before each exchange. Linux lets a sleep end late by the
-// thread's timer slack (50 us unless changed) so that it can merge wake-ups;
-// a read-back pauses here more than a hundred times, so the thread asks once
-// for wake-ups on time.
+// The pause before each exchange, on the line's thread.
 void PauseBeforeExchange()
 {
-#ifdef Q_OS_LINUX
-    static thread_local const bool onTime = ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
-    Q_UNUSED(onTime);
-#endif
-    QThread::msleep(1);
+    TLineOwner::Pause(1);
 }
 
 // One response: the bytes up to the first CR. A generator that sends two
@@ -38,7 +25,7 @@ QString ResponseText(const QByteArray& received)
 
 TCommunication::TCommunication(TProgramState& state, TJTComPort& port, IDialogs& dialogs, ITerminal* terminal,
                                IAppControl* app)
-    : FState(state), FPort(port), FDialogs(dialogs), FTerminal(terminal), FApp(app), FLog(state, dialogs)
+    : FState(state), FPort(port), FDialogs(dialogs), FTerminal(terminal), FApp(app), FLog(dialogs)
 {
 }
 
@@ -46,10 +33,7 @@ TCommunication::~TCommunication() = default;
 
 void TCommunication::ConnectTimeoutHandler()
 {
-    FPort.SetOnTimeout([self = QPointer(this)](TJTComPort*) {
-        if (self)
-            self->CommunicationsLost();
-    });
+    FPort.SetOnTimeout([this](TJTComPort*) { CommunicationsLost(); });
 }
 
 void TCommunication::AddTerminalLine(const QString& text, const QColor& color)
@@ -65,7 +49,7 @@ bool TCommunication::WriteLine(const QString& text)
 
 QString TCommunication::SendCommand(const QString& command)
 {
-    if (FState.CommandsDisabled) {
+    if (FCommandsDisabled) {
         LogLine(
             [&] { return QStringLiteral("Command Disabled:    (") + TimeStamp() + QStringLiteral("): ") + command; });
         return QString();
@@ -93,12 +77,7 @@ QString TCommunication::QueryDevice(const QString& command)
     FLastCommandText = command + QLatin1Char('?');
     WriteLine(FLastCommandText);
     LogLine([&] { return QStringLiteral("Sent    (") + TimeStamp() + QStringLiteral("): ") + FLastCommandText; });
-    // An exchange whose wait ended the program returns without touching the
-    // destroyed channel.
-    const QPointer alive(this);
     const QString answer = ResponseText(FPort.Read());
-    if (!alive)
-        return answer;
     LogLine([&] { return QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + answer; });
     return answer;
 }
@@ -113,10 +92,7 @@ void TCommunication::LogConversionFailure()
 template <typename T, typename Convert>
 T TCommunication::QueryNumber(const QString& command, Convert convert)
 {
-    const QPointer alive(this);
     QString answer = QueryDevice(command);
-    if (!alive)
-        return 0;
     if (answer.isEmpty())
         answer = QStringLiteral("0");
     const auto value = convert(TrimControls(answer));
@@ -144,34 +120,25 @@ std::int64_t TCommunication::QueryInt64(const QString& command)
 
 QString TCommunication::ReadResponse()
 {
-    const QPointer alive(this);
     const QString response = ResponseText(FPort.Read());
-    if (!alive)
-        return response;
     LogLine([&] { return QStringLiteral("Received(") + TimeStamp() + QStringLiteral("): ") + response; });
     return response;
 }
 
 QString TCommunication::ReadAndShowResponse()
 {
-    const QPointer alive(this);
     const QString response = ReadResponse();
-    if (!alive)
-        return response;
     AddTerminalLine(QStringLiteral("(") + TimeStamp() + QStringLiteral(") ") + response, ResponseColor());
     return response;
 }
 
 void TCommunication::CommunicationsLost()
 {
-    const QPointer alive(this);
     FPort.Flush();
     if (FApp)
         FApp->StopStatusTimer();
     const TMsgButton answer = FDialogs.MessageDlg(QStringLiteral("Communications lost. Restart?"), QString(),
                                                   mbYesNoIgnore, TMsgKind::mkWarning);
-    if (!alive)
-        return;
     switch (answer) {
         case TMsgButton::mbYes:
             FLog.Close();

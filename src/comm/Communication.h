@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -77,6 +78,11 @@ public:
     void ToggleLoggingState() { FLog.ToggleLoggingState(); }
     TJTComPort& Port() { return FPort; }
 
+    // While set, SendCommand drops set commands with a "Command Disabled" log
+    // line (a read-back sets it for its own duration).
+    void SetCommandsDisabled(bool disabled) { FCommandsDisabled = disabled; }
+    bool CommandsDisabled() const { return FCommandsDisabled; }
+
     // Sends a set command (dropped while CommandsDisabled), echoes it and the
     // reply in the terminal, and returns the reply.
     QString SendCommand(const QString& command);
@@ -137,4 +143,5 @@ private:
     TTrafficLog FLog;
     QString FLastCommandText;
     bool FProbeHeard = false;
+    std::atomic<bool> FCommandsDisabled{false};
 };

@@ -1,12 +1,13 @@
 // FindDevice: the scan for a supported generator at start-up.
 #include "comm/Communication.h"
 
+#include "comm/LineOwner.h"
+
 #include "model/Capabilities.h"
 #include "platform/Dialogs.h"
 #include "serial/JTComPort.h"
 #include "model/ProgramState.h"
 
-#include <QThread>
 
 namespace {
 
@@ -30,7 +31,7 @@ TProbeResult TCommunication::ProbePort(int number)
     FPort.SetPort(number);
     if (!FPort.Open())
         return TProbeResult::prNotOpened;
-    QThread::msleep(100);
+    TLineOwner::Pause(100);
     const QString usbReply = SendCommand(QStringLiteral(":SYST:COMM:USB:ECH OFF"));
     const QString blueReply = SendCommand(QStringLiteral(":SYST:COMM:BLUE:ECH OFF"));
     FProbeHeard = !usbReply.isEmpty() || !blueReply.isEmpty();

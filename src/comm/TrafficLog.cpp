@@ -1,7 +1,6 @@
 #include "comm/TrafficLog.h"
 
 #include "platform/Dialogs.h"
-#include "model/ProgramState.h"
 
 #include <QDir>
 #include <QLocale>
@@ -23,7 +22,7 @@ QString TimeStamp()
     return TimeStamp(QTime::currentTime());
 }
 
-TTrafficLog::TTrafficLog(TProgramState& state, IDialogs& dialogs) : FState(state), FDialogs(dialogs) {}
+TTrafficLog::TTrafficLog(IDialogs& dialogs) : FDialogs(dialogs) {}
 
 TTrafficLog::~TTrafficLog()
 {
@@ -94,56 +93,80 @@ QString TTrafficLog::FilePath() const
     return FFolder.isEmpty() ? FileName() : QDir(FFolder).filePath(FileName());
 }
 
+bool TTrafficLog::IsOpen() const
+{
+    std::lock_guard lock(FMutex);
+    return FFile.isOpen();
+}
+
 void TTrafficLog::SetEnabled(bool enabled)
 {
-    FState.LoggingEnabled = enabled;
+    FEnabled = enabled;
     emit StateChanged(enabled);
 }
 
 void TTrafficLog::Close()
 {
-    if (FFile.isOpen()) {
-        FFile.flush();
-        FFile.close();
+    {
+        std::lock_guard lock(FMutex);
+        if (FFile.isOpen()) {
+            FFile.flush();
+            FFile.close();
+        }
     }
-    if (FState.LoggingEnabled)
+    if (FEnabled)
         SetEnabled(false);
 }
 
+// Called without the lock held: the message may wait for the window's thread.
 void TTrafficLog::Fail()
 {
-    if (FFile.isOpen())
-        FFile.close();
+    {
+        std::lock_guard lock(FMutex);
+        if (FFile.isOpen())
+            FFile.close();
+    }
     SetEnabled(false);
     FDialogs.MessageDlg(QString::fromLatin1(kCannotWrite), QString(), TMsgButton::mbOK, TMsgKind::mkWarning);
 }
 
 void TTrafficLog::ToggleLoggingState()
 {
-    if (FState.LoggingEnabled) {
+    if (FEnabled) {
         Close();
         return;
     }
     if (!FNameFixed)
         FixNameParts();
     SetEnabled(true);
-    if (FFile.isOpen())
-        FFile.close();
-    FFile.setFileName(FilePath());
-    if (!FFile.open(QIODevice::WriteOnly | (FAppend ? QIODevice::Append : QIODevice::Truncate))) {
-        Fail();
-        return;
+    bool failed = false;
+    {
+        std::lock_guard lock(FMutex);
+        if (FFile.isOpen())
+            FFile.close();
+        FFile.setFileName(FilePath());
+        if (!FFile.open(QIODevice::WriteOnly | (FAppend ? QIODevice::Append : QIODevice::Truncate))) {
+            failed = true;
+        } else {
+            const QByteArray header =
+                (HeaderLine(QDateTime::currentDateTime()) + QStringLiteral("\r\n")).toLocal8Bit();
+            failed = FFile.write(header) != header.size() || !FFile.flush();
+        }
     }
-    const QByteArray header = (HeaderLine(QDateTime::currentDateTime()) + QStringLiteral("\r\n")).toLocal8Bit();
-    if (FFile.write(header) != header.size() || !FFile.flush())
+    if (failed)
         Fail();
 }
 
 void TTrafficLog::AppendLine(const QString& line)
 {
-    if (!FState.LoggingEnabled || !FFile.isOpen())
-        return;
-    const QByteArray bytes = (line + QStringLiteral("\r\n")).toLocal8Bit();
-    if (FFile.write(bytes) != bytes.size() || !FFile.flush())
+    bool failed = false;
+    {
+        std::lock_guard lock(FMutex);
+        if (!FEnabled || !FFile.isOpen())
+            return;
+        const QByteArray bytes = (line + QStringLiteral("\r\n")).toLocal8Bit();
+        failed = FFile.write(bytes) != bytes.size() || !FFile.flush();
+    }
+    if (failed)
         Fail();
 }

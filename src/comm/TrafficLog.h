@@ -2,7 +2,9 @@
 // the start-up time, with one time-stamped line per command, answer or
 // refusal. Every line is flushed as it is written, and the file is closed
 // by Close, by switching logging off and by destruction, so no line is lost
-// however the program ends.
+// however the program ends. The command channel writes its lines from the
+// line owner's thread while the window switches logging on and off, so the
+// file is used under a lock.
 #pragma once
 
 #include <QDateTime>
@@ -10,7 +12,9 @@
 #include <QObject>
 #include <QString>
 
-struct TProgramState;
+#include <atomic>
+#include <mutex>
+
 class IDialogs;
 
 // Local time of day as "hh:nn:ss.zzz" (24-hour, three-digit milliseconds).
@@ -20,7 +24,7 @@ QString TimeStamp(const QTime& time);
 class TTrafficLog : public QObject {
     Q_OBJECT
 public:
-    TTrafficLog(TProgramState& state, IDialogs& dialogs);
+    explicit TTrafficLog(IDialogs& dialogs);
     ~TTrafficLog() override;
 
     // Fixes the name parts once for the run: the user name (USERNAME, or USER
@@ -46,7 +50,9 @@ public:
     void ToggleLoggingState();
     // Closes the file and turns logging off (every way the program ends).
     void Close();
-    bool IsOpen() const { return FFile.isOpen(); }
+    bool IsOpen() const;
+    // Logging is on (the menu item's check mark).
+    bool Enabled() const { return FEnabled; }
 
     // Appends one line while logging is on. A line that cannot be written
     // turns logging off with the same message as a failed creation.
@@ -68,9 +74,10 @@ private:
     void SetEnabled(bool enabled);
     void Fail();
 
-    TProgramState& FState;
     IDialogs& FDialogs;
+    mutable std::mutex FMutex;  // guards FFile
     QFile FFile;
+    std::atomic<bool> FEnabled{false};
     QString FFolder;
     QString FChosenPath;
     QString FUserName;

@@ -13,7 +13,6 @@ struct TProgramState : TSettingsSnapshot {
     // Flags.
     bool DemoMode = false;
     bool CommandsDisabled = false;
-    bool LoggingEnabled = false;
     // The program sets -1 for "requested"; any non-zero value means set.
     std::int32_t RefreshRequested = 0;
     std::int32_t RecallRequested = 0;

@@ -1,12 +1,11 @@
 #include "readback/ReadBack.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QDateTime>
-#include <QScopeGuard>
 #include <QTimer>
 
 #include "comm/Communication.h"
+#include "comm/LineOwner.h"
 #include "model/Capabilities.h"
 #include "readback/Enabling.h"
 #include "window/MainForm.h"
@@ -17,11 +16,9 @@
 #include "readback/SettingsLines.h"
 #include "scheduling/TaskQueue.h"
 
-TReadBack::TReadBack(TProgramState& state, TMainForm& form, TCommunication& comm, TTaskQueue& queue,
+TReadBack::TReadBack(TProgramState& state, TMainForm& form, TCommunication& comm, TLineOwner& line, TTaskQueue& queue,
                      TMessageForm& splash)
-    : FState(state), FForm(form), FComm(comm), FQueue(queue), FSplash(splash), FReader(comm, [this] {
-          return ContinueAfterAnswer();
-      })
+    : FState(state), FForm(form), FComm(comm), FLine(line), FQueue(queue), FSplash(splash), FReader(comm)
 {
     connect(&FForm, &TMainForm::RefreshRequested, this, &TReadBack::RefreshClick);
 }
@@ -59,28 +56,7 @@ bool TReadBack::Initialize()
 
     FRunning = true;
     FForm.GreySequenceActions(true);
-    const auto restore = qScopeGuard([this] {
-        FForm.GreySequenceActions(false);
-        FRunning = false;
-    });
-
-    if (!NormalReadBack()) {
-        // The program is ending (communications lost, exit or restart): no
-        // further query, no timer restarted.
-        FState.CommandsDisabled = false;
-        FSplash.hide();
-    }
-    emit SettingsChanged();
-    return true;
-}
-
-bool TReadBack::ContinueAfterAnswer()
-{
-    if (FState.Terminating)
-        return false;
-    // "Ignore" to a lost answer restarts the status poll; it stays off until
-    // the read-back is done.
-    FForm.StatusTimer->stop();
+    NormalReadBack();
     return true;
 }
 
@@ -98,25 +74,24 @@ void TReadBack::DemoReadBack()
     FState.PlusOption = true;
 }
 
-bool TReadBack::NormalReadBack()
+void TReadBack::NormalReadBack()
 {
     // Status displays cleared; a reported error is forgotten: the status
     // poll asks for errors again.
     FState.ErrorCode = 0;
     FForm.ClearStatus();
 
-    // Nothing else reaches the line meanwhile; handlers drop their commands.
+    // No poll round or queued command is started meanwhile; handlers drop
+    // their commands. ("Ignore" to a lost answer asks for the poll again; it
+    // stays off while commands are disabled.)
     FForm.StatusTimer->stop();
     FForm.TaskTimer->stop();
     FState.CommandsDisabled = true;
 
-    // The splash form for the long cases, painted before the first query.
-    const bool splash = FState.RecallRequested != 0 || FState.RefreshRequested != 0;
-    if (splash)
+    // The splash form for the long cases.
+    FSplashShown = FState.RecallRequested != 0 || FState.RefreshRequested != 0;
+    if (FSplashShown)
         FSplash.ShowNow();
-    QCoreApplication::processEvents();
-    if (!ContinueAfterAnswer())
-        return false;
 
     // What the model says before any query: the window adapts to it, so that
     // the controls accept the values that follow.
@@ -126,9 +101,35 @@ bool TReadBack::NormalReadBack()
     FForm.SetResolution(FState);
     FForm.SetRanges(FState);
 
-    if (!FReader.ReadSettings(FState))
-        return false;
+    // The queries, on the line; the answers come back as one snapshot.
+    TLineOwner* line = &FLine;
+    FLine.Post([this, line, snapshot = static_cast<TSettingsSnapshot>(FState)](TCommunication& channel) mutable {
+        channel.SetCommandsDisabled(true);
+        TSnapshotReader reader(channel, [line] { return !line->Ending(); });
+        const bool complete = reader.ReadSettings(snapshot);
+        channel.SetCommandsDisabled(false);
+        TLineOwner::Deliver(this, [this, snapshot = std::move(snapshot), complete] { ReadBackDone(snapshot, complete); });
+    });
+}
 
+void TReadBack::ReadBackDone(const TSettingsSnapshot& snapshot, bool complete)
+{
+    static_cast<TSettingsSnapshot&>(FState) = snapshot;
+    if (complete && !FState.Terminating) {
+        ShowSnapshot();
+    } else {
+        // The program is ending (communications lost, exit or restart): no
+        // timer restarted.
+        FState.CommandsDisabled = false;
+        FSplash.hide();
+    }
+    FForm.GreySequenceActions(false);
+    FRunning = false;
+    emit SettingsChanged();
+}
+
+void TReadBack::ShowSnapshot()
+{
     FForm.ShowSnapshot(FState);
 
     FState.CommandsDisabled = false;
@@ -141,7 +142,6 @@ bool TReadBack::NormalReadBack()
 
     FForm.StatusTimer->start();
     FForm.TaskTimer->start();
-    if (splash)
+    if (FSplashShown)
         FSplash.hide();
-    return true;
 }

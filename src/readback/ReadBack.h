@@ -1,6 +1,7 @@
 // The panel's read-back: Initialize has the snapshot reader query every
-// setting into the program state's settings snapshot (records and
-// SettingsList), then shows the snapshot in the window: values, item lists,
+// setting into a settings snapshot, as one job on the line owner's thread,
+// and, when the job reports the snapshot, makes it the program state's
+// (records and SettingsList) and shows it in the window: values, item lists,
 // enabling, the pages of the connected model. The demonstration mode gets
 // fixed labels instead. Tools > Refresh (RefreshClick) only requests a
 // read-back; the task tick carries it out. The program runs Initialize
@@ -13,10 +14,12 @@
 #include <QStringList>
 
 #include "model/SyncRules.h"
+#include "model/SettingsSnapshot.h"
 #include "readback/SnapshotReader.h"
 
 class QAction;
 class TCommunication;
+class TLineOwner;
 class TMainForm;
 class TTaskQueue;
 class TMessageForm;
@@ -28,13 +31,14 @@ public:
     // Reads the generator through Comm into State and shows it in Form,
     // with Splash over the long read-backs; serves Tools > Refresh through
     // Queue.
-    TReadBack(TProgramState& state, TMainForm& form, TCommunication& comm, TTaskQueue& queue, TMessageForm& splash);
+    TReadBack(TProgramState& state, TMainForm& form, TCommunication& comm, TLineOwner& line, TTaskQueue& queue,
+              TMessageForm& splash);
     TReadBack(const TReadBack&) = delete;
     TReadBack& operator=(const TReadBack&) = delete;
 
-    // The full read-back (or the demonstration one). Returns false without
-    // doing anything when a read-back is already running: read-backs never
-    // nest, so two query sequences never interleave on the line.
+    // Starts the full read-back (or runs the demonstration one). Returns
+    // false without doing anything when a read-back is already running or
+    // the program is ending. SettingsChanged tells when it has ended.
     bool Initialize();
     bool Running() const { return FRunning; }
 
@@ -52,18 +56,22 @@ signals:
     void SettingsChanged();
 
 private:
-    // False when the read-back ended early because the program is ending.
-    bool NormalReadBack();
+    // The window's part before the queries, and the job that makes them.
+    void NormalReadBack();
+    // The job's report: the snapshot read, and whether every query was made
+    // (false when the program began to end meanwhile).
+    void ReadBackDone(const TSettingsSnapshot& snapshot, bool complete);
+    // The snapshot in the window, the enabling rules, the timers again.
+    void ShowSnapshot();
     void DemoReadBack();
-    // After every answer: false once the program is ending; otherwise the
-    // status poll is kept off.
-    bool ContinueAfterAnswer();
 
     TProgramState& FState;
     TMainForm& FForm;
     TCommunication& FComm;
+    TLineOwner& FLine;
     TTaskQueue& FQueue;
     TMessageForm& FSplash;
     TSnapshotReader FReader;
     bool FRunning = false;
+    bool FSplashShown = false;
 };

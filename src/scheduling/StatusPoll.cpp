@@ -3,15 +3,16 @@
 #include <QTimer>
 
 #include "comm/Communication.h"
+#include "comm/LineOwner.h"
 #include "platform/Dialogs.h"
 #include "window/MainForm.h"
 #include "serial/JTComPort.h"
 #include "model/ProgramState.h"
 #include "scheduling/StatusQueries.h"
 
-TStatusPoll::TStatusPoll(TMainForm& form, TProgramState& state, TCommunication& comm, IDialogs& dialogs,
-                         IAppControl& app)
-    : FForm(form), FState(state), FComm(comm), FDialogs(dialogs), FApp(app)
+TStatusPoll::TStatusPoll(TMainForm& form, TProgramState& state, TCommunication& comm, TLineOwner& line,
+                         IDialogs& dialogs, IAppControl& app)
+    : FForm(form), FState(state), FComm(comm), FLine(line), FDialogs(dialogs), FApp(app)
 {
     connect(form.StatusTimer, &QTimer::timeout, this, &TStatusPoll::StatusTimerTimer);
 }
@@ -23,28 +24,61 @@ void TStatusPoll::StatusTimerTimer()
         timer.stop();
         return;
     }
-    if (FComm.Port().InUse())
-        return;  // a reply is awaited; try again next tick
+    if (!FLine.Idle())
+        return;  // the line is busy; try again next tick
     if (FState.DemoMode) {
         timer.stop();
         return;
     }
-    if (FState.TasksRunning)
-        return;
     timer.stop();
-    FState.StatusPolling = true;
+    FRestartTimer = true;
     UpdateStatus();
-    FState.StatusPolling = false;
-    if (!FState.Terminating)
-        timer.start();
 }
 
 void TStatusPoll::UpdateStatus()
 {
-    // The port still exists when it can be opened again.
-    TJTComPort& port = FComm.Port();
-    port.Open();
-    if (!port.Opened()) {
+    FState.StatusPolling = true;
+    // Counters, while the Plus page is on view; errors, unless one is shown
+    // already (it blinks without asking again) or the firmware is too old to
+    // be asked.
+    TRequest request;
+    const bool counters =
+        FState.Variant().PlusFeatures && FForm.PlusPageShown();
+    request.ShotCount = counters && FState.SystemSettings.ShotCountEnabled == 1;
+    request.Period = counters && FState.SystemSettings.PeriodCounterEnabled == 1;
+    request.Error = FState.ErrorCode <= 0 && HasErrorQuery(FState.DeviceIdentity);
+
+    TLineOwner* line = &FLine;
+    FLine.Post([this, line, request](TCommunication& channel) {
+        TAnswers a;
+        // The port still exists when it can be opened again.
+        TJTComPort& port = channel.Port();
+        port.Open();
+        a.PortThere = port.Opened();
+        if (a.PortThere) {
+            a.Running = QueryRunning(channel);
+            if (!line->Ending()) {
+                if (request.ShotCount)
+                    a.ShotCount = QueryShotCount(channel);
+                if (request.Period)
+                    a.Period = QueryMeasuredPeriod(channel);
+            }
+            if (!line->Ending() && request.Error)
+                a.ErrorCode = QueryErrorCode(channel);
+            a.Complete = !line->Ending();
+        }
+        TLineOwner::Deliver(this, [this, request, a] { ShowRound(request, a); });
+    });
+}
+
+void TStatusPoll::ShowRound(const TRequest& request, const TAnswers& a)
+{
+    FState.StatusPolling = false;
+    const bool restart = FRestartTimer;
+    FRestartTimer = false;
+    if (FState.Terminating)
+        return;
+    if (!a.PortThere) {
         const TMsgButton answer =
             FDialogs.MessageDlg("Port no longer available, restart?", QString(), mbYesNo, TMsgKind::mkWarning);
         if (answer == TMsgButton::mbYes)
@@ -55,35 +89,28 @@ void TStatusPoll::UpdateStatus()
     }
 
     // Run state, as the generator sees it.
-    const bool running = QueryRunning(FComm);
-    if (FState.Terminating)
-        return;
-    if (running != FState.SystemRunning) {
-        FState.SystemRunning = running;
-        FForm.ShowRunning(running);
+    if (a.Running != FState.SystemRunning) {
+        FState.SystemRunning = a.Running;
+        FForm.ShowRunning(a.Running);
     }
-
-    // Counters, while the Plus page is on view.
-    if (FState.Variant().PlusFeatures && FForm.PlusPageShown()) {
-        if (FState.SystemSettings.ShotCountEnabled == 1) {
-            FState.SystemSettings.ShotCount = QueryShotCount(FComm);
-            FForm.ShowShotCount(ShotCountText(FState.SystemSettings.ShotCount));
+    if (a.Complete) {
+        if (request.ShotCount) {
+            FState.SystemSettings.ShotCount = a.ShotCount;
+            FForm.ShowShotCount(ShotCountText(a.ShotCount));
         }
-        if (FState.SystemSettings.PeriodCounterEnabled == 1) {
-            FState.SystemSettings.MeasuredPeriod = QueryMeasuredPeriod(FComm);
-            FForm.ShowMeasuredPeriod(MeasuredPeriodText(FState.SystemSettings.MeasuredPeriod));
+        if (request.Period) {
+            FState.SystemSettings.MeasuredPeriod = a.Period;
+            FForm.ShowMeasuredPeriod(MeasuredPeriodText(a.Period));
+        }
+        // Errors: a reported error blinks.
+        if (FState.ErrorCode > 0) {
+            FForm.BlinkError();
+        } else if (request.Error) {
+            FState.ErrorCode = a.ErrorCode;
+            if (FState.ErrorCode > 0)
+                FForm.ShowError(ErrorText(FState.ErrorCode));
         }
     }
-    if (FState.Terminating)
-        return;
-
-    // Errors: a reported error blinks without asking again; older
-    // firmware has no error query.
-    if (FState.ErrorCode > 0) {
-        FForm.BlinkError();
-    } else if (HasErrorQuery(FState.DeviceIdentity)) {
-        FState.ErrorCode = QueryErrorCode(FComm);
-        if (FState.ErrorCode > 0)
-            FForm.ShowError(ErrorText(FState.ErrorCode));
-    }
+    if (restart && !FState.Terminating && !FState.CommandsDisabled)
+        FForm.StatusTimer->start();
 }

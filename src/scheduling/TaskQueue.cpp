@@ -44,18 +44,18 @@ void TTaskQueue::ProcessTasks()
         FStatusTimer.stop();
         if (FState.RecallRequested != 0 && FSendCommand)
             FSendCommand(QStringLiteral("*RCL ") + QString::number(FState.RecallBin));
-        if (!FState.Terminating)
-            emit ReadBackDue();
+        emit ReadBackDue();
         FState.RecallRequested = 0;
         FState.RefreshRequested = 0;
-        if (!FState.Terminating)
+        // A read-back under way (commands disabled) restarts the poll itself
+        // when it ends.
+        if (!FState.CommandsDisabled)
             FStatusTimer.start();
     }
 
     if (FCommandsPending) {
-        // Taken one at a time: commands appended while a reply is awaited join
-        // the end and go out in this same pass.
-        while (!FQueue.empty() && !FState.Terminating) {
+        // Each goes to the line as a job of its own, in order.
+        while (!FQueue.empty()) {
             const QString command = FQueue.front();
             FQueue.pop_front();
             if (FSendCommand)
@@ -66,9 +66,9 @@ void TTaskQueue::ProcessTasks()
     }
 
     FState.TasksRunning = false;
-    // Work that came in while this pass waited for the generator (a request,
-    // or a command appended after the queue ran dry) gets the next tick.
+    // Work that came in during this pass (a command appended by a send, a
+    // request) gets the next tick.
     const bool workLeft = !FQueue.empty() || FState.RecallRequested != 0 || FState.RefreshRequested != 0;
-    if (!FState.Terminating && workLeft)
+    if (workLeft)
         FTaskTimer.start();
 }

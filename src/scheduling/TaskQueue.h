@@ -1,7 +1,8 @@
 // The one way for the window to send a command in answer to the user: append
-// it to TaskQueue. The task timer's tick sends the queued commands in order,
-// each with its reply, and serves the refresh and bin-recall requests: it
-// asks for the read-back with ReadBackDue, which returns once it is done.
+// it to TaskQueue. The task timer's tick hands the queued commands in order to
+// the line (each is one job there: sent, echoed, answered), and serves the
+// refresh and bin-recall requests: the recall command first, then the
+// read-back asked for with ReadBackDue, which the line carries out after it.
 #pragma once
 
 #include <QObject>

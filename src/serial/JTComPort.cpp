@@ -3,10 +3,8 @@
 #include "serial/PortList.h"
 #include "serial/PortLock.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QPointer>
 #include <QThread>
 
 #ifdef Q_OS_UNIX
@@ -187,8 +185,6 @@ bool TJTComPort::Open()
 {
     if (Opened())
         Close();
-    // Null once a callback or event pass has destroyed the component.
-    const QPointer alive(this);
     for (;;) {
         FDevicePath = PortDevicePath(FPortNumber);
         FHeldElsewhere = false;
@@ -202,8 +198,6 @@ bool TJTComPort::Open()
             break;
         const TMsgButton answer = Dialogs().MessageDlg(OpenErrorText(FPortNumber, PermissionDenied(FDevicePath)),
                                                        QString(), mbAbortRetry, TMsgKind::mkWarning);
-        if (!alive)
-            return false;
         if (answer == TMsgButton::mbAbort)
             break;
     }
@@ -418,7 +412,6 @@ bool TJTComPort::WaitForInput()
 QByteArray TJTComPort::Read()
 {
     QByteArray result;
-    const QPointer alive(this);
     if (FPortInUse) {
         if (FShowErrors)
             Dialogs().MessageDlg(QStringLiteral("Port is in use -- operation aborted"), QString(), TMsgButton::mbOK);
@@ -426,7 +419,7 @@ QByteArray TJTComPort::Read()
     }
     if (!Opened()) {
         Open();
-        if (!alive || !Opened())
+        if (!Opened())
             return result;
     }
     FPortInUse = true;
@@ -442,8 +435,6 @@ QByteArray TJTComPort::Read()
     QElapsedTimer clock;
     clock.start();
     qint64 deadline = clock.elapsed() + FResponseTime;
-    QElapsedTimer lastEvents;
-    lastEvents.start();
     bool complete = false;
     // False right after a wait that saw the driver's queue stay empty.
     bool askDriver = true;
@@ -459,15 +450,6 @@ QByteArray TJTComPort::Read()
             }
             if (clock.elapsed() > deadline)
                 FTimedOut = true;
-            // The window gets one pass of its event loop per millisecond of waiting
-            // (and always before a timeout is reported), not one per byte: at line
-            // rate the bytes of an answer arrive 87 us apart.
-            if (FAllowEvents && (FTimedOut || lastEvents.nsecsElapsed() >= 1'000'000)) {
-                QCoreApplication::processEvents();
-                if (!alive)
-                    return result;
-                lastEvents.start();
-            }
             if (FTimedOut)
                 break;
             askDriver = WaitForInput();
@@ -476,14 +458,10 @@ QByteArray TJTComPort::Read()
             if (FAllowEvents && FOnTimeout) {
                 const TNotifyEvent handler = FOnTimeout;  // the handler may replace it
                 handler(this);
-                if (!alive)
-                    return result;
             }
             if (FShowErrors) {
                 const TMsgButton answer = Dialogs().MessageDlg(QStringLiteral("Timeout waiting for response."),
                                                                QString(), mbAbortRetry, TMsgKind::mkWarning);
-                if (!alive)
-                    return result;
                 if (answer == TMsgButton::mbRetry) {
                     FTimedOut = false;
                     deadline = clock.elapsed() + FResponseTime;
@@ -498,7 +476,6 @@ QByteArray TJTComPort::Read()
 
 qint64 TJTComPort::ReadRaw(char* buffer, qint64 size)
 {
-    const QPointer alive(this);
     if (FPortInUse) {
         if (FShowErrors)
             Dialogs().MessageDlg(QStringLiteral("Port is in use -- operation aborted"), QString(), TMsgButton::mbOK);
@@ -506,7 +483,7 @@ qint64 TJTComPort::ReadRaw(char* buffer, qint64 size)
     }
     if (!Opened()) {
         Open();
-        if (!alive || !Opened())
+        if (!Opened())
             return 0;
     }
     FPortInUse = true;
@@ -517,8 +494,6 @@ qint64 TJTComPort::ReadRaw(char* buffer, qint64 size)
         if (got < 0) {
             got = 0;
             Dialogs().MessageDlg(QStringLiteral("Raw read error."), QString(), TMsgButton::mbOK);
-            if (!alive)
-                return 0;
         }
     }
     FPortInUse = false;

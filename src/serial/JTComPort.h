@@ -1,10 +1,11 @@
 // TJTComPort: the one object through which the panel reaches the generator.
 // It opens a numbered COM port, applies the line settings, writes command
 // bytes and reads a response until an end-of-response marker arrives or the
-// response time runs out. Everything runs on the caller's thread; while a
-// response is awaited the component can let the event loop run
-// (AllowEvents), and InUse keeps a second read from starting inside the
-// first. Failures are reported through message boxes (ShowErrors), the
+// response time runs out. Everything runs on the caller's thread, which in
+// the panel is the line owner's: a read blocks that thread (without spinning)
+// and never runs an event loop. With AllowEvents set a timeout is reported to
+// the OnTimeout callback; InUse refuses a read started inside another (from
+// that callback). Failures are reported through message boxes (ShowErrors), the
 // TimedOut flag, the OnTimeout callback and empty results, never by
 // exceptions. Opening takes the locks of Linux serial programs (PortLock.h);
 // a device that another program holds by them is "in use" (ofInUse).

@@ -1,8 +1,8 @@
 #include "storage/SettingsRestore.h"
 
 #include "comm/Communication.h"
+#include "comm/LineOwner.h"
 
-#include <QThread>
 
 bool IsSettingsComment(const QString& line)
 {
@@ -23,7 +23,7 @@ bool SendSettingsLines(TCommunication& comm, const QStringList& lines, int pause
 {
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (pauseMs > 0)
-            QThread::msleep(static_cast<unsigned long>(pauseMs));
+            TLineOwner::Pause(static_cast<unsigned long>(pauseMs));
         if (!IsSettingsComment(lines[i])) {
             comm.SendCommand(lines[i]);
             if (afterLine && !afterLine(i + 1))

@@ -2,13 +2,12 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
-#include <QScopeGuard>
 #include <QTimer>
 
 #include "comm/Communication.h"
+#include "comm/LineOwner.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
 #include "window/MainForm.h"
@@ -49,12 +48,13 @@ QString AboutText(const TDeviceIdentity& identity, const QString& softwareVersio
     return lines.join(QStringLiteral("\r\n"));
 }
 
-TStorage::TStorage(TProgramState& state, TMainForm& form, TMessageForm& splash, TCommunication& comm, TTaskQueue& queue,
-                   IDialogs& dialogs, IUrlOpener& urls)
+TStorage::TStorage(TProgramState& state, TMainForm& form, TMessageForm& splash, TCommunication& comm, TLineOwner& line,
+                   TTaskQueue& queue, IDialogs& dialogs, IUrlOpener& urls)
     : FState(state),
       FForm(form),
       FSplash(splash),
       FComm(comm),
+      FLine(line),
       FQueue(queue),
       FDialogs(dialogs),
       FUrls(urls),
@@ -77,17 +77,30 @@ void TStorage::BindMenu()
 
 bool TStorage::StartFileOperation(void (TStorage::*handler)())
 {
-    const TProgramState& s = FState;
-    if (s.Terminating || FInFileOperation)
+    if (FState.Terminating || FInFileOperation)
         return false;
-    // The menu is live while another exchange or a read-back waits for the
-    // generator. Reading back in the middle of it would interleave two query
-    // sequences on the line, so the command runs once the line is free.
-    if (s.CommandsDisabled || s.TasksRunning || s.StatusPolling || FComm.Port().InUse()) {
+    // The menu is live while a read-back runs. Its snapshot is taken over
+    // when it ends, so the command starts once it is over.
+    if (FState.CommandsDisabled) {
         QTimer::singleShot(kRetryInterval, this, handler);
         return false;
     }
     return true;
+}
+
+void TStorage::OnLine(std::function<void(TCommunication&)> job, std::function<void()> then)
+{
+    if (!FLine.Started()) {
+        if (job)
+            job(FComm);
+        then();
+        return;
+    }
+    FLine.Post([this, job = std::move(job), then = std::move(then)](TCommunication& channel) {
+        if (job)
+            job(channel);
+        TLineOwner::Deliver(this, then);
+    });
 }
 
 void TStorage::SaveToFileClick()
@@ -95,20 +108,22 @@ void TStorage::SaveToFileClick()
     if (!StartFileOperation(&TStorage::SaveToFileClick))
         return;
     FInFileOperation = true;
-    const auto leave = qScopeGuard([this] { FInFileOperation = false; });
-    TProgramState& state = FState;
-
-    // A fresh snapshot of the generator's settings.
+    // A fresh snapshot of the generator's settings, then the file.
     emit ReadBackDue();
-    if (state.Terminating)
-        return;
+    OnLine({}, [this] { FinishSave(); });
+}
 
+void TStorage::FinishSave()
+{
+    FInFileOperation = false;
+    if (FState.Terminating)
+        return;
     const QString chosen = FDialogs.SaveFileName(kSaveCaption, kTextFilter, QDir::currentPath(), kDefaultExtension);
     if (chosen.isEmpty()) {
         FDialogs.ShowMessage(QStringLiteral("Save to file was cancelled"));
         return;
     }
-    const QString error = WriteSettingsFile(chosen, state.SettingsList);
+    const QString error = WriteSettingsFile(chosen, FState.SettingsList);
     if (!error.isEmpty())
         FDialogs.MessageDlg(error, QString(), TMsgButton::mbOK, TMsgKind::mkError);
 }
@@ -117,8 +132,6 @@ void TStorage::RestoreFromFileClick()
 {
     if (!StartFileOperation(&TStorage::RestoreFromFileClick))
         return;
-    FInFileOperation = true;
-    const auto leave = qScopeGuard([this] { FInFileOperation = false; });
     TProgramState& state = FState;
 
     const QString path = FDialogs.OpenFileName(kOpenCaption, kOpenFilter, kDefaultExtension);
@@ -133,29 +146,38 @@ void TStorage::RestoreFromFileClick()
     }
     state.SettingsList = file.Lines;
 
-    TMessageForm& splash = FSplash;
-    if (!state.SettingsList.isEmpty()) {
-        splash.MessageLabel->SetCaption(QStringLiteral("Loading. Please wait..."));
-        splash.ShowNow();
-        // A copy: the list may be rebuilt by a read-back while replies are awaited.
-        const QStringList lines = state.SettingsList;
-        const bool sent = SendSettingsLines(FComm, lines, FLinePause, [&state](qsizetype) {
-            if (state.Terminating)
-                return false;
-            QCoreApplication::processEvents();
-            return !state.Terminating;
-        });
-        if (!sent)
-            return;
-    } else {
+    FInFileOperation = true;
+    if (state.SettingsList.isEmpty()) {
         FDialogs.ShowMessage(QStringLiteral("Empty file."));
-    }
-
-    emit ReadBackDue();
-    if (state.Terminating)
+        FinishRestore(true);
         return;
-    splash.hide();
-    FDialogs.ShowMessage(QStringLiteral("Settings loaded."));
+    }
+    FSplash.MessageLabel->SetCaption(QStringLiteral("Loading. Please wait..."));
+    FSplash.ShowNow();
+    // The lines go out as one job; it stops at the next line once the
+    // program is ending.
+    auto sent = std::make_shared<bool>(false);
+    OnLine(
+        [lines = state.SettingsList, pause = FLinePause, line = &FLine, sent](TCommunication& channel) {
+            *sent = SendSettingsLines(channel, lines, pause, [line](qsizetype) { return !line->Ending(); });
+        },
+        [this, sent] { FinishRestore(*sent); });
+}
+
+void TStorage::FinishRestore(bool sent)
+{
+    if (!sent || FState.Terminating) {
+        FInFileOperation = false;
+        return;
+    }
+    emit ReadBackDue();
+    OnLine({}, [this] {
+        FInFileOperation = false;
+        if (FState.Terminating)
+            return;
+        FSplash.hide();
+        FDialogs.ShowMessage(QStringLiteral("Settings loaded."));
+    });
 }
 
 void TStorage::SaveToBin(int bin)

@@ -1,13 +1,16 @@
 // The Storage, Tools and Help menu commands that keep or show things: the
 // settings file, the generator's storage bins, the screen capture, the About
 // box and the web site. TStorage binds itself to the window's menu actions;
-// the settings-file commands ask for a read-back with ReadBackDue, which
-// returns once it is done.
+// the settings-file commands ask for a read-back with ReadBackDue and go on
+// once the line has carried it out. A restore's lines are one job on the
+// line.
 #pragma once
 
 #include <QObject>
 #include <QString>
 #include <QUrl>
+
+#include <functional>
 
 #include "storage/SettingsRestore.h"
 #include "storage/TrpVersionInfo.h"
@@ -15,6 +18,7 @@
 class IDialogs;
 class IUrlOpener;
 class TCommunication;
+class TLineOwner;
 class TMainForm;
 class TMessageForm;
 class TTaskQueue;
@@ -33,8 +37,8 @@ QString AboutText(const TDeviceIdentity& identity, const QString& softwareVersio
 class TStorage : public QObject {
     Q_OBJECT
 public:
-    TStorage(TProgramState& state, TMainForm& form, TMessageForm& splash, TCommunication& comm, TTaskQueue& queue,
-             IDialogs& dialogs, IUrlOpener& urls);
+    TStorage(TProgramState& state, TMainForm& form, TMessageForm& splash, TCommunication& comm, TLineOwner& line,
+             TTaskQueue& queue, IDialogs& dialogs, IUrlOpener& urls);
 
     // Storage > Save Settings To File / Restore Settings From File.
     void SaveToFileClick();
@@ -61,15 +65,23 @@ signals:
 private:
     void BindMenu();
     void CaptureScreenShot();
-    // A save or restore runs read-backs and waits for replies with the event
-    // loop running; a second one must not start inside it. False when Handler
-    // must not run now (it is then run again later when the line is busy).
+    // A save or restore spans read-backs and exchanges on the line; a second
+    // one does not start while it runs, and none starts while a read-back is
+    // under way (it is then tried again a little later). False when Handler
+    // must not run now.
     bool StartFileOperation(void (TStorage::*handler)());
+    // Runs Job on the line and Then on this thread after it, and after
+    // everything posted to the line before. Without a running line (the
+    // demonstration mode) both run at once.
+    void OnLine(std::function<void(TCommunication&)> job, std::function<void()> then);
+    void FinishSave();
+    void FinishRestore(bool sent);
 
     TProgramState& FState;
     TMainForm& FForm;
     TMessageForm& FSplash;
     TCommunication& FComm;
+    TLineOwner& FLine;
     TTaskQueue& FQueue;
     IDialogs& FDialogs;
     IUrlOpener& FUrls;

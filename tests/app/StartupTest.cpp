@@ -24,6 +24,7 @@
 #include "support/PtyTestSupport.h"
 #include "support/RefusedDevice.h"
 #include "scheduling/TaskQueue.h"
+#include "support/LineWait.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ TEST_F(Startup, DiscoveryConnectsAndPreparesTheLaunch)
     EXPECT_TRUE(a.Form().LaunchTimer->isActive());
     EXPECT_FALSE(a.Form().StatusTimer->isActive());
     EXPECT_EQ(a.Form().PulseMovie->speed(), 200);
-    EXPECT_FALSE(a.State().LoggingEnabled);
+    EXPECT_FALSE(a.Comm().Log().Enabled());
 }
 
 TEST_F(Startup, LeftShiftEntersDemonstrationModeWithoutTouchingAPort)
@@ -205,6 +206,7 @@ TEST_F(Startup, RestartReleasesThePortBeforeStartingAnew)
     TJT6400App& a = App();
     ASSERT_TRUE(a.FormCreate());
     a.Form().RestartAction->trigger();
+    ASSERT_TRUE(WaitForLine(a.Line()));
     EXPECT_FALSE(a.Port().Opened());
     EXPECT_EQ(process.Calls, (QList<QString>{"sleep 500", "start"}));
     EXPECT_TRUE(a.Ending());
@@ -226,6 +228,7 @@ TEST_F(Startup, TerminalSendsTextAsTypedAndKeepsAHistory)
     EXPECT_EQ(line->text(), "*IDN?");  // the entry keeps the text
     f.SendBtn->click();
     a.Queue().ProcessTasks();
+    ASSERT_TRUE(WaitForLine(a.Line()));
     EXPECT_EQ(Received(generator).mid(Received(generator).size() - 2), (QStringList{"*IDN?", "*IDN?"}));
     EXPECT_EQ(f.SendEdit->count(), 2);
     const QString shown = f.ResponseList->toPlainText();
@@ -264,6 +267,7 @@ TEST_F(Startup, TerminalEnterTypedIntoTheFocusedComboBoxSendsOnce)
     QTest::keyClick(f.SendEdit, Qt::Key_Return);
     EXPECT_EQ(a.Queue().TaskCount(), 1);
     a.Queue().ProcessTasks();
+    ASSERT_TRUE(WaitForLine(a.Line()));
     EXPECT_EQ(Received(generator).count("*ERS?"), 1);
 }
 
@@ -325,10 +329,10 @@ TEST_F(Startup, LogSwitchStartsTheLogAfterDiscovery)
     {
         TJT6400App& a = App(options);
         ASSERT_TRUE(a.FormCreate());
-        EXPECT_TRUE(a.State().LoggingEnabled);
+        EXPECT_TRUE(a.Comm().Log().Enabled());
         EXPECT_TRUE(a.Form().LoggingEnabledAction->isChecked());
         a.Form().LoggingEnabledAction->trigger();
-        EXPECT_FALSE(a.State().LoggingEnabled);
+        EXPECT_FALSE(a.Comm().Log().Enabled());
         EXPECT_FALSE(a.Form().LoggingEnabledAction->isChecked());
     }
     const QStringList logs = QDir(work.path()).entryList({"JT6400LogFile_*.txt"});

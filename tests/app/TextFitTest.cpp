@@ -382,6 +382,7 @@ TEST_P(PanelTexts, EveryTextFitsItsControlStoppedRunningAndWithEachError)
         form().RefreshAction->trigger();
         Sent();
         program->StatusPoll().UpdateStatus();
+        ASSERT_TRUE(Settle());
         ASSERT_EQ(form().ErrorLabel->text().toStdString(), ErrorText(code).toStdString());
         ASSERT_TRUE(form().ErrorLabel->isVisible());
         faults << FaultsOfTheWindow();

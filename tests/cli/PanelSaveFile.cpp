@@ -34,12 +34,14 @@ int main(int argc, char** argv)
         rig.Connect(model, {}, SnapshotGenerator(model, true), SnapshotServer(std::string()));
         rig.Server->withGenerator([](jt6400sim::Generator& g) { g.setSettings(VariedSettings(g.model())); });
         rig.App->LaunchTimerTimer();
+        rig.Settle();
         TNoUrls urls;
-        TStorage storage(rig.State(), rig.Form(), rig.App->MessageForm(), rig.App->Comm(), rig.App->Queue(),
+        TStorage storage(rig.State(), rig.Form(), rig.App->MessageForm(), rig.App->Comm(), rig.App->Line(), rig.App->Queue(),
                          rig.Dialogs, urls);
         QObject::connect(&storage, &TStorage::ReadBackDue, rig.ReadBack.get(), &TReadBack::Initialize);
         rig.Dialogs.FileNames << QString::fromLocal8Bit(argv[2]);
         storage.SaveToFileClick();
+        rig.Settle();
         if (!rig.Dialogs.Shown.isEmpty()) {
             std::fprintf(stderr, "%s\n", rig.Dialogs.Shown.front().Text.toLocal8Bit().constData());
             return 1;

@@ -223,7 +223,7 @@ TEST_F(DiscoveryTest, LogOfAQuerySessionWithTheSimulator)
     EXPECT_EQ(comm->QueryFloat(":PULS0:PER"), 0.001);
     EXPECT_EQ(comm->QueryInteger(":PULS0:MOD"), 0);  // a keyword: does not convert
     EXPECT_FALSE(comm->SendCommand(":PULS0:STAT ON").isEmpty());
-    state.CommandsDisabled = true;
+    comm->SetCommandsDisabled(true);
     comm->SendCommand(":PULS0:STAT OFF");
     comm->ToggleLoggingState();
     const QStringList lines = ReadLogLines(comm->Log().FilePath());

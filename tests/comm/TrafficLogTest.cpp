@@ -67,7 +67,7 @@ protected:
     QTemporaryDir dir;
     TProgramState state;
     TScriptedDialogs dialogs;
-    TTrafficLog log{state, dialogs};
+    TTrafficLog log{dialogs};
     QList<bool> checks;
 };
 
@@ -77,7 +77,7 @@ TEST_F(TrafficLogTest, OnCreatesFileWithHeaderOnly)
     qunsetenv("USERNAME");
     qputenv("USER", "lab");
     log.ToggleLoggingState();
-    EXPECT_TRUE(state.LoggingEnabled);
+    EXPECT_TRUE(log.Enabled());
     EXPECT_TRUE(log.FileName().startsWith("JT6400LogFile_lab_"));
     EXPECT_TRUE(QRegularExpression("^JT6400LogFile_lab_\\d\\d-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d\\.txt$")
                     .match(log.FileName())
@@ -103,7 +103,7 @@ TEST_F(TrafficLogTest, LinesAreOnDiskAsSoonAsWrittenAndOffCloses)
     log.AppendLine("Sent    (01:02:03.004): *IDN?");
     EXPECT_EQ(ReadLogLines(log.FilePath()).mid(1), QStringList{"Sent    (01:02:03.004): *IDN?"});
     log.ToggleLoggingState();
-    EXPECT_FALSE(state.LoggingEnabled);
+    EXPECT_FALSE(log.Enabled());
     EXPECT_FALSE(log.IsOpen());
     log.AppendLine("dropped again");
     // On again: the same name, started afresh.
@@ -111,7 +111,7 @@ TEST_F(TrafficLogTest, LinesAreOnDiskAsSoonAsWrittenAndOffCloses)
     EXPECT_EQ(log.FileName(), "JT6400LogFile_u_01-02-24_03-04-05.txt");
     EXPECT_EQ(ReadLogLines(log.FilePath()).size(), 1);
     log.Close();
-    EXPECT_FALSE(state.LoggingEnabled);
+    EXPECT_FALSE(log.Enabled());
     EXPECT_EQ(checks, (QList<bool>{true, false, true, false}));
 }
 
@@ -119,7 +119,7 @@ TEST_F(TrafficLogTest, UnwritableLocationDisablesLogging)
 {
     log.SetFolder(dir.filePath("missing/folder"));
     log.ToggleLoggingState();
-    EXPECT_FALSE(state.LoggingEnabled);
+    EXPECT_FALSE(log.Enabled());
     EXPECT_FALSE(log.IsOpen());
     EXPECT_EQ(dialogs.Texts(), QStringList{"Log file cannot be written to. Please run program from writable location. "
                                            "Logging will be disabled."});
@@ -131,7 +131,7 @@ TEST_F(TrafficLogTest, FailedWriteDisablesLogging)
     log.FixNameParts("full", QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5)));
     ASSERT_TRUE(QFile::link("/dev/full", log.FilePath()));
     log.ToggleLoggingState();
-    EXPECT_FALSE(state.LoggingEnabled);
+    EXPECT_FALSE(log.Enabled());
     EXPECT_EQ(dialogs.Shown.size(), 1);
 }
 
@@ -140,7 +140,7 @@ TEST_F(TrafficLogTest, DestructionClosesTheFile)
     QString path;
     {
         TProgramState s;
-        TTrafficLog local(s, dialogs);
+        TTrafficLog local(dialogs);
         local.SetFolder(dir.path());
         local.FixNameParts("d", QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5)));
         local.ToggleLoggingState();

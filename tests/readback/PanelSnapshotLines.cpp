@@ -27,6 +27,7 @@ int main(int argc, char** argv)
         rig.Connect(model, {}, SnapshotGenerator(model, muxGate), SnapshotServer(std::string()));
         rig.Server->withGenerator([](jt6400sim::Generator& g) { g.setSettings(VariedSettings(g.model())); });
         rig.App->LaunchTimerTimer();
+        rig.Settle();
         for (const QString& line : rig.State().SettingsList)
             std::printf("%s\n", line.toLatin1().constData());
     } catch (const std::exception& e) {

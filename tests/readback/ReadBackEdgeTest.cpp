@@ -55,6 +55,7 @@ TEST(ReadBackAnswers, UnknownKeywordKeepsIndexAndIsWrittenAsReceived)
     rig.Form().ChannelControls.ChPolaritySel[2]->setCurrentIndex(1);  // stale: differs from the record
 
     ASSERT_TRUE(rig.ReadBack->Initialize());
+    ASSERT_TRUE(rig.Settle());
     EXPECT_EQ(st.SystemSettings.SystemMode, TSystemMode::DutyCycle);
     EXPECT_EQ(rig.Form().SystemModeSel->currentIndex(), 3);
     EXPECT_EQ(st.ChannelSettings[2].Polarity, TChannelPolarity::Inverted);
@@ -74,6 +75,7 @@ TEST(ReadBackAnswers, GeneratorWithoutMuxGateQuery)
     g.muxGateSupported = false;
     rig.Connect("6404", {}, g);
     ASSERT_TRUE(rig.ReadBack->Initialize());
+    ASSERT_TRUE(rig.Settle());
     const TProgramState& st = rig.State();
     EXPECT_FALSE(st.MuxGateSupported);
     const QStringList sent = rig.Received();
@@ -98,6 +100,7 @@ TEST(ReadBackAnswers, SyncAnswersOutsideTheListLeaveADefinedSelection)
         g.setSettings(s);
     });
     ASSERT_TRUE(rig.ReadBack->Initialize());
+    ASSERT_TRUE(rig.Settle());
     const TChannelControls& c = rig.Form().ChannelControls;
     const TProgramState& st = rig.State();
     EXPECT_EQ(st.ChannelSettings[1].SyncSource, 8);
@@ -138,6 +141,7 @@ TEST(ReadBackRepeat, SecondReadBackChangesNoListShapes)
     TReadBackRig rig;
     rig.Connect("6424");
     ASSERT_TRUE(rig.ReadBack->Initialize());
+    ASSERT_TRUE(rig.Settle());
     const QStringList first = rig.Received();
     const TChannelControls& c = rig.Form().ChannelControls;
     std::vector<QStringList> before;
@@ -148,6 +152,7 @@ TEST(ReadBackRepeat, SecondReadBackChangesNoListShapes)
 
     rig.Mark();
     ASSERT_TRUE(rig.ReadBack->Initialize());
+    ASSERT_TRUE(rig.Settle());
     EXPECT_EQ(rig.Received(), first);
     EXPECT_EQ(rig.State().SettingsList.mid(1), firstList);
     EXPECT_EQ(items(rig.Form().ExtModeSel), ext);
@@ -180,6 +185,7 @@ TEST(ReadBackRepeat, RefreshWithPeriodCounterOnAndNoTriggerSwitchesItOffTwice)
     EXPECT_NE(rig.State().RefreshRequested, 0);
     EXPECT_TRUE(rig.Received().isEmpty());
     queue.ProcessTasks();
+    ASSERT_TRUE(rig.SettleQueue());
 
     EXPECT_EQ(rig.State().RefreshRequested, 0);
     EXPECT_EQ(handlerRuns, 2);  // ticked by the read-back (dropped), unticked by the rule
@@ -221,6 +227,7 @@ TEST(ReadBackSilence, GeneratorFallingSilentGivesZerosAndAsksWhatToDo)
     });
 
     ASSERT_TRUE(rig.ReadBack->Initialize());
+    ASSERT_TRUE(rig.Settle());
     const TChannelSettings& a = st.ChannelSettings[1];
     EXPECT_EQ(a.Enabled, 1);  // answered
     EXPECT_EQ(a.Width, 0);    // unanswered numbers are 0
@@ -254,6 +261,7 @@ TEST(ReadBackSilence, AnsweringNoEndsTheReadBackAtOnce)
     rig.Dialogs.Answers << TMsgButton::mbNo;
 
     rig.App->LaunchTimerTimer();
+    ASSERT_TRUE(rig.Settle());
     EXPECT_TRUE(rig.State().Terminating);
     // Five answered queries and the one that went unanswered; nothing after.
     EXPECT_EQ(rig.Received().size(), 6);
@@ -285,6 +293,7 @@ TEST(ReadBackNesting, RequestsDuringAReadBackAreRefused)
     f.SaveToBinActions[3]->setEnabled(false);  // a state of its own, kept afterwards
 
     ASSERT_TRUE(rig.ReadBack->Initialize());
+    ASSERT_TRUE(rig.Settle());
     EXPECT_FALSE(nestedResult);
     EXPECT_EQ(menusDuring, (QList<bool>{false, false, false, false, false}));
     EXPECT_EQ(refreshDuring, 0);
@@ -318,6 +327,36 @@ TEST(ReadBackDemo, FixedLabelsAndNoQuery)
     EXPECT_FALSE(f.StatusTimer->isActive());
     EXPECT_EQ(f.ChannelControls.ChWidthAdj[1]->Text(), widthBefore);
     EXPECT_FALSE(rig.App->Port().Opened());
+}
+
+}  // namespace
+
+namespace {
+
+// The read-back runs on the line owner's thread: Initialize returns before
+// the first answer, the window's event loop keeps turning meanwhile, and no
+// pause between exchanges is taken on the window's thread.
+TEST(ReadBackThread, TheWindowThreadNeitherPausesNorWaitsForTheLine)
+{
+    TReadBackRig rig;
+    rig.Connect("6424");
+    const int pausesBefore = TLineOwner::WindowThreadPauses();
+    int ticksDuring = 0;
+    QTimer ticker;
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (rig.ReadBack->Running())
+            ++ticksDuring;
+    });
+    ticker.start();
+    ASSERT_TRUE(rig.ReadBack->Initialize());
+    EXPECT_TRUE(rig.ReadBack->Running());
+    ASSERT_TRUE(rig.Settle());
+    ticker.stop();
+    EXPECT_FALSE(rig.ReadBack->Running());
+    EXPECT_GT(ticksDuring, 0);
+    EXPECT_EQ(rig.Received().last(), ":PULS8:CGAT?");  // it read to the last channel
+    EXPECT_EQ(TLineOwner::WindowThreadPauses(), pausesBefore);
 }
 
 }  // namespace

@@ -16,6 +16,8 @@
 #include "support/SimulatedGenerator.h"
 #include "support/PtyTestSupport.h"
 #include "readback/ReadBack.h"
+#include "scheduling/TaskQueue.h"
+#include "support/LineWait.h"
 
 #include <QDir>
 #include <QStringList>
@@ -54,13 +56,23 @@ public:
     {
         App = std::make_unique<TJT6400App>(jt::TCommandLineOptions{}, TJT6400App::TServices{Dialogs, Keys, Process});
         ReadBack =
-            std::make_unique<TReadBack>(App->State(), App->Form(), App->Comm(), App->Queue(), App->MessageForm());
+            std::make_unique<TReadBack>(App->State(), App->Form(), App->Comm(), App->Line(), App->Queue(),
+                                        App->MessageForm());
         ConnectReadBack(*App, *ReadBack);
         if (!App->FormCreate())
             throw std::runtime_error("start-up ended the program");
         // The launch step is run by the test itself, not by the timer.
         App->Form().LaunchTimer->stop();
         Mark();
+    }
+
+    // Waits until the line has carried out what was handed to it and the
+    // window has shown the reports.
+    bool Settle() { return WaitForLine(App->Line()); }
+    // The same, and until the commands queued meanwhile have gone out too.
+    bool SettleQueue()
+    {
+        return WaitUntil([this] { return App->Line().Idle() && App->Queue().TaskCount() == 0 && !ReadBack->Running(); });
     }
 
     // Forgets the traffic so far.
@@ -82,6 +94,10 @@ public:
 
     ~TReadBackRig()
     {
+        if (App) {
+            App->Line().Stop();
+            App->Line().Join();
+        }
         ReadBack.reset();
         App.reset();
         if (Server)

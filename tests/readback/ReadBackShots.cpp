@@ -38,6 +38,7 @@ int main(int argc, char** argv)
         rig.Connect(s.model, s.commands);
         rig.Form().show();
         rig.App->LaunchTimerTimer();
+        rig.Settle();
         rig.Form().ChPageControl->setCurrentIndex(page);
         rig.Form().SystemPageControl->setCurrentIndex(systemPage);
         QEventLoop loop;

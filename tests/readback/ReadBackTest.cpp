@@ -192,6 +192,7 @@ TEST_P(ReadBackPerModel, QueriesRecordsWindowAndSnapshot)
         refreshMenuDuring = f.RefreshAction->isEnabled();
     });
     rig.App->LaunchTimerTimer();
+    ASSERT_TRUE(rig.Settle());
     EXPECT_TRUE(splashDuring);
     EXPECT_TRUE(disabledDuring);
     EXPECT_FALSE(refreshMenuDuring);

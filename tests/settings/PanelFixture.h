@@ -18,6 +18,7 @@
 #include "support/PtyTestSupport.h"
 #include "readback/ReadBack.h"
 #include "scheduling/TaskQueue.h"
+#include "support/LineWait.h"
 
 class Panel : public ::testing::Test {
 protected:
@@ -32,6 +33,7 @@ protected:
         program = std::make_unique<TProgram>(jt::TCommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
         ASSERT_TRUE(app().FormCreate());
         app().LaunchTimerTimer();
+        ASSERT_TRUE(Settle());
         ASSERT_EQ(state().ChannelCount, ChannelCountOf(QString::fromStdString(model)));
         app().Form().LaunchTimer->stop();
         app().Form().StatusTimer->stop();
@@ -42,6 +44,15 @@ protected:
     TMainForm& form() { return app().Form(); }
     TProgramState& state() { return app().State(); }
 
+    // Waits until the line has carried out what was handed to it and the
+    // window has shown the reports.
+    bool Settle() { return WaitForLine(app().Line()); }
+    // The same, and until the commands queued meanwhile have gone out too.
+    bool SettleQueue()
+    {
+        return WaitUntil([this] { return app().Line().Idle() && app().Queue().TaskCount() == 0; });
+    }
+
     // Every line the generator received, in order.
     QStringList Received() const { return ReceivedLines(generator->trace()); }
     // Sends what the window queued and returns the lines the generator got
@@ -49,6 +60,7 @@ protected:
     QStringList Sent()
     {
         app().Queue().ProcessTasks();
+        EXPECT_TRUE(SettleQueue());
         const QStringList all = Received();
         const QStringList fresh = all.mid(sentBefore);
         sentBefore = all.size();

@@ -27,6 +27,7 @@ TEST_F(Panel, PollFollowsAGeneratorThatStopsByItself)
     Sent();
     generator->withGenerator([](jt6400sim::Generator& g) { g.handle(":PULS0:STAT OFF"); });
     program->StatusPoll().StatusTimerTimer();
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(form().RunStopBtn->text(), "Run");
     EXPECT_FALSE(state().SystemRunning);
     EXPECT_TRUE(form().StatusTimer->isActive());
@@ -40,10 +41,12 @@ TEST_F(Panel, CountersArePolledOnlyWhileThePlusPageIsShown)
     form().RunStopBtn->click();
     Sent();
     program->StatusPoll().UpdateStatus();
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(Count(Sent(), ":PULS0:COUN:COUN?"), 0);
 
     form().SystemPageControl->setCurrentWidget(form().PlusPage);
     program->StatusPoll().UpdateStatus();
+    ASSERT_TRUE(Settle());
     const QStringList asked = Sent();
     EXPECT_EQ(Count(asked, ":PULS0:COUN:COUN?"), 1);
     EXPECT_EQ(Count(asked, ":PULS0:EXTP:PER?"), 0);  // the period counter is off
@@ -56,12 +59,15 @@ TEST_F(Panel, AReportedErrorBlinksWithoutAskingAgain)
     Connect("6404+");
     generator->withGenerator([](jt6400sim::Generator& g) { g.setErrorCode(2); });
     program->StatusPoll().UpdateStatus();
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(Count(Sent(), "*ERS?"), 1);
     EXPECT_EQ(form().ErrorLabel->text(), "Over Temperature Error");
     EXPECT_FALSE(form().ErrorLabel->isHidden());
     program->StatusPoll().UpdateStatus();
+    ASSERT_TRUE(Settle());
     EXPECT_TRUE(form().ErrorLabel->isHidden());
     program->StatusPoll().UpdateStatus();
+    ASSERT_TRUE(Settle());
     EXPECT_FALSE(form().ErrorLabel->isHidden());
     EXPECT_EQ(Count(Sent(), "*ERS?"), 0);
 }
@@ -75,6 +81,7 @@ TEST_F(Panel, AReadBackForgetsAReportedError)
         SCOPED_TRACE(readBack->objectName().toStdString());
         generator->withGenerator([](jt6400sim::Generator& g) { g.setErrorCode(2); });
         program->StatusPoll().UpdateStatus();
+        ASSERT_TRUE(Settle());
         ASSERT_FALSE(form().ErrorLabel->isHidden());
 
         generator->withGenerator([](jt6400sim::Generator& g) { g.setErrorCode(0); });
@@ -84,7 +91,10 @@ TEST_F(Panel, AReadBackForgetsAReportedError)
         EXPECT_EQ(state().ErrorCode, 0);
 
         program->StatusPoll().UpdateStatus();
+
+        ASSERT_TRUE(Settle());
         program->StatusPoll().UpdateStatus();
+        ASSERT_TRUE(Settle());
         EXPECT_EQ(Count(Sent(), "*ERS?"), 2);
         EXPECT_TRUE(form().ErrorLabel->isHidden());
     }
@@ -94,7 +104,9 @@ TEST_F(Panel, OldFirmwareIsNeverAskedForErrors)
 {
     Connect("6404+", "1.9.0");
     program->StatusPoll().UpdateStatus();
+    ASSERT_TRUE(Settle());
     program->StatusPoll().UpdateStatus();
+    ASSERT_TRUE(Settle());
     const QStringList asked = Sent();
     EXPECT_EQ(Count(asked, ":PULS0:STAT?"), 2);
     EXPECT_EQ(Count(asked, "*ERS?"), 0);
@@ -106,6 +118,7 @@ TEST_F(Panel, APortThatVanishedOffersARestart)
     generator->vanish();
     dialogs.Answers = {TMsgButton::mbYes};
     program->StatusPoll().StatusTimerTimer();
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(dialogs.Texts(), QStringList{"Port no longer available, restart?"});
     EXPECT_EQ(process.Calls, (QList<QString>{"sleep 500", "start"}));
     EXPECT_FALSE(form().StatusTimer->isActive());
@@ -119,6 +132,7 @@ TEST_F(Panel, TheDemonstrationModeNeverPolls)
     ASSERT_TRUE(app().FormCreate());
     form().StatusTimer->start();
     program->StatusPoll().StatusTimerTimer();
+    ASSERT_TRUE(Settle());
     EXPECT_FALSE(form().StatusTimer->isActive());
     EXPECT_FALSE(app().Port().Opened());
 }

@@ -20,7 +20,7 @@ protected:
     void SetUp() override
     {
         OnCreated = [this](TJT6400App& app) {
-            ReadBack = std::make_unique<TReadBack>(app.State(), app.Form(), app.Comm(), app.Queue(), app.MessageForm());
+            ReadBack = std::make_unique<TReadBack>(app.State(), app.Form(), app.Comm(), app.Line(), app.Queue(), app.MessageForm());
             OnReadBack([this] { ReadBack->Initialize(); });
         };
         OnDestroying = [this] { ReadBack.reset(); };
@@ -29,6 +29,7 @@ protected:
     {
         Dialogs.FileNames << Work.File(name);
         App->Form().SaveToFileAction->trigger();
+        EXPECT_TRUE(Settle());
         const QByteArray bytes = FileBytes(Work.File(name));
         EXPECT_TRUE(bytes.endsWith("\r\n"));
         QStringList lines = QString::fromLatin1(bytes).split("\r\n");
@@ -132,9 +133,11 @@ TEST_F(SaveRestoreWithReadBack, RoundTripLeavesASecondGeneratorWithIdenticalSett
         Connect(model);
         ASSERT_NE(SimSettings(), wanted);
         ReadBack->Initialize();  // the window as after start-up
+        ASSERT_TRUE(Settle());
         Dialogs.Shown.clear();
         Dialogs.FileNames << file;
         App->Form().RestoreFromFileAction->trigger();
+        ASSERT_TRUE(Settle());
         EXPECT_EQ(Dialogs.Texts(), QStringList{"Settings loaded."});
         {
             const QStringList got = SettingsText(SimSettings()), want = SettingsText(wanted);

@@ -25,12 +25,14 @@ TEST_F(StorageBins, EveryMenuEntryQueuesItsSaveOrSetsItsRecall)
     TMainForm& f = App->Form();
     for (int bin = 1; bin <= 6; ++bin)
         f.SaveToBinActions[bin]->trigger();
+        ASSERT_TRUE(Settle());
     const auto& pending = App->Queue().Pending();
     EXPECT_EQ(QStringList(pending.begin(), pending.end()),
               (QStringList{"*SAV 1", "*SAV 2", "*SAV 3", "*SAV 4", "*SAV 5", "*SAV 6"}));
     for (int bin = 0; bin <= 6; ++bin) {
         App->State().RecallRequested = 0;
         f.RestoreFromBinActions[bin]->trigger();
+        ASSERT_TRUE(Settle());
         EXPECT_EQ(App->State().RecallBin, bin);
         EXPECT_EQ(App->State().RecallRequested, -1);
     }
@@ -43,7 +45,9 @@ TEST_F(StorageBins, SaveAfterQueuedEditsHoldsThem)
     App->Queue().QueuedCommandToPort(":PULS0:PER 0.005");
     App->Queue().QueuedCommandToPort(":PULS2:WIDT 0.000002");
     App->Form().SaveToBinActions[2]->trigger();
+    ASSERT_TRUE(Settle());
     App->Queue().ProcessTasks();
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(Received(), (QStringList{":PULS0:PER 0.005", ":PULS2:WIDT 0.000002", "*SAV 2"}));
     const auto bin2 = Sim->withGenerator([](jt6400sim::Generator& g) { return g.bin(2); });
     EXPECT_DOUBLE_EQ(bin2.system.Period, 0.005);
@@ -62,16 +66,21 @@ TEST_F(StorageBins, OnlyTheLastRecallBeforeATickIsLoaded)
         g.handle(":PULS0:PER 0.001");
     });
     App->Form().RestoreFromBinActions[3]->trigger();
+    ASSERT_TRUE(Settle());
     App->Form().RestoreFromBinActions[5]->trigger();
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(Received(), QStringList{});
     App->Queue().ProcessTasks();
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(Received(), QStringList{"*RCL 5"});
     EXPECT_EQ(ReadBacks, 1);
     EXPECT_DOUBLE_EQ(SimSettings().system.Period, 0.007);
     EXPECT_EQ(App->State().RecallRequested, 0);
 
     App->Form().RestoreFromBinActions[0]->trigger();
+    ASSERT_TRUE(Settle());
     App->Queue().ProcessTasks();
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(Received(), QStringList{"*RCL 0"});
     EXPECT_DOUBLE_EQ(SimSettings().system.Period,
                      jt6400sim::defaultSettings(jt6400sim::modelInfo("6404")).system.Period);

@@ -44,6 +44,7 @@ TEST_F(SettingsFileCommands, RestoreSendsEveryLineWithoutCommentsInFileOrder)
                            ":SYST:AUT 1"));
     Dialogs.FileNames << path;
     App->Form().RestoreFromFileAction->trigger();
+    ASSERT_TRUE(Settle());
 
     EXPECT_EQ(Received(),
               (QStringList{":PULS0:PER 0.002", ":PULS1:DEL 0.000001", "", ":PULS8:WIDT 0.000001", ":SYST:AUT 1"}));
@@ -73,6 +74,7 @@ TEST_F(SettingsFileCommands, RestoreOfAnEmptyFileStillReadsBack)
     // Typed without its extension: the open dialog's default extension applies.
     Dialogs.FileNames << Work.File("empty");
     Storage->RestoreFromFileClick();
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(Received(), QStringList{});
     EXPECT_EQ(Dialogs.Texts(), (QStringList{"Empty file.", "Settings loaded."}));
     EXPECT_EQ(ReadBackDialogs.size(), 1);
@@ -93,6 +95,7 @@ TEST_F(SettingsFileCommands, CancelledOrUnreadableRestoreSendsAndChangesNothing)
 
     // Cancelled: no message at all.
     Storage->RestoreFromFileClick();
+    ASSERT_TRUE(Settle());
     EXPECT_TRUE(Dialogs.Shown.isEmpty());
 
     for (const QString& name :
@@ -101,6 +104,7 @@ TEST_F(SettingsFileCommands, CancelledOrUnreadableRestoreSendsAndChangesNothing)
         Dialogs.Shown.clear();
         Dialogs.FileNames << Work.File(name);
         Storage->RestoreFromFileClick();
+        ASSERT_TRUE(Settle());
         ASSERT_EQ(Dialogs.Shown.size(), 1);
         EXPECT_EQ(Dialogs.Shown[0].Kind, TMsgKind::mkError);
         EXPECT_TRUE(Dialogs.Shown[0].Text.contains(Work.File(name))) << Dialogs.Shown[0].Text.toStdString();
@@ -119,6 +123,7 @@ TEST_F(SettingsFileCommands, SaveReadsBackFirstAndWritesTheSnapshot)
     Dialogs.FileNames << Work.File("saved");
     ASSERT_TRUE(WriteBytes(Work.File("saved.txt"), "an older file, replaced without a question\r\n"));
     App->Form().SaveToFileAction->trigger();
+    ASSERT_TRUE(Settle());
 
     EXPECT_EQ(ReadBackDialogs, QList<qsizetype>{0});  // before the dialog
     EXPECT_EQ(Dialogs.FileDialogCaptions, QStringList{"Save system parameters"});
@@ -132,6 +137,7 @@ TEST_F(SettingsFileCommands, CancelledOrFailedSaveWritesNothing)
     MakeApp();
     InstallReadBack({":PULS0:PER 0.001"});
     App->Form().SaveToFileAction->trigger();
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(Dialogs.Texts(), QStringList{"Save to file was cancelled"});
     EXPECT_EQ(ReadBackDialogs.size(), 1);
     EXPECT_EQ(QDir(Work.Path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList{});
@@ -140,6 +146,7 @@ TEST_F(SettingsFileCommands, CancelledOrFailedSaveWritesNothing)
     Dialogs.Shown.clear();
     Dialogs.FileNames << Work.File("plain/s.txt");
     Storage->SaveToFileClick();
+    ASSERT_TRUE(Settle());
     ASSERT_EQ(Dialogs.Shown.size(), 1);
     EXPECT_EQ(Dialogs.Shown[0].Kind, TMsgKind::mkError);
     EXPECT_TRUE(Dialogs.Shown[0].Text.contains(Work.File("plain/s.txt")));
@@ -169,6 +176,7 @@ TEST_F(SettingsFileCommands, SaveReplacesAWritableFileInAFolderThatIsNotWritable
 
     Dialogs.FileNames << path;
     App->Form().SaveToFileAction->trigger();
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(Dialogs.Texts(), QStringList{});
     EXPECT_EQ(FileBytes(path), ":PULS0:PER 0.001\r\n");
     EXPECT_EQ(QDir(shared).entryList(QDir::Files | QDir::Hidden), QStringList{"lab.txt"});
@@ -180,6 +188,7 @@ TEST_F(SettingsFileCommands, ASaveAskedForDuringAnotherExchangeWaitsForIt)
     InstallReadBack({"x"});
     App->State().CommandsDisabled = true;  // a read-back is under way
     Storage->SaveToFileClick();
+    ASSERT_TRUE(Settle());
     EXPECT_TRUE(ReadBackDialogs.isEmpty());
     EXPECT_TRUE(Dialogs.FileDialogCaptions.isEmpty());
     App->State().CommandsDisabled = false;
@@ -188,6 +197,30 @@ TEST_F(SettingsFileCommands, ASaveAskedForDuringAnotherExchangeWaitsForIt)
         QTest::qWait(10);
     EXPECT_EQ(ReadBackDialogs.size(), 1);
     EXPECT_EQ(Dialogs.Texts(), QStringList{"Save to file was cancelled"});
+}
+
+}  // namespace
+
+namespace {
+
+// A restore's lines, with their pauses, go out on the line owner's thread:
+// the click returns at once and the window's thread takes no pause.
+TEST_F(SettingsFileCommands, ARestoreRunsOnTheLineWithoutPausingTheWindow)
+{
+    Connect("6402");
+    InstallReadBack({"fresh"});
+    const QString path = Work.File("many.txt");
+    QByteArray text;
+    for (int i = 0; i < 40; ++i)
+        text += ":PULS1:WIDT 0.00000" + QByteArray::number(1 + i % 9) + "\r\n";
+    ASSERT_TRUE(WriteBytes(path, text));
+    Dialogs.FileNames << path;
+    const int pausesBefore = TLineOwner::WindowThreadPauses();
+    Storage->RestoreFromFileClick();
+    EXPECT_TRUE(Dialogs.Texts().isEmpty());  // not loaded yet: the lines are on their way
+    EXPECT_EQ(Received().size(), 40);
+    EXPECT_EQ(Dialogs.Texts(), QStringList{"Settings loaded."});
+    EXPECT_EQ(TLineOwner::WindowThreadPauses(), pausesBefore);
 }
 
 }  // namespace

@@ -28,6 +28,7 @@
 #include "support/SimulatedGenerator.h"
 #include "support/PtyTestSupport.h"
 #include "storage/Storage.h"
+#include "support/LineWait.h"
 
 class TRecordingUrls : public IUrlOpener {
 public:
@@ -83,7 +84,7 @@ protected:
     void MakeApp()
     {
         App = std::make_unique<TJT6400App>(jt::TCommandLineOptions{}, TJT6400App::TServices{Dialogs, Keys, Process});
-        Storage = std::make_unique<TStorage>(App->State(), App->Form(), App->MessageForm(), App->Comm(), App->Queue(),
+        Storage = std::make_unique<TStorage>(App->State(), App->Form(), App->MessageForm(), App->Comm(), App->Line(), App->Queue(),
                                              Dialogs, Urls);
         if (OnCreated)
             OnCreated(*App);
@@ -110,9 +111,14 @@ protected:
     }
     void TearDown() override { Disconnect(); }
 
+    // Waits until the line has carried out what was handed to it and the
+    // window has shown the reports.
+    bool Settle() { return !App || WaitForLine(App->Line()); }
+
     // Lines the generator received since Connect (or the last call).
     QStringList Received()
     {
+        Settle();
         const auto trace = Sim->trace();
         const QStringList lines = ReceivedLines(trace, TraceMark);
         TraceMark = trace.size();

@@ -18,6 +18,7 @@
 
 #include <cstdio>
 
+#include "support/LineWait.h"
 #include "PtyServer.h"
 #include "app/Program.h"
 #include "support/AppTestSupport.h"
@@ -88,6 +89,7 @@ int main(int argc, char** argv)
             return 1;
         program.App().Show();
         program.App().LaunchTimerTimer();
+        WaitForLine(program.App().Line());
         program.App().Form().TimingDiagramAction->trigger();
         TTimingWindow& w = program.TimingWindow();
         w.move(10, 10);

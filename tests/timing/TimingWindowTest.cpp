@@ -160,6 +160,7 @@ TEST_F(TimingDiagram, FollowsARefreshABinRecallAndAFileRestore)
          [&] {
              dialogs.FileNames << file;
              form().RestoreFromFileAction->trigger();
+             EXPECT_TRUE(Settle());
          },
          0.6},
     };

@@ -1,0 +1,169 @@
+// The line owner: jobs run one after another on a thread of their own while
+// the window's thread stays free; questions asked inside a job are answered
+// on the window's thread; stopping drops what waits and ends the thread.
+#include "comm/LineOwner.h"
+
+#include "comm/Communication.h"
+#include "model/ProgramState.h"
+#include "serial/JTComPort.h"
+#include "support/LineWait.h"
+#include "support/ScriptedDialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <future>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+struct LineOwnerFixture : ::testing::Test {
+    TProgramState state;
+    TScriptedDialogs dialogs;
+    TJTComPort port{nullptr, &dialogs};
+    TCommunication channel{state, port, dialogs};
+    TLineOwner line;
+};
+
+TEST_F(LineOwnerFixture, JobsRunInOrderOffTheWindowThreadWhileItStaysFree)
+{
+    std::mutex m;
+    std::vector<int> order;
+    std::vector<QThread*> threads;
+    std::promise<void> timerFired;
+    auto fired = timerFired.get_future();
+    int finished = 0;
+    QObject::connect(&line, &TLineOwner::JobFinished, [&] { ++finished; });
+
+    // The first job blocks until a timer of the window's thread has fired:
+    // it can only end if that thread keeps running its event loop.
+    line.Post([&](TCommunication& c) {
+        EXPECT_EQ(&c, &channel);
+        fired.wait();
+        std::lock_guard lock(m);
+        order.push_back(0);
+        threads.push_back(QThread::currentThread());
+    });
+    for (int i = 1; i <= 50; ++i)
+        line.Post([&, i](TCommunication&) {
+            std::lock_guard lock(m);
+            order.push_back(i);
+            threads.push_back(QThread::currentThread());
+        });
+    EXPECT_FALSE(line.Idle());
+    line.Start(channel);
+    QTimer::singleShot(1, [&] { timerFired.set_value(); });
+    ASSERT_TRUE(WaitUntil([&] { return line.Idle(); }));
+
+    ASSERT_EQ(order.size(), 51u);
+    for (int i = 0; i <= 50; ++i)
+        EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
+    for (QThread* t : threads) {
+        EXPECT_NE(t, QThread::currentThread());
+        EXPECT_EQ(t, threads.front());
+    }
+    EXPECT_EQ(finished, 51);
+    // The port now belongs to the line's thread.
+    EXPECT_EQ(port.thread(), threads.front());
+}
+
+TEST_F(LineOwnerFixture, QuestionsFromAJobAreAnsweredOnTheWindowThread)
+{
+    TLineDialogs lineDialogs(line, dialogs);
+    dialogs.Answers = {TMsgButton::mbIgnore};
+    std::atomic<QThread*> askedOn{nullptr};
+    TMsgButton answer = TMsgButton::mbOK;
+    QString computed;
+    line.Start(channel);
+    line.Post([&](TCommunication&) {
+        answer = lineDialogs.MessageDlg("Communications lost. Restart?", QString(), mbYesNoIgnore);
+        computed = line.Ask<QString>(
+            [&] {
+                askedOn = QThread::currentThread();
+                return QStringLiteral("from the window");
+            },
+            QStringLiteral("fallback"));
+    });
+    ASSERT_TRUE(WaitUntil([&] { return line.Idle(); }));
+    EXPECT_EQ(answer, TMsgButton::mbIgnore);
+    EXPECT_EQ(dialogs.Texts(), QStringList{"Communications lost. Restart?"});
+    EXPECT_EQ(computed, "from the window");
+    EXPECT_EQ(askedOn.load(), QThread::currentThread());
+}
+
+TEST_F(LineOwnerFixture, StopDropsWaitingJobsRunsTheLastOneAndHandsThePortBack)
+{
+    std::promise<void> release;
+    auto released = release.get_future().share();
+    std::atomic<bool> sawEnding{false};
+    QStringList ran;
+    bool done = false;
+    std::promise<void> started;
+    line.Start(channel);
+    line.Post([&](TCommunication&) {
+        started.set_value();
+        released.wait();
+        sawEnding = line.Ending();
+        ran << "first";
+    });
+    line.Post([&](TCommunication&) { ran << "dropped"; });
+    started.get_future().wait();
+
+    line.Stop([&](TCommunication&) { ran << "last"; }, [&] {
+        done = true;
+        EXPECT_EQ(QThread::currentThread(), qApp->thread());
+    });
+    line.Post([&](TCommunication&) { ran << "after stop"; });
+    release.set_value();
+    ASSERT_TRUE(WaitUntil([&] { return done; }));
+    EXPECT_TRUE(line.Idle());
+    EXPECT_EQ(ran, (QStringList{"first", "last"}));
+    EXPECT_TRUE(sawEnding);
+    EXPECT_EQ(port.thread(), QThread::currentThread());
+}
+
+TEST_F(LineOwnerFixture, AQuestionPendingWhenTheLineStopsGetsItsFallback)
+{
+    std::atomic<int> got{-1};
+    std::promise<void> started;
+    line.Start(channel);
+    // The window's thread does not turn its event loop here, so the question
+    // cannot be answered before the stop.
+    line.Post([&](TCommunication&) {
+        started.set_value();
+        got = line.Ask<int>([] { return 1; }, 2);
+    });
+    started.get_future().wait();
+    line.Stop();
+    line.Join();
+    EXPECT_EQ(got.load(), 2);
+}
+
+}  // namespace
+
+namespace {
+
+// A job that finds the program ending (its question was answered with "No")
+// is the last to use the line: the jobs queued behind it never run.
+TEST_F(LineOwnerFixture, JobsQueuedBehindTheOneThatEndsTheProgramNeverRun)
+{
+    QStringList ran;
+    line.Start(channel);
+    line.Post([&](TCommunication&) {
+        ran << "ending";
+        line.SetEnding();
+    });
+    line.Post([&](TCommunication&) { ran << "queued edit"; });
+    ASSERT_TRUE(WaitForLine(line));
+    EXPECT_EQ(ran, QStringList{"ending"});
+    bool closed = false;
+    line.Stop([&](TCommunication&) { closed = true; });
+    ASSERT_TRUE(WaitForLine(line));
+    EXPECT_TRUE(closed);
+}
+
+}  // namespace
