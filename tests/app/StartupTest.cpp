@@ -311,6 +311,7 @@ TEST_F(Startup, TerminalRefusesTextTheLineCannotCarry)
     line->setText(QStringLiteral(":PULS1:DEL\u00B5"));
     QTest::keyClick(line, Qt::Key_Return);
     a.Queue().ProcessTasks();
+    ASSERT_TRUE(WaitForLine(a.Line()));
     EXPECT_TRUE(dialogs.Shown.isEmpty());
     const std::vector<std::string> trace = generator.trace();
     EXPECT_TRUE(std::any_of(trace.begin(), trace.end(),
@@ -380,6 +381,7 @@ TEST_F(Startup, TerminalUpRecallsTheMostRecentCommandsFirst)
     QTest::keyClick(f.SendEdit, Qt::Key_Up);
     EXPECT_EQ(line->text(), ":PULS0:PER?");
     a.Queue().ProcessTasks();
+    ASSERT_TRUE(WaitForLine(a.Line()));
     const QStringList rx = Received(generator);
     EXPECT_EQ(rx.mid(rx.size() - 4), (QStringList{"*IDN?", ":PULS1:WIDT?", ":PULS0:PER?", ":PULS1:WIDT?"}));
 }
@@ -403,6 +405,7 @@ TEST_F(Startup, TerminalTextIsSelectedAfterSendingSoTypingReplacesIt)
     f.SendBtn->click();
     EXPECT_EQ(line->selectedText(), ":PULS1:WIDT?");
     a.Queue().ProcessTasks();
+    ASSERT_TRUE(WaitForLine(a.Line()));
     const QStringList rx = Received(generator);
     EXPECT_EQ(rx.mid(rx.size() - 3), (QStringList{"*IDN?", "*IDN?", ":PULS1:WIDT?"}));
 }
@@ -439,6 +442,7 @@ TEST_F(Startup, RestartPassesTheLoggingChoiceOn)
         if (c.toggle)
             a.Form().LoggingEnabledAction->trigger();
         a.Form().RestartAction->trigger();
+        ASSERT_TRUE(WaitForLine(a.Line()));
         EXPECT_EQ(process.Calls, (QList<QString>{"sleep 500", c.start}));
         app.reset();
     }

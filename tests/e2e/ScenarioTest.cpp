@@ -530,6 +530,9 @@ TEST_F(Scenario, RestartKeepsTheLogSwitch)
 
     Menu(window, {ui::kFileMenu, ui::kRestart});
     ASSERT_TRUE(WaitForExit());
+    // The first panel has ended: the next run-state question is the second
+    // panel's, asked once its read-back is over.
+    const int polled = generator.CountReceived(":PULS0:STAT?");
     const qint64 second = WaitForRestartedPanel(first);
     ASSERT_NE(second, 0);
     QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(second));
@@ -537,6 +540,7 @@ TEST_F(Scenario, RestartKeepsTheLogSwitch)
     EXPECT_TRUE(commandLine.readAll().split('\0').contains("-log"));
     const QString again = WaitForMainWindow(second);
     ASSERT_FALSE(again.isEmpty()) << Situation(second, generator);
+    ASSERT_TRUE(generator.WaitForReceived(":PULS0:STAT?", polled + 1, 15000)) << Situation(second, generator);
     screen->Click(again, ui::kRunStop.x(), ui::kRunStop.y());
     ASSERT_TRUE(generator.WaitForReceived(":PULS0:STAT ON"));
     Menu(again, {ui::kFileMenu, ui::kExit});
