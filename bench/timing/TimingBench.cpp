@@ -30,10 +30,10 @@ TSettingsSnapshot Settings()
     for (int c = 1; c <= kMaxChannel; ++c) {
         TChannelSettings& ch = s.ChannelSettings[c];
         ch.Enabled = 1;
-        ch.Polarity = c % 3 ? 1 : 0;
+        ch.Polarity = ModeAt<TChannelPolarity>(c % 3 ? 1 : 0);
         ch.Width = 1e-6 * c;
         ch.Delay = 2e-7 * c;
-        ch.Mode = c % 4;
+        ch.Mode = ModeAt<TChannelMode>(c % 4);
         ch.BurstCount = 300;
         ch.DutyOnCount = 3;
         ch.DutyOffCount = 2;

@@ -15,6 +15,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <clocale>
 
 #include "comm/CommandText.h"
@@ -93,12 +94,16 @@ void TJT6400App::WireControls()
     connect(f.LoggingEnabledAction, &QAction::triggered, this, [this, &f] {
         LoggingEnabledClick();
         f.LoggingEnabledAction->setChecked(FComm->Log().Enabled());
+        FOptions.Logging = FComm->Log().Enabled();  // the user's choice, for a restart
     });
     connect(&FComm->Log(), &TTrafficLog::StateChanged, f.LoggingEnabledAction, &QAction::setChecked);
     connect(f.SendBtn, &QPushButton::clicked, this, &TJT6400App::SendBtnClick);
     connect(f.SendEdit, qOverload<int>(&QComboBox::activated), this,
-            [this](int index) { FPickedHistoryIndex = index; });
-    connect(f.SendEdit->lineEdit(), &QLineEdit::textEdited, this, [this] { FPickedHistoryIndex = -1; });
+            [this](int index) { FPickedHistoryIndex = FHistoryPosition = index; });
+    connect(f.SendEdit->lineEdit(), &QLineEdit::textEdited, this, [this] {
+        FPickedHistoryIndex = -1;
+        FHistoryPosition = -1;
+    });
     // A user's keys reach the combo box, which has the focus and hands them
     // to its entry field directly, past that field's filters; keys sent to
     // the field itself come the ordinary way. Both are watched.
@@ -217,7 +222,8 @@ void TJT6400App::RestartApp()
             FServices.Process.Sleep(500);
         },
         [this] {
-            FServices.Process.StartOwnExecutable();
+            // The new panel logs as the user last chose (-log, or the menu since).
+            FServices.Process.StartOwnExecutable(FOptions.Logging ? QStringList{QStringLiteral("-log")} : QStringList());
             ExitLoop(0);
         });
 }
@@ -293,6 +299,13 @@ bool TJT6400App::SendEditKeyPress(QKeyEvent* event)
         SendTerminalText();
         return true;
     }
+    // Up and Down walk the history from the newest entry back (Alt+Down
+    // still opens the list).
+    const bool plain = !(event->modifiers() & (Qt::AltModifier | Qt::ControlModifier));
+    if (plain && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
+        StepHistory(event->key() == Qt::Key_Up ? -1 : 1);
+        return true;
+    }
     // Ctrl+Backspace (character 127) removes the history entry picked from
     // the list; typed text has none. The key still reaches the entry field.
     const bool ctrlBackspace = event->key() == Qt::Key_Backspace && (event->modifiers() & Qt::ControlModifier);
@@ -322,6 +335,25 @@ void TJT6400App::SendTerminalText()
     FQueue->QueuedCommandToPort(text);
     edit->addItem(text);
     edit->setEditText(text);
+    // The text stays, to be sent again at once, but selected, so that what
+    // is typed next replaces it; the history stands at this entry.
+    edit->lineEdit()->selectAll();
+    FHistoryPosition = edit->count() - 1;
+}
+
+void TJT6400App::StepHistory(int step)
+{
+    QComboBox* edit = FForm->SendEdit;
+    const int count = edit->count();
+    if (count == 0)
+        return;
+    // Typed text stands after the newest entry.
+    const int from = FHistoryPosition >= 0 && FHistoryPosition < count ? FHistoryPosition : count;
+    const int to = std::clamp(from + step, 0, count - 1);
+    edit->setCurrentIndex(to);
+    edit->setEditText(edit->itemText(to));
+    edit->lineEdit()->selectAll();
+    FHistoryPosition = FPickedHistoryIndex = to;
 }
 
 void TJT6400App::AddLine(const QString& text, const QColor& color)

@@ -84,6 +84,8 @@ protected:
 
 private:
     void SendTerminalText();
+    // Shows the history entry Step entries away (-1 older, +1 newer).
+    void StepHistory(int step);
     void EnterDemoMode();
     // Hides the windows and stops the timers at once; the event loop ends
     // (ExitLoop) once the line has let go of the port.
@@ -106,4 +108,6 @@ private:
     bool FInFormCreate = false;
     // The history entry picked from SendEdit's list; -1 once text is typed.
     int FPickedHistoryIndex = -1;
+    // The history entry the terminal shows; -1 for typed text.
+    int FHistoryPosition = -1;
 };

@@ -29,7 +29,7 @@ TProgram::TProgram(const jt::TCommandLineOptions& options, TJT6400App::TServices
     // anew after every edit and every read-back (bin recall, file restore
     // and the demonstration mode's included).
     FTimingWindow = new TTimingWindow(FApp.State(), services.Dialogs, &FApp.Form());
-    QObject::connect(FApp.Form().TimingDiagramAction, &QAction::triggered, FTimingWindow, [w = FTimingWindow] {
+    QObject::connect(&FApp.Form(), &TMainForm::TimingDiagramRequested, FTimingWindow, [w = FTimingWindow] {
         w->show();
         w->raise();
         w->activateWindow();

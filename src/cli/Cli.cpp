@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -165,12 +164,10 @@ std::optional<TDeviceIdentity> TCli::LateGenerator(int number)
     // What answered was no identification: a generator whose answers come
     // after the scan's 100 ms puts the answer of one exchange into the next.
     // Asked once more and given time, such a generator names itself.
-    FPort.SetPort(number);
-    if (!FPort.Open())
+    if (!FComm.OpenSettled(number))
         return std::nullopt;
     const std::uint32_t scanTime = FPort.ResponseTime();
     FPort.SetResponseTime(kAnswerTimeMs);
-    QThread::msleep(100);
     TDeviceIdentity found;
     bool named = false;
     QString answer = FComm.QueryDevice(QStringLiteral("*IDN"));

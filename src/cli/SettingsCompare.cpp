@@ -1,6 +1,7 @@
 #include "cli/SettingsCompare.h"
 
 #include "model/NumberText.h"
+#include "model/SettingTable.h"
 #include "storage/SettingsRestore.h"
 
 #include <QHash>
@@ -18,13 +19,21 @@ struct TCommandLine {
     QString Value;
 };
 
+// A line that sets a setting of the table is keyed by the header that reads
+// the setting back (so ":PULSE0:EXT:MOD" meets the read-back's
+// ":PULS0:EXT:MODE"); any other line by its own header.
 TCommandLine Split(const QString& line)
 {
     const QString text = line.trimmed();
     const qsizetype blank = text.indexOf(QLatin1Char(' '));
     TCommandLine c;
-    c.Header = (blank < 0 ? text : text.left(blank)).toUpper();
     c.Value = blank < 0 ? QString() : text.mid(blank + 1).trimmed();
+    int channel = 0;
+    if (const TSettingDescription* setting = SettingOfCommand(text, channel)) {
+        c.Header = QueryHeaderOf(*setting, channel);
+        return c;
+    }
+    c.Header = (blank < 0 ? text : text.left(blank)).toUpper();
     if (!c.Header.isEmpty() && !c.Header.startsWith(QLatin1Char(':')) && !c.Header.startsWith(QLatin1Char('*')))
         c.Header.prepend(QLatin1Char(':'));
     return c;

@@ -20,7 +20,10 @@ struct TSettingsComparison {
 };
 
 // Compares the command lines of a settings file with the settings lines of
-// a read-back. Headers are compared without regard to case; values as
+// a read-back. A line that sets a setting is compared with the line that
+// reads the same setting back, whatever form its header takes (short or
+// long nodes, the set or the query header); other headers are compared
+// without regard to case. Values are compared as
 // numbers when both are numbers (ON and OFF count as 1 and 0), otherwise as
 // text without regard to case. When the file sets a header more than once,
 // its last line counts.

@@ -117,6 +117,9 @@ public:
     // supported generator the port stays open and the variant flags are set;
     // otherwise the port is closed again.
     TProbeResult ProbePort(int number);
+    // Opens port Number and gives the device the 100 ms it needs after
+    // opening before the first line; false when it cannot be opened.
+    bool OpenSettled(int number);
     // Whether the last probe got any reply to its first two commands: a
     // port with no answer to the identification that still replied is not
     // silent (its answers may come too late for their exchanges).
@@ -145,6 +148,6 @@ private:
     IAppControl* FApp;
     TTrafficLog FLog;
     QString FLastCommandText;
-    std::atomic<bool> FCommandsDisabled{false};
     bool FProbeHeard = false;
+    std::atomic<bool> FCommandsDisabled{false};
 };

@@ -26,12 +26,19 @@ void TCommunication::ApplyScanSettings()
     FPort.SetResponseTime(kScanAnswerTimeMs);
 }
 
-TProbeResult TCommunication::ProbePort(int number)
+bool TCommunication::OpenSettled(int number)
 {
     FPort.SetPort(number);
     if (!FPort.Open())
-        return TProbeResult::prNotOpened;
+        return false;
     TLineOwner::Pause(100);
+    return true;
+}
+
+TProbeResult TCommunication::ProbePort(int number)
+{
+    if (!OpenSettled(number))
+        return TProbeResult::prNotOpened;
     const QString usbReply = SendCommand(QStringLiteral(":SYST:COMM:USB:ECH OFF"));
     const QString blueReply = SendCommand(QStringLiteral(":SYST:COMM:BLUE:ECH OFF"));
     FProbeHeard = !usbReply.isEmpty() || !blueReply.isEmpty();

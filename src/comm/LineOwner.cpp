@@ -132,6 +132,10 @@ void TLineOwner::Run()
             job = std::move(FJobs.front());
             FJobs.pop_front();
             ranLast = FStopping && FJobs.empty();
+            // Once the program is ending nothing more reaches the line but
+            // the job that ends it.
+            if (FEnding && !ranLast)
+                job = nullptr;
         }
         emit JobStarted();
         if (job)

@@ -56,7 +56,8 @@ public:
     int Outstanding() const { return FOutstanding; }
 
     // Any thread: the program is ending. A job asks this between exchanges
-    // and ends early once it is set; no further job starts.
+    // and ends early once it is set; no job queued after it runs (but Stop's
+    // last one).
     bool Ending() const;
     void SetEnding();
 

@@ -166,3 +166,13 @@ bool CheckResolution(double value, double step)
         f = 0;
     return !(f > 9e-13);
 }
+
+double RoundToStep(double value, double step)
+{
+    if (step <= 0)
+        return value;
+    // The quotient is cleaned first, so that 1e-8 / 4e-9 counts as the half
+    // it is meant to be.
+    const double steps = std::round(RoundTo(value / step, 6));
+    return RoundTo(steps * step, 13);
+}

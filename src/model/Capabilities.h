@@ -70,6 +70,23 @@ struct TVariantValues {
     QString SystemResolutionCaption;  // "System Resolution: 4ns" for High resolution, else empty (unchanged)
 };
 
+// Limits that every model shares: the counts, the amplitude of an output
+// stage, the trigger threshold, and the width's minimum where the variant
+// sets none.
+constexpr double kWidthMinimum = 1e-8;
+constexpr double kSystemCountMinimum = 1;
+constexpr double kSystemCountMaximum = 4000000000.0;
+constexpr double kChannelCountMinimum = 1;
+constexpr double kChannelCountMaximum = 1000000;
+constexpr double kWaitCountMaximum = 1000000;
+constexpr double kCycleCountMaximum = 1000000;
+constexpr double kPeriodsToAverageMinimum = 1;
+constexpr double kPeriodsToAverageMaximum = 15;
+constexpr double kAmplitudeMinimum = 3.3;
+constexpr double kAmplitudeMaximum = 5;
+constexpr double kTriggerLevelMinimum = 0.2;
+constexpr double kTriggerLevelMaximum = 15;
+
 // StandardChannelCount decides which channels get the fine delay step of
 // the High-resolution variant.
 TVariantValues VariantValues(bool plusOption, bool highResolution, int standardChannelCount);
@@ -103,3 +120,7 @@ QString MakerName(const QString& manufacturerCode);
 // which happens before the first read-back has set the timing step, accepts
 // every value.
 bool CheckResolution(double value, double step);
+
+// Value rounded to the nearest whole number of Steps (halves away from
+// zero), clean of binary noise to 1e-13; Value itself for a Step of 0.
+double RoundToStep(double value, double step);

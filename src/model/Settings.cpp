@@ -43,55 +43,6 @@ int GetChannelIndex(const QStringList& items, int number)
     return static_cast<int>(items.lastIndexOf(GetChSyncName(number)));
 }
 
-const QStringList& Keywords(TKeywordTable table)
-{
-    static const QStringList modes{"NORM", "SING", "BURS", "DCYC"};
-    static const QStringList ext{"DIS", "TRIG", "GAT", "REARM"};
-    static const QStringList edge{"FALL", "RIS"};
-    static const QStringList gatePolarity{"LOW", "HIGH"};
-    static const QStringList polarity{"INV", "NORM"};
-    static const QStringList gateMode{"DIS", "LOW", "HIGH", "LOWWR", "HIGHWR"};
-    static const QStringList shotSource{"T0", "CHA", "CHB", "CHC", "CHD"};
-    switch (table) {
-        case TKeywordTable::ktSystemMode:
-        case TKeywordTable::ktChannelMode:
-            return modes;
-        case TKeywordTable::ktExtMode:
-            return ext;
-        case TKeywordTable::ktTriggerEdge:
-            return edge;
-        case TKeywordTable::ktGatePolarity:
-            return gatePolarity;
-        case TKeywordTable::ktChannelPolarity:
-            return polarity;
-        case TKeywordTable::ktChannelGateMode:
-            return gateMode;
-        case TKeywordTable::ktShotCountSource:
-            return shotSource;
-    }
-    return modes;
-}
-
-QString KeywordOf(TKeywordTable table, int index)
-{
-    const QStringList& words = Keywords(table);
-    return index >= 0 && index < words.size() ? words[index] : QString();
-}
-
-int KeywordIndex(TKeywordTable table, const QString& answer)
-{
-    return static_cast<int>(Keywords(table).indexOf(answer));
-}
-
-bool ApplyKeyword(TKeywordTable table, const QString& answer, std::int32_t& field)
-{
-    const int index = KeywordIndex(table, answer);
-    if (index < 0)
-        return false;
-    field = index;
-    return true;
-}
-
 QString FixedText(double value, int decimals)
 {
     if (!std::isfinite(value))

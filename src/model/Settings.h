@@ -8,11 +8,13 @@
 #include <array>
 #include <cstdint>
 
+#include "model/SettingModes.h"
+
 struct TChannelSettings {
     std::int32_t Enabled = 0;
     double Width = 0;
     double Delay = 0;
-    std::int32_t Mode = 0;
+    TChannelMode Mode{};
     // Unsigned 32 bits like the system counts: a generator may hold
     // 4,000,000,000, which a signed field cannot.
     std::uint32_t BurstCount = 0;
@@ -20,21 +22,21 @@ struct TChannelSettings {
     std::int32_t DutyOffCount = 0;
     double Amplitude = 0;
     std::int32_t SyncSource = 0;
-    std::int32_t Polarity = 0;
+    TChannelPolarity Polarity{};
     std::int32_t WaitCount = 0;
     std::int32_t MuxMask = 0;
-    std::int32_t GateMode = 0;
-    std::int32_t MuxGate = 0;
+    TChannelGateMode GateMode{};
+    TMuxGateMode MuxGate{};
 
     bool operator==(const TChannelSettings&) const = default;
 };
 
 struct TSystemSettings {
     double Period = 0;
-    std::int32_t SystemMode = 0;
-    std::int32_t ExtMode = 0;
-    std::int32_t TriggerEdge = 0;
-    std::int32_t GatePolarity = 0;
+    TSystemMode SystemMode{};
+    TExtMode ExtMode{};
+    TTriggerEdge TriggerEdge{};
+    TGatePolarity GatePolarity{};
     std::int32_t ShotCountEnabled = 0;
     std::uint32_t DutyOnCount = 0;
     std::uint32_t DutyOffCount = 0;
@@ -72,7 +74,8 @@ QString GetChCmdName(int number);
 // matches (also for a number outside 0..8).
 int GetChannelIndex(const QStringList& items, int number);
 
-// Keyword tables of the enumerated settings, index 0, 1, 2, …
+// Keyword tables of the enumerated settings, index 0, 1, 2, … (the words
+// and their captions are rows of the setting table, model/SettingTable.cpp).
 enum class TKeywordTable {
     ktSystemMode,       // NORM SING BURS DCYC
     ktChannelMode,      // NORM SING BURS DCYC
@@ -82,6 +85,7 @@ enum class TKeywordTable {
     ktChannelPolarity,  // INV NORM
     ktChannelGateMode,  // DIS LOW HIGH LOWWR HIGHWR
     ktShotCountSource,  // T0 CHA CHB CHC CHD
+    ktMuxGate,          // 0 1 2 3 (sent as numbers)
 };
 const QStringList& Keywords(TKeywordTable table);
 // Keyword of Index, or an empty text when Index is outside the table.

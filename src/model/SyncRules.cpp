@@ -24,3 +24,24 @@ QString SyncSourceError(const TChannelSettingsArray& channels, int channelCount,
     }
     return {};
 }
+
+int SyncSourceOf(const QString& answer, int previous)
+{
+    const int number = GetChannelNumber(answer);
+    return number == kNoChannel ? previous : number;
+}
+
+TSyncSelection SyncSelection(const QStringList& items, int source)
+{
+    TSyncSelection s;
+    s.SyncSource = source;
+    s.ItemIndex = GetChannelIndex(items, source);
+    if (s.ItemIndex < 0)
+        s.EditText = GetChSyncName(source);
+    return s;
+}
+
+TSyncSelection SyncSelection(const QStringList& items, const QString& answer, int previous)
+{
+    return SyncSelection(items, SyncSourceOf(answer, previous));
+}

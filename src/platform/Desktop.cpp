@@ -33,9 +33,9 @@ bool TDesktopStartupKeys::X11KeyHeld(TKey key)
 #endif
 }
 
-bool TDesktopProcessControl::StartOwnExecutable()
+bool TDesktopProcessControl::StartOwnExecutable(const QStringList& arguments)
 {
-    return QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
+    return QProcess::startDetached(QCoreApplication::applicationFilePath(), arguments);
 }
 
 void TDesktopProcessControl::Sleep(int milliseconds)

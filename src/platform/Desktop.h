@@ -23,7 +23,7 @@ private:
 
 class TDesktopProcessControl : public IProcessControl {
 public:
-    bool StartOwnExecutable() override;
+    bool StartOwnExecutable(const QStringList& arguments) override;
     void Sleep(int milliseconds) override;
 };
 

@@ -4,6 +4,8 @@
 // the desktop's own implementations are in platform/Desktop.h.
 #pragma once
 
+#include <QStringList>
+
 class QUrl;
 
 class IStartupKeys {
@@ -16,8 +18,8 @@ public:
 class IProcessControl {
 public:
     virtual ~IProcessControl() = default;
-    // Starts the program's own executable, without arguments.
-    virtual bool StartOwnExecutable() = 0;
+    // Starts the program's own executable with the given arguments.
+    virtual bool StartOwnExecutable(const QStringList& arguments) = 0;
     virtual void Sleep(int milliseconds) = 0;
 };
 

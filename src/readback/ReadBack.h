@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "model/SyncRules.h"
 #include "model/SettingsSnapshot.h"
 #include "readback/SnapshotReader.h"
 
@@ -23,22 +24,6 @@ class TMainForm;
 class TTaskQueue;
 class TMessageForm;
 struct TProgramState;
-
-// What a channel's sync list shows for a sync source: the channel number
-// kept in ChannelSettings, the list item to select (-1 for none) and, when
-// no item fits, the text the box shows instead.
-struct TSyncSelection {
-    int SyncSource = 0;
-    int ItemIndex = -1;
-    QString EditText;
-};
-// The source's item, selected when the trimmed list offers it; otherwise (a
-// channel above ChannelCount, or the channel itself) no item is selected and
-// the box shows the channel's name.
-TSyncSelection SyncSelection(const QStringList& items, int source);
-// The same after the sync query: the channel the answer names, or Previous
-// for an answer that names none (SyncSourceOf).
-TSyncSelection SyncSelection(const QStringList& items, const QString& answer, int previous);
 
 class TReadBack : public QObject {
     Q_OBJECT
@@ -76,20 +61,9 @@ private:
     // The job's report: the snapshot read, and whether every query was made
     // (false when the program began to end meanwhile).
     void ReadBackDone(const TSettingsSnapshot& snapshot, bool complete);
+    // The snapshot in the window, the enabling rules, the timers again.
     void ShowSnapshot();
     void DemoReadBack();
-
-    // Showing the snapshot in the window.
-    void ShowIdentity();
-    void ShowVariant();
-    void ShowPlusFeatures();
-    void ShowSystemSettings();
-    void ShowChannel(int n);
-    void LayOutMuxList(int n);
-
-    // The menu items that start a read-back or a sequence of their own
-    // (refresh, storage bins, settings file) are greyed while one runs.
-    QList<QAction*> GuardedActions() const;
 
     TProgramState& FState;
     TMainForm& FForm;
@@ -100,6 +74,4 @@ private:
     TSnapshotReader FReader;
     bool FRunning = false;
     bool FSplashShown = false;
-    // The guarded menu items and whether each was enabled before.
-    QList<QPair<QAction*, bool>> FGreyed;
 };

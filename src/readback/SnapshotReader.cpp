@@ -6,19 +6,11 @@
 
 #include "jt6400/Version.h"
 #include "model/Capabilities.h"
+#include "model/SettingTable.h"
 #include "comm/Communication.h"
 #include "serial/JTComPort.h"
 #include "readback/SettingsLines.h"
 #include "model/SettingsSnapshot.h"
-
-namespace {
-
-QString puls(int n, const char* suffix)
-{
-    return QStringLiteral(":PULS") + QString::number(n) + QLatin1String(suffix);
-}
-
-}  // namespace
 
 QString FileVersionText()
 {
@@ -32,12 +24,6 @@ QStringList IdentityTexts(const TDeviceIdentity& identity, int port)
             QStringLiteral("Serial Number: ") + QString::number(identity.SerialNumber),
             QStringLiteral("Firmware Ver: ") + identity.FirmwareVersion,
             QStringLiteral("FPGA Ver: ") + identity.FpgaVersion};
-}
-
-int SyncSourceOf(const QString& answer, int previous)
-{
-    const int number = GetChannelNumber(answer);
-    return number == kNoChannel ? previous : number;
 }
 
 TSnapshotReader::TSnapshotReader(TCommunication& comm, TAnswerCheck afterAnswer)
@@ -94,71 +80,74 @@ QString TSnapshotReader::Answer(const QString& command)
     return answer;
 }
 
-void TSnapshotReader::Int(const QString& command, std::int32_t& field)
+// One query: the answer is stored in the setting's field and its line
+// appended. Numbers that are not answered are 0; a keyword answer that
+// matches no keyword, and a sync answer that names no channel, keep the
+// field's value.
+void TSnapshotReader::ReadSetting(const TSettingDescription& setting, int n)
 {
-    const std::int32_t value = FComm.QueryInteger(command);
-    AfterAnswer();
-    field = value;
-    FSnapshot->SettingsList.append(SettingsIntLine(command, field));
+    TSettingsSnapshot& s = *FSnapshot;
+    const QString command = QueryHeaderOf(setting, n);
+    switch (setting.Kind) {
+        case TValueKind::vkReal: {
+            const double value = FComm.QueryFloat(command);
+            AfterAnswer();
+            setting.Put(s, n, value);
+            s.SettingsList.append(SettingsRealLine(command, value));
+            break;
+        }
+        case TValueKind::vkUnsignedCount: {
+            // The system counts and a channel's burst count are unsigned
+            // 32-bit values: the low half of the answer.
+            const std::int64_t answer = FComm.QueryInt64(command);
+            AfterAnswer();
+            const auto value = static_cast<std::uint32_t>(static_cast<std::uint64_t>(answer));
+            setting.Put(s, n, value);
+            s.SettingsList.append(SettingsUIntLine(command, value));
+            break;
+        }
+        case TValueKind::vkCount:
+        case TValueKind::vkFlag:
+        case TValueKind::vkMask:
+        case TValueKind::vkNumber: {
+            const std::int32_t value = FComm.QueryInteger(command);
+            AfterAnswer();
+            setting.Put(s, n, value);
+            s.SettingsList.append(SettingsIntLine(command, value));
+            break;
+        }
+        case TValueKind::vkKeyword: {
+            const QString answer = Answer(command);
+            const int index = KeywordIndex(setting.Keywords, answer);
+            if (index >= 0)
+                setting.Put(s, n, index);
+            s.SettingsList.append(SettingsAnswerLine(command, answer));
+            break;
+        }
+        case TValueKind::vkChannel: {
+            const QString answer = Answer(command);
+            setting.Put(s, n, SyncSourceOf(answer, int(setting.Get(s, n))));
+            s.SettingsList.append(SettingsAnswerLine(command, answer));
+            break;
+        }
+    }
 }
 
-// The system counts and a channel's burst count are unsigned 32-bit values:
-// the low half of the answer.
-void TSnapshotReader::Count(const QString& command, std::uint32_t& field)
+void TSnapshotReader::ReadGroup(TReadGroup group, int n)
 {
-    const std::int64_t value = FComm.QueryInt64(command);
-    AfterAnswer();
-    field = static_cast<std::uint32_t>(static_cast<std::uint64_t>(value));
-    FSnapshot->SettingsList.append(SettingsUIntLine(command, field));
-}
-
-void TSnapshotReader::Real(const QString& command, double& field)
-{
-    const double value = FComm.QueryFloat(command);
-    AfterAnswer();
-    field = value;
-    FSnapshot->SettingsList.append(SettingsRealLine(command, field));
-}
-
-void TSnapshotReader::Keyword(const QString& command, TKeywordTable table, std::int32_t& field)
-{
-    const QString answer = Answer(command);
-    ApplyKeyword(table, answer, field);
-    FSnapshot->SettingsList.append(SettingsAnswerLine(command, answer));
-}
-
-void TSnapshotReader::Sync(const QString& command, std::int32_t& field)
-{
-    const QString answer = Answer(command);
-    field = SyncSourceOf(answer, field);
-    FSnapshot->SettingsList.append(SettingsAnswerLine(command, answer));
+    for (const TSettingDescription& setting : SettingTable())
+        if (setting.Read == group)
+            ReadSetting(setting, n);
 }
 
 void TSnapshotReader::ReadPlusFeatures()
 {
-    TSystemSettings& s = FSnapshot->SystemSettings;
-    Int(QStringLiteral(":PULS0:EXTP:STAT"), s.PeriodCounterEnabled);
-    Int(QStringLiteral(":PULS0:EXTP:AUT"), s.PeriodAutoUpdate);
-    Int(QStringLiteral(":PULS0:EXTP:NCOU"), s.PeriodsToAverage);
-    Int(QStringLiteral(":PULS0:COUN:STAT"), s.ShotCountEnabled);
-    Keyword(QStringLiteral(":PULS0:COUN:SOUR"), TKeywordTable::ktShotCountSource, s.ShotCountSource);
-    Int(QStringLiteral(":SYST:UPD:AUTO"), s.SyncUpdateAuto);
-    Int(QStringLiteral(":PULS0:CCO"), s.CycleCount);
+    ReadGroup(TReadGroup::rgPlus, 0);
 }
 
 void TSnapshotReader::ReadSystemSettings()
 {
-    TSystemSettings& s = FSnapshot->SystemSettings;
-    Real(QStringLiteral(":PULS0:PER"), s.Period);
-    Count(QStringLiteral(":PULS0:BCO"), s.BurstCount);
-    Keyword(QStringLiteral(":PULS0:MOD"), TKeywordTable::ktSystemMode, s.SystemMode);
-    Count(QStringLiteral(":PULS0:PCO"), s.DutyOnCount);
-    Count(QStringLiteral(":PULS0:OCO"), s.DutyOffCount);
-    Keyword(QStringLiteral(":PULS0:EXT:MODE"), TKeywordTable::ktExtMode, s.ExtMode);
-    Real(QStringLiteral(":PULS0:EXT:LEV"), s.TriggerLevel);
-    Keyword(QStringLiteral(":PULS0:EXT:EDG"), TKeywordTable::ktTriggerEdge, s.TriggerEdge);
-    Keyword(QStringLiteral(":PULS0:EXT:POL"), TKeywordTable::ktGatePolarity, s.GatePolarity);
-    Int(QStringLiteral(":SYST:AUT"), s.AutoStart);
+    ReadGroup(TReadGroup::rgSystem, 0);
 }
 
 // A generator that does not know the mux-gate query answers with a "?"
@@ -172,23 +161,11 @@ void TSnapshotReader::ProbeMuxGate()
 
 void TSnapshotReader::ReadChannel(int n)
 {
-    TChannelSettings& r = FSnapshot->ChannelSettings[n];
-    Int(puls(n, ":STAT"), r.Enabled);
-    Real(puls(n, ":DEL"), r.Delay);
-    Real(puls(n, ":WIDT"), r.Width);
-    Keyword(puls(n, ":CMOD"), TKeywordTable::ktChannelMode, r.Mode);
-    Count(puls(n, ":BCO"), r.BurstCount);
-    Int(puls(n, ":PCO"), r.DutyOnCount);
-    Int(puls(n, ":OCO"), r.DutyOffCount);
-    Sync(puls(n, ":SYNC"), r.SyncSource);
-    Keyword(puls(n, ":POL"), TKeywordTable::ktChannelPolarity, r.Polarity);
-    Int(puls(n, ":WCO"), r.WaitCount);
-    Keyword(puls(n, ":CGAT"), TKeywordTable::ktChannelGateMode, r.GateMode);
+    ReadGroup(TReadGroup::rgChannel, n);
     // Output stage, multiplexer and mux gate exist on standard channels only.
     if (n <= FSnapshot->StandardChannelCount()) {
-        Real(puls(n, ":OUTP:AMPL"), r.Amplitude);
-        Int(puls(n, ":MUX"), r.MuxMask);
+        ReadGroup(TReadGroup::rgOutputStage, n);
         if (FSnapshot->MuxGateSupported)
-            Int(puls(n, ":MUXG"), r.MuxGate);
+            ReadGroup(TReadGroup::rgMuxGate, n);
     }
 }

@@ -10,7 +10,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "model/Settings.h"
+#include "model/SettingTable.h"
+#include "model/SyncRules.h"
 
 class TCommunication;
 struct TDeviceIdentity;
@@ -24,9 +25,6 @@ QString FileVersionText();
 // identity comment lines carry the same texts.
 QStringList IdentityTexts(const TDeviceIdentity& identity, int port);
 
-// The sync source an answer to a sync query names; an answer that names no
-// channel (empty, garbled) keeps Previous.
-int SyncSourceOf(const QString& answer, int previous);
 
 class TSnapshotReader {
 public:
@@ -58,13 +56,9 @@ private:
     void ProbeMuxGate();
     void ReadChannel(int n);
 
-    // One query each: the answer is stored in Field and its line appended.
+    void ReadSetting(const TSettingDescription& setting, int n);
+    void ReadGroup(TReadGroup group, int n);
     QString Answer(const QString& command);
-    void Int(const QString& command, std::int32_t& field);
-    void Count(const QString& command, std::uint32_t& field);
-    void Real(const QString& command, double& field);
-    void Keyword(const QString& command, TKeywordTable table, std::int32_t& field);
-    void Sync(const QString& command, std::int32_t& field);
     void AfterAnswer();
 
     TCommunication& FComm;

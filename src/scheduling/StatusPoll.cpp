@@ -1,7 +1,5 @@
 #include "scheduling/StatusPoll.h"
 
-#include <QLabel>
-#include <QTabWidget>
 #include <QTimer>
 
 #include "comm/Communication.h"
@@ -45,7 +43,7 @@ void TStatusPoll::UpdateStatus()
     // be asked.
     TRequest request;
     const bool counters =
-        FState.Variant().PlusFeatures && FForm.SystemPageControl->currentWidget() == FForm.PlusPage;
+        FState.Variant().PlusFeatures && FForm.PlusPageShown();
     request.ShotCount = counters && FState.SystemSettings.ShotCountEnabled == 1;
     request.Period = counters && FState.SystemSettings.PeriodCounterEnabled == 1;
     request.Error = FState.ErrorCode <= 0 && HasErrorQuery(FState.DeviceIdentity);
@@ -98,23 +96,19 @@ void TStatusPoll::ShowRound(const TRequest& request, const TAnswers& a)
     if (a.Complete) {
         if (request.ShotCount) {
             FState.SystemSettings.ShotCount = a.ShotCount;
-            FForm.ShotCountLbl->setText(ShotCountText(a.ShotCount));
+            FForm.ShowShotCount(ShotCountText(a.ShotCount));
         }
         if (request.Period) {
             FState.SystemSettings.MeasuredPeriod = a.Period;
-            FForm.PeriodCountLbl->setText(MeasuredPeriodText(a.Period));
+            FForm.ShowMeasuredPeriod(MeasuredPeriodText(a.Period));
         }
         // Errors: a reported error blinks.
         if (FState.ErrorCode > 0) {
-            FForm.ErrorLabel->setVisible(FForm.ErrorLabel->isHidden());
+            FForm.BlinkError();
         } else if (request.Error) {
             FState.ErrorCode = a.ErrorCode;
-            if (FState.ErrorCode > 0) {
-                const QString text = ErrorText(FState.ErrorCode);
-                if (!text.isEmpty())
-                    FForm.ErrorLabel->SetCaption(text);
-                FForm.ErrorLabel->show();
-            }
+            if (FState.ErrorCode > 0)
+                FForm.ShowError(ErrorText(FState.ErrorCode));
         }
     }
     if (restart && !FState.Terminating && !FState.CommandsDisabled)

@@ -1,6 +1,7 @@
 #include "serial/JTComPort.h"
 
 #include "serial/PortList.h"
+#include "serial/PortLock.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -156,6 +157,8 @@ TOpenFailure TJTComPort::LastOpenFailure() const
         case QSerialPort::DeviceNotFoundError:
             return TOpenFailure::ofNoDevice;
         case QSerialPort::PermissionError:
+            if (FHeldElsewhere)
+                return TOpenFailure::ofInUse;
             // Qt reports a port that another program has locked as a
             // permission error too.
             return PermissionDenied(FDevicePath) ? TOpenFailure::ofNoPermission : TOpenFailure::ofInUse;
@@ -169,7 +172,7 @@ bool TJTComPort::PermissionDenied(const QString& path) const
 #ifdef Q_OS_UNIX
     // Qt reports a port locked by another program as a permission error too;
     // only a device that refuses this user is worth the group advice.
-    if (FLastOpenError != QSerialPort::PermissionError || path.isEmpty())
+    if (FLastOpenError != QSerialPort::PermissionError || FHeldElsewhere || path.isEmpty())
         return false;
     return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0 && errno == EACCES;
 #else
@@ -184,15 +187,12 @@ bool TJTComPort::Open()
         Close();
     for (;;) {
         FDevicePath = PortDevicePath(FPortNumber);
+        FHeldElsewhere = false;
         if (FDevicePath.isEmpty()) {
             FLastOpenError = QSerialPort::DeviceNotFoundError;
-        } else {
-            FSerial->setPortName(FDevicePath);
-            if (FSerial->open(QIODevice::ReadWrite)) {
-                FLastOpenError = QSerialPort::NoError;
-                break;
-            }
-            FLastOpenError = FSerial->error();
+        } else if (OpenDevice()) {
+            FLastOpenError = QSerialPort::NoError;
+            break;
         }
         if (!FShowErrors)
             break;
@@ -204,6 +204,34 @@ bool TJTComPort::Open()
     if (Opened() && State())
         ApplyLineSettings();
     return Opened();
+}
+
+bool TJTComPort::OpenDevice()
+{
+    // The device itself is opened, not the link to it, so that the serial
+    // device's own lock file is named after the device as well.
+    const QString device = portlock::ResolvedDevice(FDevicePath);
+    const portlock::TLockFileState lockFile = portlock::LockFileState(device);
+    if (lockFile == portlock::TLockFileState::lfHeld) {
+        FHeldElsewhere = true;
+        FLastOpenError = QSerialPort::PermissionError;
+        return false;
+    }
+    FSerial->setPortName(portlock::OpeningName(device, lockFile));
+    if (!FSerial->open(QIODevice::ReadWrite)) {
+        FLastOpenError = FSerial->error();
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    if (!portlock::LockOpenDevice(static_cast<int>(FSerial->handle()))) {
+        FSerial->close();
+        ForgetError();
+        FHeldElsewhere = true;
+        FLastOpenError = QSerialPort::PermissionError;
+        return false;
+    }
+#endif
+    return true;
 }
 
 void TJTComPort::ApplyLineSettings()
@@ -245,8 +273,12 @@ void TJTComPort::ApplyLineSettings()
 
 void TJTComPort::Close()
 {
-    if (FSerial->isOpen())
+    if (FSerial->isOpen()) {
+#ifdef Q_OS_UNIX
+        portlock::UnlockOpenDevice(static_cast<int>(FSerial->handle()));
+#endif
         FSerial->close();
+    }
     ForgetError();
 }
 
@@ -470,5 +502,5 @@ qint64 TJTComPort::ReadRaw(char* buffer, qint64 size)
 
 QList<int> TJTComPort::GetValidSerialPorts() const
 {
-    return FilterSerialPorts(SystemPortEntries());
+    return SystemPortNumbers();
 }

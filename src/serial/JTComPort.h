@@ -7,7 +7,8 @@
 // the OnTimeout callback; InUse refuses a read started inside another (from
 // that callback). Failures are reported through message boxes (ShowErrors), the
 // TimedOut flag, the OnTimeout callback and empty results, never by
-// exceptions.
+// exceptions. Opening takes the locks of Linux serial programs (PortLock.h);
+// a device that another program holds by them is "in use" (ofInUse).
 #pragma once
 
 #include "platform/Dialogs.h"
@@ -116,6 +117,10 @@ private:
     void ApplyLineSettings();
     void ReopenIfOpen();
     bool PermissionDenied(const QString& path) const;
+    // Opens FDevicePath's device unless another program holds it (see
+    // PortLock.h) and takes its locks; false with FLastOpenError set when it
+    // does not open.
+    bool OpenDevice();
     // Clears the serial device's error state when it holds one.
     void ForgetError();
 #ifdef Q_OS_UNIX
@@ -149,4 +154,6 @@ private:
     IDialogs* FDialogs;
     QString FDevicePath;
     QSerialPort::SerialPortError FLastOpenError = QSerialPort::NoError;
+    // The last Open found the device held by another program's lock.
+    bool FHeldElsewhere = false;
 };

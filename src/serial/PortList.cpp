@@ -45,6 +45,29 @@ QList<int> FilterSerialPorts(const QList<TPortEntry>& entries)
     return ports;
 }
 
+QList<int> PortNumbers(const QList<TPortEntry>& entries)
+{
+    QList<int> ports;
+    for (const auto& e : entries) {
+        const int n = PortNumberOfName(e.Data);
+        if (n > 0)
+            ports.append(n);
+    }
+    std::sort(ports.begin(), ports.end());
+    return ports;
+}
+
+QList<int> SystemPortNumbers()
+{
+#ifdef Q_OS_WIN
+    return FilterSerialPorts(SystemPortEntries());
+#else
+    // The "Modem" rule is about the registry's driver names; a port folder's
+    // links and the system's devices are ports whatever they are called.
+    return PortNumbers(SystemPortEntries());
+#endif
+}
+
 QList<TPortEntry> NumberSystemDevices(const QStringList& deviceNames)
 {
     static const QRegularExpression known(QStringLiteral("^tty(S|USB|ACM)([0-9]{1,5})$"));

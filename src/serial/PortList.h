@@ -40,6 +40,15 @@ TPortEntry RegistryValueEntry(const std::u16string& name, unsigned long type, co
 // number are skipped. Duplicates stay.
 QList<int> FilterSerialPorts(const QList<TPortEntry>& entries);
 
+// Ascending port numbers of all entries whose port name is "COM" and a
+// number, whatever their driver name. Duplicates stay.
+QList<int> PortNumbers(const QList<TPortEntry>& entries);
+
+// The ports of this system: on Windows the registry's entries through
+// FilterSerialPorts (its driver names tell modems apart), elsewhere every
+// port of the folder or of the system's devices.
+QList<int> SystemPortNumbers();
+
 // Numbers the given device names (file names such as "ttyUSB0") as above.
 // Returns one entry per device: Name = the device name, Data = "COM<n>".
 QList<TPortEntry> NumberSystemDevices(const QStringList& deviceNames);

@@ -65,16 +65,14 @@ TStorage::TStorage(TProgramState& state, TMainForm& form, TMessageForm& splash, 
 
 void TStorage::BindMenu()
 {
-    TMainForm& f = FForm;
-    for (int bin = 1; bin <= 6; ++bin)
-        connect(f.SaveToBinActions[bin], &QAction::triggered, this, [this, bin] { SaveToBin(bin); });
-    for (int bin = 0; bin <= 6; ++bin)
-        connect(f.RestoreFromBinActions[bin], &QAction::triggered, this, [this, bin] { RestoreFromBin(bin); });
-    connect(f.SaveToFileAction, &QAction::triggered, this, &TStorage::SaveToFileClick);
-    connect(f.RestoreFromFileAction, &QAction::triggered, this, &TStorage::RestoreFromFileClick);
-    connect(f.CaptureScreenShotAction, &QAction::triggered, this, &TStorage::CaptureScreenShotClick);
-    connect(f.AboutAction, &QAction::triggered, this, &TStorage::AboutClick);
-    connect(f.WebSiteAction, &QAction::triggered, this, &TStorage::WebSiteClick);
+    TMainForm* f = &FForm;
+    connect(f, &TMainForm::SaveToBinRequested, this, [this](int bin) { SaveToBin(bin); });
+    connect(f, &TMainForm::RestoreFromBinRequested, this, [this](int bin) { RestoreFromBin(bin); });
+    connect(f, &TMainForm::SaveToFileRequested, this, &TStorage::SaveToFileClick);
+    connect(f, &TMainForm::RestoreFromFileRequested, this, &TStorage::RestoreFromFileClick);
+    connect(f, &TMainForm::CaptureRequested, this, &TStorage::CaptureScreenShotClick);
+    connect(f, &TMainForm::AboutRequested, this, &TStorage::AboutClick);
+    connect(f, &TMainForm::WebSiteRequested, this, &TStorage::WebSiteClick);
 }
 
 bool TStorage::StartFileOperation(void (TStorage::*handler)())

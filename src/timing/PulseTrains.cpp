@@ -7,21 +7,18 @@
 #include <vector>
 
 #include "model/Capabilities.h"
+#include "model/SettingTable.h"
 #include "model/SettingsSnapshot.h"
 #include "model/SyncRules.h"
 
 namespace {
 
-// The texts of the panel's own lists, for the legend and the trace details.
-const QStringList kSystemModes{"Continuous", "Single Shot", "Burst", "Duty Cycle"};
-const QStringList kChannelModes{"Normal", "Single Shot", "Burst", "Duty Cycle"};
-const QStringList kExtModes{"Disabled", "Triggered", "Gated", "ReArm"};
-const QStringList kGateModes{"Disabled", "Active Low", "Active High", "ActiveLoWR", "ActiveHiWR"};
-const QStringList kMuxGates{"Disabled", "Gated", "Inhibit", "Invert"};
-
-QString ItemText(const QStringList& items, int index)
+// An item of one of the panel's own lists, for the legend and the trace
+// details; a number outside the list shows as itself.
+QString ItemText(TKeywordTable table, int index)
 {
-    return index >= 0 && index < items.size() ? items[index] : QStringLiteral("(%1)").arg(index);
+    const QString caption = CaptionOf(table, index);
+    return caption.isEmpty() ? QStringLiteral("(%1)").arg(index) : caption;
 }
 
 QString ChannelLetter(int n)
@@ -35,7 +32,8 @@ constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
 // triggers are its periods; a channel's triggers are the pulses of its sync
 // source (T0's pulses for a channel synced to T0).
 struct TCounter {
-    int Mode = 0;  // 0 every trigger, 1 single shot, 2 burst, 3 duty cycle
+    // T0's modes have the channels' positions: Continuous is Normal.
+    TChannelMode Mode = TChannelMode::Normal;
     std::uint64_t Burst = 0, On = 0, Off = 0, Wait = 0;
     std::uint64_t Cycles = 0;  // duty cycles before it stops; 0: no end
 
@@ -46,11 +44,11 @@ struct TCounter {
             return false;
         const std::uint64_t j = m - Wait;
         switch (Mode) {
-            case 1:
+            case TChannelMode::SingleShot:
                 return j == 0;
-            case 2:
+            case TChannelMode::Burst:
                 return j < Burst;
-            case 3: {
+            case TChannelMode::DutyCycle: {
                 const std::uint64_t cycle = On + Off;
                 return cycle > 0 && j % cycle < On && (Cycles == 0 || j / cycle < Cycles);
             }
@@ -62,11 +60,11 @@ struct TCounter {
     std::uint64_t Last() const
     {
         switch (Mode) {
-            case 1:
+            case TChannelMode::SingleShot:
                 return Wait + 1;
-            case 2:
+            case TChannelMode::Burst:
                 return Wait + Burst;
-            case 3:
+            case TChannelMode::DutyCycle:
                 return On == 0 ? 0 : Cycles > 0 ? Wait + Cycles * (On + Off) : kNever;
             default:
                 return kNever;
@@ -77,11 +75,11 @@ struct TCounter {
     std::uint64_t Needed() const
     {
         switch (Mode) {
-            case 1:
+            case TChannelMode::SingleShot:
                 return Wait + 2;
-            case 2:
+            case TChannelMode::Burst:
                 return Wait + Burst + 2;
-            case 3:
+            case TChannelMode::DutyCycle:
                 return Cycles > 0 ? Wait + Cycles * (On + Off) + 2 : Wait + 2 * (On + Off);
             default:
                 return Wait > 0 ? Wait + 2 : 0;
@@ -190,7 +188,7 @@ TTrainSetup SetUp(const TSettingsSnapshot& snapshot)
     auto count = [](std::int64_t v) { return std::uint64_t(std::max<std::int64_t>(v, 0)); };
 
     TTrainEngine& e = u.Engine;
-    e.T0.Mode = sys.SystemMode;
+    e.T0.Mode = ModeAt<TChannelMode>(IndexOf(sys.SystemMode));
     e.T0.Burst = sys.BurstCount;
     e.T0.On = sys.DutyOnCount;
     e.T0.Off = sys.DutyOffCount;
@@ -262,15 +260,16 @@ QString GroupedCount(std::uint64_t n)
     return digits;
 }
 
-QString ModeText(const QStringList& names, int mode, std::uint64_t burst, std::uint64_t on, std::uint64_t off)
+template <typename E>
+QString ModeText(TKeywordTable table, E mode, std::uint64_t burst, std::uint64_t on, std::uint64_t off)
 {
     switch (mode) {
-        case 2:
-            return QStringLiteral("Burst %1").arg(GroupedCount(burst));
-        case 3:
-            return QStringLiteral("Duty Cycle %1 on, %2 off").arg(GroupedCount(on), GroupedCount(off));
+        case E::Burst:
+            return CaptionOf(table, mode) + QStringLiteral(" %1").arg(GroupedCount(burst));
+        case E::DutyCycle:
+            return CaptionOf(table, mode) + QStringLiteral(" %1 on, %2 off").arg(GroupedCount(on), GroupedCount(off));
         default:
-            return ItemText(names, mode);
+            return ItemText(table, IndexOf(mode));
     }
 }
 
@@ -483,8 +482,8 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
         TTrace t;
         t.Kind = TTraceKind::tkT0;
         t.Name = QStringLiteral("T0");
-        t.Detail = ModeText(kSystemModes, sys.SystemMode, sys.BurstCount, sys.DutyOnCount, sys.DutyOffCount);
-        if (sys.SystemMode == 3 && engine.T0.Cycles > 0)
+        t.Detail = ModeText(TKeywordTable::ktSystemMode, sys.SystemMode, sys.BurstCount, sys.DutyOnCount, sys.DutyOffCount);
+        if (sys.SystemMode == TSystemMode::DutyCycle && engine.T0.Cycles > 0)
             t.Detail += engine.T0.Cycles == 1 ? QStringLiteral(", 1 cycle")
                                               : QStringLiteral(", %1 cycles").arg(GroupedCount(engine.T0.Cycles));
         t.Detail += QStringLiteral(", period ") + PreciseTimeText(period);
@@ -493,21 +492,21 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
         d.Notes << QStringLiteral("T0 marks the start of each period; its pulse is drawn a tenth of a period wide.");
     }
     switch (sys.ExtMode) {
-        case 0:
+        case TExtMode::Disabled:
             break;
-        case 1:
-        case 3:
+        case TExtMode::Triggered:
+        case TExtMode::ReArm:
             d.Traces.back().Detail +=
                 QStringLiteral("\nExt. %1, %2 edge")
-                    .arg(ItemText(kExtModes, sys.ExtMode),
-                         sys.TriggerEdge == 0 ? QStringLiteral("falling") : QStringLiteral("rising"));
+                    .arg(ItemText(TKeywordTable::ktExtMode, IndexOf(sys.ExtMode)),
+                         sys.TriggerEdge == TTriggerEdge::Falling ? QStringLiteral("falling") : QStringLiteral("rising"));
             d.Notes << QStringLiteral("External trigger (%1): drawn as if a trigger came at 0 s.")
-                           .arg(ItemText(kExtModes, sys.ExtMode));
+                           .arg(ItemText(TKeywordTable::ktExtMode, IndexOf(sys.ExtMode)));
             break;
         default:
             d.Traces.back().Detail += QStringLiteral("\nExt. %1, active %2")
-                                          .arg(ItemText(kExtModes, sys.ExtMode),
-                                               sys.GatePolarity == 0 ? QStringLiteral("low") : QStringLiteral("high"));
+                                          .arg(ItemText(TKeywordTable::ktExtMode, IndexOf(sys.ExtMode)),
+                                               sys.GatePolarity == TGatePolarity::Low ? QStringLiteral("low") : QStringLiteral("high"));
             d.Notes << QStringLiteral("External gate: drawn as if the gate stayed open.");
             break;
     }
@@ -526,13 +525,13 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
         t.Name = GetChSyncName(c) + (t.Virtual ? QStringLiteral(" (V)") : QString());
         t.Enabled = ch.Enabled != 0;
         // Virtual channels have no output stage, so no polarity of their own.
-        t.Inverted = !t.Virtual && ch.Polarity == 0;
+        t.Inverted = !t.Virtual && ch.Polarity == TChannelPolarity::Inverted;
         t.Refused = refused[c];
         const std::uint64_t burst = ch.BurstCount;
         const std::uint64_t on = std::uint64_t(std::max(ch.DutyOnCount, 0));
         const std::uint64_t off = std::uint64_t(std::max(ch.DutyOffCount, 0));
         const std::uint64_t wait = std::uint64_t(std::max(ch.WaitCount, 0));
-        QString line1 = ModeText(kChannelModes, ch.Mode, burst, on, off);
+        QString line1 = ModeText(TKeywordTable::ktChannelMode, ch.Mode, burst, on, off);
         if (wait > 0)
             line1 += QStringLiteral(", wait %1").arg(GroupedCount(wait));
         if (t.Inverted)
@@ -544,13 +543,14 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
         }
         line2 += QStringLiteral(", width ") + PreciseTimeText(ch.Width);
         t.Detail = line1 + '\n' + line2;
-        if (ch.GateMode != 0) {
-            t.Detail += QStringLiteral("\ngate ") + ItemText(kGateModes, ch.GateMode);
+        if (ch.GateMode != TChannelGateMode::Disabled) {
+            const QString gate = ItemText(TKeywordTable::ktChannelGateMode, IndexOf(ch.GateMode));
+            t.Detail += QStringLiteral("\ngate ") + gate;
             d.Notes << QStringLiteral("%1 gate %2: drawn as if the gate stayed open.")
-                           .arg(GetChSyncName(c), ItemText(kGateModes, ch.GateMode));
+                           .arg(GetChSyncName(c), gate);
         }
         anyDisabled = anyDisabled || !t.Enabled;
-        anyCounted = anyCounted || ch.Mode != 0 || wait > 0;
+        anyCounted = anyCounted || ch.Mode != TChannelMode::Normal || wait > 0;
         anyRefused = anyRefused || !t.Refused.isEmpty();
 
         if (t.Refused.isEmpty()) {
@@ -582,7 +582,7 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
         t.Channel = n;
         t.Name = QStringLiteral("Out ") + ChannelLetter(n);
         t.Enabled = ch.Enabled != 0;
-        t.Inverted = ch.Polarity == 0;
+        t.Inverted = ch.Polarity == TChannelPolarity::Inverted;
         QStringList sources;
         std::vector<TPulse> all;
         bool open = false;
@@ -605,8 +605,8 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
                        .arg(t.Inverted ? QStringLiteral("inverted") : QStringLiteral("normal"))
                        .arg(QString::number(ch.Amplitude, 'f', 2));
         anyEmptyMux = anyEmptyMux || sources.isEmpty();
-        if (ch.MuxGate > 0) {
-            t.Detail += QStringLiteral(", mux gate ") + ItemText(kMuxGates, ch.MuxGate);
+        if (IndexOf(ch.MuxGate) > 0) {
+            t.Detail += QStringLiteral(", mux gate ") + ItemText(TKeywordTable::ktMuxGate, IndexOf(ch.MuxGate));
             anyMuxGate = true;
         }
         d.Traces.push_back(std::move(t));
@@ -620,7 +620,7 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
         d.Notes << QStringLiteral(
             "Single shot, burst, duty-cycle and wait counts are counted in T0's pulses, "
             "each channel on its own; a channel synced to another channel counts that channel's pulses.");
-    if (sys.SystemMode == 3 && engine.T0.Cycles > 0)
+    if (sys.SystemMode == TSystemMode::DutyCycle && engine.T0.Cycles > 0)
         d.Notes << QStringLiteral("T0 stops after its duty cycle's cycle count.");
     if (anyDisabled)
         d.Notes << QStringLiteral("A disabled channel is drawn flat and grey and adds nothing to an output.");

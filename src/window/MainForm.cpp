@@ -21,8 +21,10 @@
 
 #include <stdexcept>
 
+#include "model/SettingTable.h"
 #include "window/MainFormDesign.h"
 #include "widgets/PlusSpinEdit.h"
+#include "widgets/WheelGuard.h"
 
 using jt::design::TSpinDesign;
 
@@ -181,6 +183,12 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     BuildTimers();
 
     ChannelControls = FindChannelControls(*this);
+    ConnectEdits();
+    // Selection lists and spin edits change only for the wheel when focused.
+    for (QComboBox* list : findChildren<QComboBox*>())
+        GuardWheel(list);
+    for (TPlusSpinEdit* edit : findChildren<TPlusSpinEdit*>())
+        GuardWheel(edit);
     // Single fixed border: the window is exactly the client area plus its menu.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -278,7 +286,7 @@ void TMainForm::BuildSystemPage(QWidget* page)
 
     auto* modeGrp = Group(sys, "GroupBox88", "Pulse Mode", {8, 18, 180, 46});
     SystemModeSel =
-        ComboBox(modeGrp, "SystemModeSel", {"Continuous", "Single Shot", "Burst", "Duty Cycle"}, 0, {8, 17, 164, 22});
+        ComboBox(modeGrp, "SystemModeSel", Captions(TKeywordTable::ktSystemMode), 0, {8, 17, 164, 22});
 
     auto* periodGrp = Group(sys, "PeriodGrp", "Period", {8, 66, 180, 46});
     PeriodAdj = SpinEdit(periodGrp, "PeriodAdj", {8, 17, 164, 22},
@@ -299,7 +307,8 @@ void TMainForm::BuildSystemPage(QWidget* page)
     AutoStartEnbl = CheckBox(sys, "AutoStartEnbl", "Auto Start", {14, 168, 160, 20},
                              "Sets system auto start (will start on power up)");
 
-    auto* dutyGrp = Group(sys, "DutyCycleGrp", "Duty Cycle", {196, 18, 170, 110});
+    auto* dutyGrp =
+        Group(sys, "DutyCycleGrp", CaptionOf(TKeywordTable::ktSystemMode, TSystemMode::DutyCycle), {196, 18, 170, 110});
     auto* onGrp = Group(dutyGrp, "OnCountGrp", "On Counts", {6, 17, 158, 44});
     SysDutyOnAdj = SpinEdit(
         onGrp, "SysDutyOnAdj", {6, 16, 146, 22},
@@ -311,7 +320,8 @@ void TMainForm::BuildSystemPage(QWidget* page)
 
     auto* ext = Group(sys, "Externalgrp", "External Trigger/Gate", {374, 18, 224, 110});
     auto* extMode = Group(ext, "GroupBox105", "Mode", {6, 17, 104, 44});
-    ExtModeSel = ComboBox(extMode, "ExtModeSel", {"Disabled", "Triggered", "Gated"}, 0, {6, 16, 92, 22});
+    // The Plus features' items are added when a generator that has them is read.
+    ExtModeSel = ComboBox(extMode, "ExtModeSel", Captions(TKeywordTable::ktExtMode, false), 0, {6, 16, 92, 22});
     auto* thr = Group(ext, "ExtThresholdGrp", "Threshold (V)", {114, 17, 104, 44});
     TrigThresholdAdj = SpinEdit(thr, "TrigThresholdAdj", {6, 16, 92, 22},
                                 {.Decimals = 2,
@@ -321,9 +331,9 @@ void TMainForm::BuildSystemPage(QWidget* page)
                                  .Value = 2.5,
                                  .Hint = "Sets input trigger/gate threshold level"});
     auto* pol = Group(ext, "GatePolGrp", "Gate Polarity", {6, 62, 104, 44});
-    GatePolaritySel = ComboBox(pol, "GatePolaritySel", {"Low", "High"}, 0, {6, 16, 92, 22});
+    GatePolaritySel = ComboBox(pol, "GatePolaritySel", Captions(TKeywordTable::ktGatePolarity), 0, {6, 16, 92, 22});
     auto* edge = Group(ext, "ExtTrigEdgGrp", "Trigger Edge", {114, 62, 104, 44});
-    TriggerEdgeSel = ComboBox(edge, "TriggerEdgeSel", {"Falling", "Rising"}, 0, {6, 16, 92, 22});
+    TriggerEdgeSel = ComboBox(edge, "TriggerEdgeSel", Captions(TKeywordTable::ktTriggerEdge), 0, {6, 16, 92, 22});
 }
 
 void TMainForm::BuildPlusPage(QWidget* page)
@@ -334,7 +344,7 @@ void TMainForm::BuildPlusPage(QWidget* page)
     shot->setToolTip("System shot counter");
     ShotCountEnbl = CheckBox(shot, "ShotCountEnbl", "Enable", {8, 18, 90, 20});
     Label(shot, "Label17", "Source Select", {8, 44, 80, 18});
-    ShotCountSel = ComboBox(shot, "ShotCountSel", {"T0", "ChA", "ChB", "ChC", "ChD"}, -1, {92, 42, 90, 22});
+    ShotCountSel = ComboBox(shot, "ShotCountSel", Captions(TKeywordTable::ktShotCountSource), -1, {92, 42, 90, 22});
     ClearShotCount = Button(shot, "ClearShotCount", "Clear", {8, 70, 64, 24});
     ShotCountLbl = Label(shot, "ShotCountlbl", "Count: 4,294,967,296", {8, 100, 176, 18});
 
@@ -455,7 +465,7 @@ void TMainForm::BuildChannelPage(QWidget* page, int n)
     auto* mode = new QGroupBox("Channel Mode", f);
     mode->setObjectName(d.ModeGroupName ? QString(d.ModeGroupName) : name("ChModeGrp"));
     mode->setGeometry(202, 4, 180, 46);
-    ComboBox(mode, name("ChModeSel"), {"Normal", "Single Shot", "Burst", "Duty Cycle"}, 0, {6, 17, 168, 22},
+    ComboBox(mode, name("ChModeSel"), Captions(TKeywordTable::ktChannelMode), 0, {6, 17, 168, 22},
              "Channel pulse mode");
     auto* burst = grp(f, "ChBurstCountGrp", "Burst Count", {202, 52, 180, 46});
     SpinEdit(burst, name("ChBurstAdj"), {6, 17, 168, 22},
@@ -479,11 +489,12 @@ void TMainForm::BuildChannelPage(QWidget* page, int n)
     ComboBox(sync, name("ChSyncSourceSel"), {"T0", "Ch A", "Ch B", "Ch C", "Ch D", "Ch E", "Ch F", "Ch G", "Ch H"}, 0,
              {6, 17, 90, 22}, "Channel sync source");
     auto* pol = grp(f, "ChPolarityGrp", "Polarity", {494, 4, 103, 46});
-    ComboBox(pol, name("ChPolaritySel"), {"Inverted", "Normal"}, 0, {6, 17, 91, 22}, "Channel output polarity");
+    ComboBox(pol, name("ChPolaritySel"), Captions(TKeywordTable::ktChannelPolarity), 0, {6, 17, 91, 22},
+             "Channel output polarity");
     auto* gate = grp(f, "ChGateModeGrp", "Gate Mode", {388, 52, 102, 46});
     // Narrower margins than its neighbours: the widest items ("ActiveLoWR")
     // need the room.
-    ComboBox(gate, name("ChGateModeSel"), {"Disabled", "Active Low", "Active High"}, 0, {4, 17, 94, 22});
+    ComboBox(gate, name("ChGateModeSel"), Captions(TKeywordTable::ktChannelGateMode, false), 0, {4, 17, 94, 22});
     auto* wait = grp(f, "ChWaitCountGrp", "Wait Count", {494, 52, 103, 46});
     SpinEdit(wait, name("ChWaitCountAdj"), {6, 17, 91, 22},
              {.MaxValue = d.WaitCountMax,
@@ -507,9 +518,8 @@ void TMainForm::BuildChannelPage(QWidget* page, int n)
     }
 
     auto* muxGate = grp(f, "ChMuxGateGrp", "Mux Gate (Ch H)", {388, 164, 209, 46});
-    auto* mg =
-        ComboBox(muxGate, name("ChMuxGateSel"), {"Disabled", "Gated", "Inhibit", "Invert"}, -1, {6, 17, 120, 22});
-    mg->setEditText("Disabled");
+    auto* mg = ComboBox(muxGate, name("ChMuxGateSel"), Captions(TKeywordTable::ktMuxGate), -1, {6, 17, 120, 22});
+    mg->setEditText(CaptionOf(TKeywordTable::ktMuxGate, TMuxGateMode::Disabled));
 }
 
 void TMainForm::BuildBottomStrip(QWidget* client)
@@ -576,6 +586,20 @@ void TMainForm::BuildMenus()
     QMenu* help = menu("Help1", "Help");
     WebSiteAction = item(help, "WebSite1", "Web Site");
     AboutAction = item(help, "About1", "About");
+
+    // What the menu asks for, as the window's own signals.
+    for (int bin = 1; bin <= 6; ++bin)
+        connect(SaveToBinActions[bin], &QAction::triggered, this, [this, bin] { emit SaveToBinRequested(bin); });
+    for (int bin = 0; bin <= 6; ++bin)
+        connect(RestoreFromBinActions[bin], &QAction::triggered, this,
+                [this, bin] { emit RestoreFromBinRequested(bin); });
+    connect(SaveToFileAction, &QAction::triggered, this, &TMainForm::SaveToFileRequested);
+    connect(RestoreFromFileAction, &QAction::triggered, this, &TMainForm::RestoreFromFileRequested);
+    connect(RefreshAction, &QAction::triggered, this, &TMainForm::RefreshRequested);
+    connect(CaptureScreenShotAction, &QAction::triggered, this, &TMainForm::CaptureRequested);
+    connect(TimingDiagramAction, &QAction::triggered, this, &TMainForm::TimingDiagramRequested);
+    connect(WebSiteAction, &QAction::triggered, this, &TMainForm::WebSiteRequested);
+    connect(AboutAction, &QAction::triggered, this, &TMainForm::AboutRequested);
 }
 
 void TMainForm::BuildTimers()

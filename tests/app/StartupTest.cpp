@@ -311,6 +311,7 @@ TEST_F(Startup, TerminalRefusesTextTheLineCannotCarry)
     line->setText(QStringLiteral(":PULS1:DEL\u00B5"));
     QTest::keyClick(line, Qt::Key_Return);
     a.Queue().ProcessTasks();
+    ASSERT_TRUE(WaitForLine(a.Line()));
     EXPECT_TRUE(dialogs.Shown.isEmpty());
     const std::vector<std::string> trace = generator.trace();
     EXPECT_TRUE(std::any_of(trace.begin(), trace.end(),
@@ -342,4 +343,108 @@ TEST_F(Startup, LogSwitchStartsTheLogAfterDiscovery)
     QFile file(QDir(work.path()).filePath(logs[0]));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_FALSE(file.readAll().contains("*IDN"));
+}
+
+// Up brings back the command sent last, then earlier ones; Down walks back
+// towards the newest. Typed text stands after the newest entry.
+TEST_F(Startup, TerminalUpRecallsTheMostRecentCommandsFirst)
+{
+    PtyServer& generator = Generator(3, "6404+");
+    TJT6400App& a = App();
+    ASSERT_TRUE(a.FormCreate());
+    TMainForm& f = a.Form();
+    QLineEdit* line = f.SendEdit->lineEdit();
+    for (const char* command : {"*IDN?", ":PULS1:WIDT?", ":PULS0:PER?"}) {
+        QTest::keyClicks(f.SendEdit, command);
+        QTest::keyClick(f.SendEdit, Qt::Key_Return);
+    }
+    QTest::keyClicks(f.SendEdit, ":PULS2");  // typed, not sent
+    struct Step {
+        Qt::Key key;
+        const char* shown;
+    };
+    const Step steps[] = {
+        {Qt::Key_Up, ":PULS0:PER?"}, {Qt::Key_Up, ":PULS1:WIDT?"}, {Qt::Key_Up, "*IDN?"},
+        {Qt::Key_Up, "*IDN?"},  // the oldest stays
+        {Qt::Key_Down, ":PULS1:WIDT?"}, {Qt::Key_Down, ":PULS0:PER?"},
+        {Qt::Key_Down, ":PULS0:PER?"},  // the newest stays
+        {Qt::Key_Up, ":PULS1:WIDT?"},
+    };
+    for (const Step& s : steps) {
+        QTest::keyClick(f.SendEdit, s.key);
+        EXPECT_EQ(line->text(), s.shown);
+        EXPECT_EQ(line->selectedText(), s.shown) << "a recalled command is replaced by typing";
+    }
+    // Enter sends the recalled command; right after a send Up goes to the
+    // one before it.
+    QTest::keyClick(f.SendEdit, Qt::Key_Return);
+    QTest::keyClick(f.SendEdit, Qt::Key_Up);
+    EXPECT_EQ(line->text(), ":PULS0:PER?");
+    a.Queue().ProcessTasks();
+    ASSERT_TRUE(WaitForLine(a.Line()));
+    const QStringList rx = Received(generator);
+    EXPECT_EQ(rx.mid(rx.size() - 4), (QStringList{"*IDN?", ":PULS1:WIDT?", ":PULS0:PER?", ":PULS1:WIDT?"}));
+}
+
+// After a send the text stays, selected: Enter sends it again, and what is
+// typed next replaces it instead of being appended to it.
+TEST_F(Startup, TerminalTextIsSelectedAfterSendingSoTypingReplacesIt)
+{
+    PtyServer& generator = Generator(3, "6404+");
+    TJT6400App& a = App();
+    ASSERT_TRUE(a.FormCreate());
+    TMainForm& f = a.Form();
+    QLineEdit* line = f.SendEdit->lineEdit();
+    QTest::keyClicks(f.SendEdit, "*IDN?");
+    QTest::keyClick(f.SendEdit, Qt::Key_Return);
+    EXPECT_EQ(line->text(), "*IDN?");
+    EXPECT_EQ(line->selectedText(), "*IDN?");
+    QTest::keyClick(f.SendEdit, Qt::Key_Return);  // again, as it stands
+    QTest::keyClicks(f.SendEdit, ":PULS1:WIDT?");
+    EXPECT_EQ(line->text(), ":PULS1:WIDT?");
+    f.SendBtn->click();
+    EXPECT_EQ(line->selectedText(), ":PULS1:WIDT?");
+    a.Queue().ProcessTasks();
+    ASSERT_TRUE(WaitForLine(a.Line()));
+    const QStringList rx = Received(generator);
+    EXPECT_EQ(rx.mid(rx.size() - 3), (QStringList{"*IDN?", "*IDN?", ":PULS1:WIDT?"}));
+}
+
+// A restart starts the new panel with -log when this one logs: asked for on
+// the command line, or switched on in the menu since; not after the menu
+// switched it off.
+TEST_F(Startup, RestartPassesTheLoggingChoiceOn)
+{
+    QTemporaryDir work;
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(work.path());
+    struct Case {
+        const char* name;
+        bool option;
+        bool toggle;
+        const char* start;
+    };
+    const Case cases[] = {
+        {"-log", true, false, "start -log"},
+        {"-log, then switched off", true, true, "start"},
+        {"switched on in the menu", false, true, "start -log"},
+        {"never", false, false, "start"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        servers.clear();
+        Generator(3, "6404+");
+        process.Calls.clear();
+        jt::TCommandLineOptions options;
+        options.Logging = c.option;
+        TJT6400App& a = App(options);
+        ASSERT_TRUE(a.FormCreate());
+        if (c.toggle)
+            a.Form().LoggingEnabledAction->trigger();
+        a.Form().RestartAction->trigger();
+        ASSERT_TRUE(WaitForLine(a.Line()));
+        EXPECT_EQ(process.Calls, (QList<QString>{"sleep 500", c.start}));
+        app.reset();
+    }
+    QDir::setCurrent(before);
 }

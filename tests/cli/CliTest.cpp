@@ -881,6 +881,20 @@ TEST(CliSettingsCompare, ValuesCompareAsTheGeneratorAnswersThem)
     EXPECT_EQ(d.Differences[2].Setting, ":PULS1:DEL");
 }
 
+// A file may set a setting with its set header or long node names; it is
+// compared with the read-back line of the same setting.
+TEST(CliSettingsCompare, HeadersMeetTheSettingTheyChange)
+{
+    const QStringList readBack = {":PULS0:EXT:MODE TRIG", ":PULS0:MOD BURS", ":PULS2:WIDT 2E-7"};
+    const jtcli::TSettingsComparison c =
+        jtcli::CompareSettings({":PULS0:EXT:MOD GAT", ":PULSE0:MODE burs", ":PULSE2:WIDTH 0.0000002"}, readBack);
+    EXPECT_TRUE(c.NotCompared.isEmpty()) << c.NotCompared.join(", ").toStdString();
+    ASSERT_EQ(c.Differences.size(), 1);
+    EXPECT_EQ(c.Differences[0].Setting, ":PULS0:EXT:MODE");
+    EXPECT_EQ(c.Differences[0].Asked, "GAT");
+    EXPECT_EQ(c.Differences[0].Found, "TRIG");
+}
+
 }  // namespace
 
 int main(int argc, char** argv)

@@ -3,9 +3,12 @@
 #include "model/ProgramState.h"
 
 #include "PtyServer.h"
+#include "support/SerialHolder.h"
+#include "support/SimTrace.h"
 #include "support/SimulatedGenerator.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
@@ -238,6 +241,24 @@ TEST_F(DiscoveryTest, LogOfAQuerySessionWithTheSimulator)
                                              "Received({T}): ok",
                                              "Command Disabled:    ({T}): :PULS0:STAT OFF",
                                          }));
+}
+
+// A generator that another program holds is passed by: pyserial's exclusive
+// open, or the same device reached through an earlier link. Nothing is sent
+// to it, and the search goes on to the next generator.
+TEST_F(DiscoveryTest, AGeneratorHeldByAnotherProgramIsPassedBy)
+{
+    PtyServer& held = Generator(2, "6404+");
+    const QString device = QFileInfo(QDir(folder.Path()).filePath("COM2")).canonicalFilePath();
+    folder.Link(3, device);  // the same device once more
+    PtyServer& free = Generator(5, "6402");
+    THolder pyserial("pyserial", device);
+    ASSERT_EQ(pyserial.Answer(), "held");
+    ASSERT_TRUE(comm->FindDevice());
+    EXPECT_EQ(port->Port(), 5);
+    EXPECT_TRUE(ReceivedLines(held.trace()).isEmpty());
+    EXPECT_FALSE(ReceivedLines(free.trace()).isEmpty());
+    EXPECT_TRUE(dialogs.Shown.isEmpty());
 }
 
 }  // namespace

@@ -144,3 +144,26 @@ TEST_F(LineOwnerFixture, AQuestionPendingWhenTheLineStopsGetsItsFallback)
 }
 
 }  // namespace
+
+namespace {
+
+// A job that finds the program ending (its question was answered with "No")
+// is the last to use the line: the jobs queued behind it never run.
+TEST_F(LineOwnerFixture, JobsQueuedBehindTheOneThatEndsTheProgramNeverRun)
+{
+    QStringList ran;
+    line.Start(channel);
+    line.Post([&](TCommunication&) {
+        ran << "ending";
+        line.SetEnding();
+    });
+    line.Post([&](TCommunication&) { ran << "queued edit"; });
+    ASSERT_TRUE(WaitForLine(line));
+    EXPECT_EQ(ran, QStringList{"ending"});
+    bool closed = false;
+    line.Stop([&](TCommunication&) { closed = true; });
+    ASSERT_TRUE(WaitForLine(line));
+    EXPECT_TRUE(closed);
+}
+
+}  // namespace

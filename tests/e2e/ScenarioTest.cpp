@@ -187,6 +187,38 @@ TEST_F(Scenario, DemonstrationModeSendsNothing)
 
 // ---- Edits, Run/Stop, terminal.
 
+// The wheel turned over the channel-mode list (its text and its arrow) and
+// over a spin edit while the terminal has the focus changes nothing; once
+// the list has the focus, the wheel steps it and the panel sends that.
+TEST_F(Scenario, TheWheelChangesOnlyTheFocusedControl)
+{
+    TSimulator& generator = AddSimulator(3);
+    StartPanel();
+    const QString window = WaitForReady(generator);
+    ASSERT_FALSE(window.isEmpty());
+    const QPoint modeText(ui::kChModeArrow.x() - 60, ui::kChModeArrow.y());
+    auto wheelDown = [&](const QPoint& at) {
+        const TScreen::TGeometry g = screen->Geometry(window);
+        screen->Xdo({"mousemove", QString::number(g.x + at.x()), QString::number(g.y + at.y()), "click", "5"});
+    };
+
+    screen->Click(window, ui::kSendEdit.x(), ui::kSendEdit.y());
+    for (const QPoint& at : {modeText, ui::kChModeArrow, ui::kChDelayText})
+        wheelDown(at);
+    // A command typed afterwards shows that the wheel's turn has been handled.
+    const int identified = generator.CountReceived("*IDN?");
+    screen->Click(window, ui::kSendEdit.x(), ui::kSendEdit.y());
+    screen->Type("*IDN?");
+    screen->Keys({"Return"});
+    ASSERT_TRUE(generator.WaitForReceived("*IDN?", identified + 1));
+    for (const QString& line : generator.Received())
+        EXPECT_FALSE(line.startsWith(":PULS1:CMOD ") || line.startsWith(":PULS1:DEL ")) << line.toStdString();
+
+    screen->Click(window, modeText.x(), modeText.y());
+    wheelDown(modeText);
+    EXPECT_TRUE(generator.WaitForReceived(":PULS1:CMOD SING"));
+}
+
 TEST_F(Scenario, EveryKindOfControlSendsItsCommandOnce)
 {
     TSimulator& generator = AddSimulator(3);
@@ -484,4 +516,42 @@ TEST_F(Scenario, RestartEndsThisPanelAndANewOneFindsTheGeneratorAgain)
     ASSERT_NE(second, 0);
     EXPECT_FALSE(WaitForMainWindow(second).isEmpty()) << Situation(second, generator);
     EXPECT_GT(generator.CountReceived("*IDN?"), identified);
+}
+
+// A panel started with -log that restarts itself starts the new one with
+// -log too, and the new one writes its traffic to a log file.
+TEST_F(Scenario, RestartKeepsTheLogSwitch)
+{
+    TSimulator& generator = AddSimulator(3);
+    StartPanel({"-log"});
+    const QString window = WaitForReady(generator);
+    ASSERT_FALSE(window.isEmpty());
+    const qint64 first = Pid();
+
+    Menu(window, {ui::kFileMenu, ui::kRestart});
+    ASSERT_TRUE(WaitForExit());
+    // The first panel has ended: the next run-state question is the second
+    // panel's, asked once its read-back is over.
+    const int polled = generator.CountReceived(":PULS0:STAT?");
+    const qint64 second = WaitForRestartedPanel(first);
+    ASSERT_NE(second, 0);
+    QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(second));
+    ASSERT_TRUE(commandLine.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(commandLine.readAll().split('\0').contains("-log"));
+    const QString again = WaitForMainWindow(second);
+    ASSERT_FALSE(again.isEmpty()) << Situation(second, generator);
+    ASSERT_TRUE(generator.WaitForReceived(":PULS0:STAT?", polled + 1, 15000)) << Situation(second, generator);
+    screen->Click(again, ui::kRunStop.x(), ui::kRunStop.y());
+    ASSERT_TRUE(generator.WaitForReceived(":PULS0:STAT ON"));
+    Menu(again, {ui::kFileMenu, ui::kExit});
+    ASSERT_TRUE(WaitFor([&] { return PanelsIn(folder.path()).empty(); }));
+
+    // Only the second panel ran the generator: its log holds the Run.
+    QStringList logged;
+    for (const QString& name : QDir(folder.path()).entryList({"JT6400LogFile_*"})) {
+        QFile log(Path(name));
+        if (log.open(QIODevice::ReadOnly) && log.readAll().contains(": :PULS0:STAT ON"))
+            logged << name;
+    }
+    EXPECT_EQ(logged.size(), 1) << "no log file holds the new panel's Run";
 }

@@ -35,7 +35,7 @@ TEST_F(Enabling, SystemModes)
     } rows[] = {{0, false, false}, {1, false, false}, {2, true, false}, {3, false, true}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.mode);
-        state.SystemSettings.SystemMode = r.mode;
+        state.SystemSettings.SystemMode = ModeAt<TSystemMode>(r.mode);
         SystemModesEnable(form, state);
         for (QWidget* c : {w("BurstCountGrp"), static_cast<QWidget*>(form.SysBurstAdj)})
             EXPECT_EQ(on(c), r.burst) << c->objectName().toStdString();
@@ -46,7 +46,7 @@ TEST_F(Enabling, SystemModes)
         EXPECT_FALSE(form.SysBurstAdj->Enabled() != r.burst);
     }
     // A mode outside the table changes nothing (duty cycle stays editable).
-    state.SystemSettings.SystemMode = 7;
+    state.SystemSettings.SystemMode = ModeAt<TSystemMode>(7);
     SystemModesEnable(form, state);
     EXPECT_TRUE(on(form.SysDutyOnAdj));
     EXPECT_FALSE(on(form.SysBurstAdj));
@@ -55,7 +55,7 @@ TEST_F(Enabling, SystemModes)
 TEST_F(Enabling, ChannelModesTouchOnlyTheirChannelsCounts)
 {
     const TChannelControls& c = form.ChannelControls;
-    state.ChannelSettings[3].Mode = 2;
+    state.ChannelSettings[3].Mode = TChannelMode::Burst;
     ChModesEnable(form, state, 3);
     EXPECT_TRUE(on(c.ChBurstAdj[3]));
     EXPECT_TRUE(on(c.ChBurstCountGrp[3]));
@@ -64,19 +64,19 @@ TEST_F(Enabling, ChannelModesTouchOnlyTheirChannelsCounts)
     EXPECT_TRUE(on(c.ChWidthAdj[3]));
     EXPECT_TRUE(on(c.ChDutyOnAdj[2]));  // other channels untouched
 
-    state.ChannelSettings[3].Mode = 3;
+    state.ChannelSettings[3].Mode = TChannelMode::DutyCycle;
     ChModesEnable(form, state, 3);
     EXPECT_FALSE(on(c.ChBurstAdj[3]));
     EXPECT_TRUE(on(c.ChDutyOnAdj[3]));
     EXPECT_TRUE(on(c.ChDutyOffAdj[3]));
 
-    state.ChannelSettings[3].Mode = 4;
+    state.ChannelSettings[3].Mode = ModeAt<TChannelMode>(4);
     ChModesEnable(form, state, 3);
     EXPECT_TRUE(on(c.ChDutyOnAdj[3]));
     ChModesEnable(form, state, 0);  // no such channel: nothing happens
     ChModesEnable(form, state, 9);
 
-    state.ChannelSettings[3].Mode = 0;
+    state.ChannelSettings[3].Mode = TChannelMode::Normal;
     ChModesEnable(form, state, 3);
     EXPECT_FALSE(on(c.ChBurstAdj[3]));
     EXPECT_FALSE(on(c.ChDutyOnAdj[3]));
@@ -93,7 +93,7 @@ TEST_F(Enabling, TriggerModes)
                 {0, false, false, false, false}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.mode);
-        state.SystemSettings.ExtMode = r.mode;
+        state.SystemSettings.ExtMode = ModeAt<TExtMode>(r.mode);
         TriggerModesEnable(form, state, queue);
         EXPECT_EQ(on(w("ExtThresholdGrp")), r.threshold);
         EXPECT_EQ(on(form.TrigThresholdAdj), r.threshold);
@@ -113,7 +113,7 @@ TEST_F(Enabling, NoTriggerSwitchesThePeriodCounterOff)
 {
     form.PeriodCounterEn->setChecked(true);
     state.SystemSettings.PeriodCounterEnabled = 1;
-    state.SystemSettings.ExtMode = 0;
+    state.SystemSettings.ExtMode = TExtMode::Disabled;
     TriggerModesEnable(form, state, queue);
     ASSERT_EQ(queue.TaskCount(), 1);
     EXPECT_EQ(queue.Pending().front(), ":PULS0:EXTP:STAT OFF");
@@ -133,7 +133,7 @@ TEST_F(Enabling, NoTriggerSwitchesThePeriodCounterOff)
     state.CommandsDisabled = false;
     form.PeriodCounterEn->setChecked(true);
     state.SystemSettings.PeriodCounterEnabled = 1;
-    state.SystemSettings.ExtMode = 2;
+    state.SystemSettings.ExtMode = TExtMode::Gated;
     TriggerModesEnable(form, state, queue);
     EXPECT_EQ(queue.TaskCount(), 1);
     EXPECT_TRUE(form.PeriodCounterEn->isChecked());

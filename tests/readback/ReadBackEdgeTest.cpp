@@ -50,15 +50,15 @@ TEST(ReadBackAnswers, UnknownKeywordKeepsIndexAndIsWrittenAsReceived)
         g.setSettings(s);
     });
     TProgramState& st = rig.State();
-    st.SystemSettings.SystemMode = 3;
-    st.ChannelSettings[2].Polarity = 0;
+    st.SystemSettings.SystemMode = TSystemMode::DutyCycle;
+    st.ChannelSettings[2].Polarity = TChannelPolarity::Inverted;
     rig.Form().ChannelControls.ChPolaritySel[2]->setCurrentIndex(1);  // stale: differs from the record
 
     ASSERT_TRUE(rig.ReadBack->Initialize());
     ASSERT_TRUE(rig.Settle());
-    EXPECT_EQ(st.SystemSettings.SystemMode, 3);
+    EXPECT_EQ(st.SystemSettings.SystemMode, TSystemMode::DutyCycle);
     EXPECT_EQ(rig.Form().SystemModeSel->currentIndex(), 3);
-    EXPECT_EQ(st.ChannelSettings[2].Polarity, 0);
+    EXPECT_EQ(st.ChannelSettings[2].Polarity, TChannelPolarity::Inverted);
     // The control shows the kept value, not what it showed before.
     EXPECT_EQ(rig.Form().ChannelControls.ChPolaritySel[2]->currentIndex(), 0);
     EXPECT_TRUE(st.SettingsList.contains(":PULS0:MOD ?"));
@@ -218,7 +218,7 @@ TEST(ReadBackSilence, GeneratorFallingSilentGivesZerosAndAsksWhatToDo)
     for (int i = 0; i < 40; ++i)
         rig.Dialogs.Answers << TMsgButton::mbIgnore;
     TProgramState& st = rig.State();
-    st.ChannelSettings[1].Mode = 2;
+    st.ChannelSettings[1].Mode = TChannelMode::Burst;
     st.ChannelSettings[1].SyncSource = 0;
     int statusDuring = 0;
     QObject::connect(rig.Form().StatusTimer, &QTimer::timeout, [&] {
@@ -231,7 +231,7 @@ TEST(ReadBackSilence, GeneratorFallingSilentGivesZerosAndAsksWhatToDo)
     const TChannelSettings& a = st.ChannelSettings[1];
     EXPECT_EQ(a.Enabled, 1);  // answered
     EXPECT_EQ(a.Width, 0);    // unanswered numbers are 0
-    EXPECT_EQ(a.Mode, 2);     // unanswered keywords keep their value
+    EXPECT_EQ(a.Mode, TChannelMode::Burst);    // unanswered keywords keep their value
     EXPECT_EQ(st.ChannelSettings[2].BurstCount, 0);
     EXPECT_EQ(st.ChannelSettings[2].Enabled, 0);
     EXPECT_FALSE(rig.Form().ChannelControls.ChEnableBox[2]->isChecked());

@@ -250,13 +250,13 @@ TEST_P(ReadBackPerModel, QueriesRecordsWindowAndSnapshot)
     const TSystemSettings& sys = s.SystemSettings;
     EXPECT_DOUBLE_EQ(sys.Period, 0.002);
     EXPECT_EQ(sys.BurstCount, 4000000000u);
-    EXPECT_EQ(sys.SystemMode, 2);
+    EXPECT_EQ(sys.SystemMode, TSystemMode::Burst);
     EXPECT_EQ(sys.DutyOnCount, 7u);
     EXPECT_EQ(sys.DutyOffCount, 9u);
-    EXPECT_EQ(sys.ExtMode, 1);
+    EXPECT_EQ(sys.ExtMode, TExtMode::Triggered);
     EXPECT_DOUBLE_EQ(sys.TriggerLevel, 1.25);
-    EXPECT_EQ(sys.TriggerEdge, 0);
-    EXPECT_EQ(sys.GatePolarity, 1);
+    EXPECT_EQ(sys.TriggerEdge, TTriggerEdge::Falling);
+    EXPECT_EQ(sys.GatePolarity, TGatePolarity::High);
     EXPECT_EQ(sys.AutoStart, 1);
     EXPECT_DOUBLE_EQ(f.PeriodAdj->Value(), 0.002);
     EXPECT_EQ(f.SysBurstAdj->Value(), 4000000000.0);

@@ -88,7 +88,7 @@ TEST_P(SnapshotReaderPerModel, SameLinesAsThePanelAndTheRecordsFilled)
     // Identity and variant flags as discovery left them; a value that an
     // unknown keyword answer must leave alone.
     TSettingsSnapshot snapshot = generator.State;
-    snapshot.ChannelSettings[1].Polarity = 1;
+    snapshot.ChannelSettings[1].Polarity = TChannelPolarity::Normal;
     TSnapshotReader reader(generator.Comm);
     ASSERT_TRUE(reader.Read(snapshot));
 
@@ -104,7 +104,7 @@ TEST_P(SnapshotReaderPerModel, SameLinesAsThePanelAndTheRecordsFilled)
     const jt6400sim::SystemSettings& sys = generator.Settings.system;
     EXPECT_DOUBLE_EQ(snapshot.SystemSettings.Period, sys.Period);
     EXPECT_EQ(snapshot.SystemSettings.DutyOnCount, sys.DutyOnCount);
-    EXPECT_EQ(snapshot.SystemSettings.SystemMode, sys.SystemMode);
+    EXPECT_EQ(IndexOf(snapshot.SystemSettings.SystemMode), sys.SystemMode);
     EXPECT_DOUBLE_EQ(snapshot.SystemSettings.TriggerLevel, sys.TriggerLevel);
     EXPECT_EQ(snapshot.SystemSettings.CycleCount, info.hasPlusFeatures() ? sys.CycleCount : 0);
     for (int n = 1; n <= info.ChannelCount; ++n) {
@@ -113,15 +113,15 @@ TEST_P(SnapshotReaderPerModel, SameLinesAsThePanelAndTheRecordsFilled)
         const jt6400sim::ChannelSettings& g = generator.Settings.channels[static_cast<std::size_t>(n - 1)];
         EXPECT_DOUBLE_EQ(r.Delay, g.Delay);
         EXPECT_DOUBLE_EQ(r.Width, g.Width);
-        EXPECT_EQ(r.Mode, g.Mode);
+        EXPECT_EQ(IndexOf(r.Mode), g.Mode);
         EXPECT_EQ(r.SyncSource, g.SyncSource);
-        EXPECT_EQ(r.Polarity, n == 1 ? 1 : g.Polarity);      // unknown keyword: kept
+        EXPECT_EQ(IndexOf(r.Polarity), n == 1 ? 1 : g.Polarity);     // unknown keyword: kept
         EXPECT_EQ(r.BurstCount, n == 2 ? 0 : g.BurstCount);  // no number: 0
-        EXPECT_EQ(r.GateMode, g.GateMode);
+        EXPECT_EQ(IndexOf(r.GateMode), g.GateMode);
         const bool standard = n <= info.StandardChannelCount;
         EXPECT_DOUBLE_EQ(r.Amplitude, standard ? g.Amplitude : 0);
         EXPECT_EQ(r.MuxMask, standard ? g.MuxMask : 0);
-        EXPECT_EQ(r.MuxGate, standard && muxGate ? g.MuxGate : 0);
+        EXPECT_EQ(IndexOf(r.MuxGate), standard && muxGate ? g.MuxGate : 0);
     }
     for (int n = info.ChannelCount + 1; n <= kMaxChannel; ++n)
         EXPECT_EQ(snapshot.ChannelSettings[n], TChannelSettings{});

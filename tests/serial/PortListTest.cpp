@@ -91,3 +91,34 @@ TEST(PortFilter, EmptyFolderGivesNoPorts)
 }
 
 }  // namespace
+
+namespace {
+
+// On Linux every COM<n> entry of the folder is a port, whatever its device
+// is called: a USB modem adapter's by-id name holds "Modem", as the
+// registry's driver names of Windows modems do, and still counts. The port
+// opens through the chain of links.
+TEST(PortFilter, FolderPortsNamedModemAreKept)
+{
+    TPtyPair pty;
+    TPortFolder folder;
+    QTemporaryDir devices;
+    ASSERT_TRUE(QDir(devices.path()).mkpath("serial/by-id"));
+    const QString byId = QDir(devices.path()).filePath("serial/by-id/usb-Acme_USB_Serial_Modem-if00-port0");
+    ASSERT_TRUE(QFile::link(pty.SlavePath(), byId));
+    folder.Link(6, byId);
+    folder.Link(2, pty.SlavePath());
+
+    TJTComPort port;
+    EXPECT_EQ(port.GetValidSerialPorts(), (QList<int>{2, 6}));
+    EXPECT_EQ(SystemPortNumbers(), (QList<int>{2, 6}));
+    port.SetShowErrors(false);
+    port.SetPort(6);
+    ASSERT_TRUE(port.Open());
+    EXPECT_TRUE(port.Write("x"));
+    EXPECT_EQ(pty.Receive(1), "x");
+    // The registry's rule itself stays as it was.
+    EXPECT_EQ(FilterSerialPorts({{"\\Device\\AcmeModem0", "COM6"}, {"\\Device\\Serial0", "COM2"}}), QList<int>{2});
+}
+
+}  // namespace

@@ -1,9 +1,12 @@
 // Edits on the channel pages, from the window to the simulated generator.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
+#include <QtTest/qtestspontaneevent.h>
+#include <QWheelEvent>
 
 #include "settings/PanelFixture.h"
 #include "widgets/PlusSpinEdit.h"
@@ -66,18 +69,39 @@ TEST_F(Panel, ChannelEditsOfEveryKindReachTheGenerator)
     EXPECT_TRUE(dialogs.Shown.isEmpty());
 }
 
-TEST_F(Panel, TimesOffTheTimingStepAreTakenBackAndTheStoredValueResent)
+// A time typed off the model's step is rounded to the nearest step, shown
+// so, and sent once as rounded; one on the step goes out as typed.
+TEST_F(Panel, TimesTypedOffTheTimingStepAreRoundedToTheNearestStep)
 {
     Connect("6404+");  // 5 ns steps
-    TPlusSpinEdit* width = form().ChannelControls.ChWidthAdj[1];
-    const double before = width->Value();
-    width->setValue(1.2e-8);
-    EXPECT_EQ(width->Value(), before);
-    EXPECT_EQ(Sent(), QStringList{":PULS1:WIDT " + FixedText(before, 9)});
-
-    width->setValue(1.5e-8);
-    form().ChannelControls.ChDelayAdj[1]->setValue(3e-8);
-    EXPECT_EQ(Sent(), (QStringList{":PULS1:WIDT 0.000000015", ":PULS1:DEL 0.000000030000"}));
+    const TChannelControls& c = form().ChannelControls;
+    struct Case {
+        const char* name;
+        TPlusSpinEdit* edit;
+        double start;
+        char typed;  // into the 1 ns digit
+        double shown;
+        const char* command;
+    };
+    const Case cases[] = {
+        {"width 13 ns", c.ChWidthAdj[1], 1e-8, '3', 1.5e-8, ":PULS1:WIDT 0.000000015"},
+        {"width 12 ns", c.ChWidthAdj[1], 1e-8, '2', 1e-8, ":PULS1:WIDT 0.000000010"},
+        {"width on the step", c.ChWidthAdj[1], 1e-8, '5', 1.5e-8, ":PULS1:WIDT 0.000000015"},
+        {"delay 7 ns", c.ChDelayAdj[2], 0, '7', 5e-9, ":PULS2:DEL 0.000000005000"},
+        {"delay 1001 ns", c.ChDelayAdj[2], 1e-6, '1', 1e-6, ":PULS2:DEL 0.000001000000"},
+        {"period 124 ns", form().PeriodAdj, 1.2e-7, '4', 1.25e-7, ":PULS0:PER 0.000000125"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        k.edit->setValue(k.start);
+        Sent();
+        k.edit->SelectDigit(-9);
+        QTest::keyClick(k.edit, k.typed);
+        EXPECT_NEAR(k.edit->Value(), k.shown, 1e-15);
+        EXPECT_EQ(Sent(), QStringList{k.command});
+    }
+    EXPECT_NEAR(GeneratorSettings().channels[1].Delay, 1e-6, 1e-15);
+    EXPECT_NEAR(GeneratorSettings().system.Period, 1.25e-7, 1e-15);
     EXPECT_TRUE(dialogs.Shown.isEmpty());
 }
 
@@ -85,10 +109,55 @@ TEST_F(Panel, HighResolutionDelaysUseTheFineStepOnEveryChannel)
 {
     Connect("6424");                                          // 4 ns steps, 5 ps delay steps
     form().ChannelControls.ChDelayAdj[6]->setValue(2.5e-11);  // virtual channel F
-    TPlusSpinEdit* width = form().ChannelControls.ChWidthAdj[6];
-    const double before = width->Value();
-    width->setValue(1e-8);  // not a multiple of 4 ns
-    EXPECT_EQ(Sent(), (QStringList{":PULS6:DEL 0.000000000025", ":PULS6:WIDT " + FixedText(before, 9)}));
+    form().ChannelControls.ChWidthAdj[6]->setValue(1e-8);     // two and a half steps of 4 ns
+    EXPECT_EQ(Sent(), (QStringList{":PULS6:DEL 0.000000000025", ":PULS6:WIDT 0.000000012"}));
+    form().ChannelControls.ChDelayAdj[1]->setValue(2.7e-11);  // standard channel A: 5 ps steps
+    EXPECT_EQ(Sent(), QStringList{":PULS1:DEL 0.000000000025"});
+}
+
+// The wheel turned over a selection list or a spin edit that does not have
+// the focus changes nothing and sends nothing; the list that has the focus
+// follows the wheel.
+TEST_F(Panel, TheWheelChangesOnlyTheFocusedControl)
+{
+    Connect("6404+");
+    QComboBox* mode = form().ChannelControls.ChModeSel[1];
+    TPlusSpinEdit* delay = form().ChannelControls.ChDelayAdj[1];
+    form().show();
+    form().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form()));
+    // One notch towards the user, as the window system delivers it, over a
+    // point of the control that no part of it covers (the list's arrow, the
+    // spin edit's digits).
+    auto wheel = [](QWidget* control) {
+        QPoint at(control->width() - 4, control->height() / 2);
+        if (control->childAt(at))
+            at.setX(4);
+        EXPECT_EQ(control->childAt(at), nullptr);
+        QWheelEvent event(at, control->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QSpontaneKeyEvent::setSpontaneous(&event);
+        QApplication::sendEvent(control, &event);
+    };
+    const int index = mode->currentIndex();
+    const double value = delay->Value();
+    ASSERT_LT(index + 1, mode->count());
+    for (QWidget* control : {static_cast<QWidget*>(mode), static_cast<QWidget*>(delay)}) {
+        ASSERT_FALSE(control->hasFocus());
+        wheel(control);
+        EXPECT_FALSE(control->hasFocus()) << "the wheel does not take the focus";
+    }
+    EXPECT_EQ(mode->currentIndex(), index);
+    EXPECT_EQ(delay->Value(), value);
+    EXPECT_TRUE(Sent().isEmpty());
+
+    mode->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mode->hasFocus(); }));
+    wheel(mode);
+    EXPECT_EQ(mode->currentIndex(), index + 1);
+    const QStringList sent = Sent();
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_TRUE(sent[0].startsWith(":PULS1:CMOD ")) << sent[0].toStdString();
 }
 
 TEST_F(Panel, SyncSourcesThatWouldLoopAreRefused)

@@ -65,13 +65,16 @@ TEST_F(Panel, SystemEditsReachTheGenerator)
     EXPECT_FALSE(ControlEnabled(f.SysDutyOnAdj));
 }
 
-TEST_F(Panel, APeriodOffTheStepIsTakenBackAndResent)
+TEST_F(Panel, APeriodOffTheStepIsRoundedToTheNearestStep)
 {
     Connect("6404+");
     form().PeriodAdj->setValue(1.2e-7);
     Sent();
     form().PeriodAdj->setValue(1.23e-7);
-    EXPECT_EQ(form().PeriodAdj->Value(), 1.2e-7);
+    EXPECT_NEAR(form().PeriodAdj->Value(), 1.25e-7, 1e-15);
+    EXPECT_EQ(Sent(), QStringList{":PULS0:PER 0.000000125"});
+    form().PeriodAdj->setValue(1.22e-7);
+    EXPECT_NEAR(form().PeriodAdj->Value(), 1.2e-7, 1e-15);
     EXPECT_EQ(Sent(), QStringList{":PULS0:PER 0.000000120"});
 }
 

@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <algorithm>
 #include <ostream>
 
@@ -25,10 +26,12 @@ public:
 
 class TRecordingProcess : public IProcessControl {
 public:
-    QList<QString> Calls;  // "sleep <ms>" and "start", in order
-    bool StartOwnExecutable() override
+    QList<QString> Calls;  // "sleep <ms>" and "start" with the arguments, in order
+    bool StartOwnExecutable(const QStringList& arguments) override
     {
-        Calls << "start";
+        QStringList call{QStringLiteral("start")};
+        call += arguments;
+        Calls << call.join(' ');
         return true;
     }
     void Sleep(int milliseconds) override { Calls << QString("sleep %1").arg(milliseconds); }

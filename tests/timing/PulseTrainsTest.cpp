@@ -25,7 +25,7 @@ TSettingsSnapshot Snapshot(const QString& model = "6404+")
         TChannelSettings& ch = s.ChannelSettings[c];
         ch.Enabled = 1;
         ch.Width = 1e-7;
-        ch.Polarity = 1;
+        ch.Polarity = TChannelPolarity::Normal;
         ch.Amplitude = 4;
         ch.MuxMask = 1 << (c - 1);
         ch.BurstCount = 1;
@@ -66,16 +66,16 @@ TEST(PulseTrains, ModesSyncChainsAndCounts)
     using S = TSettingsSnapshot;
     const TrainCase cases[] = {
         {"T0 continuous", [](S&) {}, 4, "T0", {0, 1, 2, 3}, kPeriod / 10},
-        {"T0 single shot", [](S& s) { s.SystemSettings.SystemMode = 1; }, 4, "T0", {0}, kPeriod / 10},
+        {"T0 single shot", [](S& s) { s.SystemSettings.SystemMode = TSystemMode::SingleShot; }, 4, "T0", {0}, kPeriod / 10},
         {"T0 burst of 3",
-         [](S& s) { s.SystemSettings.SystemMode = 2, s.SystemSettings.BurstCount = 3; },
+         [](S& s) { s.SystemSettings.SystemMode = TSystemMode::Burst, s.SystemSettings.BurstCount = 3; },
          6,
          "T0",
          {0, 1, 2},
          kPeriod / 10},
         {"T0 duty cycle 2 on 1 off",
          [](S& s) {
-             s.SystemSettings.SystemMode = 3, s.SystemSettings.DutyOnCount = 2, s.SystemSettings.DutyOffCount = 1;
+             s.SystemSettings.SystemMode = TSystemMode::DutyCycle, s.SystemSettings.DutyOnCount = 2, s.SystemSettings.DutyOffCount = 1;
          },
          6,
          "T0",
@@ -101,10 +101,10 @@ TEST(PulseTrains, ModesSyncChainsAndCounts)
          "Ch D",
          {0.3, 1.3},
          1e-7},
-        {"channel single shot", [](S& s) { s.ChannelSettings[1].Mode = 1; }, 4, "Ch A", {0}, 1e-7},
+        {"channel single shot", [](S& s) { s.ChannelSettings[1].Mode = TChannelMode::SingleShot; }, 4, "Ch A", {0}, 1e-7},
         {"channel burst of 2 after waiting 1",
          [](S& s) {
-             s.ChannelSettings[1].Mode = 2, s.ChannelSettings[1].BurstCount = 2, s.ChannelSettings[1].WaitCount = 1;
+             s.ChannelSettings[1].Mode = TChannelMode::Burst, s.ChannelSettings[1].BurstCount = 2, s.ChannelSettings[1].WaitCount = 1;
          },
          6,
          "Ch A",
@@ -112,7 +112,7 @@ TEST(PulseTrains, ModesSyncChainsAndCounts)
          1e-7},
         {"channel duty cycle 1 on 2 off",
          [](S& s) {
-             s.ChannelSettings[2].Mode = 3, s.ChannelSettings[2].DutyOnCount = 1, s.ChannelSettings[2].DutyOffCount = 2;
+             s.ChannelSettings[2].Mode = TChannelMode::DutyCycle, s.ChannelSettings[2].DutyOnCount = 1, s.ChannelSettings[2].DutyOffCount = 2;
          },
          7,
          "Ch B",
@@ -121,22 +121,22 @@ TEST(PulseTrains, ModesSyncChainsAndCounts)
         {"wait count 3", [](S& s) { s.ChannelSettings[1].WaitCount = 3; }, 5, "Ch A", {3, 4}, 1e-7},
         {"channel counts the pulses T0 gives",
          [](S& s) {
-             s.SystemSettings.SystemMode = 3, s.SystemSettings.DutyOnCount = 1, s.SystemSettings.DutyOffCount = 1;
-             s.ChannelSettings[1].Mode = 2, s.ChannelSettings[1].BurstCount = 2;
+             s.SystemSettings.SystemMode = TSystemMode::DutyCycle, s.SystemSettings.DutyOnCount = 1, s.SystemSettings.DutyOffCount = 1;
+             s.ChannelSettings[1].Mode = TChannelMode::Burst, s.ChannelSettings[1].BurstCount = 2;
          },
          8,
          "Ch A",
          {0, 2},
          1e-7},
         {"virtual channel single shot after a wait",
-         [](S& s) { s.ChannelSettings[6].Mode = 1, s.ChannelSettings[6].WaitCount = 2; },
+         [](S& s) { s.ChannelSettings[6].Mode = TChannelMode::SingleShot, s.ChannelSettings[6].WaitCount = 2; },
          5,
          "Ch F (V)",
          {2},
          1e-7},
         {"system single shot stops every channel mode",
          [](S& s) {
-             s.SystemSettings.SystemMode = 1, s.ChannelSettings[1].Mode = 2, s.ChannelSettings[1].BurstCount = 5;
+             s.SystemSettings.SystemMode = TSystemMode::SingleShot, s.ChannelSettings[1].Mode = TChannelMode::Burst, s.ChannelSettings[1].BurstCount = 5;
          },
          4,
          "Ch A",
@@ -154,7 +154,7 @@ TEST(PulseTrains, ModesSyncChainsAndCounts)
         // are used.
         const QString notes = d.Notes.join('\n');
         const TChannelSettings& ch = s.ChannelSettings[t->Channel];
-        EXPECT_EQ(notes.contains("counted in T0's pulses"), t->Channel > 0 && (ch.Mode != 0 || ch.WaitCount > 0))
+        EXPECT_EQ(notes.contains("counted in T0's pulses"), t->Channel > 0 && (ch.Mode != TChannelMode::Normal || ch.WaitCount > 0))
             << k.name;
         EXPECT_EQ(notes.contains("from the start of its sync source"), t->Channel > 0 && ch.SyncSource != 0) << k.name;
         std::vector<double> expected;
@@ -211,7 +211,7 @@ TEST(PulseTrains, OutputsAreTheOrOfTheirMultiplexerThroughTheirOwnStage)
     TSettingsSnapshot s = Snapshot();
     s.ChannelSettings[1].MuxMask = 0b10001;  // A and E
     s.ChannelSettings[5].Delay = 5e-7;
-    s.ChannelSettings[1].Polarity = 0;  // output A inverted
+    s.ChannelSettings[1].Polarity = TChannelPolarity::Inverted;  // output A inverted
     s.ChannelSettings[1].Amplitude = 3.3;
     s.ChannelSettings[2].MuxMask = 0b1100;  // C and D, D disabled
     s.ChannelSettings[4].Enabled = 0;
@@ -290,7 +290,7 @@ TEST(PulseTrains, PulsesPastTheirPeriodAndOverlapsAreMarked)
         TSettingsSnapshot s = Snapshot();
         s.ChannelSettings[2].Delay = k.delay;
         s.ChannelSettings[2].Width = k.width;
-        s.ChannelSettings[2].Mode = k.mode;
+        s.ChannelSettings[2].Mode = ModeAt<TChannelMode>(k.mode);
         const TTimingDiagram d = BuildTimingDiagram(s, 4);
         const TTrace& b = *d.Find("Ch B");
         bool past = false, overlap = false;
@@ -317,12 +317,12 @@ TEST(PulseTrains, TheLegendSaysHowTriggersAndGatesAreDrawn)
         const char* note;
         const char* t0Detail;
     } cases[] = {
-        {[](TSettingsSnapshot& s) { s.SystemSettings.ExtMode = 1, s.SystemSettings.TriggerEdge = 1; },
+        {[](TSettingsSnapshot& s) { s.SystemSettings.ExtMode = TExtMode::Triggered, s.SystemSettings.TriggerEdge = TTriggerEdge::Rising; },
          "as if a trigger came at 0 s", "Ext. Triggered, rising edge"},
-        {[](TSettingsSnapshot& s) { s.SystemSettings.ExtMode = 2; }, "as if the gate stayed open",
+        {[](TSettingsSnapshot& s) { s.SystemSettings.ExtMode = TExtMode::Gated; }, "as if the gate stayed open",
          "Ext. Gated, active low"},
-        {[](TSettingsSnapshot& s) { s.ChannelSettings[2].GateMode = 2; }, "Ch B gate Active High", "Continuous"},
-        {[](TSettingsSnapshot& s) { s.ChannelSettings[1].MuxGate = 2; }, "gate is noted, not drawn", "Continuous"},
+        {[](TSettingsSnapshot& s) { s.ChannelSettings[2].GateMode = TChannelGateMode::ActiveHigh; }, "Ch B gate Active High", "Continuous"},
+        {[](TSettingsSnapshot& s) { s.ChannelSettings[1].MuxGate = TMuxGateMode::Inhibit; }, "gate is noted, not drawn", "Continuous"},
     };
     for (const auto& k : cases) {
         TSettingsSnapshot s = Snapshot();
@@ -338,11 +338,11 @@ TEST(PulseTrains, ThePeriodCountCoversTheModesAndTheSpanEveryPulse)
 {
     TSettingsSnapshot s = Snapshot();
     EXPECT_EQ(DefaultPeriodCount(s), 4);
-    s.ChannelSettings[1].Mode = 2, s.ChannelSettings[1].BurstCount = 5, s.ChannelSettings[1].WaitCount = 3;
+    s.ChannelSettings[1].Mode = TChannelMode::Burst, s.ChannelSettings[1].BurstCount = 5, s.ChannelSettings[1].WaitCount = 3;
     EXPECT_EQ(DefaultPeriodCount(s), 10);
-    s.ChannelSettings[2].Mode = 3, s.ChannelSettings[2].DutyOnCount = 4, s.ChannelSettings[2].DutyOffCount = 3;
+    s.ChannelSettings[2].Mode = TChannelMode::DutyCycle, s.ChannelSettings[2].DutyOnCount = 4, s.ChannelSettings[2].DutyOffCount = 3;
     EXPECT_EQ(DefaultPeriodCount(s), 14);
-    s.SystemSettings.SystemMode = 2, s.SystemSettings.BurstCount = 4000000000u;
+    s.SystemSettings.SystemMode = TSystemMode::Burst, s.SystemSettings.BurstCount = 4000000000u;
     EXPECT_EQ(DefaultPeriodCount(s), kMaxDrawnPeriods);
 
     TSettingsSnapshot t = Snapshot();
@@ -390,7 +390,7 @@ TEST(PulseTrains, AChannelFiresOnlyWhenItsSyncSourceFiresAndCountsItsPulses)
     auto cOnA = [](S& s) { s.ChannelSettings[3].SyncSource = 1, s.ChannelSettings[3].Delay = 2e-7; };
     const TrainCase cases[] = {
         {"C after A's burst of 3",
-         [&](S& s) { chA(s).Mode = 2, chA(s).BurstCount = 3, cOnA(s); },
+         [&](S& s) { chA(s).Mode = TChannelMode::Burst, chA(s).BurstCount = 3, cOnA(s); },
          6,
          "Ch C",
          {0.2, 1.2, 2.2},
@@ -402,15 +402,15 @@ TEST(PulseTrains, AChannelFiresOnlyWhenItsSyncSourceFiresAndCountsItsPulses)
          {2.2, 3.2, 4.2},
          1e-7},
         {"C after A's duty cycle 1 on 2 off",
-         [&](S& s) { chA(s).Mode = 3, chA(s).DutyOnCount = 1, chA(s).DutyOffCount = 2, cOnA(s); },
+         [&](S& s) { chA(s).Mode = TChannelMode::DutyCycle, chA(s).DutyOnCount = 1, chA(s).DutyOffCount = 2, cOnA(s); },
          7,
          "Ch C",
          {0.2, 3.2, 6.2},
          1e-7},
         {"C's burst of 2 counts A's pulses, not T0's",
          [&](S& s) {
-             chA(s).Mode = 3, chA(s).DutyOnCount = 1, chA(s).DutyOffCount = 1, cOnA(s);
-             s.ChannelSettings[3].Mode = 2, s.ChannelSettings[3].BurstCount = 2;
+             chA(s).Mode = TChannelMode::DutyCycle, chA(s).DutyOnCount = 1, chA(s).DutyOffCount = 1, cOnA(s);
+             s.ChannelSettings[3].Mode = TChannelMode::Burst, s.ChannelSettings[3].BurstCount = 2;
          },
          8,
          "Ch C",
@@ -418,7 +418,7 @@ TEST(PulseTrains, AChannelFiresOnlyWhenItsSyncSourceFiresAndCountsItsPulses)
          1e-7},
         {"C's wait of 1 counts A's pulses",
          [&](S& s) {
-             chA(s).Mode = 3, chA(s).DutyOnCount = 1, chA(s).DutyOffCount = 2, cOnA(s);
+             chA(s).Mode = TChannelMode::DutyCycle, chA(s).DutyOnCount = 1, chA(s).DutyOffCount = 2, cOnA(s);
              s.ChannelSettings[3].WaitCount = 1;
          },
          7,
@@ -427,7 +427,7 @@ TEST(PulseTrains, AChannelFiresOnlyWhenItsSyncSourceFiresAndCountsItsPulses)
          1e-7},
         {"D after C after a single-shot A",
          [&](S& s) {
-             chA(s).Mode = 1, cOnA(s);
+             chA(s).Mode = TChannelMode::SingleShot, cOnA(s);
              s.ChannelSettings[4].SyncSource = 3, s.ChannelSettings[4].Delay = 1e-7;
          },
          4,
@@ -473,7 +473,7 @@ TEST(PulseTrains, TheDutyCycleCycleCountStopsT0OnPlusGenerators)
     for (const CycleCase& k : cases) {
         TSettingsSnapshot s = Snapshot(k.model);
         s.PlusOption = QString(k.model).endsWith('+');
-        s.SystemSettings.SystemMode = 3;
+        s.SystemSettings.SystemMode = TSystemMode::DutyCycle;
         s.SystemSettings.DutyOnCount = 2, s.SystemSettings.DutyOffCount = 3;
         s.SystemSettings.CycleCount = k.cycles;
         const TTimingDiagram d = BuildTimingDiagram(s, 12);
@@ -498,32 +498,32 @@ TEST(PulseTrains, ThePeriodCountFollowsTheChainsAndTheLimit)
         std::function<void(S&)> set;
         int periods;
     } cases[] = {
-        {"a burst of 100 with its end", [](S& s) { s.SystemSettings.SystemMode = 2, s.SystemSettings.BurstCount = 100; },
+        {"a burst of 100 with its end", [](S& s) { s.SystemSettings.SystemMode = TSystemMode::Burst, s.SystemSettings.BurstCount = 100; },
          102},
         {"one duty cycle of 2 on 3 off with its end",
          [](S& s) {
-             s.PlusOption = true, s.SystemSettings.SystemMode = 3, s.SystemSettings.DutyOnCount = 2;
+             s.PlusOption = true, s.SystemSettings.SystemMode = TSystemMode::DutyCycle, s.SystemSettings.DutyOnCount = 2;
              s.SystemSettings.DutyOffCount = 3, s.SystemSettings.CycleCount = 1;
          },
          7},
         {"a wait counted in the pulses of a sparse source",
          [](S& s) {
-             s.ChannelSettings[1].Mode = 3, s.ChannelSettings[1].DutyOnCount = 1;
+             s.ChannelSettings[1].Mode = TChannelMode::DutyCycle, s.ChannelSettings[1].DutyOnCount = 1;
              s.ChannelSettings[1].DutyOffCount = 9;
              s.ChannelSettings[3].SyncSource = 1, s.ChannelSettings[3].WaitCount = 5;
          },
          61},
         {"a burst longer than its source's",
          [](S& s) {
-             s.ChannelSettings[1].Mode = 2, s.ChannelSettings[1].BurstCount = 3;
-             s.ChannelSettings[3].SyncSource = 1, s.ChannelSettings[3].Mode = 2;
+             s.ChannelSettings[1].Mode = TChannelMode::Burst, s.ChannelSettings[1].BurstCount = 3;
+             s.ChannelSettings[3].SyncSource = 1, s.ChannelSettings[3].Mode = TChannelMode::Burst;
              s.ChannelSettings[3].BurstCount = 50;
          },
          5},
         {"more than can be drawn",
-         [](S& s) { s.SystemSettings.SystemMode = 2, s.SystemSettings.BurstCount = 4000000000u; }, kMaxDrawnPeriods},
+         [](S& s) { s.SystemSettings.SystemMode = TSystemMode::Burst, s.SystemSettings.BurstCount = 4000000000u; }, kMaxDrawnPeriods},
         {"a channel burst beyond the limit",
-         [](S& s) { s.ChannelSettings[2].Mode = 2, s.ChannelSettings[2].BurstCount = 4000000000u; },
+         [](S& s) { s.ChannelSettings[2].Mode = TChannelMode::Burst, s.ChannelSettings[2].BurstCount = 4000000000u; },
          kMaxDrawnPeriods},
     };
     for (const auto& k : cases) {
@@ -540,7 +540,7 @@ TEST(PulseTrains, ThePeriodCountFollowsTheChainsAndTheLimit)
     // The burst of 100 is drawn whole: its last pulse and the empty periods
     // after it.
     TSettingsSnapshot s = Snapshot();
-    s.SystemSettings.SystemMode = 2, s.SystemSettings.BurstCount = 100;
+    s.SystemSettings.SystemMode = TSystemMode::Burst, s.SystemSettings.BurstCount = 100;
     const TTimingDiagram d = BuildTimingDiagram(s, DefaultPeriodCount(s));
     EXPECT_EQ(d.Find("T0")->Pulses.size(), 100u);
     EXPECT_EQ(d.Find("Ch B")->Pulses.size(), 100u);
@@ -634,7 +634,7 @@ TEST(PulseTrains, LabelsAndHugeCountsShowEveryDigitTheSettingsHave)
     s.SystemSettings.Period = 1.0000002;
     s.ChannelSettings[1].Delay = 1.0000001;
     s.ChannelSettings[1].Width = 2.5e-9;
-    s.ChannelSettings[2].Mode = 2, s.ChannelSettings[2].BurstCount = 4000000000u;
+    s.ChannelSettings[2].Mode = TChannelMode::Burst, s.ChannelSettings[2].BurstCount = 4000000000u;
     const TTimingDiagram d = BuildTimingDiagram(s, 2);
     const QString a = d.Find("Ch A")->Detail;
     EXPECT_TRUE(a.contains("delay 1.0000001 s")) << a.toStdString();

@@ -373,6 +373,7 @@ TEST_F(TimingDiagram, AChannelBurstOfFourBillionIsOneValueInWindowFileAndDiagram
     const QString file = dir.filePath("settings.txt");
     dialogs.FileNames << file;
     form().SaveToFileAction->trigger();
+    ASSERT_TRUE(Settle());
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(QString::fromLatin1(f.readAll()).split("\r\n").contains(":PULS2:BCO 4000000000"));
