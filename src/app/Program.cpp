@@ -42,13 +42,16 @@ TProgram::TProgram(const jt::TCommandLineOptions& options, TJT6400App::TServices
     // jobs on the line, after every job posted before them.
     FRemote = std::make_unique<TRemoteAccess>(options, &FApp.Form(), FApp.Form().RemoteAccessAction,
                                               [this](TLineOwner::TJob job) { FApp.Line().Post(std::move(job)); });
-    // A bin recalled by a network client changes every setting: the window
-    // reads them all back, as after its own bin recall.
+    // The window follows the network clients: a bin recall changes every
+    // setting, and the window reads them all back, as after its own bin
+    // recall; a set command changes one, and only that one is read back.
     QObject::connect(FRemote.get(), &TRemoteAccess::LineCarried, FReadBack.get(),
                      [r = FReadBack.get()](const QString&, const QString& line, const QString&) {
                          if (line.section(QLatin1Char(' '), 0, 0).compare(QLatin1String("*RCL"), Qt::CaseInsensitive) ==
                              0)
                              r->RefreshClick();
+                         else
+                             r->Follow(line);
                      });
 }
 

@@ -128,6 +128,56 @@ void TReadBack::ReadBackDone(const TSettingsSnapshot& snapshot, bool complete)
     emit SettingsChanged();
 }
 
+void TReadBack::Follow(const QString& commandLine)
+{
+    if (FState.DemoMode || FState.Terminating)
+        return;
+    int channel = 0;
+    const TSettingDescription* setting = SettingOfCommand(commandLine, channel);
+    if (!setting || (setting->IsChannelSetting() && channel > std::min(FState.ChannelCount, kMaxChannel)))
+        return;
+    const QPair<int, int> key(int(setting->Id), channel);
+    {
+        std::lock_guard lock(FFollowMutex);
+        if (FFollowPending.contains(key))
+            return;
+        FFollowPending.insert(key);
+    }
+    TLineOwner* line = &FLine;
+    FLine.Post([this, line, key, setting, channel, snapshot = static_cast<TSettingsSnapshot>(FState)](
+                   TCommunication& comm) mutable {
+        {
+            std::lock_guard lock(FFollowMutex);
+            FFollowPending.remove(key);
+        }
+        TSnapshotReader reader(comm, [line] { return !line->Ending(); });
+        const QString read = reader.ReadOne(snapshot, *setting, channel);
+        if (read.isEmpty())
+            return;
+        TLineOwner::Deliver(this, [this, setting, channel, value = setting->Get(snapshot, channel), read] {
+            ShowFollowed(setting->Id, channel, value, read);
+        });
+    });
+}
+
+void TReadBack::ShowFollowed(TSettingId id, int channel, double value, const QString& line)
+{
+    // A read-back under way reads the setting itself, after the command.
+    if (FRunning || FState.Terminating)
+        return;
+    Setting(id).Put(FState, channel, value);
+    PutSettingsLine(FState.SettingsList, line);
+    // Showing what the generator holds is no edit: nothing goes back.
+    const bool disabled = FState.CommandsDisabled;
+    FState.CommandsDisabled = true;
+    FForm.ShowSnapshot(FState);
+    FState.CommandsDisabled = disabled;
+    SystemModesEnable();
+    ChModesEnable(channel);
+    TriggerModesEnable();
+    emit SettingsChanged();
+}
+
 void TReadBack::ShowSnapshot()
 {
     FForm.ShowSnapshot(FState);

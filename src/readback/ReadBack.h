@@ -10,12 +10,16 @@
 #pragma once
 
 #include <QObject>
+#include <QPair>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include "model/SyncRules.h"
 #include "model/SettingsSnapshot.h"
 #include "readback/SnapshotReader.h"
+
+#include <mutex>
 
 class QAction;
 class TCommunication;
@@ -45,6 +49,13 @@ public:
     // Tools > Refresh: requests a read-back from the task tick.
     void RefreshClick();
 
+    // A set command that reached the generator some other way than through
+    // the window (a network client's): the one setting it changed is read
+    // back as a job of its own and shown, with the enabling rules, as a
+    // read-back shows it. A command that changes no setting of the table
+    // is left alone.
+    void Follow(const QString& commandLine);
+
     // The enabling rules applied to this application's window.
     void SystemModesEnable();
     void ChModesEnable(int n);
@@ -64,6 +75,7 @@ private:
     // The snapshot in the window, the enabling rules, the timers again.
     void ShowSnapshot();
     void DemoReadBack();
+    void ShowFollowed(TSettingId id, int channel, double value, const QString& line);
 
     TProgramState& FState;
     TMainForm& FForm;
@@ -73,5 +85,10 @@ private:
     TMessageForm& FSplash;
     TSnapshotReader FReader;
     bool FRunning = false;
+    // The settings whose follow-up read is posted but not yet started, as
+    // (setting, channel): a second command for one of them needs no read
+    // of its own, the posted one comes after it on the line.
+    std::mutex FFollowMutex;
+    QSet<QPair<int, int>> FFollowPending;
     bool FSplashShown = false;
 };

@@ -69,6 +69,17 @@ QString SettingsAnswerLine(const QString& command, const QString& answer)
     return command + QLatin1Char(' ') + answer;
 }
 
+void PutSettingsLine(QStringList& lines, const QString& line)
+{
+    const QString command = line.section(QLatin1Char(' '), 0, 0) + QLatin1Char(' ');
+    for (QString& held : lines)
+        if (held.startsWith(command)) {
+            held = line;
+            return;
+        }
+    lines.append(line);
+}
+
 QString SettingsTimeStampLine(const QDateTime& when)
 {
     const QLocale system = QLocale::system();

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 // General format with 15 significant digits: fixed notation when the decimal
@@ -18,6 +19,9 @@ QString SettingsUIntLine(const QString& command, std::uint32_t value);
 QString SettingsRealLine(const QString& command, double value);
 // The generator's answer exactly as received.
 QString SettingsAnswerLine(const QString& command, const QString& answer);
+// Puts Line in place of the line with the same command in Lines, or at the
+// end when Lines has none.
+void PutSettingsLine(QStringList& lines, const QString& line);
 
 // First line of every snapshot: "// " date "," time, in the system's short
 // date format and a seconds-resolution time of day.

@@ -67,6 +67,24 @@ bool TSnapshotReader::ReadSettings(TSettingsSnapshot& snapshot)
     return complete;
 }
 
+QString TSnapshotReader::ReadOne(TSettingsSnapshot& snapshot, const TSettingDescription& setting, int n)
+{
+    FSnapshot = &snapshot;
+    bool complete = true;
+    try {
+        ReadSetting(setting, n);
+    } catch (const TEnded&) {
+        complete = false;
+    }
+    FSnapshot = nullptr;
+    if (!complete)
+        return {};
+    // ReadSetting appended the fresh line.
+    const QString line = snapshot.SettingsList.takeLast();
+    PutSettingsLine(snapshot.SettingsList, line);
+    return line;
+}
+
 void TSnapshotReader::AfterAnswer()
 {
     if (FAfterAnswer && !FAfterAnswer())

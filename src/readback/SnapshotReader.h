@@ -47,6 +47,11 @@ public:
     bool ReadSettings(TSettingsSnapshot& snapshot);
     // Both, as one read-back.
     bool Read(TSettingsSnapshot& snapshot);
+    // Queries one setting of channel N (0 for the system timer) into its
+    // field of Snapshot, and puts its settings line in place of the one
+    // the snapshot held for it (or at the end when it held none). Returns
+    // that line; empty when the check ended the read.
+    QString ReadOne(TSettingsSnapshot& snapshot, const TSettingDescription& setting, int n);
 
 private:
     struct TEnded {};

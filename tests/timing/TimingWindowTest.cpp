@@ -22,12 +22,14 @@
 
 namespace {
 
-// The item at the end of the main window's Tools menu.
-QAction* LastToolsItem(TMainForm& form)
+// The main window's Tools item of the given name.
+QAction* ToolsItem(TMainForm& form, const QString& name)
 {
     for (QAction* a : form.menuBar()->actions())
-        if (a->text() == "Tools" && a->menu() && !a->menu()->actions().isEmpty())
-            return a->menu()->actions().last();
+        if (a->text() == "Tools" && a->menu())
+            for (QAction* item : a->menu()->actions())
+                if (item->objectName() == name)
+                    return item;
     return nullptr;
 }
 
@@ -70,7 +72,7 @@ class TimingDiagram : public Panel {
 protected:
     TTimingWindow& Open()
     {
-        QAction* item = LastToolsItem(form());
+        QAction* item = ToolsItem(form(), QStringLiteral("TimingDiagram1"));
         EXPECT_NE(item, nullptr);
         if (item) {
             EXPECT_EQ(item->text(), "Timing Diagram");
