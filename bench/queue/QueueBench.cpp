@@ -3,6 +3,7 @@
 //  - queue latency: from one step of a spin edit to the generator's reply
 //    having been read (the task tick comes every 5 ms, then one exchange);
 //  - a burst of 1000 edits queued before any tick: all sent, in order, once.
+#include "support/AppStart.h"
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -58,7 +59,7 @@ int main(int argc, char** argv)
     TRecordingProcess process;
     TProgram program({}, {dialogs, keys, process});
     TJT6400App& app = program.App();
-    if (!app.FormCreate()) {
+    if (!StartUp(app)) {
         std::fprintf(stderr, "no generator found\n");
         return 1;
     }

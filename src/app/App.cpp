@@ -112,10 +112,10 @@ void TJT6400App::WireControls()
     f.installEventFilter(this);
 }
 
-bool TJT6400App::FormCreate()
+bool TJT6400App::Start()
 {
-    FInFormCreate = true;
-    const auto leave = qScopeGuard([this] { FInFormCreate = false; });
+    FInStart = true;
+    const auto leave = qScopeGuard([this] { FInStart = false; });
 
     // "." decimal and "," thousands whatever the regional settings say,
     // for Qt's conversions and for the C library's.
@@ -137,40 +137,68 @@ bool TJT6400App::FormCreate()
         port.SetResponseTime(1000);
     } else if (FServices.Keys.LeftShiftHeld()) {
         EnterDemoMode();
-    } else if (QStringList refused; !FComm->FindDevice([&](int number, TProbeResult result) {
-                   if (result == TProbeResult::prNotOpened && FPort->LastOpenFailure() == TOpenFailure::ofNoPermission)
-                       refused << ComPortName(number);
-               })) {
+    } else {
+        // The scan pauses and waits on the line's thread; its outcome comes
+        // back to this one.
+        FStarting = true;
+        FLine->Start(*FComm);
+        FLine->Post([this](TCommunication& channel) {
+            QStringList refused;
+            const bool found = channel.FindDevice([&](int number, TProbeResult result) {
+                if (result == TProbeResult::prNotOpened &&
+                    channel.Port().LastOpenFailure() == TOpenFailure::ofNoPermission)
+                    refused << ComPortName(number);
+            });
+            TLineOwner::Deliver(this, [this, found, refused] { ScanEnded(found, refused); });
+        });
+        return true;
+    }
+    if (FState.Terminating)
+        return false;
+    Connect();
+    return true;
+}
+
+void TJT6400App::ScanEnded(bool found, const QStringList& refused)
+{
+    const auto leave = qScopeGuard([this] { FStarting = false; });
+    if (FState.Terminating)
+        return;
+    if (!found) {
         const TMsgButton answer =
             FServices.Dialogs.MessageDlg(NoDeviceText(refused), QString(), mbYesNo, TMsgKind::mkWarning);
         if (answer == TMsgButton::mbYes) {
             RestartApp();
-            return false;
+            return;
         }
         if (!FServices.Keys.LeftShiftHeld()) {
             ExitApp();
-            return false;
+            return;
         }
         EnterDemoMode();
     }
-    if (FState.Terminating)
-        return false;
+    Connect();
+}
 
+void TJT6400App::Connect()
+{
     // Connected: wait longer for answers from now on, start an empty settings
     // list, fix the log file's name, and let the launch timer start the read-back.
-    port.SetResponseTime(kAnswerTimeMs);
+    FLine->Post([this](TCommunication& channel) {
+        channel.Port().SetResponseTime(kAnswerTimeMs);
+        channel.Port().SetAllowEvents(true);
+        channel.ConnectTimeoutHandler();
+    });
     FState.SettingsList.clear();
     FComm->Log().FixNameParts();
     if (FOptions.Logging)
         FComm->ToggleLoggingState();
     FForm->LaunchTimer->start();
     FState.SystemRunning = false;
-    port.SetAllowEvents(true);
-    FComm->ConnectTimeoutHandler();
     FForm->PulseMovie->setSpeed(200);
     // From now on the port belongs to the line owner's thread.
     FLine->Start(*FComm);
-    return true;
+    emit StartedUp();
 }
 
 void TJT6400App::EnterDemoMode()
@@ -258,7 +286,7 @@ void TJT6400App::Terminate()
 // when this happens during start-up).
 void TJT6400App::ExitLoop(int exitCode)
 {
-    if (!FInFormCreate)
+    if (!FInStart)
         QCoreApplication::exit(exitCode);
 }
 

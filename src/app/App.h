@@ -1,4 +1,4 @@
-// The program's frame: start-up (FormCreate), the first read-back
+// The program's frame: start-up (Start), the first read-back
 // (LaunchTimerTimer), exit and restart, and the command terminal. It owns the
 // program-wide state, the serial port, the main window, the command channel
 // and the queue, and ties them together.
@@ -33,9 +33,15 @@ public:
     TJT6400App(const jt::TCommandLineOptions& options, TServices services);
     ~TJT6400App() override;
 
-    // The start-up sequence. False when the program ends (or restarts) during
-    // it: the window is then never shown.
-    bool FormCreate();
+    // The start-up sequence: a port picked by hand, the demonstration mode,
+    // or the scan for a generator, which runs as the line's first job while
+    // the window's thread goes on. StartedUp is emitted once the program is
+    // connected (at once for a picked port and the demonstration mode, when
+    // the scan's outcome comes otherwise). False when the program ended (or
+    // restarted) before Start returned: the window is then never shown.
+    bool Start();
+    // The scan for a generator is still under way.
+    bool Starting() const { return FStarting; }
     void Show();
     bool Ending() const { return FState.Terminating; }
 
@@ -78,6 +84,9 @@ public:
 signals:
     // The launch step wants the full read-back into the window, now.
     void ReadBackDue();
+    // Start-up has ended with a connection (or the demonstration mode): the
+    // window may be shown.
+    void StartedUp();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -87,6 +96,10 @@ private:
     // Shows the history entry Step entries away (-1 older, +1 newer).
     void StepHistory(int step);
     void EnterDemoMode();
+    // The scan's outcome: the start-up question when nothing was found.
+    void ScanEnded(bool found, const QStringList& refused);
+    // The rest of start-up once a port (or the demonstration mode) is there.
+    void Connect();
     // Hides the windows and stops the timers at once; the event loop ends
     // (ExitLoop) once the line has let go of the port.
     void Terminate();
@@ -105,7 +118,10 @@ private:
     std::unique_ptr<TMessageForm> FMessageForm;
     std::unique_ptr<TCommunication> FComm;
     std::unique_ptr<TTaskQueue> FQueue;
-    bool FInFormCreate = false;
+    // Inside Start: ending the program does not end an event loop that has
+    // not started yet.
+    bool FInStart = false;
+    bool FStarting = false;
     // The history entry picked from SendEdit's list; -1 once text is typed.
     int FPickedHistoryIndex = -1;
     // The history entry the terminal shows; -1 for typed text.

@@ -37,9 +37,11 @@ int main(int argc, char* argv[])
     TDesktopProcessControl process;
     TProgram program(options, {dialogs, keys, process});
     TJT6400App& app = program.App();
-    if (!app.FormCreate())
+    QObject::connect(&app, &TJT6400App::StartedUp, &app, [&app, &program] {
+        app.Show();
+        program.Remote().StartFromCommandLine();
+    });
+    if (!app.Start())
         return 0;
-    app.Show();
-    program.Remote().StartFromCommandLine();
     return application.exec();
 }

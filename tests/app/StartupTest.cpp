@@ -1,5 +1,6 @@
 // Start-up paths, exit and restart, and the command terminal of the program's
 // frame, against simulated generators on pseudo-terminals.
+#include "support/AppStart.h"
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -64,7 +65,12 @@ TEST_F(Startup, DiscoveryConnectsAndPreparesTheLaunch)
 {
     Generator(3, "6402+");
     TJT6400App& a = App();
-    ASSERT_TRUE(a.FormCreate());
+    const int pauses = TLineOwner::WindowThreadPauses();
+    ASSERT_TRUE(a.Start());
+    EXPECT_TRUE(a.Starting()) << "the scan runs as a job on the line, the window's thread goes on";
+    ASSERT_TRUE(WaitUntil([&] { return !a.Starting() && a.Line().Idle(); }));
+    EXPECT_EQ(TLineOwner::WindowThreadPauses(), pauses);
+    EXPECT_FALSE(a.Ending());
     EXPECT_TRUE(dialogs.Shown.isEmpty());
     EXPECT_EQ(a.State().DeviceIdentity.Model, "6402+");
     EXPECT_TRUE(a.State().PlusOption);
@@ -84,7 +90,7 @@ TEST_F(Startup, LeftShiftEntersDemonstrationModeWithoutTouchingAPort)
     PtyServer& generator = Generator(3, "6404+");
     keys.LeftShift = {true};
     TJT6400App& a = App();
-    ASSERT_TRUE(a.FormCreate());
+    ASSERT_TRUE(StartUp(a));
     EXPECT_EQ(dialogs.Texts(), QStringList{"Entering Demo Mode"});
     EXPECT_TRUE(a.State().DemoMode);
     EXPECT_FALSE(a.Port().Opened());
@@ -124,7 +130,7 @@ TEST_F(Startup, NoDeviceFoundOffersRestartExitOrDemonstration)
         keys.LeftShiftQueries = 0;
         process.Calls.clear();
         TJT6400App& a = App();
-        EXPECT_EQ(a.FormCreate(), c.windowComes);
+        EXPECT_EQ(StartUp(a), c.windowComes);
         ASSERT_FALSE(dialogs.Shown.isEmpty());
         EXPECT_EQ(dialogs.Shown[0].Text, kNoDevice);
         EXPECT_EQ(dialogs.Shown[0].Buttons, mbYesNo);
@@ -169,7 +175,7 @@ TEST_F(Startup, NoPermissionPutsTheDialoutAdviceBeforeTheQuestion)
         dialogs.Answers = {c.answer};
         process.Calls.clear();
         TJT6400App& a = App();
-        EXPECT_FALSE(a.FormCreate());
+        EXPECT_FALSE(StartUp(a));
         ASSERT_EQ(dialogs.Shown.size(), 1);
         EXPECT_EQ(dialogs.Shown[0].Text, question);
         EXPECT_EQ(dialogs.Shown[0].Buttons, mbYesNo);
@@ -194,7 +200,7 @@ TEST_F(Startup, CancelledPortChoiceEndsWithoutTheWindow)
     });
     watcher.start();
     TJT6400App& a = App();
-    EXPECT_FALSE(a.FormCreate());
+    EXPECT_FALSE(StartUp(a));
     EXPECT_TRUE(a.Ending());
     EXPECT_FALSE(a.Port().Opened());
     EXPECT_TRUE(process.Calls.isEmpty());
@@ -204,7 +210,7 @@ TEST_F(Startup, RestartReleasesThePortBeforeStartingAnew)
 {
     Generator(3, "6404");
     TJT6400App& a = App();
-    ASSERT_TRUE(a.FormCreate());
+    ASSERT_TRUE(StartUp(a));
     a.Form().RestartAction->trigger();
     ASSERT_TRUE(WaitForLine(a.Line()));
     EXPECT_FALSE(a.Port().Opened());
@@ -219,7 +225,7 @@ TEST_F(Startup, TerminalSendsTextAsTypedAndKeepsAHistory)
 {
     PtyServer& generator = Generator(3, "6404+");
     TJT6400App& a = App();
-    ASSERT_TRUE(a.FormCreate());
+    ASSERT_TRUE(StartUp(a));
     TMainForm& f = a.Form();
     QLineEdit* line = f.SendEdit->lineEdit();
 
@@ -260,7 +266,7 @@ TEST_F(Startup, TerminalEnterTypedIntoTheFocusedComboBoxSendsOnce)
     // field itself, so Enter must be seen there too, and only once.
     PtyServer& generator = Generator(3, "6404+");
     TJT6400App& a = App();
-    ASSERT_TRUE(a.FormCreate());
+    ASSERT_TRUE(StartUp(a));
     TMainForm& f = a.Form();
     QTest::keyClicks(f.SendEdit, "*ERS?");
     EXPECT_EQ(f.SendEdit->currentText(), "*ERS?");
@@ -278,7 +284,7 @@ TEST_F(Startup, TerminalRefusesTextTheLineCannotCarry)
 {
     PtyServer& generator = Generator(3, "6404+");
     TJT6400App& a = App();
-    ASSERT_TRUE(a.FormCreate());
+    ASSERT_TRUE(StartUp(a));
     TMainForm& f = a.Form();
     QLineEdit* line = f.SendEdit->lineEdit();
     const qsizetype history = f.SendEdit->count();
@@ -329,7 +335,7 @@ TEST_F(Startup, LogSwitchStartsTheLogAfterDiscovery)
     options.Logging = true;
     {
         TJT6400App& a = App(options);
-        ASSERT_TRUE(a.FormCreate());
+        ASSERT_TRUE(StartUp(a));
         EXPECT_TRUE(a.Comm().Log().Enabled());
         EXPECT_TRUE(a.Form().LoggingEnabledAction->isChecked());
         a.Form().LoggingEnabledAction->trigger();
@@ -351,7 +357,7 @@ TEST_F(Startup, TerminalUpRecallsTheMostRecentCommandsFirst)
 {
     PtyServer& generator = Generator(3, "6404+");
     TJT6400App& a = App();
-    ASSERT_TRUE(a.FormCreate());
+    ASSERT_TRUE(StartUp(a));
     TMainForm& f = a.Form();
     QLineEdit* line = f.SendEdit->lineEdit();
     for (const char* command : {"*IDN?", ":PULS1:WIDT?", ":PULS0:PER?"}) {
@@ -392,7 +398,7 @@ TEST_F(Startup, TerminalTextIsSelectedAfterSendingSoTypingReplacesIt)
 {
     PtyServer& generator = Generator(3, "6404+");
     TJT6400App& a = App();
-    ASSERT_TRUE(a.FormCreate());
+    ASSERT_TRUE(StartUp(a));
     TMainForm& f = a.Form();
     QLineEdit* line = f.SendEdit->lineEdit();
     QTest::keyClicks(f.SendEdit, "*IDN?");
@@ -438,7 +444,7 @@ TEST_F(Startup, RestartPassesTheLoggingChoiceOn)
         jt::TCommandLineOptions options;
         options.Logging = c.option;
         TJT6400App& a = App(options);
-        ASSERT_TRUE(a.FormCreate());
+        ASSERT_TRUE(StartUp(a));
         if (c.toggle)
             a.Form().LoggingEnabledAction->trigger();
         a.Form().RestartAction->trigger();

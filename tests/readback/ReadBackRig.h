@@ -3,6 +3,7 @@
 // discovery through a port folder holding COM3, and the read-back bound to it.
 #pragma once
 
+#include "support/AppStart.h"
 #include "app/App.h"
 #include "app/Program.h"
 #include "support/AppTestSupport.h"
@@ -59,7 +60,7 @@ public:
             std::make_unique<TReadBack>(App->State(), App->Form(), App->Comm(), App->Line(), App->Queue(),
                                         App->MessageForm());
         ConnectReadBack(*App, *ReadBack);
-        if (!App->FormCreate())
+        if (!StartUp(*App))
             throw std::runtime_error("start-up ended the program");
         // The launch step is run by the test itself, not by the timer.
         App->Form().LaunchTimer->stop();

@@ -2,6 +2,7 @@
 // and read back, for tests that drive the real window.
 #pragma once
 
+#include "support/AppStart.h"
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -31,7 +32,7 @@ protected:
         g.identity.firmware = firmware;
         generator = ServeGenerator(folder.Path(), 3, jt6400sim::Generator(g), options);
         program = std::make_unique<TProgram>(jt::TCommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
-        ASSERT_TRUE(app().FormCreate());
+        ASSERT_TRUE(StartUp(app()));
         app().LaunchTimerTimer();
         ASSERT_TRUE(Settle());
         ASSERT_EQ(state().ChannelCount, ChannelCountOf(QString::fromStdString(model)));

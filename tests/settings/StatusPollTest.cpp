@@ -1,4 +1,5 @@
 // The status poll against the simulated generator.
+#include "support/AppStart.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
@@ -129,7 +130,7 @@ TEST_F(Panel, TheDemonstrationModeNeverPolls)
 {
     keys.LeftShift = {true};
     program = std::make_unique<TProgram>(jt::TCommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
-    ASSERT_TRUE(app().FormCreate());
+    ASSERT_TRUE(StartUp(app()));
     form().StatusTimer->start();
     program->StatusPoll().StatusTimerTimer();
     ASSERT_TRUE(Settle());

@@ -2,6 +2,7 @@
 // services, and the storage commands bound to its window.
 #pragma once
 
+#include "support/AppStart.h"
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -74,7 +75,7 @@ protected:
         g.muxGateSupported = muxGate;
         Sim = ServeGenerator(Ports.Path(), 3, jt6400sim::Generator(g));
         MakeApp();
-        ASSERT_TRUE(App->FormCreate());
+        ASSERT_TRUE(StartUp(*App));
         App->Form().LaunchTimer->stop();
         TraceMark = Sim->trace().size();
     }

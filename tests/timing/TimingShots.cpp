@@ -7,6 +7,7 @@
 // Export writes it) and, when ImageMagick's import is there, screen-MODEL.png
 // (the whole screen). Run it under Xvfb for real pixels;
 // not a test.
+#include "support/AppStart.h"
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -85,7 +86,7 @@ int main(int argc, char** argv)
         TScriptedKeys keys;
         TRecordingProcess process;
         TProgram program({}, {dialogs, keys, process});
-        if (!program.App().FormCreate())
+        if (!StartUp(program.App()))
             return 1;
         program.App().Show();
         program.App().LaunchTimerTimer();

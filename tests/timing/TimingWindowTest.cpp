@@ -1,6 +1,7 @@
 // The timing-diagram window in the running panel: opened from the Tools
 // menu, redrawn after edits and read-backs, zoomed, panned, read out and
 // exported.
+#include "support/AppStart.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -257,7 +258,7 @@ TEST_F(TimingDiagram, FollowsTheEditsOfTheDemonstrationMode)
 {
     keys.LeftShift = {true};
     program = std::make_unique<TProgram>(jt::TCommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
-    ASSERT_TRUE(app().FormCreate());
+    ASSERT_TRUE(StartUp(app()));
     app().LaunchTimerTimer();
     ASSERT_TRUE(state().DemoMode);
     TTimingWindow& w = Open();
