@@ -168,7 +168,7 @@ int main(int argc, char** argv)
                          rig.Dialogs, urls);
         const auto lineFree = [&] { return !rig.ReadBack->Running(); };
 #endif
-        QObject::connect(&storage, &TStorage::ReadBackDue, rig.ReadBack.get(), &TReadBack::Initialize);
+        QObject::connect(&storage, &TStorage::ReadBackDue, rig.ReadBack.get(), [&rig] { rig.ReadBack->Initialize(); });
         // Only the line's own work is measured: no poll rounds in between.
         QObject::connect(rig.Form().StatusTimer, &QTimer::timeout, rig.Form().StatusTimer, &QTimer::stop);
 

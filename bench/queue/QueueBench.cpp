@@ -34,7 +34,7 @@ QStringList Received(const jt6400sim::PtyServer& server)
 // Runs the event loop until the queue is empty and no tick is running.
 void Drain(TJT6400App& app)
 {
-    while (app.Queue().TaskCount() > 0 || app.State().TasksRunning || !app.Line().Idle())
+    while (app.Queue().TaskCount() > 0 || !app.Line().Idle())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
 }
 

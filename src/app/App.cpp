@@ -219,9 +219,7 @@ void TJT6400App::LaunchTimerTimer()
     FForm->LaunchTimer->stop();
     if (FState.Terminating)
         return;
-    FState.RefreshRequested = -1;
     emit ReadBackDue();
-    FState.RefreshRequested = 0;
     if (FState.Terminating)
         return;
     // A read-back under way starts the poll itself when it ends.

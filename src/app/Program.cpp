@@ -20,10 +20,11 @@ TProgram::TProgram(const jt::TCommandLineOptions& options, TJT6400App::TServices
     FHandlers = std::make_unique<TSettingsHandlers>(FApp.Form(), FApp.State(), FApp.Queue(), services.Dialogs);
     FStatusPoll =
         std::make_unique<TStatusPoll>(FApp.Form(), FApp.State(), FApp.Comm(), FApp.Line(), services.Dialogs, FApp);
+    FApp.Queue().SetPollInFlight([poll = FStatusPoll.get()] { return poll->RoundInFlight(); });
     FUrls = std::make_unique<TDesktopUrlOpener>();
     FStorage = std::make_unique<TStorage>(FApp.State(), FApp.Form(), FApp.MessageForm(), FApp.Comm(), FApp.Line(),
                                           FApp.Queue(), services.Dialogs, *FUrls);
-    QObject::connect(FStorage.get(), &TStorage::ReadBackDue, FReadBack.get(), &TReadBack::Initialize);
+    QObject::connect(FStorage.get(), &TStorage::ReadBackDue, FReadBack.get(), [r = FReadBack.get()] { r->Initialize(); });
 
     // Tools > Timing Diagram: the diagram of the program's settings, drawn
     // anew after every edit and every read-back (bin recall, file restore
@@ -64,6 +65,8 @@ TProgram::~TProgram()
 
 void ConnectReadBack(TJT6400App& app, TReadBack& readBack)
 {
-    QObject::connect(&app, &TJT6400App::ReadBackDue, &readBack, &TReadBack::Initialize);
-    QObject::connect(&app.Queue(), &TTaskQueue::ReadBackDue, &readBack, &TReadBack::Initialize);
+    // The launch's read-back and the requested ones show the splash form.
+    const auto withSplash = [&readBack] { readBack.Initialize(true); };
+    QObject::connect(&app, &TJT6400App::ReadBackDue, &readBack, withSplash);
+    QObject::connect(&app.Queue(), &TTaskQueue::ReadBackDue, &readBack, withSplash);
 }

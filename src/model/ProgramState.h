@@ -13,12 +13,6 @@ struct TProgramState : TSettingsSnapshot {
     // Flags.
     bool DemoMode = false;
     bool CommandsDisabled = false;
-    // The program sets -1 for "requested"; any non-zero value means set.
-    std::int32_t RefreshRequested = 0;
-    std::int32_t RecallRequested = 0;
-    std::int32_t RecallBin = 0;
-    bool TasksRunning = false;
-    bool StatusPolling = false;
     bool SystemRunning = false;
     // Last positive code of the generator's error query; 0 after a read-back.
     std::int32_t ErrorCode = 0;

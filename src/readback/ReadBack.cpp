@@ -25,8 +25,7 @@ TReadBack::TReadBack(TProgramState& state, TMainForm& form, TCommunication& comm
 
 void TReadBack::RefreshClick()
 {
-    FState.RefreshRequested = -1;
-    FQueue.Wake();
+    FQueue.RequestReadBack();
 }
 
 void TReadBack::SystemModesEnable()
@@ -44,7 +43,7 @@ void TReadBack::TriggerModesEnable()
     ::TriggerModesEnable(FForm, FState, FQueue);
 }
 
-bool TReadBack::Initialize()
+bool TReadBack::Initialize(bool splash)
 {
     if (FRunning || FState.Terminating)
         return false;
@@ -56,7 +55,7 @@ bool TReadBack::Initialize()
 
     FRunning = true;
     FForm.GreySequenceActions(true);
-    NormalReadBack();
+    NormalReadBack(splash);
     return true;
 }
 
@@ -74,7 +73,7 @@ void TReadBack::DemoReadBack()
     FState.PlusOption = true;
 }
 
-void TReadBack::NormalReadBack()
+void TReadBack::NormalReadBack(bool splash)
 {
     // Status displays cleared; a reported error is forgotten: the status
     // poll asks for errors again.
@@ -89,7 +88,7 @@ void TReadBack::NormalReadBack()
     FState.CommandsDisabled = true;
 
     // The splash form for the long cases.
-    FSplashShown = FState.RecallRequested != 0 || FState.RefreshRequested != 0;
+    FSplashShown = splash;
     if (FSplashShown)
         FSplash.ShowNow();
 

@@ -43,7 +43,9 @@ public:
     // Starts the full read-back (or runs the demonstration one). Returns
     // false without doing anything when a read-back is already running or
     // the program is ending. SettingsChanged tells when it has ended.
-    bool Initialize();
+    // Splash: the splash form is shown over it (the launch's read-back, a
+    // refresh, a bin recall).
+    bool Initialize(bool splash = false);
     bool Running() const { return FRunning; }
 
     // Tools > Refresh: requests a read-back from the task tick.
@@ -68,7 +70,7 @@ signals:
 
 private:
     // The window's part before the queries, and the job that makes them.
-    void NormalReadBack();
+    void NormalReadBack(bool splash);
     // The job's report: the snapshot read, and whether every query was made
     // (false when the program began to end meanwhile).
     void ReadBackDone(const TSettingsSnapshot& snapshot, bool complete);

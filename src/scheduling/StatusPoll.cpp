@@ -37,7 +37,7 @@ void TStatusPoll::StatusTimerTimer()
 
 void TStatusPoll::UpdateStatus()
 {
-    FState.StatusPolling = true;
+    FRoundInFlight = true;
     // Counters, while the Plus page is on view; errors, unless one is shown
     // already (it blinks without asking again) or the firmware is too old to
     // be asked.
@@ -73,7 +73,7 @@ void TStatusPoll::UpdateStatus()
 
 void TStatusPoll::ShowRound(const TRequest& request, const TAnswers& a)
 {
-    FState.StatusPolling = false;
+    FRoundInFlight = false;
     const bool restart = FRestartTimer;
     FRestartTimer = false;
     if (FState.Terminating)

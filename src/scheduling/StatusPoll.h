@@ -27,6 +27,8 @@ public:
     // One round: the questions go to the line, the answers are shown when
     // they come.
     void UpdateStatus();
+    // A round's questions are on the line and its report has not been shown.
+    bool RoundInFlight() const { return FRoundInFlight; }
 
 private:
     // What the window asks of one round, decided when it starts.
@@ -53,4 +55,5 @@ private:
     IAppControl& FApp;
     // The round was started by the timer, which starts again after it.
     bool FRestartTimer = false;
+    bool FRoundInFlight = false;
 };

@@ -1,5 +1,7 @@
 #include "scheduling/TaskQueue.h"
 
+#include <utility>
+
 #include <QTimer>
 
 #include "model/ProgramState.h"
@@ -19,6 +21,18 @@ void TTaskQueue::QueuedCommandToPort(const QString& command)
         FTaskTimer.start();
 }
 
+void TTaskQueue::RequestReadBack()
+{
+    FReadBackRequested = true;
+    Wake();
+}
+
+void TTaskQueue::RequestRecall(int bin)
+{
+    FRecallBin = bin;
+    Wake();
+}
+
 void TTaskQueue::Wake()
 {
     if (!FState.Terminating && !FTaskTimer.isActive())
@@ -30,23 +44,19 @@ void TTaskQueue::ProcessTasks()
     FTaskTimer.stop();
     if (FState.Terminating)
         return;
-    // A tick that comes due while another one waits for a reply must not start
-    // a second pass over the same queue; the running pass restarts the timer.
-    if (FState.TasksRunning)
-        return;
-    if (FState.StatusPolling) {
+    // A poll round on the line goes first; the queue waits for its report.
+    if (FPollInFlight && FPollInFlight()) {
         FTaskTimer.start();
         return;
     }
-    FState.TasksRunning = true;
 
-    if (FState.RecallRequested != 0 || FState.RefreshRequested != 0) {
+    if (FRecallBin || FReadBackRequested) {
         FStatusTimer.stop();
-        if (FState.RecallRequested != 0 && FSendCommand)
-            FSendCommand(QStringLiteral("*RCL ") + QString::number(FState.RecallBin));
+        const std::optional<int> bin = std::exchange(FRecallBin, std::nullopt);
+        FReadBackRequested = false;
+        if (bin && FSendCommand)
+            FSendCommand(QStringLiteral("*RCL ") + QString::number(*bin));
         emit ReadBackDue();
-        FState.RecallRequested = 0;
-        FState.RefreshRequested = 0;
         // A read-back under way (commands disabled) restarts the poll itself
         // when it ends.
         if (!FState.CommandsDisabled)
@@ -65,10 +75,9 @@ void TTaskQueue::ProcessTasks()
             FCommandsPending = false;
     }
 
-    FState.TasksRunning = false;
     // Work that came in during this pass (a command appended by a send, a
     // request) gets the next tick.
-    const bool workLeft = !FQueue.empty() || FState.RecallRequested != 0 || FState.RefreshRequested != 0;
+    const bool workLeft = !FQueue.empty() || FRecallBin || FReadBackRequested;
     if (workLeft)
         FTaskTimer.start();
 }

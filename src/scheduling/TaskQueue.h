@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <deque>
+#include <optional>
 #include <functional>
 
 class QTimer;
@@ -25,9 +26,16 @@ public:
     // (CommandsDisabled). Starts the task timer.
     void QueuedCommandToPort(const QString& command);
 
-    // Starts the task timer after a refresh or bin recall has been requested
-    // (RefreshRequested, RecallRequested). The timer runs only while there is
-    // work, so an idle panel does not wake every 5 ms.
+    // Tools > Refresh: a read-back, carried out by the next tick.
+    void RequestReadBack();
+    // A bin recall: "*RCL Bin" and the read-back after it, by the next tick
+    // (a later request for another bin replaces it).
+    void RequestRecall(int bin);
+    bool ReadBackRequested() const { return FReadBackRequested; }
+    std::optional<int> RecallRequested() const { return FRecallBin; }
+
+    // Starts the task timer. The timer runs only while there is work, so an
+    // idle panel does not wake every 5 ms.
     void Wake();
 
     // The tick of TaskTimer.
@@ -35,6 +43,10 @@ public:
     // One pass: a pending recall or refresh first, then every queued command,
     // including those appended while the pass waits for replies.
     void ProcessTasks();
+
+    // Asked before each pass: while it says a status poll round is on the
+    // line, the pass waits for the next tick.
+    void SetPollInFlight(std::function<bool()> inFlight) { FPollInFlight = std::move(inFlight); }
 
     int TaskCount() const { return static_cast<int>(FQueue.size()); }
     bool CommandsPending() const { return FCommandsPending; }
@@ -49,7 +61,10 @@ private:
     QTimer& FTaskTimer;
     QTimer& FStatusTimer;
     TSend FSendCommand;
+    std::function<bool()> FPollInFlight;
     // No fixed number of slots: a burst of edits between two ticks is never cut.
     std::deque<QString> FQueue;
     bool FCommandsPending = false;
+    bool FReadBackRequested = false;
+    std::optional<int> FRecallBin;
 };

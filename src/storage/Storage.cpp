@@ -191,10 +191,7 @@ void TStorage::RestoreFromBin(int bin)
 {
     if (bin < 0 || bin > 6)
         return;
-    TProgramState& state = FState;
-    state.RecallBin = bin;
-    state.RecallRequested = -1;
-    FQueue.Wake();
+    FQueue.RequestRecall(bin);
 }
 
 void TStorage::CaptureScreenShotClick()

@@ -38,7 +38,7 @@ int main(int argc, char** argv)
         TNoUrls urls;
         TStorage storage(rig.State(), rig.Form(), rig.App->MessageForm(), rig.App->Comm(), rig.App->Line(), rig.App->Queue(),
                          rig.Dialogs, urls);
-        QObject::connect(&storage, &TStorage::ReadBackDue, rig.ReadBack.get(), &TReadBack::Initialize);
+        QObject::connect(&storage, &TStorage::ReadBackDue, rig.ReadBack.get(), [&rig] { rig.ReadBack->Initialize(); });
         rig.Dialogs.FileNames << QString::fromLocal8Bit(argv[2]);
         storage.SaveToFileClick();
         rig.Settle();

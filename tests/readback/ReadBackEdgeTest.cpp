@@ -182,12 +182,12 @@ TEST(ReadBackRepeat, RefreshWithPeriodCounterOnAndNoTriggerSwitchesItOffTwice)
 
     // Tools > Refresh, carried out by the task tick.
     f.RefreshAction->trigger();
-    EXPECT_NE(rig.State().RefreshRequested, 0);
+    EXPECT_TRUE(queue.ReadBackRequested());
     EXPECT_TRUE(rig.Received().isEmpty());
     queue.ProcessTasks();
     ASSERT_TRUE(rig.SettleQueue());
 
-    EXPECT_EQ(rig.State().RefreshRequested, 0);
+    EXPECT_FALSE(queue.ReadBackRequested());
     EXPECT_EQ(handlerRuns, 2);  // ticked by the read-back (dropped), unticked by the rule
     EXPECT_FALSE(f.PeriodCounterEn->isChecked());
     EXPECT_FALSE(f.PeriodCounterEn->isEnabled());
@@ -281,14 +281,14 @@ TEST(ReadBackNesting, RequestsDuringAReadBackAreRefused)
     TMainForm& f = rig.Form();
     bool nestedResult = true;
     QList<bool> menusDuring;
-    int refreshDuring = -1;
+    bool refreshDuring = true;
     QTimer::singleShot(0, [&] {
         nestedResult = rig.ReadBack->Initialize();
         for (QAction* a : {f.RefreshAction, f.SaveToFileAction, f.RestoreFromFileAction, f.SaveToBinActions[1],
                            f.RestoreFromBinActions[0]})
             menusDuring << a->isEnabled();
         f.RefreshAction->trigger();  // greyed: no request
-        refreshDuring = rig.State().RefreshRequested;
+        refreshDuring = rig.App->Queue().ReadBackRequested();
     });
     f.SaveToBinActions[3]->setEnabled(false);  // a state of its own, kept afterwards
 
@@ -296,7 +296,7 @@ TEST(ReadBackNesting, RequestsDuringAReadBackAreRefused)
     ASSERT_TRUE(rig.Settle());
     EXPECT_FALSE(nestedResult);
     EXPECT_EQ(menusDuring, (QList<bool>{false, false, false, false, false}));
-    EXPECT_EQ(refreshDuring, 0);
+    EXPECT_FALSE(refreshDuring);
     EXPECT_TRUE(f.RefreshAction->isEnabled());
     EXPECT_TRUE(f.RestoreFromBinActions[0]->isEnabled());
     EXPECT_FALSE(f.SaveToBinActions[3]->isEnabled());

@@ -50,11 +50,9 @@ TEST_F(QueueFixture, SendsEveryCommandOnceInOrderIncludingThoseAddedWhileWaiting
     EXPECT_EQ(sent, (QStringList{":PULS1:DEL 0.000000100000", ":PULS1:DEL 0.000000110000", ":PULS2:WIDT 0.000001000"}));
     EXPECT_EQ(queue.TaskCount(), 0);
     EXPECT_FALSE(queue.CommandsPending());
-    EXPECT_FALSE(state.TasksRunning);
     // With nothing left to do the timer rests until the next command or request.
     EXPECT_FALSE(taskTimer.isActive());
-    state.RefreshRequested = -1;
-    queue.Wake();
+    queue.RequestReadBack();
     EXPECT_TRUE(taskTimer.isActive());
 }
 
@@ -90,14 +88,15 @@ TEST_F(QueueFixture, RecallAndRefreshRunBeforeQueuedCommands)
     };
     for (const Case& c : cases) {
         sent.clear();
-        state.RecallRequested = c.recall;
-        state.RefreshRequested = c.refresh;
-        state.RecallBin = c.bin;
+        if (c.recall)
+            queue.RequestRecall(c.bin);
+        if (c.refresh)
+            queue.RequestReadBack();
         queue.QueuedCommandToPort(":PULS0:STAT ON");
         queue.ProcessTasks();
         EXPECT_EQ(sent, c.expected) << c.bin;
-        EXPECT_EQ(state.RecallRequested, 0);
-        EXPECT_EQ(state.RefreshRequested, 0);
+        EXPECT_FALSE(queue.RecallRequested().has_value());
+        EXPECT_FALSE(queue.ReadBackRequested());
     }
     EXPECT_TRUE(statusTimer.isActive());
 }
@@ -105,13 +104,14 @@ TEST_F(QueueFixture, RecallAndRefreshRunBeforeQueuedCommands)
 TEST_F(QueueFixture, ATickDuringAStatusPollWaitsAndAfterExitSendsNothing)
 {
     queue.QueuedCommandToPort("*SAV 2");
-    state.StatusPolling = true;
+    bool polling = true;
+    queue.SetPollInFlight([&polling] { return polling; });
     queue.ProcessTasks();
     EXPECT_TRUE(sent.isEmpty());
     EXPECT_EQ(queue.TaskCount(), 1);
     EXPECT_TRUE(taskTimer.isActive());
 
-    state.StatusPolling = false;
+    polling = false;
     state.Terminating = true;
     queue.ProcessTasks();
     EXPECT_TRUE(sent.isEmpty());

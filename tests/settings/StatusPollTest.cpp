@@ -32,7 +32,7 @@ TEST_F(Panel, PollFollowsAGeneratorThatStopsByItself)
     EXPECT_EQ(form().RunStopBtn->text(), "Run");
     EXPECT_FALSE(state().SystemRunning);
     EXPECT_TRUE(form().StatusTimer->isActive());
-    EXPECT_FALSE(state().StatusPolling);
+    EXPECT_FALSE(program->StatusPoll().RoundInFlight());
 }
 
 TEST_F(Panel, CountersArePolledOnlyWhileThePlusPageIsShown)

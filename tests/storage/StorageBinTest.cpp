@@ -30,11 +30,9 @@ TEST_F(StorageBins, EveryMenuEntryQueuesItsSaveOrSetsItsRecall)
     EXPECT_EQ(QStringList(pending.begin(), pending.end()),
               (QStringList{"*SAV 1", "*SAV 2", "*SAV 3", "*SAV 4", "*SAV 5", "*SAV 6"}));
     for (int bin = 0; bin <= 6; ++bin) {
-        App->State().RecallRequested = 0;
         f.RestoreFromBinActions[bin]->trigger();
         ASSERT_TRUE(Settle());
-        EXPECT_EQ(App->State().RecallBin, bin);
-        EXPECT_EQ(App->State().RecallRequested, -1);
+        EXPECT_EQ(App->Queue().RecallRequested(), std::optional<int>(bin));
     }
     EXPECT_EQ(App->Queue().TaskCount(), 6);  // recalls send nothing from the menu
 }
@@ -75,7 +73,7 @@ TEST_F(StorageBins, OnlyTheLastRecallBeforeATickIsLoaded)
     EXPECT_EQ(Received(), QStringList{"*RCL 5"});
     EXPECT_EQ(ReadBacks, 1);
     EXPECT_DOUBLE_EQ(SimSettings().system.Period, 0.007);
-    EXPECT_EQ(App->State().RecallRequested, 0);
+    EXPECT_FALSE(App->Queue().RecallRequested().has_value());
 
     App->Form().RestoreFromBinActions[0]->trigger();
     ASSERT_TRUE(Settle());
