@@ -10,7 +10,6 @@
 #include "serial/PortList.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QSocketNotifier>
 
 #ifdef Q_OS_UNIX
@@ -69,10 +68,20 @@ TExitCode TCli::Serve()
         line.Note(QStringLiteral("%1 refused: %2").arg(client, why));
     });
     TExitCode result = TExitCode::ecDone;
+    // Serving ends once the clients are closed and the traffic log's last
+    // lines, jobs too, are written.
+    const auto end = [&server, &lineOwner](int code) {
+        server.Stop();
+        if (lineOwner.Idle())
+            QCoreApplication::exit(code);
+        else
+            QObject::connect(&lineOwner, &TLineOwner::BecameIdle, &lineOwner, [code] { QCoreApplication::exit(code); },
+                             Qt::SingleShotConnection);
+    };
     QObject::connect(&server, &remote::TScpiServer::LineLost, [&] {
         Err(QStringLiteral("the generator on %1 stopped answering.").arg(PortName()));
         result = TExitCode::ecUnavailable;
-        QCoreApplication::exit(1);
+        end(1);
     });
     if (!server.Start(options)) {
         Err(server.ErrorText() + QLatin1Char('.'));
@@ -86,7 +95,7 @@ TExitCode TCli::Serve()
     std::unique_ptr<QSocketNotifier> endNotifier;
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) == 0) {
         endNotifier = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
-        QObject::connect(endNotifier.get(), &QSocketNotifier::activated, [] { QCoreApplication::exit(0); });
+        QObject::connect(endNotifier.get(), &QSocketNotifier::activated, [&end] { end(0); });
         struct sigaction action {};
         action.sa_handler = OnEndSignal;
         ::sigemptyset(&action.sa_mask);
@@ -97,15 +106,6 @@ TExitCode TCli::Serve()
     Out(QStringLiteral("serving the %1 on %2 at %3")
             .arg(FState.DeviceIdentity.Model, PortName(), server.Endpoint()));
     QCoreApplication::exec();
-
-    server.Stop();
-    // The traffic log's last lines are jobs too: they are written before the
-    // line ends.
-    if (!lineOwner.Idle()) {
-        QEventLoop drain;
-        QObject::connect(&lineOwner, &TLineOwner::BecameIdle, &drain, &QEventLoop::quit);
-        drain.exec();
-    }
     lineOwner.Stop();
     lineOwner.Join();
 #ifdef Q_OS_UNIX

@@ -264,16 +264,20 @@ class Limits(unittest.TestCase):
 
     def test_line_mode_replies_to_every_line_as_the_serial_line_does(self):
         server = Server(self.sim, "--line-mode")
+        rm, inst = visa(server)
         try:
-            rm, inst = visa(server)
             self.assertEqual(inst.query(":PULS1:WIDT 2E-6"), "ok")
             self.assertEqual(inst.query(":PULS1:WIDT 99999"), "ERR: out of range")
             self.assertTrue(inst.query("SYST:ERR?").startswith("?"))
             self.assertEqual(inst.query("*IDN?"), IDN)
+        finally:
+            # Ended with the client still connected: the client's closing
+            # reaches the traffic log before serve ends.
+            self.assertEqual(server.end(), 0)
             inst.close()
             rm.close()
-        finally:
-            self.assertEqual(server.end(), 0)
+        with open(server.log_path, encoding="latin-1") as f:
+            self.assertIn("closed: server stopped", f.read())
 
     def test_the_generator_vanishing_closes_every_client_and_ends_serve(self):
         server = Server(self.sim)
