@@ -94,18 +94,28 @@ QStringList TScpiServer::Clients() const
     return names;
 }
 
-void TScpiServer::Refuse(QTcpSocket* socket, const QString& reason)
+namespace {
+
+// Writes a last line and closes the connection once it has gone out; a
+// client that does not take it is not waited for long.
+void SayLastAndClose(QTcpSocket* socket, const QByteArray& line)
 {
-    emit ClientRefused(EndpointText(socket->peerAddress(), socket->peerPort()), reason);
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    socket->write(QByteArrayLiteral("Refused: ") + reason.toLatin1() + '\n');
+    QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    socket->write(line + '\n');
     socket->flush();
     socket->disconnectFromHost();
     if (socket->state() == QAbstractSocket::UnconnectedState)
         socket->deleteLater();
     else
-        // A refused client that does not take its line is not waited for.
         QTimer::singleShot(2000, socket, [socket] { socket->abort(); });
+}
+
+}  // namespace
+
+void TScpiServer::Refuse(QTcpSocket* socket, const QString& reason)
+{
+    emit ClientRefused(EndpointText(socket->peerAddress(), socket->peerPort()), reason);
+    SayLastAndClose(socket, QByteArrayLiteral("Refused: ") + reason.toLatin1());
 }
 
 void TScpiServer::Accept()
@@ -224,14 +234,7 @@ void TScpiServer::Close(TClient* client, const QString& reason, const QByteArray
         // The last line is written out before the connection closes; the
         // socket outlives its client record until then.
         socket->setParent(this);
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        socket->write(lastLine + '\n');
-        socket->flush();
-        socket->disconnectFromHost();
-        if (socket->state() == QAbstractSocket::UnconnectedState)
-            socket->deleteLater();
-        else
-            QTimer::singleShot(2000, socket, [socket] { socket->abort(); });
+        SayLastAndClose(socket, lastLine);
     } else {
         socket->abort();
     }
