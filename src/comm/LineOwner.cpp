@@ -151,11 +151,14 @@ void TLineOwner::Run()
         std::lock_guard lock(FMutex);
         done = std::move(FDone);
     }
-    if (done)
-        Deliver(this, std::move(done));
-    // The last job ends once Done has run.
-    if (ranLast)
-        Deliver(this, [this] { Finished(); });
+    // The last job ends once Done has run, in the same turn of the owner's
+    // event loop.
+    Deliver(this, [this, done = std::move(done), ranLast] {
+        if (done)
+            done();
+        if (ranLast)
+            Finished();
+    });
 }
 
 void TLineOwner::Finished()

@@ -125,7 +125,10 @@ void ChannelPut(TSettingsSnapshot& s, int n, double value)
 
 // ---- Ranges
 
-template <double Min, double Max>
+// The limits are named constants, passed by reference: not every compiler
+// takes a double itself as a template argument.
+constexpr double kNoneMinimum = 0;
+template <const double& Min, const double& Max>
 TValueRange Fixed(const TVariantValues&)
 {
     return {Min, Max};
@@ -199,7 +202,7 @@ const std::array kRows{
     Row(TSettingId::siSyncUpdateAuto, S::ssSystem, ":SYST:UPD:AUTO", ":SYST:UPD:AUTO", K::vkFlag, G::rgPlus,
         SYS(SyncUpdateAuto), FlagRange),
     Row(TSettingId::siCycleCount, S::ssSystem, ":PULS0:CCO", ":PULS0:CCO", K::vkCount, G::rgPlus, SYS(CycleCount),
-        Fixed<0.0, kCycleCountMaximum>),
+        Fixed<kNoneMinimum, kCycleCountMaximum>),
     // System timer T0 and the external input.
     Row(TSettingId::siPeriod, S::ssSystem, ":PULS0:PER", ":PULS0:PER", K::vkReal, G::rgSystem, SYS(Period),
         PeriodRange, T::ktSystemMode, 9),
@@ -240,7 +243,7 @@ const std::array kRows{
     Row(TSettingId::siPolarity, S::ssChannel, ":POL", ":POL", K::vkKeyword, G::rgChannel, CH(Polarity),
         ListRange<T::ktChannelPolarity>, T::ktChannelPolarity),
     Row(TSettingId::siWaitCount, S::ssChannel, ":WCO", ":WCO", K::vkCount, G::rgChannel, CH(WaitCount),
-        Fixed<0.0, kWaitCountMaximum>),
+        Fixed<kNoneMinimum, kWaitCountMaximum>),
     Row(TSettingId::siGateMode, S::ssChannel, ":CGAT", ":CGAT", K::vkKeyword, G::rgChannel, CH(GateMode),
         ListRange<T::ktChannelGateMode>, T::ktChannelGateMode),
     // Output stage of a standard channel.

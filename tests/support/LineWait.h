@@ -6,7 +6,9 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 
 #include <functional>
 
@@ -15,14 +17,17 @@
 inline bool WaitUntil(const std::function<bool()>& done, int capMs = 120000)
 {
     QDeadlineTimer cap(capMs);
+    // The loop sleeps until something arrives (a report of the line, a
+    // socket's data, a timer), and looks again at least every few
+    // milliseconds for conditions that change without an event. It never
+    // spins: on a busy machine the line's and the generator's threads get
+    // the processor.
+    QTimer look;
+    look.start(2);
     while (!done()) {
         if (cap.hasExpired())
             return false;
-        // One pass over what is pending, then a short rest: a timer of the
-        // window's thread fires no sooner than it would in the program.
-        QCoreApplication::processEvents();
-        if (!done())
-            QThread::usleep(200);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
