@@ -135,11 +135,6 @@ QByteArray RestoreFile()
     return text;
 }
 
-class TNoUrls : public IUrlOpener {
-public:
-    void OpenUrl(const QUrl&) override {}
-};
-
 }  // namespace
 
 int main(int argc, char** argv)

@@ -77,12 +77,8 @@ QString TSnapshotReader::ReadOne(TSettingsSnapshot& snapshot, const TSettingDesc
         complete = false;
     }
     FSnapshot = nullptr;
-    if (!complete)
-        return {};
-    // ReadSetting appended the fresh line.
-    const QString line = snapshot.SettingsList.takeLast();
-    PutSettingsLine(snapshot.SettingsList, line);
-    return line;
+    // ReadSetting appended the fresh line; the caller puts it in its place.
+    return complete ? snapshot.SettingsList.takeLast() : QString();
 }
 
 void TSnapshotReader::AfterAnswer()

@@ -48,9 +48,9 @@ public:
     // Both, as one read-back.
     bool Read(TSettingsSnapshot& snapshot);
     // Queries one setting of channel N (0 for the system timer) into its
-    // field of Snapshot, and puts its settings line in place of the one
-    // the snapshot held for it (or at the end when it held none). Returns
-    // that line; empty when the check ended the read.
+    // field of Snapshot and returns its settings line, which Snapshot's
+    // list does not get (PutSettingsLine puts it in place); empty when the
+    // check ended the read.
     QString ReadOne(TSettingsSnapshot& snapshot, const TSettingDescription& setting, int n);
 
 private:

@@ -13,12 +13,6 @@
 #include <cstdio>
 #include <exception>
 
-namespace {
-struct TNoUrls : IUrlOpener {
-    void OpenUrl(const QUrl&) override {}
-};
-}  // namespace
-
 int main(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))

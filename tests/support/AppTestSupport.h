@@ -37,6 +37,12 @@ public:
     void Sleep(int milliseconds) override { Calls << QString("sleep %1").arg(milliseconds); }
 };
 
+// Opens no web page.
+class TNoUrls : public IUrlOpener {
+public:
+    void OpenUrl(const QUrl&) override {}
+};
+
 // Readable failure messages for Qt texts.
 inline void PrintTo(const QString& text, std::ostream* os)
 {
