@@ -162,10 +162,11 @@ int main(int argc, char** argv)
         TStorage storage(rig.State(), rig.Form(), rig.App->MessageForm(), rig.App->Comm(), rig.App->Queue(),
                          rig.Dialogs, urls);
         const auto lineFree = [&] { return !rig.ReadBack->Running(); };
+        // Only the line's own work is measured: no poll rounds in between
+        // (the rig of the line owner builds no poll).
+        QObject::connect(rig.Form().StatusTimer, &QTimer::timeout, rig.Form().StatusTimer, &QTimer::stop);
 #endif
         QObject::connect(&storage, &TStorage::ReadBackDue, rig.ReadBack.get(), [&rig] { rig.ReadBack->Initialize(); });
-        // Only the line's own work is measured: no poll rounds in between.
-        QObject::connect(rig.Form().StatusTimer, &QTimer::timeout, rig.Form().StatusTimer, &QTimer::stop);
 
         QTemporaryDir work;
         const QString file = QDir(work.path()).filePath(QStringLiteral("restore.txt"));

@@ -18,6 +18,7 @@
 #include "support/ScriptedDialogs.h"
 #include "window/MainForm.h"
 #include "app/Program.h"
+#include "scheduling/StatusPoll.h"
 #include "PtyServer.h"
 #include "support/SimTrace.h"
 #include "support/SimulatedGenerator.h"
@@ -64,7 +65,7 @@ int main(int argc, char** argv)
         return 1;
     }
     app.LaunchTimerTimer();
-    app.Form().StatusTimer->stop();  // only the queue talks to the generator here
+    program.StatusPoll().Stop();  // only the queue talks to the generator here
     TPlusSpinEdit* delay = app.Form().ChannelControls.ChDelayAdj[3];
     delay->setIncrement(5e-9);
 

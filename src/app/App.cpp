@@ -1,25 +1,16 @@
 #include "app/App.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QComboBox>
-#include <QKeyEvent>
-#include <QLineEdit>
 #include <QLocale>
-#include <QMovie>
-#include <QPushButton>
 #include <QScopeGuard>
-#include <QScrollBar>
-#include <QTextCursor>
-#include <QTextEdit>
 #include <QThread>
 #include <QTimer>
 
-#include <algorithm>
 #include <clocale>
 
 #include "comm/CommandText.h"
 #include "platform/Dialogs.h"
+#include "window/CommandTerminal.h"
 #include "window/MainForm.h"
 #include "serial/JTComPort.h"
 #include "serial/PortList.h"
@@ -63,16 +54,17 @@ TJT6400App::TJT6400App(const jt::TCommandLineOptions& options, TServices service
     FComm = std::make_unique<TCommunication>(FState, *FPort, *FLineDialogs, this, this);
     FLine->Attach(*FComm);
     // A queued command is one job on the line: sent, echoed, answered.
-    FQueue = std::make_unique<TTaskQueue>(FState, *FForm->TaskTimer, *FForm->StatusTimer, [this](const QString& command) {
+    FQueue = std::make_unique<TTaskQueue>(*FLine, [this](const QString& command) {
         FLine->Post([command](TCommunication& channel) { channel.SendCommand(command); });
         return QString();
     });
+    FLaunchTimer.setObjectName(QStringLiteral("LaunchTimer"));
+    FLaunchTimer.setInterval(500);
     WireControls();
 }
 
 TJT6400App::~TJT6400App()
 {
-    FState.Terminating = true;
     // The job under way ends at its next answer; nothing after it starts.
     FLine->Stop();
     FLine->Join();
@@ -87,28 +79,16 @@ bool TJT6400App::OnWindowThread() const
 void TJT6400App::WireControls()
 {
     TMainForm& f = *FForm;
-    connect(f.LaunchTimer, &QTimer::timeout, this, &TJT6400App::LaunchTimerTimer);
-    connect(f.TaskTimer, &QTimer::timeout, this, [this] { FQueue->TaskTimerTimer(); });
-    connect(f.ExitAction, &QAction::triggered, this, &TJT6400App::ExitClick);
-    connect(f.RestartAction, &QAction::triggered, this, &TJT6400App::RestartClick);
-    connect(f.LoggingEnabledAction, &QAction::triggered, this, [this, &f] {
+    connect(&FLaunchTimer, &QTimer::timeout, this, &TJT6400App::LaunchTimerTimer);
+    connect(&f, &TMainForm::ExitRequested, this, &TJT6400App::ExitClick);
+    connect(&f, &TMainForm::RestartRequested, this, &TJT6400App::RestartClick);
+    connect(&f, &TMainForm::LoggingRequested, this, [this, &f] {
         LoggingEnabledClick();
-        f.LoggingEnabledAction->setChecked(FComm->Log().Enabled());
+        f.ShowLogging(FComm->Log().Enabled());
         FOptions.Logging = FComm->Log().Enabled();  // the user's choice, for a restart
     });
-    connect(&FComm->Log(), &TTrafficLog::StateChanged, f.LoggingEnabledAction, &QAction::setChecked);
-    connect(f.SendBtn, &QPushButton::clicked, this, &TJT6400App::SendBtnClick);
-    connect(f.SendEdit, qOverload<int>(&QComboBox::activated), this,
-            [this](int index) { FPickedHistoryIndex = FHistoryPosition = index; });
-    connect(f.SendEdit->lineEdit(), &QLineEdit::textEdited, this, [this] {
-        FPickedHistoryIndex = -1;
-        FHistoryPosition = -1;
-    });
-    // A user's keys reach the combo box, which has the focus and hands them
-    // to its entry field directly, past that field's filters; keys sent to
-    // the field itself come the ordinary way. Both are watched.
-    f.SendEdit->installEventFilter(this);
-    f.SendEdit->lineEdit()->installEventFilter(this);
+    connect(&FComm->Log(), &TTrafficLog::StateChanged, &f, &TMainForm::ShowLogging);
+    connect(&f.Terminal(), &TCommandTerminal::CommandEntered, this, &TJT6400App::SendTerminalText);
     f.installEventFilter(this);
 }
 
@@ -153,7 +133,7 @@ bool TJT6400App::Start()
         });
         return true;
     }
-    if (FState.Terminating)
+    if (Ending())
         return false;
     Connect();
     return true;
@@ -162,7 +142,7 @@ bool TJT6400App::Start()
 void TJT6400App::ScanEnded(bool found, const QStringList& refused)
 {
     const auto leave = qScopeGuard([this] { FStarting = false; });
-    if (FState.Terminating)
+    if (Ending())
         return;
     if (!found) {
         const TMsgButton answer =
@@ -193,9 +173,7 @@ void TJT6400App::Connect()
     FComm->Log().FixNameParts();
     if (FOptions.Logging)
         FComm->ToggleLoggingState();
-    FForm->LaunchTimer->start();
-    FState.SystemRunning = false;
-    FForm->PulseMovie->setSpeed(200);
+    FLaunchTimer.start();
     // From now on the port belongs to the line owner's thread.
     FLine->Start(*FComm);
     emit StartedUp();
@@ -204,28 +182,23 @@ void TJT6400App::Connect()
 void TJT6400App::EnterDemoMode()
 {
     FServices.Dialogs.ShowMessage("Entering Demo Mode");
-    FState.DemoMode = true;
-    FForm->StatusTimer->stop();
+    FComm->EnterDemoMode();
 }
 
 void TJT6400App::Show()
 {
-    if (!FState.Terminating)
+    if (!Ending())
         FForm->show();
 }
 
 void TJT6400App::LaunchTimerTimer()
 {
-    FForm->LaunchTimer->stop();
-    if (FState.Terminating)
+    FLaunchTimer.stop();
+    if (Ending())
         return;
     emit ReadBackDue();
-    if (FState.Terminating)
-        return;
-    // A read-back under way starts the poll itself when it ends.
-    if (!FState.DemoMode && !FState.CommandsDisabled)
-        FForm->StatusTimer->start();
-    FState.SystemRunning = false;
+    // A read-back under way holds the poll and starts it when it ends.
+    emit StatusPollWanted(true);
 }
 
 void TJT6400App::RestartApp()
@@ -235,9 +208,8 @@ void TJT6400App::RestartApp()
         TLineOwner::Deliver(this, [this] { RestartApp(); });
         return;
     }
-    if (FState.Terminating)
+    if (FTerminated)
         return;
-    FState.Terminating = true;
     FComm->Log().Close();
     Terminate();
     // The port is closed and the pause before the new instance starts is
@@ -261,9 +233,8 @@ void TJT6400App::ExitApp()
         TLineOwner::Deliver(this, [this] { ExitApp(); });
         return;
     }
-    if (FState.Terminating)
+    if (FTerminated)
         return;
-    FState.Terminating = true;
     FState.SettingsList.clear();
     FComm->Log().Close();
     Terminate();
@@ -274,8 +245,12 @@ void TJT6400App::ExitApp()
 // away at once.
 void TJT6400App::Terminate()
 {
-    for (QTimer* t : {FForm->LaunchTimer, FForm->TaskTimer, FForm->StatusTimer})
-        t->stop();
+    FTerminated = true;
+    // From here on nothing reaches the line: the queue, the poll and the
+    // read-back see it ending.
+    FLine->SetEnding();
+    FLaunchTimer.stop();
+    emit StatusPollWanted(false);
     FMessageForm->hide();
     FForm->hide();
 }
@@ -300,7 +275,7 @@ void TJT6400App::StopStatusTimer()
         TLineOwner::Deliver(this, [this] { StopStatusTimer(); });
         return;
     }
-    FForm->StatusTimer->stop();
+    emit StatusPollWanted(false);
 }
 
 void TJT6400App::StartStatusTimer()
@@ -309,48 +284,12 @@ void TJT6400App::StartStatusTimer()
         TLineOwner::Deliver(this, [this] { StartStatusTimer(); });
         return;
     }
-    // A read-back restarts the poll itself when it ends.
-    if (!FState.Terminating && !FState.DemoMode && !FState.CommandsDisabled)
-        FForm->StatusTimer->start();
+    // A read-back under way holds the poll and starts it when it ends.
+    emit StatusPollWanted(true);
 }
 
-void TJT6400App::SendBtnClick()
+void TJT6400App::SendTerminalText(const QString& text)
 {
-    SendTerminalText();
-}
-
-bool TJT6400App::SendEditKeyPress(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        SendTerminalText();
-        return true;
-    }
-    // Up and Down walk the history from the newest entry back (Alt+Down
-    // still opens the list).
-    const bool plain = !(event->modifiers() & (Qt::AltModifier | Qt::ControlModifier));
-    if (plain && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
-        StepHistory(event->key() == Qt::Key_Up ? -1 : 1);
-        return true;
-    }
-    // Ctrl+Backspace (character 127) removes the history entry picked from
-    // the list; typed text has none. The key still reaches the entry field.
-    const bool ctrlBackspace = event->key() == Qt::Key_Backspace && (event->modifiers() & Qt::ControlModifier);
-    if (ctrlBackspace || event->text() == QString(QChar(127))) {
-        QComboBox* edit = FForm->SendEdit;
-        if (FPickedHistoryIndex >= 0 && FPickedHistoryIndex < edit->count()) {
-            const QString text = edit->currentText();
-            edit->removeItem(FPickedHistoryIndex);
-            edit->setEditText(text);
-            FPickedHistoryIndex = -1;
-        }
-    }
-    return false;
-}
-
-void TJT6400App::SendTerminalText()
-{
-    QComboBox* edit = FForm->SendEdit;
-    const QString text = edit->currentText();  // exactly as typed
     // A character the line cannot carry is refused, never sent as another;
     // the text stays in the entry field to be mended.
     if (const TCommandTextCheck check = CheckCommandText(text, true); !check.Ok()) {
@@ -359,27 +298,7 @@ void TJT6400App::SendTerminalText()
         return;
     }
     FQueue->QueuedCommandToPort(text);
-    edit->addItem(text);
-    edit->setEditText(text);
-    // The text stays, to be sent again at once, but selected, so that what
-    // is typed next replaces it; the history stands at this entry.
-    edit->lineEdit()->selectAll();
-    FHistoryPosition = edit->count() - 1;
-}
-
-void TJT6400App::StepHistory(int step)
-{
-    QComboBox* edit = FForm->SendEdit;
-    const int count = edit->count();
-    if (count == 0)
-        return;
-    // Typed text stands after the newest entry.
-    const int from = FHistoryPosition >= 0 && FHistoryPosition < count ? FHistoryPosition : count;
-    const int to = std::clamp(from + step, 0, count - 1);
-    edit->setCurrentIndex(to);
-    edit->setEditText(edit->itemText(to));
-    edit->lineEdit()->selectAll();
-    FHistoryPosition = FPickedHistoryIndex = to;
+    FForm->Terminal().Accept(text);
 }
 
 void TJT6400App::AddLine(const QString& text, const QColor& color)
@@ -388,15 +307,7 @@ void TJT6400App::AddLine(const QString& text, const QColor& color)
         TLineOwner::Deliver(this, [this, text, color] { AddLine(text, color); });
         return;
     }
-    QTextEdit* list = FForm->ResponseList;
-    QTextCursor cursor(list->document());
-    cursor.movePosition(QTextCursor::End);
-    if (!list->document()->isEmpty())
-        cursor.insertBlock();
-    QTextCharFormat format;
-    format.setForeground(color);
-    cursor.insertText(text, format);
-    list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
+    FForm->Terminal().AddLine(text, color);
 }
 
 void TJT6400App::Clear()
@@ -405,7 +316,7 @@ void TJT6400App::Clear()
         TLineOwner::Deliver(this, [this] { Clear(); });
         return;
     }
-    FForm->ResponseList->clear();
+    FForm->Terminal().Clear();
 }
 
 bool TJT6400App::eventFilter(QObject* watched, QEvent* event)
@@ -414,7 +325,5 @@ bool TJT6400App::eventFilter(QObject* watched, QEvent* event)
         FormClose();
         return false;
     }
-    if (event->type() == QEvent::KeyPress && (watched == FForm->SendEdit || watched == FForm->SendEdit->lineEdit()))
-        return SendEditKeyPress(static_cast<QKeyEvent*>(event));
     return QObject::eventFilter(watched, event);
 }

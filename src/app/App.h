@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <memory>
 
 #include "app/CommandLine.h"
@@ -15,7 +16,6 @@
 class IDialogs;
 class IProcessControl;
 class IStartupKeys;
-class QKeyEvent;
 class TJTComPort;
 class TMainForm;
 class TMessageForm;
@@ -43,7 +43,9 @@ public:
     // The scan for a generator is still under way.
     bool Starting() const { return FStarting; }
     void Show();
-    bool Ending() const { return FState.Terminating; }
+    // The program is ending (an exit or restart under way, or asked for by a
+    // job on the line): nothing reaches the port any more.
+    bool Ending() const { return FLine->Ending(); }
 
     TProgramState& State() { return FState; }
     TJTComPort& Port() { return *FPort; }
@@ -57,9 +59,10 @@ public:
     IDialogs& LineDialogs() { return *FLineDialogs; }
     TTaskQueue& Queue() { return *FQueue; }
 
-    // The launch step: the first read-back (through ReadBackDue), then the
-    // status poll.
+    // The launch step, half a second after connecting: the first read-back
+    // (through ReadBackDue), then the status poll.
     void LaunchTimerTimer();
+    QTimer& LaunchTimer() { return FLaunchTimer; }
     void RestartApp() override;
     void ExitApp() override;
     void ExitClick() { ExitApp(); }
@@ -67,12 +70,12 @@ public:
     void FormClose();
     void LoggingEnabledClick() { FComm->ToggleLoggingState(); }
 
-    // Command terminal.
-    void SendBtnClick();
-    // Returns true when the key was consumed.
-    bool SendEditKeyPress(QKeyEvent* event);
+    // The command terminal's text, Enter or Send: checked, queued and put
+    // into the terminal's history; a character the line cannot carry refuses
+    // it with a message.
+    void SendTerminalText(const QString& text);
 
-    // ITerminal: the traffic echo in ResponseList. Lines from the line's
+    // ITerminal: the traffic echo in the command terminal. Lines from the line's
     // thread are shown on the window's thread, in the order they came.
     void AddLine(const QString& text, const QColor& color) override;
     void Clear() override;
@@ -84,6 +87,9 @@ public:
 signals:
     // The launch step wants the full read-back into the window, now.
     void ReadBackDue();
+    // The status poll is to run (the launch, or "Ignore" to a lost answer)
+    // or to stop (a lost answer, the end).
+    void StatusPollWanted(bool on);
     // Start-up has ended with a connection (or the demonstration mode): the
     // window may be shown.
     void StartedUp();
@@ -92,9 +98,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void SendTerminalText();
-    // Shows the history entry Step entries away (-1 older, +1 newer).
-    void StepHistory(int step);
     void EnterDemoMode();
     // The scan's outcome: the start-up question when nothing was found.
     void ScanEnded(bool found, const QStringList& refused);
@@ -121,9 +124,8 @@ private:
     // Inside Start: ending the program does not end an event loop that has
     // not started yet.
     bool FInStart = false;
+    // Exit or restart has been carried out.
+    bool FTerminated = false;
+    QTimer FLaunchTimer;
     bool FStarting = false;
-    // The history entry picked from SendEdit's list; -1 once text is typed.
-    int FPickedHistoryIndex = -1;
-    // The history entry the terminal shows; -1 for typed text.
-    int FHistoryPosition = -1;
 };

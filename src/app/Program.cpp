@@ -17,10 +17,11 @@ TProgram::TProgram(const jt::TCommandLineOptions& options, TJT6400App::TServices
     FReadBack = std::make_unique<TReadBack>(FApp.State(), FApp.Form(), FApp.Comm(), FApp.Line(), FApp.Queue(),
                                             FApp.MessageForm());
     ConnectReadBack(FApp, *FReadBack);
-    FHandlers = std::make_unique<TSettingsHandlers>(FApp.Form(), FApp.State(), FApp.Queue(), services.Dialogs);
     FStatusPoll =
         std::make_unique<TStatusPoll>(FApp.Form(), FApp.State(), FApp.Comm(), FApp.Line(), services.Dialogs, FApp);
-    FApp.Queue().SetPollInFlight([poll = FStatusPoll.get()] { return poll->RoundInFlight(); });
+    ConnectStatusPoll(FApp, *FReadBack, *FStatusPoll);
+    FHandlers = std::make_unique<TSettingsHandlers>(FApp.Form(), FApp.State(), FApp.Queue(), *FStatusPoll,
+                                                    services.Dialogs);
     FUrls = std::make_unique<TDesktopUrlOpener>();
     FStorage = std::make_unique<TStorage>(FApp.State(), FApp.Form(), FApp.MessageForm(), FApp.Comm(), FApp.Line(),
                                           FApp.Queue(), services.Dialogs, *FUrls);
@@ -41,7 +42,7 @@ TProgram::TProgram(const jt::TCommandLineOptions& options, TJT6400App::TServices
 
     // Tools > Remote Access, and --remote: network clients' lines become
     // jobs on the line, after every job posted before them.
-    FRemote = std::make_unique<TRemoteAccess>(options, &FApp.Form(), FApp.Form().RemoteAccessAction,
+    FRemote = std::make_unique<TRemoteAccess>(options, &FApp.Form(),
                                               [this](TLineOwner::TJob job) { FApp.Line().Post(std::move(job)); });
     // The window follows the network clients: a bin recall changes every
     // setting, and the window reads them all back, as after its own bin
@@ -69,4 +70,17 @@ void ConnectReadBack(TJT6400App& app, TReadBack& readBack)
     const auto withSplash = [&readBack] { readBack.Initialize(true); };
     QObject::connect(&app, &TJT6400App::ReadBackDue, &readBack, withSplash);
     QObject::connect(&app.Queue(), &TTaskQueue::ReadBackDue, &readBack, withSplash);
+}
+
+void ConnectStatusPoll(TJT6400App& app, TReadBack& readBack, TStatusPoll& poll)
+{
+    QObject::connect(&app, &TJT6400App::StatusPollWanted, &poll, [&poll](bool on) {
+        if (on)
+            poll.Start();
+        else
+            poll.Stop();
+    });
+    QObject::connect(&readBack, &TReadBack::ReadBackStarted, &poll, &TStatusPoll::Hold);
+    QObject::connect(&readBack, &TReadBack::ReadBackEnded, &poll, &TStatusPoll::Release);
+    app.Queue().SetPollInFlight([&poll] { return poll.RoundInFlight(); });
 }

@@ -43,3 +43,6 @@ private:
 // Has ReadBack run whenever the frame's launch step or the task tick asks for
 // a read-back.
 void ConnectReadBack(TJT6400App& app, TReadBack& readBack);
+// Runs Poll when the frame wants it, holds it while ReadBack runs, and has
+// the task tick wait for its rounds.
+void ConnectStatusPoll(TJT6400App& app, TReadBack& readBack, TStatusPoll& poll);

@@ -1,16 +1,16 @@
 #include "app/RemoteAccess.h"
 
+#include "window/MainForm.h"
 #include "window/RemoteAccessForm.h"
 
-#include <QAction>
 
 #include <cstdio>
 
-TRemoteAccess::TRemoteAccess(const jt::TCommandLineOptions& options, QWidget* mainWindow, QAction* menuItem,
+TRemoteAccess::TRemoteAccess(const jt::TCommandLineOptions& options, TMainForm* mainWindow,
                              std::function<void(remote::TChannelLine::TJob)> post)
     : FOptions(options), FLine(std::move(post)), FServer(FLine), FForm(new TRemoteAccessForm(mainWindow))
 {
-    QObject::connect(menuItem, &QAction::triggered, FForm, [form = FForm] {
+    QObject::connect(mainWindow, &TMainForm::RemoteAccessRequested, FForm, [form = FForm] {
         form->show();
         form->raise();
         form->activateWindow();

@@ -14,15 +14,16 @@
 
 #include <functional>
 
-class QAction;
+class TMainForm;
 class TRemoteAccessForm;
 
 class TRemoteAccess : public QObject {
     Q_OBJECT
 public:
     // Post queues a job for the line owner. The object outlives the line
-    // owner's thread (its answers are delivered here).
-    TRemoteAccess(const jt::TCommandLineOptions& options, QWidget* mainWindow, QAction* menuItem,
+    // owner's thread (its answers are delivered here). Tools > Remote Access
+    // of the main window shows its window.
+    TRemoteAccess(const jt::TCommandLineOptions& options, TMainForm* mainWindow,
                   std::function<void(remote::TChannelLine::TJob)> post);
     ~TRemoteAccess() override;
 

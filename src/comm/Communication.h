@@ -83,6 +83,12 @@ public:
     void SetCommandsDisabled(bool disabled) { FCommandsDisabled = disabled; }
     bool CommandsDisabled() const { return FCommandsDisabled; }
 
+    // No generator is behind the channel: the demonstration mode, entered at
+    // start-up before the line starts and kept to the end. Nothing polls or
+    // reads back then.
+    void EnterDemoMode() { FDemoMode = true; }
+    bool DemoMode() const { return FDemoMode; }
+
     // Sends a set command (dropped while CommandsDisabled), echoes it and the
     // reply in the terminal, and returns the reply. A command that came from
     // elsewhere (a network client) is marked with its Origin in the echo.
@@ -150,4 +156,5 @@ private:
     QString FLastCommandText;
     bool FProbeHeard = false;
     std::atomic<bool> FCommandsDisabled{false};
+    std::atomic<bool> FDemoMode{false};
 };

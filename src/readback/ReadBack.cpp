@@ -45,10 +45,12 @@ void TReadBack::TriggerModesEnable()
 
 bool TReadBack::Initialize(bool splash)
 {
-    if (FRunning || FState.Terminating)
+    if (FRunning || FLine.Ending())
         return false;
-    if (FState.DemoMode) {
+    emit ReadBackStarted();
+    if (FComm.DemoMode()) {
         DemoReadBack();
+        emit ReadBackEnded();
         emit SettingsChanged();
         return true;
     }
@@ -63,9 +65,7 @@ void TReadBack::DemoReadBack()
 {
     FState.SettingsList.clear();
     FState.SettingsList.append(SettingsTimeStampLine(QDateTime::currentDateTime()));
-    FState.ErrorCode = 0;
     FForm.ClearStatus();
-    FForm.StatusTimer->stop();
     FForm.ShowIdentity({QStringLiteral(" Model 6404+  SW Version: ") + FileVersionText() +
                             QStringLiteral(" ComPort: Demo"),
                         QStringLiteral("Serial Number: 1234"), QStringLiteral("Firmware Ver: 1.00"),
@@ -75,17 +75,14 @@ void TReadBack::DemoReadBack()
 
 void TReadBack::NormalReadBack(bool splash)
 {
-    // Status displays cleared; a reported error is forgotten: the status
-    // poll asks for errors again.
-    FState.ErrorCode = 0;
+    // Status displays cleared (the poll, held by ReadBackStarted, forgets a
+    // reported error and asks again).
     FForm.ClearStatus();
 
-    // No poll round or queued command is started meanwhile; handlers drop
-    // their commands. ("Ignore" to a lost answer asks for the poll again; it
-    // stays off while commands are disabled.)
-    FForm.StatusTimer->stop();
-    FForm.TaskTimer->stop();
-    FState.CommandsDisabled = true;
+    // No poll round or queued command is started meanwhile; handlers' commands
+    // are dropped. ("Ignore" to a lost answer asks for the poll again; it
+    // stays off while the read-back holds it.)
+    FQueue.DisableCommands();
 
     // The splash form for the long cases.
     FSplashShown = splash;
@@ -114,22 +111,23 @@ void TReadBack::NormalReadBack(bool splash)
 void TReadBack::ReadBackDone(const TSettingsSnapshot& snapshot, bool complete)
 {
     static_cast<TSettingsSnapshot&>(FState) = snapshot;
-    if (complete && !FState.Terminating) {
+    if (complete && !FLine.Ending()) {
         ShowSnapshot();
     } else {
-        // The program is ending (communications lost, exit or restart): no
-        // timer restarted.
-        FState.CommandsDisabled = false;
+        // The program is ending (communications lost, exit or restart): the
+        // queue and the poll stay at rest.
+        FQueue.EnableCommands();
         FSplash.hide();
     }
     FForm.GreySequenceActions(false);
     FRunning = false;
+    emit ReadBackEnded();
     emit SettingsChanged();
 }
 
 void TReadBack::Follow(const QString& commandLine)
 {
-    if (FState.DemoMode || FState.Terminating)
+    if (FComm.DemoMode() || FLine.Ending())
         return;
     int channel = 0;
     const TSettingDescription* setting = SettingOfCommand(commandLine, channel);
@@ -162,15 +160,14 @@ void TReadBack::Follow(const QString& commandLine)
 void TReadBack::ShowFollowed(TSettingId id, int channel, double value, const QString& line)
 {
     // A read-back under way reads the setting itself, after the command.
-    if (FRunning || FState.Terminating)
+    if (FRunning || FLine.Ending())
         return;
     Setting(id).Put(FState, channel, value);
     PutSettingsLine(FState.SettingsList, line);
     // Showing what the generator holds is no edit: nothing goes back.
-    const bool disabled = FState.CommandsDisabled;
-    FState.CommandsDisabled = true;
+    FQueue.DisableCommands();
     FForm.ShowSnapshot(FState);
-    FState.CommandsDisabled = disabled;
+    FQueue.EnableCommands();
     SystemModesEnable();
     ChModesEnable(channel);
     TriggerModesEnable();
@@ -181,7 +178,7 @@ void TReadBack::ShowSnapshot()
 {
     FForm.ShowSnapshot(FState);
 
-    FState.CommandsDisabled = false;
+    FQueue.EnableCommands();
     FForm.ShowFirstPages();
 
     // The only commands a read-back can cause; they go out afterwards
@@ -189,8 +186,6 @@ void TReadBack::ShowSnapshot()
     SystemModesEnable();
     TriggerModesEnable();
 
-    FForm.StatusTimer->start();
-    FForm.TaskTimer->start();
     if (FSplashShown)
         FSplash.hide();
 }

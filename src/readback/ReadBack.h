@@ -64,8 +64,12 @@ public:
     void TriggerModesEnable();
 
 signals:
-    // A read-back (or the demonstration one) has ended: the program's copy
-    // of the settings holds what it found.
+    // A read-back (or the demonstration one) begins / has ended: the status
+    // poll rests in between.
+    void ReadBackStarted();
+    void ReadBackEnded();
+    // A read-back (or the demonstration one, or a followed setting) has
+    // ended: the program's copy of the settings holds what it found.
     void SettingsChanged();
 
 private:

@@ -1,7 +1,5 @@
 #include "scheduling/StatusPoll.h"
 
-#include <QTimer>
-
 #include "comm/Communication.h"
 #include "comm/LineOwner.h"
 #include "platform/Dialogs.h"
@@ -14,23 +12,39 @@ TStatusPoll::TStatusPoll(TMainForm& form, TProgramState& state, TCommunication& 
                          IDialogs& dialogs, IAppControl& app)
     : FForm(form), FState(state), FComm(comm), FLine(line), FDialogs(dialogs), FApp(app)
 {
-    connect(form.StatusTimer, &QTimer::timeout, this, &TStatusPoll::StatusTimerTimer);
+    FTimer.setObjectName(QStringLiteral("StatusTimer"));
+    FTimer.setInterval(1000);
+    connect(&FTimer, &QTimer::timeout, this, &TStatusPoll::StatusTimerTimer);
+}
+
+void TStatusPoll::Start()
+{
+    if (!FHeld && !FLine.Ending() && !FComm.DemoMode())
+        FTimer.start();
+}
+
+void TStatusPoll::Hold()
+{
+    FHeld = true;
+    FTimer.stop();
+    FErrorCode = 0;
+}
+
+void TStatusPoll::Release()
+{
+    FHeld = false;
+    Start();
 }
 
 void TStatusPoll::StatusTimerTimer()
 {
-    QTimer& timer = *FForm.StatusTimer;
-    if (FState.Terminating) {
-        timer.stop();
+    if (FLine.Ending() || FComm.DemoMode()) {
+        FTimer.stop();
         return;
     }
     if (!FLine.Idle())
         return;  // the line is busy; try again next tick
-    if (FState.DemoMode) {
-        timer.stop();
-        return;
-    }
-    timer.stop();
+    FTimer.stop();
     FRestartTimer = true;
     UpdateStatus();
 }
@@ -46,7 +60,7 @@ void TStatusPoll::UpdateStatus()
         FState.Variant().PlusFeatures && FForm.PlusPageShown();
     request.ShotCount = counters && FState.SystemSettings.ShotCountEnabled == 1;
     request.Period = counters && FState.SystemSettings.PeriodCounterEnabled == 1;
-    request.Error = FState.ErrorCode <= 0 && HasErrorQuery(FState.DeviceIdentity);
+    request.Error = FErrorCode <= 0 && HasErrorQuery(FState.DeviceIdentity);
 
     TLineOwner* line = &FLine;
     FLine.Post([this, line, request](TCommunication& channel) {
@@ -76,7 +90,7 @@ void TStatusPoll::ShowRound(const TRequest& request, const TAnswers& a)
     FRoundInFlight = false;
     const bool restart = FRestartTimer;
     FRestartTimer = false;
-    if (FState.Terminating)
+    if (FLine.Ending())
         return;
     if (!a.PortThere) {
         const TMsgButton answer =
@@ -89,8 +103,8 @@ void TStatusPoll::ShowRound(const TRequest& request, const TAnswers& a)
     }
 
     // Run state, as the generator sees it.
-    if (a.Running != FState.SystemRunning) {
-        FState.SystemRunning = a.Running;
+    if (a.Running != FRunning) {
+        FRunning = a.Running;
         FForm.ShowRunning(a.Running);
     }
     if (a.Complete) {
@@ -103,14 +117,14 @@ void TStatusPoll::ShowRound(const TRequest& request, const TAnswers& a)
             FForm.ShowMeasuredPeriod(MeasuredPeriodText(a.Period));
         }
         // Errors: a reported error blinks.
-        if (FState.ErrorCode > 0) {
+        if (FErrorCode > 0) {
             FForm.BlinkError();
         } else if (request.Error) {
-            FState.ErrorCode = a.ErrorCode;
-            if (FState.ErrorCode > 0)
-                FForm.ShowError(ErrorText(FState.ErrorCode));
+            FErrorCode = a.ErrorCode;
+            if (FErrorCode > 0)
+                FForm.ShowError(ErrorText(FErrorCode));
         }
     }
-    if (restart && !FState.Terminating && !FState.CommandsDisabled)
-        FForm.StatusTimer->start();
+    if (restart)
+        Start();
 }

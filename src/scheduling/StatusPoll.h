@@ -1,9 +1,11 @@
 // The once-a-second status poll: run state, the Plus counters and the error
 // state, and a check that the serial port still exists. A round is one job
-// on the line; the window shows what it found.
+// on the line; the window shows what it found. The poll keeps what it
+// learns: the run state and the last error reported.
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
 #include <cstdint>
 
@@ -17,9 +19,21 @@ struct TProgramState;
 class TStatusPoll : public QObject {
     Q_OBJECT
 public:
-    // Binds itself to the window's StatusTimer.
     TStatusPoll(TMainForm& form, TProgramState& state, TCommunication& comm, TLineOwner& line, IDialogs& dialogs,
                 IAppControl& app);
+
+    // The poll's timer, once a second. Start does nothing while a read-back
+    // holds the poll, once the line is ending, and without a generator (the
+    // demonstration mode).
+    void Start();
+    void Stop() { FTimer.stop(); }
+    bool Active() const { return FTimer.isActive(); }
+
+    // A read-back holds the poll for its duration: the timer stops and a
+    // reported error is forgotten, so that the poll asks for errors again.
+    // Release lets it start again, and starts it.
+    void Hold();
+    void Release();
 
     // The timer's tick: a round when the line is free, the timer resting
     // until the round has been shown.
@@ -29,6 +43,14 @@ public:
     void UpdateStatus();
     // A round's questions are on the line and its report has not been shown.
     bool RoundInFlight() const { return FRoundInFlight; }
+
+    // The run state as last known: the generator's at the last round, or
+    // what Run/Stop asked for since.
+    bool Running() const { return FRunning; }
+    void SetRunning(bool running) { FRunning = running; }
+    // The last positive code of the generator's error query, shown until a
+    // read-back; 0 when none.
+    std::int32_t ErrorCode() const { return FErrorCode; }
 
 private:
     // What the window asks of one round, decided when it starts.
@@ -53,7 +75,11 @@ private:
     TLineOwner& FLine;
     IDialogs& FDialogs;
     IAppControl& FApp;
+    QTimer FTimer;
     // The round was started by the timer, which starts again after it.
     bool FRestartTimer = false;
     bool FRoundInFlight = false;
+    bool FHeld = false;
+    bool FRunning = false;
+    std::int32_t FErrorCode = 0;
 };

@@ -2,23 +2,35 @@
 
 #include <utility>
 
-#include <QTimer>
+#include "comm/LineOwner.h"
 
-#include "model/ProgramState.h"
-
-TTaskQueue::TTaskQueue(TProgramState& state, QTimer& taskTimer, QTimer& statusTimer, TSend sendCommand)
-    : FState(state), FTaskTimer(taskTimer), FStatusTimer(statusTimer), FSendCommand(std::move(sendCommand))
+TTaskQueue::TTaskQueue(const TLineOwner& line, TSend sendCommand) : FLine(line), FSendCommand(std::move(sendCommand))
 {
+    FTaskTimer.setObjectName(QStringLiteral("TaskTimer"));
+    FTaskTimer.setInterval(5);
+    connect(&FTaskTimer, &QTimer::timeout, this, &TTaskQueue::TaskTimerTimer);
 }
 
 void TTaskQueue::QueuedCommandToPort(const QString& command)
 {
-    if (FState.CommandsDisabled || FState.Terminating)
+    if (FCommandsDisabled || FLine.Ending())
         return;
     FQueue.push_back(command);
     FCommandsPending = true;
-    if (!FTaskTimer.isActive())
-        FTaskTimer.start();
+    Wake();
+}
+
+void TTaskQueue::DisableCommands()
+{
+    FCommandsDisabled = true;
+    FTaskTimer.stop();
+}
+
+void TTaskQueue::EnableCommands()
+{
+    FCommandsDisabled = false;
+    Wake();
+    emit CommandsEnabled();
 }
 
 void TTaskQueue::RequestReadBack()
@@ -35,14 +47,14 @@ void TTaskQueue::RequestRecall(int bin)
 
 void TTaskQueue::Wake()
 {
-    if (!FState.Terminating && !FTaskTimer.isActive())
+    if (!FLine.Ending() && !FCommandsDisabled && !FTaskTimer.isActive())
         FTaskTimer.start();
 }
 
 void TTaskQueue::ProcessTasks()
 {
     FTaskTimer.stop();
-    if (FState.Terminating)
+    if (FLine.Ending())
         return;
     // A poll round on the line goes first; the queue waits for its report.
     if (FPollInFlight && FPollInFlight()) {
@@ -50,17 +62,14 @@ void TTaskQueue::ProcessTasks()
         return;
     }
 
-    if (FRecallBin || FReadBackRequested) {
-        FStatusTimer.stop();
+    // A read-back under way would refuse another: the request waits for its
+    // end, which wakes the queue.
+    if ((FRecallBin || FReadBackRequested) && !FCommandsDisabled) {
         const std::optional<int> bin = std::exchange(FRecallBin, std::nullopt);
         FReadBackRequested = false;
         if (bin && FSendCommand)
             FSendCommand(QStringLiteral("*RCL ") + QString::number(*bin));
         emit ReadBackDue();
-        // A read-back under way (commands disabled) restarts the poll itself
-        // when it ends.
-        if (!FState.CommandsDisabled)
-            FStatusTimer.start();
     }
 
     if (FCommandsPending) {
@@ -77,7 +86,6 @@ void TTaskQueue::ProcessTasks()
 
     // Work that came in during this pass (a command appended by a send, a
     // request) gets the next tick.
-    const bool workLeft = !FQueue.empty() || FRecallBin || FReadBackRequested;
-    if (workLeft)
-        FTaskTimer.start();
+    if (!FQueue.empty() || FRecallBin || FReadBackRequested)
+        Wake();
 }

@@ -1,18 +1,18 @@
 // The one way for the window to send a command in answer to the user: append
-// it to TaskQueue. The task timer's tick hands the queued commands in order to
-// the line (each is one job there: sent, echoed, answered), and serves the
+// it to TaskQueue. The queue's own timer hands the queued commands in order
+// to the line (each is one job there: sent, echoed, answered), and serves the
 // refresh and bin-recall requests: the recall command first, then the
 // read-back asked for with ReadBackDue, which the line carries out after it.
 #pragma once
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <deque>
 #include <optional>
 #include <functional>
 
-class QTimer;
-struct TProgramState;
+class TLineOwner;
 
 class TTaskQueue : public QObject {
     Q_OBJECT
@@ -20,11 +20,19 @@ public:
     // Sends one command and returns the generator's reply.
     using TSend = std::function<QString(const QString& command)>;
 
-    TTaskQueue(TProgramState& state, QTimer& taskTimer, QTimer& statusTimer, TSend sendCommand);
+    // Nothing is started once Line is ending.
+    TTaskQueue(const TLineOwner& line, TSend sendCommand);
 
-    // Appends a command; dropped silently while the read-back runs
-    // (CommandsDisabled). Starts the task timer.
+    // Appends a command; dropped silently while commands are disabled.
+    // Wakes the queue.
     void QueuedCommandToPort(const QString& command);
+
+    // A read-back disables the commands for its duration: those appended
+    // meanwhile are dropped, a refresh or recall requested meanwhile waits,
+    // and the timer rests. Enabling them wakes the queue for what waited.
+    void DisableCommands();
+    void EnableCommands();
+    bool CommandsDisabled() const { return FCommandsDisabled; }
 
     // Tools > Refresh: a read-back, carried out by the next tick.
     void RequestReadBack();
@@ -34,14 +42,15 @@ public:
     bool ReadBackRequested() const { return FReadBackRequested; }
     std::optional<int> RecallRequested() const { return FRecallBin; }
 
-    // Starts the task timer. The timer runs only while there is work, so an
-    // idle panel does not wake every 5 ms.
+    // Starts the timer, every 5 ms. It runs only while there is work, so an
+    // idle panel does not wake.
     void Wake();
+    bool Awake() const { return FTaskTimer.isActive(); }
 
-    // The tick of TaskTimer.
+    // The timer's tick.
     void TaskTimerTimer() { ProcessTasks(); }
     // One pass: a pending recall or refresh first, then every queued command,
-    // including those appended while the pass waits for replies.
+    // including those appended while the pass runs.
     void ProcessTasks();
 
     // Asked before each pass: while it says a status poll round is on the
@@ -55,16 +64,18 @@ public:
 signals:
     // A refresh or recall wants the full read-back, now.
     void ReadBackDue();
+    // The commands are enabled again after a read-back.
+    void CommandsEnabled();
 
 private:
-    TProgramState& FState;
-    QTimer& FTaskTimer;
-    QTimer& FStatusTimer;
+    const TLineOwner& FLine;
+    QTimer FTaskTimer;
     TSend FSendCommand;
     std::function<bool()> FPollInFlight;
     // No fixed number of slots: a burst of edits between two ticks is never cut.
     std::deque<QString> FQueue;
     bool FCommandsPending = false;
+    bool FCommandsDisabled = false;
     bool FReadBackRequested = false;
     std::optional<int> FRecallBin;
 };

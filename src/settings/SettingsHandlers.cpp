@@ -5,11 +5,13 @@
 #include "model/SyncRules.h"
 #include "platform/Dialogs.h"
 #include "readback/Enabling.h"
+#include "scheduling/StatusPoll.h"
 #include "scheduling/TaskQueue.h"
 #include "window/MainForm.h"
 
-TSettingsHandlers::TSettingsHandlers(TMainForm& form, TProgramState& state, TTaskQueue& queue, IDialogs& dialogs)
-    : FForm(form), FState(state), FQueue(queue), FDialogs(dialogs)
+TSettingsHandlers::TSettingsHandlers(TMainForm& form, TProgramState& state, TTaskQueue& queue, TStatusPoll& poll,
+                                     IDialogs& dialogs)
+    : FForm(form), FState(state), FQueue(queue), FPoll(poll), FDialogs(dialogs)
 {
     connect(&form, &TMainForm::SettingEdited, this, &TSettingsHandlers::SettingEdited);
     connect(&form, &TMainForm::RunStopClicked, this, &TSettingsHandlers::RunStopBtnClick);
@@ -106,7 +108,7 @@ void TSettingsHandlers::SetChannelSyncSource(int c, int s)
 
 void TSettingsHandlers::RunStopBtnClick()
 {
-    if (FState.SystemRunning)
+    if (FPoll.Running())
         SystemStop();
     else
         SystemStart();
@@ -116,12 +118,12 @@ void TSettingsHandlers::SystemStart()
 {
     FForm.ShowRunning(true);
     Queue(":PULS0:STAT ON");
-    FState.SystemRunning = true;
+    FPoll.SetRunning(true);
 }
 
 void TSettingsHandlers::SystemStop()
 {
-    FState.SystemRunning = false;
+    FPoll.SetRunning(false);
     FForm.ShowRunning(false);
     Queue(":PULS0:STAT OFF");
 }

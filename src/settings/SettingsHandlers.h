@@ -12,6 +12,7 @@
 
 class IDialogs;
 class TMainForm;
+class TStatusPoll;
 class TTaskQueue;
 struct TProgramState;
 
@@ -19,8 +20,9 @@ class TSettingsHandlers : public QObject {
     Q_OBJECT
 public:
     // Listens to the window's edits. The window's design values are already
-    // in place, so this fires nothing.
-    TSettingsHandlers(TMainForm& form, TProgramState& state, TTaskQueue& queue, IDialogs& dialogs);
+    // in place, so this fires nothing. Run/Stop tells Poll the run state it
+    // asked for.
+    TSettingsHandlers(TMainForm& form, TProgramState& state, TTaskQueue& queue, TStatusPoll& poll, IDialogs& dialogs);
 
     // One edit of the user (Channel 0 for system settings).
     void SettingEdited(TSettingId id, int channel, double value);
@@ -51,5 +53,6 @@ private:
     TMainForm& FForm;
     TProgramState& FState;
     TTaskQueue& FQueue;
+    TStatusPoll& FPoll;
     IDialogs& FDialogs;
 };

@@ -1,17 +1,16 @@
 #include "storage/Storage.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QLabel>
 #include <QTimer>
+
+#include <utility>
 
 #include "comm/Communication.h"
 #include "comm/LineOwner.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
 #include "window/MainForm.h"
-#include "serial/JTComPort.h"
 #include "window/MessageForm.h"
 #include "model/ProgramState.h"
 #include "storage/ScreenCapture.h"
@@ -73,16 +72,20 @@ void TStorage::BindMenu()
     connect(f, &TMainForm::CaptureRequested, this, &TStorage::CaptureScreenShotClick);
     connect(f, &TMainForm::AboutRequested, this, &TStorage::AboutClick);
     connect(f, &TMainForm::WebSiteRequested, this, &TStorage::WebSiteClick);
+    connect(&FQueue, &TTaskQueue::CommandsEnabled, this, [this] {
+        if (const auto deferred = std::exchange(FDeferred, nullptr))
+            (this->*deferred)();
+    });
 }
 
 bool TStorage::StartFileOperation(void (TStorage::*handler)())
 {
-    if (FState.Terminating || FInFileOperation)
+    if (FLine.Ending() || FInFileOperation)
         return false;
     // The menu is live while a read-back runs. Its snapshot is taken over
     // when it ends, so the command starts once it is over.
-    if (FState.CommandsDisabled) {
-        QTimer::singleShot(kRetryInterval, this, handler);
+    if (FQueue.CommandsDisabled()) {
+        FDeferred = handler;
         return false;
     }
     return true;
@@ -116,7 +119,7 @@ void TStorage::SaveToFileClick()
 void TStorage::FinishSave()
 {
     FInFileOperation = false;
-    if (FState.Terminating)
+    if (FLine.Ending())
         return;
     const QString chosen = FDialogs.SaveFileName(kSaveCaption, kTextFilter, QDir::currentPath(), kDefaultExtension);
     if (chosen.isEmpty()) {
@@ -152,8 +155,7 @@ void TStorage::RestoreFromFileClick()
         FinishRestore(true);
         return;
     }
-    FSplash.MessageLabel->SetCaption(QStringLiteral("Loading. Please wait..."));
-    FSplash.ShowNow();
+    FSplash.ShowNow(QStringLiteral("Loading. Please wait..."));
     // The lines go out as one job; it stops at the next line once the
     // program is ending.
     auto sent = std::make_shared<bool>(false);
@@ -166,14 +168,14 @@ void TStorage::RestoreFromFileClick()
 
 void TStorage::FinishRestore(bool sent)
 {
-    if (!sent || FState.Terminating) {
+    if (!sent || FLine.Ending()) {
         FInFileOperation = false;
         return;
     }
     emit ReadBackDue();
     OnLine({}, [this] {
         FInFileOperation = false;
-        if (FState.Terminating)
+        if (FLine.Ending())
             return;
         FSplash.hide();
         FDialogs.ShowMessage(QStringLiteral("Settings loaded."));
@@ -204,7 +206,7 @@ void TStorage::CaptureScreenShotClick()
 
 void TStorage::CaptureScreenShot()
 {
-    if (FState.Terminating)
+    if (FLine.Ending())
         return;
     if (QApplication::activePopupWidget()) {
         QTimer::singleShot(kRetryInterval, this, &TStorage::CaptureScreenShot);

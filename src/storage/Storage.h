@@ -67,8 +67,8 @@ private:
     void CaptureScreenShot();
     // A save or restore spans read-backs and exchanges on the line; a second
     // one does not start while it runs, and none starts while a read-back is
-    // under way (it is then tried again a little later). False when Handler
-    // must not run now.
+    // under way (Handler then runs once the read-back has ended). False when
+    // Handler must not run now.
     bool StartFileOperation(void (TStorage::*handler)());
     // Runs Job on the line and Then on this thread after it, and after
     // everything posted to the line before. Without a running line (the
@@ -89,4 +89,6 @@ private:
     // Pause before each line of a restore, in milliseconds.
     int FLinePause = kRestoreLinePause;
     bool FInFileOperation = false;
+    // The file command chosen during a read-back, to run at its end.
+    void (TStorage::*FDeferred)() = nullptr;
 };

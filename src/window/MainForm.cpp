@@ -17,11 +17,11 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QTextEdit>
-#include <QTimer>
 
 #include <stdexcept>
 
 #include "model/SettingTable.h"
+#include "window/CommandTerminal.h"
 #include "window/MainFormDesign.h"
 #include "widgets/PlusSpinEdit.h"
 #include "widgets/WheelGuard.h"
@@ -180,7 +180,6 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     BuildSystemArea(client);
     BuildChannelArea(client);
     BuildBottomStrip(client);
-    BuildTimers();
 
     ChannelControls = FindChannelControls(*this);
     ConnectEdits();
@@ -242,6 +241,7 @@ void TMainForm::BuildTopStrip(QWidget* client)
     PulseMovie = new QMovie(":/art/PulseAnimate.gif", QByteArray(), this);
     PulseMovie->setObjectName("PulseMovie");
     PulseMovie->setScaledSize({57, 41});
+    PulseMovie->setSpeed(200);
     PulseAnimate->setMovie(PulseMovie);
     PulseMovie->jumpToFrame(0);
 
@@ -535,6 +535,7 @@ void TMainForm::BuildBottomStrip(QWidget* client)
     ResponseList->setLineWrapMode(QTextEdit::NoWrap);
     ResponseList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ResponseList->setGeometry(8, 44, 440, 72);
+    FTerminal = new TCommandTerminal(*SendEdit, *SendBtn, *ResponseList, this);
 
     auto* info = Group(client, "SystemInfoGrp", "System Information", {460, 590, 159, 117});
     info->setToolTip("Information about unit");
@@ -600,17 +601,14 @@ void TMainForm::BuildMenus()
     connect(TimingDiagramAction, &QAction::triggered, this, &TMainForm::TimingDiagramRequested);
     connect(WebSiteAction, &QAction::triggered, this, &TMainForm::WebSiteRequested);
     connect(AboutAction, &QAction::triggered, this, &TMainForm::AboutRequested);
+    connect(RemoteAccessAction, &QAction::triggered, this, &TMainForm::RemoteAccessRequested);
+    connect(LoggingEnabledAction, &QAction::triggered, this, &TMainForm::LoggingRequested);
+    connect(RestartAction, &QAction::triggered, this, &TMainForm::RestartRequested);
+    connect(ExitAction, &QAction::triggered, this, &TMainForm::ExitRequested);
 }
 
-void TMainForm::BuildTimers()
+void TMainForm::ShowLogging(bool enabled)
 {
-    auto timer = [this](const char* name, int interval) {
-        auto* t = new QTimer(this);
-        t->setObjectName(name);
-        t->setInterval(interval);
-        return t;
-    };
-    StatusTimer = timer("StatusTimer", 1000);
-    TaskTimer = timer("TaskTimer", 5);
-    LaunchTimer = timer("LaunchTimer", 500);
+    LoggingEnabledAction->setChecked(enabled);
 }
+

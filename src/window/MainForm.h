@@ -13,6 +13,7 @@
 #include "window/TextFit.h"
 
 class QAction;
+class TCommandTerminal;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -23,7 +24,6 @@ class QMovie;
 class QPushButton;
 class QTabWidget;
 class QTextEdit;
-class QTimer;
 class TPlusSpinEdit;
 struct TSettingsSnapshot;
 struct TVariantValues;
@@ -134,6 +134,10 @@ public:
 
     // Run/Stop display: the button's caption and the moving pulse picture.
     void ShowRunning(bool running);
+    // Tools > Logging Enabled: its tick.
+    void ShowLogging(bool enabled);
+    // The command terminal: its entry field, history and echo.
+    TCommandTerminal& Terminal() { return *FTerminal; }
 
     // Top strip
     QLabel* BlueBanner = nullptr;
@@ -204,11 +208,6 @@ public:
     QAction* WebSiteAction = nullptr;
     QAction* AboutAction = nullptr;
 
-    // Timers
-    QTimer* StatusTimer = nullptr;
-    QTimer* TaskTimer = nullptr;
-    QTimer* LaunchTimer = nullptr;
-
 signals:
     // The user has edited a setting (Channel 0 for system settings): a spin
     // edit's value, a check box as 1 or 0 (the synchronous-update box as the
@@ -229,6 +228,10 @@ signals:
     void TimingDiagramRequested();
     void WebSiteRequested();
     void AboutRequested();
+    void RemoteAccessRequested();
+    void LoggingRequested();
+    void RestartRequested();
+    void ExitRequested();
 
 private:
     void ShowPlusFeatures(const TSettingsSnapshot& snapshot);
@@ -242,6 +245,7 @@ private:
     void ShowStoredSetting(QComboBox* list, TSettingId id, int n);
 
     std::function<double(TSettingId, int)> FStoredValue;
+    TCommandTerminal* FTerminal = nullptr;
     QList<QPair<QAction*, bool>> FGreyed;
 
     // Puts the window at its designed place, (600, 42), or as far left and up
@@ -255,5 +259,4 @@ private:
     void BuildChannelPage(QWidget* page, int n);
     void BuildBottomStrip(QWidget* client);
     void BuildMenus();
-    void BuildTimers();
 };

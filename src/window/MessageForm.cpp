@@ -14,8 +14,10 @@ TMessageForm::TMessageForm(QWidget* parent) : QWidget(parent, Qt::Dialog)
     MessageLabel->setAlignment(Qt::AlignCenter);
 }
 
-void TMessageForm::ShowNow()
+void TMessageForm::ShowNow(const QString& text)
 {
+    if (!text.isEmpty())
+        MessageLabel->SetCaption(text);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));

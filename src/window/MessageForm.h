@@ -12,7 +12,7 @@ public:
     explicit TMessageForm(QWidget* parent = nullptr);
     TFitLabel* MessageLabel = nullptr;
 
-    // Shows the form centred on the screen and paints it at once, because the
-    // work that follows keeps the event loop busy.
-    void ShowNow();
+    // Shows the form centred on the screen and paints it at once; with Text,
+    // that text from now on.
+    void ShowNow(const QString& text = QString());
 };

@@ -14,6 +14,8 @@
 #include <QTimer>
 
 #include "app/App.h"
+#include "app/Program.h"
+#include "scheduling/StatusPoll.h"
 #include "support/AppTestSupport.h"
 #include "support/ScriptedDialogs.h"
 #include "window/MainForm.h"
@@ -79,8 +81,8 @@ TEST_F(Startup, DiscoveryConnectsAndPreparesTheLaunch)
     EXPECT_EQ(port.Port(), 3);
     EXPECT_EQ(port.ResponseTime(), 2000u);
     EXPECT_TRUE(port.AllowEvents());
-    EXPECT_TRUE(a.Form().LaunchTimer->isActive());
-    EXPECT_FALSE(a.Form().StatusTimer->isActive());
+    EXPECT_TRUE(a.LaunchTimer().isActive());
+    EXPECT_EQ(a.LaunchTimer().interval(), 500);
     EXPECT_EQ(a.Form().PulseMovie->speed(), 200);
     EXPECT_FALSE(a.Comm().Log().Enabled());
 }
@@ -89,18 +91,19 @@ TEST_F(Startup, LeftShiftEntersDemonstrationModeWithoutTouchingAPort)
 {
     PtyServer& generator = Generator(3, "6404+");
     keys.LeftShift = {true};
-    TJT6400App& a = App();
+    TProgram program({}, TJT6400App::TServices{dialogs, keys, process});
+    TJT6400App& a = program.App();
     ASSERT_TRUE(StartUp(a));
     EXPECT_EQ(dialogs.Texts(), QStringList{"Entering Demo Mode"});
-    EXPECT_TRUE(a.State().DemoMode);
+    EXPECT_TRUE(a.Comm().DemoMode());
     EXPECT_FALSE(a.Port().Opened());
-    EXPECT_TRUE(Received(generator).isEmpty());
     // The launch step runs the read-back but never starts the status poll.
     int readBacks = 0;
     QObject::connect(&a, &TJT6400App::ReadBackDue, [&] { ++readBacks; });
     a.LaunchTimerTimer();
     EXPECT_EQ(readBacks, 1);
-    EXPECT_FALSE(a.Form().StatusTimer->isActive());
+    EXPECT_FALSE(program.StatusPoll().Active());
+    EXPECT_TRUE(Received(generator).isEmpty());
 }
 
 TEST_F(Startup, NoDeviceFoundOffersRestartExitOrDemonstration)
@@ -131,11 +134,11 @@ TEST_F(Startup, NoDeviceFoundOffersRestartExitOrDemonstration)
         EXPECT_EQ(dialogs.Shown[0].Text, kNoDevice);
         EXPECT_EQ(dialogs.Shown[0].Buttons, mbYesNo);
         EXPECT_EQ(process.Calls, c.processCalls);
-        EXPECT_EQ(a.State().DemoMode, c.windowComes);
+        EXPECT_EQ(a.Comm().DemoMode(), c.windowComes);
         EXPECT_EQ(a.Ending(), !c.windowComes);
         a.Show();
         EXPECT_EQ(a.Form().isVisible(), c.windowComes);
-        EXPECT_EQ(a.Form().LaunchTimer->isActive(), c.windowComes);
+        EXPECT_EQ(a.LaunchTimer().isActive(), c.windowComes);
     }
 }
 
@@ -238,12 +241,12 @@ TEST_F(Startup, TerminalSendsTextAsTypedAndKeepsAHistory)
     EXPECT_TRUE(shown.contains("JT,6404+,1234,2.1.0-3.0.7"));
 
     // During a read-back the text joins the history but is not sent.
-    a.State().CommandsDisabled = true;
+    a.Queue().DisableCommands();
     line->setText(":PULS0:STAT?");
     f.SendBtn->click();
     EXPECT_EQ(a.Queue().TaskCount(), 0);
     EXPECT_EQ(f.SendEdit->count(), 3);
-    a.State().CommandsDisabled = false;
+    a.Queue().EnableCommands();
 
     // Ctrl+Backspace removes the entry picked from the list, nothing for
     // typed text.

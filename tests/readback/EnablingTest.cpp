@@ -3,6 +3,7 @@
 
 #include "window/MainForm.h"
 #include "model/ProgramState.h"
+#include "comm/LineOwner.h"
 #include "scheduling/TaskQueue.h"
 #include "widgets/PlusSpinEdit.h"
 
@@ -20,7 +21,8 @@ class Enabling : public ::testing::Test {
 protected:
     TMainForm form;
     TProgramState state;
-    TTaskQueue queue{state, *form.TaskTimer, *form.StatusTimer, {}};
+    TLineOwner line;
+    TTaskQueue queue{line, {}};
 
     QWidget* w(const char* name) { return form.findChild<QWidget*>(name); }
     // Enabled as the user meets it: widget state and, for spin edits, the own flag.
@@ -124,13 +126,13 @@ TEST_F(Enabling, NoTriggerSwitchesThePeriodCounterOff)
     // While commands are disabled the command is dropped; the rest happens.
     form.PeriodCounterEn->setChecked(true);
     state.SystemSettings.PeriodCounterEnabled = 1;
-    state.CommandsDisabled = true;
+    queue.DisableCommands();
     TriggerModesEnable(form, state, queue);
     EXPECT_EQ(queue.TaskCount(), 1);
     EXPECT_FALSE(form.PeriodCounterEn->isChecked());
 
     // Gated: the counter is greyed but left running.
-    state.CommandsDisabled = false;
+    queue.EnableCommands();
     form.PeriodCounterEn->setChecked(true);
     state.SystemSettings.PeriodCounterEnabled = 1;
     state.SystemSettings.ExtMode = TExtMode::Gated;

@@ -211,6 +211,7 @@ TEST(ReadBackSilence, GeneratorFallingSilentGivesZerosAndAsksWhatToDo)
     // Answers discovery, the ten system queries, the probe and channel A's
     // first two; silent from channel A's width on.
     o.stopAfter = kDiscoveryLines + 10 + 1 + 2;
+    rig.WithPoll = true;
     rig.Connect("6402", {":PULS1:WIDT 0.000005", ":PULS1:CMOD BURS", ":PULS2:BCO 44"}, {}, o);
     // Short enough to keep the test quick, long enough that an answered query
     // is never taken for a lost one on a busy machine.
@@ -220,10 +221,21 @@ TEST(ReadBackSilence, GeneratorFallingSilentGivesZerosAndAsksWhatToDo)
     TProgramState& st = rig.State();
     st.ChannelSettings[1].Mode = TChannelMode::Burst;
     st.ChannelSettings[1].SyncSource = 0;
+    // Looks at the poll between the window's events while the read-back
+    // runs; once it has ended the poll is stopped, its rounds are not part of
+    // this test's traffic.
+    TTaskQueue& queue = rig.App->Queue();
     int statusDuring = 0;
-    QObject::connect(rig.Form().StatusTimer, &QTimer::timeout, [&] {
-        if (st.CommandsDisabled)
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        if (queue.CommandsDisabled() && rig.Poll->Active())
             ++statusDuring;
+    });
+    sampler.start(1);
+    bool pollAfter = false;
+    QObject::connect(rig.ReadBack.get(), &TReadBack::SettingsChanged, [&] {
+        pollAfter = rig.Poll->Active();
+        rig.Poll->Stop();
     });
 
     ASSERT_TRUE(rig.ReadBack->Initialize());
@@ -245,8 +257,9 @@ TEST(ReadBackSilence, GeneratorFallingSilentGivesZerosAndAsksWhatToDo)
     // The status poll stays off while the read-back runs, whatever the
     // answer to the question restarted.
     EXPECT_EQ(statusDuring, 0);
-    EXPECT_FALSE(st.CommandsDisabled);
-    EXPECT_TRUE(rig.Form().TaskTimer->isActive());
+    EXPECT_TRUE(pollAfter);
+    EXPECT_FALSE(queue.CommandsDisabled());
+    EXPECT_TRUE(queue.Awake());
 }
 
 TEST(ReadBackSilence, AnsweringNoEndsTheReadBackAtOnce)
@@ -254,6 +267,7 @@ TEST(ReadBackSilence, AnsweringNoEndsTheReadBackAtOnce)
     TReadBackRig rig;
     jt6400sim::ServerOptions o;
     o.stopAfter = kDiscoveryLines + 5;
+    rig.WithPoll = true;
     rig.Connect("6404+", {}, {}, o);
     // Short enough to keep the test quick, long enough that an answered query
     // is never taken for a lost one on a busy machine.
@@ -262,13 +276,13 @@ TEST(ReadBackSilence, AnsweringNoEndsTheReadBackAtOnce)
 
     rig.App->LaunchTimerTimer();
     ASSERT_TRUE(rig.Settle());
-    EXPECT_TRUE(rig.State().Terminating);
+    EXPECT_TRUE(rig.App->Ending());
     // Five answered queries and the one that went unanswered; nothing after.
     EXPECT_EQ(rig.Received().size(), 6);
     EXPECT_EQ(rig.Dialogs.Texts(), QStringList{"Communications lost. Restart?"});
     EXPECT_FALSE(rig.App->MessageForm().isVisible());
-    EXPECT_FALSE(rig.Form().TaskTimer->isActive());
-    EXPECT_FALSE(rig.Form().StatusTimer->isActive());
+    EXPECT_FALSE(rig.App->Queue().Awake());
+    EXPECT_FALSE(rig.Poll->Active());
     EXPECT_FALSE(rig.ReadBack->Running());
     // A later request does nothing once the program is ending.
     EXPECT_FALSE(rig.ReadBack->Initialize());
@@ -309,6 +323,7 @@ TEST(ReadBackDemo, FixedLabelsAndNoQuery)
 {
     TReadBackRig rig;
     rig.Keys.LeftShift = {true};
+    rig.WithPoll = true;
     rig.Start();
     TMainForm& f = rig.Form();
     const QString widthBefore = f.ChannelControls.ChWidthAdj[1]->Text();
@@ -323,8 +338,8 @@ TEST(ReadBackDemo, FixedLabelsAndNoQuery)
     EXPECT_TRUE(QRegularExpression(R"(^// [^,]+,\d\d:\d\d:\d\d$)").match(st.SettingsList[0]).hasMatch());
     EXPECT_EQ(st.ChannelCount, 0);
     EXPECT_EQ(st.TimingResolution, 0);
-    EXPECT_FALSE(st.CommandsDisabled);
-    EXPECT_FALSE(f.StatusTimer->isActive());
+    EXPECT_FALSE(rig.App->Queue().CommandsDisabled());
+    EXPECT_FALSE(rig.Poll->Active());
     EXPECT_EQ(f.ChannelControls.ChWidthAdj[1]->Text(), widthBefore);
     EXPECT_FALSE(rig.App->Port().Opened());
 }

@@ -17,6 +17,7 @@
 #include "support/SimulatedGenerator.h"
 #include "support/PtyTestSupport.h"
 #include "readback/ReadBack.h"
+#include "scheduling/StatusPoll.h"
 #include "scheduling/TaskQueue.h"
 #include "support/LineWait.h"
 
@@ -60,10 +61,14 @@ public:
             std::make_unique<TReadBack>(App->State(), App->Form(), App->Comm(), App->Line(), App->Queue(),
                                         App->MessageForm());
         ConnectReadBack(*App, *ReadBack);
+        if (WithPoll) {
+            Poll = std::make_unique<TStatusPoll>(App->Form(), App->State(), App->Comm(), App->Line(), Dialogs, *App);
+            ConnectStatusPoll(*App, *ReadBack, *Poll);
+        }
         if (!StartUp(*App))
             throw std::runtime_error("start-up ended the program");
         // The launch step is run by the test itself, not by the timer.
-        App->Form().LaunchTimer->stop();
+        App->LaunchTimer().stop();
         Mark();
     }
 
@@ -92,6 +97,10 @@ public:
     std::unique_ptr<jt6400sim::PtyServer> Server;
     std::unique_ptr<TJT6400App> App;
     std::unique_ptr<TReadBack> ReadBack;
+    // Set before Connect or Start: the status poll is built and bound too,
+    // as the program binds it.
+    bool WithPoll = false;
+    std::unique_ptr<TStatusPoll> Poll;
 
     ~TReadBackRig()
     {
@@ -100,6 +109,7 @@ public:
             App->Line().Join();
         }
         ReadBack.reset();
+        Poll.reset();
         App.reset();
         if (Server)
             Server->stop();

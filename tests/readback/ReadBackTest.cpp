@@ -179,6 +179,7 @@ TEST_P(ReadBackPerModel, QueriesRecordsWindowAndSnapshot)
 {
     const TModelCase& m = GetParam();
     TReadBackRig rig;
+    rig.WithPoll = true;
     rig.Connect(m.Model, setUp(m));
     TMainForm& f = rig.Form();
     TProgramState& s = rig.State();
@@ -188,15 +189,17 @@ TEST_P(ReadBackPerModel, QueriesRecordsWindowAndSnapshot)
     bool splashDuring = false, disabledDuring = false, refreshMenuDuring = true;
     QTimer::singleShot(0, [&] {
         splashDuring = rig.App->MessageForm().isVisible();
-        disabledDuring = s.CommandsDisabled;
+        disabledDuring = rig.App->Queue().CommandsDisabled();
         refreshMenuDuring = f.RefreshAction->isEnabled();
     });
     // The timers as the read-back leaves them: the task timer's first tick,
-    // with nothing queued, stops it again.
+    // with nothing queued, stops it again. (The poll's rounds are not part
+    // of this test's traffic.)
     bool taskTimerAfter = false, statusTimerAfter = false;
     QObject::connect(rig.ReadBack.get(), &TReadBack::SettingsChanged, [&] {
-        taskTimerAfter = f.TaskTimer->isActive();
-        statusTimerAfter = f.StatusTimer->isActive();
+        taskTimerAfter = rig.App->Queue().Awake();
+        statusTimerAfter = rig.Poll->Active();
+        rig.Poll->Stop();
     });
     rig.App->LaunchTimerTimer();
     ASSERT_TRUE(rig.Settle());
@@ -214,7 +217,7 @@ TEST_P(ReadBackPerModel, QueriesRecordsWindowAndSnapshot)
     EXPECT_EQ(s.SettingsList.mid(1), expectedSettings(m));
 
     // Afterwards: commands flow again, timers run, splash gone, menus back.
-    EXPECT_FALSE(s.CommandsDisabled);
+    EXPECT_FALSE(rig.App->Queue().CommandsDisabled());
     EXPECT_TRUE(taskTimerAfter);
     EXPECT_TRUE(statusTimerAfter);
     EXPECT_FALSE(rig.App->MessageForm().isVisible());

@@ -75,7 +75,7 @@ TEST_F(PanelFollows, AScriptsWidthAndModeReachWindowSnapshotAndDiagram)
     TTimingWindow& diagram = program->TimingWindow();
     form().TimingDiagramAction->trigger();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&diagram));
-    form().StatusTimer->start();  // the panel polls meanwhile
+    program->StatusPoll().Start();  // the panel polls meanwhile
     const quint16 port = Serve();
 
     TVisaScript script;
@@ -106,7 +106,7 @@ TEST_F(PanelFollows, AScriptsWidthAndModeReachWindowSnapshotAndDiagram)
 
     // A later Refresh finds the same values; each command reached the
     // generator once and nothing of the panel's went back.
-    form().StatusTimer->stop();
+    program->StatusPoll().Stop();
     ASSERT_TRUE(Settle());
     form().RefreshAction->trigger();
     app().Queue().ProcessTasks();
@@ -127,7 +127,7 @@ TEST_F(PanelFollows, AScriptsWidthAndModeReachWindowSnapshotAndDiagram)
 TEST_F(PanelFollows, FourScriptsAtOnceWhileThePanelPollsAndTheUserEdits)
 {
     Connect("6404+");
-    form().StatusTimer->start();
+    program->StatusPoll().Start();
     const quint16 port = Serve();
     constexpr int kRounds = 125;  // a set command and a query each
     std::vector<std::unique_ptr<TVisaScript>> scripts;
@@ -149,7 +149,7 @@ TEST_F(PanelFollows, FourScriptsAtOnceWhileThePanelPollsAndTheUserEdits)
         EXPECT_EQ(script->Process.exitCode(), 0) << script->Errors().toStdString();
         EXPECT_EQ(script->Output(), QStringLiteral("1 0\n"));
     }
-    form().StatusTimer->stop();
+    program->StatusPoll().Stop();
     ASSERT_TRUE(SettleQueue());
 
     const QStringList received = Received();

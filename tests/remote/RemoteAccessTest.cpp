@@ -13,6 +13,7 @@
 #include "support/PtyTestSupport.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimulatedGenerator.h"
+#include "window/MainForm.h"
 #include "window/RemoteAccessForm.h"
 
 #include <gtest/gtest.h>
@@ -79,18 +80,17 @@ TEST(RemoteAccess, TheWindowTurnsTheServerOnAndShowsClientsAndCommands)
     channel.ToggleLoggingState();
     ASSERT_TRUE(port.Open());
 
-    QWidget mainWindow;
-    QAction menuItem(QStringLiteral("Remote Access"));
+    TMainForm mainWindow;
     jt::TCommandLineOptions options;
     TLineOwner* owner = nullptr;
-    TRemoteAccess remote(options, &mainWindow, &menuItem,
+    TRemoteAccess remote(options, &mainWindow,
                          [&owner](TLineOwner::TJob job) { owner->Post(std::move(job)); });
     TLineOwner line;
     owner = &line;
     line.Start(channel);
 
     TRemoteAccessForm& form = remote.Form();
-    menuItem.trigger();
+    mainWindow.RemoteAccessAction->trigger();
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(form.StateLbl->text(), QStringLiteral("Off"));
     EXPECT_FALSE(form.WarningLbl->isVisibleTo(&form));

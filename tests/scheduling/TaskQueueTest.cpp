@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
-#include <QTimer>
 
-#include "model/ProgramState.h"
+#include "comm/LineOwner.h"
 #include "scheduling/TaskQueue.h"
 
 namespace {
@@ -11,12 +10,11 @@ namespace {
 // A queue whose sends are recorded; a test can run code inside a send, where
 // the real channel would be waiting for the generator's reply.
 struct QueueFixture : ::testing::Test {
-    TProgramState state;
-    QTimer taskTimer, statusTimer;
+    TLineOwner line;
     QStringList sent;
     int readBacks = 0;
     std::function<void(const QString&)> duringSend;
-    TTaskQueue queue{state, taskTimer, statusTimer, [this](const QString& c) {
+    TTaskQueue queue{line, [this](const QString& c) {
                          sent << c;
                          if (duringSend)
                              duringSend(c);
@@ -37,7 +35,7 @@ TEST_F(QueueFixture, SendsEveryCommandOnceInOrderIncludingThoseAddedWhileWaiting
 {
     queue.QueuedCommandToPort(":PULS1:DEL 0.000000100000");
     queue.QueuedCommandToPort(":PULS1:DEL 0.000000110000");
-    EXPECT_TRUE(taskTimer.isActive());
+    EXPECT_TRUE(queue.Awake());
     // While the first reply is awaited the user edits again and a timer tick
     // comes due: the edit joins this pass, the nested tick sends nothing.
     duringSend = [this](const QString& c) {
@@ -51,9 +49,9 @@ TEST_F(QueueFixture, SendsEveryCommandOnceInOrderIncludingThoseAddedWhileWaiting
     EXPECT_EQ(queue.TaskCount(), 0);
     EXPECT_FALSE(queue.CommandsPending());
     // With nothing left to do the timer rests until the next command or request.
-    EXPECT_FALSE(taskTimer.isActive());
+    EXPECT_FALSE(queue.Awake());
     queue.RequestReadBack();
-    EXPECT_TRUE(taskTimer.isActive());
+    EXPECT_TRUE(queue.Awake());
 }
 
 TEST_F(QueueFixture, ABurstBeyondAHundredCommandsIsKeptWhole)
@@ -66,12 +64,23 @@ TEST_F(QueueFixture, ABurstBeyondAHundredCommandsIsKeptWhole)
         EXPECT_EQ(sent[i], QString(":PULS1:BCO %1").arg(i + 1));
 }
 
-TEST_F(QueueFixture, CommandsAreDroppedDuringAReadBack)
+TEST_F(QueueFixture, DuringAReadBackCommandsAreDroppedAndRequestsWaitForItsEnd)
 {
-    state.CommandsDisabled = true;
+    queue.DisableCommands();
     queue.QueuedCommandToPort(":PULS0:MOD BURS");
+    queue.RequestRecall(2);
     EXPECT_EQ(queue.TaskCount(), 0);
-    EXPECT_FALSE(taskTimer.isActive());
+    EXPECT_FALSE(queue.Awake());
+    // A tick that comes anyway leaves the request for later: the read-back
+    // under way would refuse another.
+    queue.ProcessTasks();
+    EXPECT_TRUE(sent.isEmpty());
+    EXPECT_FALSE(queue.Awake());
+
+    queue.EnableCommands();
+    EXPECT_TRUE(queue.Awake());
+    queue.ProcessTasks();
+    EXPECT_EQ(sent, (QStringList{"*RCL 2", "<read-back>"}));
 }
 
 TEST_F(QueueFixture, RecallAndRefreshRunBeforeQueuedCommands)
@@ -98,7 +107,6 @@ TEST_F(QueueFixture, RecallAndRefreshRunBeforeQueuedCommands)
         EXPECT_FALSE(queue.RecallRequested().has_value());
         EXPECT_FALSE(queue.ReadBackRequested());
     }
-    EXPECT_TRUE(statusTimer.isActive());
 }
 
 TEST_F(QueueFixture, ATickDuringAStatusPollWaitsAndAfterExitSendsNothing)
@@ -109,11 +117,13 @@ TEST_F(QueueFixture, ATickDuringAStatusPollWaitsAndAfterExitSendsNothing)
     queue.ProcessTasks();
     EXPECT_TRUE(sent.isEmpty());
     EXPECT_EQ(queue.TaskCount(), 1);
-    EXPECT_TRUE(taskTimer.isActive());
+    EXPECT_TRUE(queue.Awake());
 
     polling = false;
-    state.Terminating = true;
+    line.SetEnding();
     queue.ProcessTasks();
     EXPECT_TRUE(sent.isEmpty());
-    EXPECT_FALSE(taskTimer.isActive());
+    EXPECT_FALSE(queue.Awake());
+    queue.RequestReadBack();
+    EXPECT_FALSE(queue.Awake());
 }

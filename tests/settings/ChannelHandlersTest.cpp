@@ -241,9 +241,9 @@ TEST_F(Panel, AHeldSpinButtonSendsEveryStepInOrder)
 TEST_F(Panel, EditsDuringAReadBackAreStoredButNotSent)
 {
     Connect("6404+");
-    state().CommandsDisabled = true;
+    app().Queue().DisableCommands();
     form().ChannelControls.ChBurstAdj[2]->setValue(77);
-    state().CommandsDisabled = false;
+    app().Queue().EnableCommands();
     EXPECT_EQ(state().ChannelSettings[2].BurstCount, 77);
     EXPECT_TRUE(Sent().isEmpty());
 }

@@ -18,6 +18,7 @@
 #include "support/SimulatedGenerator.h"
 #include "support/PtyTestSupport.h"
 #include "readback/ReadBack.h"
+#include "scheduling/StatusPoll.h"
 #include "scheduling/TaskQueue.h"
 #include "support/LineWait.h"
 
@@ -36,14 +37,15 @@ protected:
         app().LaunchTimerTimer();
         ASSERT_TRUE(Settle());
         ASSERT_EQ(state().ChannelCount, ChannelCountOf(QString::fromStdString(model)));
-        app().Form().LaunchTimer->stop();
-        app().Form().StatusTimer->stop();
+        app().LaunchTimer().stop();
+        poll().Stop();
         sentBefore = Received().size();
     }
 
     TJT6400App& app() { return program->App(); }
     TMainForm& form() { return app().Form(); }
     TProgramState& state() { return app().State(); }
+    TStatusPoll& poll() { return program->StatusPoll(); }
 
     // Waits until the line has carried out what was handed to it and the
     // window has shown the reports.

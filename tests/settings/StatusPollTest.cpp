@@ -30,8 +30,8 @@ TEST_F(Panel, PollFollowsAGeneratorThatStopsByItself)
     program->StatusPoll().StatusTimerTimer();
     ASSERT_TRUE(Settle());
     EXPECT_EQ(form().RunStopBtn->text(), "Run");
-    EXPECT_FALSE(state().SystemRunning);
-    EXPECT_TRUE(form().StatusTimer->isActive());
+    EXPECT_FALSE(poll().Running());
+    EXPECT_TRUE(poll().Active());
     EXPECT_FALSE(program->StatusPoll().RoundInFlight());
 }
 
@@ -89,7 +89,7 @@ TEST_F(Panel, AReadBackForgetsAReportedError)
         readBack->trigger();
         Sent();
         EXPECT_TRUE(form().ErrorLabel->isHidden());
-        EXPECT_EQ(state().ErrorCode, 0);
+        EXPECT_EQ(poll().ErrorCode(), 0);
 
         program->StatusPoll().UpdateStatus();
 
@@ -122,7 +122,7 @@ TEST_F(Panel, APortThatVanishedOffersARestart)
     ASSERT_TRUE(Settle());
     EXPECT_EQ(dialogs.Texts(), QStringList{"Port no longer available, restart?"});
     EXPECT_EQ(process.Calls, (QList<QString>{"sleep 500", "start"}));
-    EXPECT_FALSE(form().StatusTimer->isActive());
+    EXPECT_FALSE(poll().Active());
     EXPECT_TRUE(app().Ending());
 }
 
@@ -131,9 +131,10 @@ TEST_F(Panel, TheDemonstrationModeNeverPolls)
     keys.LeftShift = {true};
     program = std::make_unique<TProgram>(jt::TCommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
     ASSERT_TRUE(StartUp(app()));
-    form().StatusTimer->start();
+    poll().Start();
+    EXPECT_FALSE(poll().Active());
     program->StatusPoll().StatusTimerTimer();
     ASSERT_TRUE(Settle());
-    EXPECT_FALSE(form().StatusTimer->isActive());
+    EXPECT_FALSE(poll().Active());
     EXPECT_FALSE(app().Port().Opened());
 }

@@ -96,7 +96,7 @@ TEST_F(Panel, RunAndStopShowAtOnceAndReachTheGenerator)
     EXPECT_EQ(f.RunStopBtn->text(), "Stop");
     EXPECT_TRUE(f.PulseAnimate->isVisible());
     EXPECT_EQ(f.PulseMovie->state(), QMovie::Running);
-    EXPECT_TRUE(state().SystemRunning);
+    EXPECT_TRUE(poll().Running());
     EXPECT_EQ(Sent(), QStringList{":PULS0:STAT ON"});
     bool running = false;
     generator->withGenerator([&](jt6400sim::Generator& g) { running = g.running(); });
@@ -105,7 +105,7 @@ TEST_F(Panel, RunAndStopShowAtOnceAndReachTheGenerator)
     f.RunStopBtn->click();
     EXPECT_EQ(f.RunStopBtn->text(), "Run");
     EXPECT_FALSE(f.PulseAnimate->isVisible());
-    EXPECT_FALSE(state().SystemRunning);
+    EXPECT_FALSE(poll().Running());
     EXPECT_EQ(Sent(), QStringList{":PULS0:STAT OFF"});
 }
 

@@ -186,12 +186,12 @@ TEST_F(SettingsFileCommands, ASaveAskedForDuringAnotherExchangeWaitsForIt)
 {
     MakeApp();
     InstallReadBack({"x"});
-    App->State().CommandsDisabled = true;  // a read-back is under way
+    App->Queue().DisableCommands();  // a read-back is under way
     Storage->SaveToFileClick();
     ASSERT_TRUE(Settle());
     EXPECT_TRUE(ReadBackDialogs.isEmpty());
     EXPECT_TRUE(Dialogs.FileDialogCaptions.isEmpty());
-    App->State().CommandsDisabled = false;
+    App->Queue().EnableCommands();
     // It runs on its own once the read-back is over.
     for (int i = 0; i < 200 && ReadBackDialogs.isEmpty(); ++i)
         QTest::qWait(10);

@@ -76,7 +76,7 @@ protected:
         Sim = ServeGenerator(Ports.Path(), 3, jt6400sim::Generator(g));
         MakeApp();
         ASSERT_TRUE(StartUp(*App));
-        App->Form().LaunchTimer->stop();
+        App->LaunchTimer().stop();
         TraceMark = Sim->trace().size();
     }
 

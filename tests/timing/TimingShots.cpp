@@ -25,6 +25,7 @@
 #include "support/AppTestSupport.h"
 #include "support/ScriptedDialogs.h"
 #include "support/SimulatedGenerator.h"
+#include "scheduling/StatusPoll.h"
 #include "timing/TimingWindow.h"
 #include "window/MainForm.h"
 
@@ -115,7 +116,7 @@ int main(int argc, char** argv)
         const QString screen = folder + QStringLiteral("/screen-%1.png").arg(s.model);
         if (QProcess::execute("import", {"-window", "root", screen}) == 0)
             std::printf("%s\n", qPrintable(screen));
-        program.App().Form().StatusTimer->stop();
+        program.StatusPoll().Stop();
     }
     return 0;
 }

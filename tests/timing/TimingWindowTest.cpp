@@ -260,7 +260,7 @@ TEST_F(TimingDiagram, FollowsTheEditsOfTheDemonstrationMode)
     program = std::make_unique<TProgram>(jt::TCommandLineOptions{}, TJT6400App::TServices{dialogs, keys, process});
     ASSERT_TRUE(StartUp(app()));
     app().LaunchTimerTimer();
-    ASSERT_TRUE(state().DemoMode);
+    ASSERT_TRUE(app().Comm().DemoMode());
     TTimingWindow& w = Open();
     TTimingView& view = *w.View;
 

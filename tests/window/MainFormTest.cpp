@@ -93,12 +93,6 @@ TEST_F(MainForm, SystemControlsCarryTheirDesignValues)
     EXPECT_EQ(form.SystemPageControl->tabText(0), "System Options");
     EXPECT_EQ(form.SystemPageControl->tabText(1), "Plus Options");
     EXPECT_EQ(form.RunStopBtn->text(), "Run");
-
-    EXPECT_EQ(form.TaskTimer->interval(), 5);
-    EXPECT_EQ(form.LaunchTimer->interval(), 500);
-    EXPECT_FALSE(form.StatusTimer->isActive());
-    EXPECT_FALSE(form.TaskTimer->isActive());
-    EXPECT_FALSE(form.LaunchTimer->isActive());
 }
 
 TEST_F(MainForm, MenuItemsBearTheirNamesAndCaptions)
