@@ -72,10 +72,15 @@ void TStorage::BindMenu()
     connect(f, &TMainForm::CaptureRequested, this, &TStorage::CaptureScreenShotClick);
     connect(f, &TMainForm::AboutRequested, this, &TStorage::AboutClick);
     connect(f, &TMainForm::WebSiteRequested, this, &TStorage::WebSiteClick);
-    connect(&FQueue, &TTaskQueue::CommandsEnabled, this, [this] {
-        if (const auto deferred = std::exchange(FDeferred, nullptr))
-            (this->*deferred)();
-    });
+    // A file command put off by a read-back runs once the read-back has
+    // wholly ended, not inside its last step.
+    connect(
+        &FQueue, &TTaskQueue::CommandsEnabled, this,
+        [this] {
+            if (const auto deferred = std::exchange(FDeferred, nullptr))
+                (this->*deferred)();
+        },
+        Qt::QueuedConnection);
 }
 
 bool TStorage::StartFileOperation(void (TStorage::*handler)())

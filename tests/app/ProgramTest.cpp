@@ -97,6 +97,18 @@ protected:
         panel.start(JT6400_EXE, {});
         ASSERT_TRUE(panel.waitForStarted(5000));
     }
+    // The start-up question (a box whose title matches Title) is there and
+    // the main window is not; No (Escape) ends the panel normally.
+    void AnswerNoToTheStartUpQuestion(const QString& title)
+    {
+        const QString box = waitForWindow(panel.processId(), title);
+        ASSERT_FALSE(box.isEmpty());
+        EXPECT_TRUE(findWindow(panel.processId(), "^6400 Pulse Generator$").isEmpty());
+        xdotool({"windowfocus", "--sync", box});
+        xdotool({"key", "Escape"});  // the box's No
+        ASSERT_TRUE(panel.waitForFinished(10000));
+        EXPECT_EQ(panel.exitCode(), 0);
+    }
     // Clicks at a point relative to the window's top-left corner.
     void Click(const QString& window, int x, int y)
     {
@@ -176,13 +188,7 @@ TEST_F(OnScreen, WithoutAGeneratorNoEndsTheProgramBeforeItsWindowShows)
 {
     folder.Link(4, "/nonexistent/ttyUSB0");
     StartPanel();
-    const QString box = waitForWindow(panel.processId(), "jt6400");
-    ASSERT_FALSE(box.isEmpty());
-    EXPECT_TRUE(findWindow(panel.processId(), "^6400 Pulse Generator$").isEmpty());
-    xdotool({"windowfocus", "--sync", box});
-    xdotool({"key", "Escape"});  // the box's No
-    ASSERT_TRUE(panel.waitForFinished(10000));
-    EXPECT_EQ(panel.exitCode(), 0);
+    AnswerNoToTheStartUpQuestion("jt6400");
 }
 
 // The real panel started by a user whose account may not open the
@@ -198,12 +204,6 @@ TEST_F(OnScreen, NoPermissionAsksTheStartUpQuestionAndNoEndsThePanel)
         GTEST_SKIP() << "this process may open any device (root's override); "
                         "the app.WithoutPermissionOverride test entry runs it without";
     StartPanel();
-    const QString box = waitForWindow(panel.processId(), "^jt6400$");
-    ASSERT_FALSE(box.isEmpty());
-    EXPECT_TRUE(findWindow(panel.processId(), "^6400 Pulse Generator$").isEmpty());
-    xdotool({"windowfocus", "--sync", box});
-    xdotool({"key", "Escape"});  // the box's No
-    ASSERT_TRUE(panel.waitForFinished(10000));
-    EXPECT_EQ(panel.exitCode(), 0);
+    AnswerNoToTheStartUpQuestion("^jt6400$");
     EXPECT_TRUE(ReceivedLines(generator->trace()).isEmpty());
 }

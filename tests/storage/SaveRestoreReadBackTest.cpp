@@ -2,6 +2,7 @@
 // for every model, and a round trip from one generator to another.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QRegularExpression>
 
 #include "window/MainForm.h"
@@ -12,6 +13,7 @@
 #include "storage/StorageTestSupport.h"
 #include "widgets/PlusSpinEdit.h"
 #include "jt6400/Version.h"
+#include "support/LineWait.h"
 
 namespace {
 
@@ -117,6 +119,22 @@ TEST_F(SaveRestoreWithReadBack, SavedFileHoldsTheLinesOfEachModel)
         for (const QString& line : Received())
             EXPECT_TRUE(line.endsWith('?')) << line.toStdString();
     }
+}
+
+// A file command asked for while a read-back runs (the menu greys them, a
+// caller may not) starts once the read-back is over, with a read-back of its
+// own, and never inside the end of the first.
+TEST_F(SaveRestoreWithReadBack, ASaveChosenDuringAReadBackRunsAfterItWithAFreshReadBack)
+{
+    Connect("6404+");
+    Received();
+    Dialogs.FileNames << Work.File("during.txt");
+    ASSERT_TRUE(ReadBack->Initialize());
+    Storage->SaveToFileClick();
+    ASSERT_TRUE(WaitUntil([&] { return QFile::exists(Work.File("during.txt")); }));
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(Received().filter(QRegularExpression("^:PULS0:PER\\?$")).size(), 2);
+    EXPECT_TRUE(Dialogs.Texts().isEmpty());
 }
 
 TEST_F(SaveRestoreWithReadBack, RoundTripLeavesASecondGeneratorWithIdenticalSettings)
