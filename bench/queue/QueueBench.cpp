@@ -64,7 +64,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no generator found\n");
         return 1;
     }
+    // The launch's read-back runs on the line; it ends (and starts the poll)
+    // before the first step is timed.
     app.LaunchTimerTimer();
+    Drain(app);
     program.StatusPoll().Stop();  // only the queue talks to the generator here
     TPlusSpinEdit* delay = app.Form().ChannelControls.ChDelayAdj[3];
     delay->setIncrement(5e-9);
