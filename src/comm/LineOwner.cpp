@@ -45,14 +45,16 @@ void TLineOwner::Start(TCommunication& channel)
     FThread->start();
 }
 
-void TLineOwner::Post(TJob job)
+void TLineOwner::Enqueue(TJob job, bool guest)
 {
     {
         std::lock_guard lock(FMutex);
         if (FStopping)
             return;
         ++FOutstanding;
-        FJobs.push_back(std::move(job));
+        if (guest)
+            ++FGuestsOutstanding;
+        FJobs.push_back({std::move(job), guest});
     }
     FWake.notify_one();
 }
@@ -93,6 +95,7 @@ void TLineOwner::Stop(TJob last, std::function<void()> done)
         return;
     }
     qsizetype dropped = 0;
+    int droppedGuests = 0;
     {
         std::lock_guard lock(FMutex);
         if (FStopping)
@@ -100,12 +103,15 @@ void TLineOwner::Stop(TJob last, std::function<void()> done)
         FEnding = true;
         FStopping = true;
         dropped = static_cast<qsizetype>(FJobs.size());
+        for (const TQueued& queued : FJobs)
+            droppedGuests += queued.Guest ? 1 : 0;
         FJobs.clear();
-        FJobs.push_back(std::move(last));
+        FJobs.push_back({std::move(last), false});
         FDone = std::move(done);
     }
     // The dropped jobs will never end; the last one will.
     FOutstanding -= static_cast<int>(dropped) - 1;
+    FGuestsOutstanding -= droppedGuests;
     FWake.notify_all();
     FAnswer.notify_all();
 }
@@ -124,12 +130,14 @@ void TLineOwner::Run()
     bool ranLast = false;
     for (;;) {
         TJob job;
+        bool guest = false;
         {
             std::unique_lock lock(FMutex);
             FWake.wait(lock, [this] { return !FJobs.empty() || FStopping; });
             if (FJobs.empty())
                 break;
-            job = std::move(FJobs.front());
+            job = std::move(FJobs.front().Job);
+            guest = FJobs.front().Guest;
             FJobs.pop_front();
             ranLast = FStopping && FJobs.empty();
             // Once the program is ending nothing more reaches the line but
@@ -142,7 +150,7 @@ void TLineOwner::Run()
             job(*FChannel);
         if (ranLast)
             break;
-        Deliver(this, [this] { Finished(); });
+        Deliver(this, [this, guest] { Finished(guest); });
     }
     // The port goes back to the thread that will close and destroy it.
     FChannel->Port().moveToThread(FOwnerThread);
@@ -157,12 +165,14 @@ void TLineOwner::Run()
         if (done)
             done();
         if (ranLast)
-            Finished();
+            Finished(false);
     });
 }
 
-void TLineOwner::Finished()
+void TLineOwner::Finished(bool guest)
 {
+    if (guest)
+        --FGuestsOutstanding;
     --FOutstanding;
     emit JobFinished();
     if (FOutstanding == 0)

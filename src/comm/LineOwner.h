@@ -48,12 +48,18 @@ public:
 
     // Queues a job: it runs after every job posted before it. Jobs posted
     // once the line is stopping are dropped. Any thread may post.
-    void Post(TJob job);
+    void Post(TJob job) { Enqueue(std::move(job), false); }
+    // The same for a job that comes from outside the panel (a network
+    // client's line): the panel's own periodic work does not wait for these
+    // (IdleButGuests), or a steady stream of them would hold it off for good.
+    void PostGuest(TJob job) { Enqueue(std::move(job), true); }
 
     // On the owner's thread: no job is waiting or running, and everything
     // the jobs delivered to the owner's thread has run.
     bool Idle() const { return FOutstanding == 0; }
     int Outstanding() const { return FOutstanding; }
+    // The same, not counting guests' jobs.
+    bool IdleButGuests() const { return FOutstanding == FGuestsOutstanding; }
 
     // Any thread: the program is ending. A job asks this between exchanges
     // and ends early once it is set; no job queued after it runs (but Stop's
@@ -99,8 +105,13 @@ signals:
     void BecameIdle();
 
 private:
+    struct TQueued {
+        TJob Job;
+        bool Guest = false;
+    };
+    void Enqueue(TJob job, bool guest);
     void Run();
-    void Finished();
+    void Finished(bool guest);
     // Makes Fn run on the owner's thread; false once the line has ended.
     bool RunOnOwner(std::function<void()> fn);
     void WaitForAnswer(const std::function<bool()>& answered);
@@ -109,11 +120,12 @@ private:
     QThread* FThread = nullptr;
     QThread* FOwnerThread;
     std::atomic<int> FOutstanding{0};
+    std::atomic<int> FGuestsOutstanding{0};
 
     mutable std::mutex FMutex;
     std::condition_variable FWake;    // a job came, or the line stops
     std::condition_variable FAnswer;  // an Ask was answered, or the line stops
-    std::deque<TJob> FJobs;
+    std::deque<TQueued> FJobs;
     bool FStopping = false;
     bool FEnding = false;
     std::function<void()> FDone;

@@ -42,8 +42,11 @@ void TStatusPoll::StatusTimerTimer()
         FTimer.stop();
         return;
     }
-    if (!FLine.Idle())
-        return;  // the line is busy; try again next tick
+    // The panel's own work on the line goes first; try again next tick. A
+    // network client's lines do not hold the poll off: the round takes its
+    // turn behind them.
+    if (!FLine.IdleButGuests())
+        return;
     FTimer.stop();
     FRestartTimer = true;
     UpdateStatus();

@@ -95,6 +95,41 @@ TEST_F(LineOwnerFixture, QuestionsFromAJobAreAnsweredOnTheWindowThread)
     EXPECT_EQ(askedOn.load(), QThread::currentThread());
 }
 
+// A network client's lines are guests: the panel's periodic work does not
+// wait for them, only for its own jobs; stopping forgets both kinds.
+TEST_F(LineOwnerFixture, GuestsJobsDoNotCountAsThePanelsOwnWork)
+{
+    std::promise<void> release;
+    auto released = release.get_future().share();
+    line.Start(channel);
+    line.PostGuest([&](TCommunication&) { released.wait(); });
+    line.PostGuest([](TCommunication&) {});
+    EXPECT_FALSE(line.Idle());
+    EXPECT_TRUE(line.IdleButGuests());
+    line.Post([](TCommunication&) {});
+    EXPECT_FALSE(line.IdleButGuests());
+    release.set_value();
+    ASSERT_TRUE(WaitUntil([&] { return line.Idle(); }));
+    EXPECT_TRUE(line.IdleButGuests());
+
+    std::promise<void> release2;
+    auto released2 = release2.get_future().share();
+    std::promise<void> started;
+    line.PostGuest([&](TCommunication&) {
+        started.set_value();
+        released2.wait();
+    });
+    line.PostGuest([](TCommunication&) {});
+    line.Post([](TCommunication&) {});
+    started.get_future().wait();
+    bool done = false;
+    line.Stop({}, [&] { done = true; });
+    release2.set_value();
+    ASSERT_TRUE(WaitUntil([&] { return done; }));
+    EXPECT_TRUE(line.Idle());
+    EXPECT_TRUE(line.IdleButGuests());
+}
+
 TEST_F(LineOwnerFixture, StopDropsWaitingJobsRunsTheLastOneAndHandsThePortBack)
 {
     std::promise<void> release;
