@@ -140,8 +140,10 @@ void TReadBack::Follow(const QString& commandLine)
             return;
         FFollowPending.insert(key);
     }
+    // A guest's job, as the command it follows: a client's steady stream of
+    // sets does not hold the status poll off through these either.
     TLineOwner* line = &FLine;
-    FLine.Post([this, line, key, setting, channel, snapshot = static_cast<TSettingsSnapshot>(FState)](
+    FLine.PostGuest([this, line, key, setting, channel, snapshot = static_cast<TSettingsSnapshot>(FState)](
                    TCommunication& comm) mutable {
         {
             std::lock_guard lock(FFollowMutex);
