@@ -1,7 +1,7 @@
 // The program's frame: start-up (Start), the first read-back
-// (LaunchTimerTimer), exit and restart, and the command terminal. It owns the
-// program-wide state, the serial port, the main window, the command channel
-// and the queue, and ties them together.
+// (LaunchTimerTimer), exit and restart, and the commands typed into the
+// terminal. It owns the settings, the line owner, the serial port, the main
+// window, the command channel and the queue, and ties them together.
 #pragma once
 
 #include <QObject>

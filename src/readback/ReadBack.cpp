@@ -1,8 +1,6 @@
 #include "readback/ReadBack.h"
 
-#include <QAction>
 #include <QDateTime>
-#include <QTimer>
 
 #include "comm/Communication.h"
 #include "comm/LineOwner.h"

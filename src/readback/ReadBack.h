@@ -21,7 +21,6 @@
 
 #include <mutex>
 
-class QAction;
 class TCommunication;
 class TLineOwner;
 class TMainForm;
@@ -78,7 +77,8 @@ private:
     // The job's report: the snapshot read, and whether every query was made
     // (false when the program began to end meanwhile).
     void ReadBackDone(const TSettingsSnapshot& snapshot, bool complete);
-    // The snapshot in the window, the enabling rules, the timers again.
+    // The snapshot in the window, the enabling rules, the commands enabled
+    // again.
     void ShowSnapshot();
     void DemoReadBack();
     void ShowFollowed(TSettingId id, int channel, double value, const QString& line);

@@ -611,4 +611,3 @@ void TMainForm::ShowLogging(bool enabled)
 {
     LoggingEnabledAction->setChecked(enabled);
 }
-

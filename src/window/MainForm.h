@@ -13,7 +13,6 @@
 #include "window/TextFit.h"
 
 class QAction;
-class TCommandTerminal;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -24,6 +23,7 @@ class QMovie;
 class QPushButton;
 class QTabWidget;
 class QTextEdit;
+class TCommandTerminal;
 class TPlusSpinEdit;
 struct TSettingsSnapshot;
 struct TVariantValues;
