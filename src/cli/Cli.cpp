@@ -6,6 +6,7 @@
 #include "readback/SnapshotReader.h"
 #include "scheduling/StatusQueries.h"
 #include "serial/PortList.h"
+#include "serial/PortLock.h"
 #include "storage/SettingsFile.h"
 #include "storage/SettingsRestore.h"
 
@@ -18,12 +19,84 @@
 #include <optional>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <unistd.h>
 #endif
 
 namespace jtcli {
 
 namespace {
+
+#ifdef Q_OS_UNIX
+volatile std::sig_atomic_t gEndSignal = 0;
+void NoteEndSignal(int signo)
+{
+    gEndSignal = signo;
+}
+constexpr int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP};
+#endif
+
+// While it lives, SIGINT, SIGTERM and SIGHUP only note that the program is
+// to end, so that the work can stop where it can say how far it got.
+class TDeferredEndSignals {
+public:
+    TDeferredEndSignals()
+    {
+#ifdef Q_OS_UNIX
+        gEndSignal = 0;
+        struct sigaction action {};
+        action.sa_handler = NoteEndSignal;
+        ::sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < std::size(kEndSignals); ++i) {
+            FTaken[i] = ::sigaction(kEndSignals[i], nullptr, &FOld[i]) == 0 && FOld[i].sa_handler != SIG_IGN &&
+                        ::sigaction(kEndSignals[i], &action, nullptr) == 0;
+        }
+#endif
+    }
+    ~TDeferredEndSignals()
+    {
+#ifdef Q_OS_UNIX
+        for (std::size_t i = 0; i < std::size(kEndSignals); ++i)
+            if (FTaken[i])
+                ::sigaction(kEndSignals[i], &FOld[i], nullptr);
+#endif
+    }
+    TDeferredEndSignals(const TDeferredEndSignals&) = delete;
+    TDeferredEndSignals& operator=(const TDeferredEndSignals&) = delete;
+
+    // The signal that came, or 0.
+    static int Signal()
+    {
+#ifdef Q_OS_UNIX
+        return gEndSignal;
+#else
+        return 0;
+#endif
+    }
+
+private:
+#ifdef Q_OS_UNIX
+    struct sigaction FOld[std::size(kEndSignals)] {};
+    bool FTaken[std::size(kEndSignals)] = {};
+#endif
+};
+
+QString SignalName(int signo)
+{
+#ifdef Q_OS_UNIX
+    switch (signo) {
+        case SIGINT:
+            return QStringLiteral("SIGINT");
+        case SIGTERM:
+            return QStringLiteral("SIGTERM");
+        case SIGHUP:
+            return QStringLiteral("SIGHUP");
+        default:
+            break;
+    }
+#endif
+    return QStringLiteral("signal %1").arg(signo);
+}
 
 bool IsTerminal(std::FILE* file)
 {
@@ -65,6 +138,8 @@ TExitCode RunCli(const QStringList& arguments, std::FILE* out, std::FILE* err)
         std::fprintf(out, "jt6400-cli %s\n", FileVersionText().toLocal8Bit().constData());
         return TExitCode::ecDone;
     }
+    // Ended by a signal, the program leaves no lock file behind.
+    portlock::RemoveLockFilesOnEndSignals();
     return TCli(parsed.Options, out, err).Run();
 }
 
@@ -146,11 +221,20 @@ TExitCode TCli::Run()
 TExitCode TCli::CheckPortFolder()
 {
     const QString folder = PortFolder();
-    if (folder.isEmpty() || QFileInfo(folder).isDir())
+    if (folder.isEmpty())
         return TExitCode::ecDone;
-    Err(QStringLiteral("No available ports: JT6400_PORT_DIR names %1, %2.")
-            .arg(QDir::toNativeSeparators(folder), QFileInfo::exists(folder) ? QStringLiteral("which is not a folder")
-                                                                              : QStringLiteral("which does not exist")));
+    const QFileInfo info(folder);
+    QString why;
+    if (!info.exists())
+        why = QStringLiteral("which does not exist");
+    else if (!info.isDir())
+        why = QStringLiteral("which is not a folder");
+    else if (!info.isReadable() || !info.isExecutable())
+        // Its links can be neither listed nor followed.
+        why = QStringLiteral("which this user may not read");
+    else
+        return TExitCode::ecDone;
+    Err(QStringLiteral("No available ports: JT6400_PORT_DIR names %1, %2.").arg(QDir::toNativeSeparators(folder), why));
     return TExitCode::ecUnavailable;
 }
 
@@ -170,15 +254,17 @@ std::optional<TDeviceIdentity> TCli::LateGenerator(int number)
     FPort.SetResponseTime(kAnswerTimeMs);
     TDeviceIdentity found;
     bool named = false;
-    QString answer = FComm.QueryDevice(QStringLiteral("*IDN"));
-    // Answers still on their way from the scan come first.
-    for (int late = 0; late < 6 && !answer.isEmpty() && !named; ++late) {
+    // Answers still on their way from the scan come first, and may come
+    // together, the first of them taken for the answer: the question is
+    // asked again until an identification comes, or nothing does.
+    for (int asked = 0; asked < 6 && !named; ++asked) {
+        const QString answer = FComm.QueryDevice(QStringLiteral("*IDN"));
+        if (answer.isEmpty())
+            break;
         TDeviceIdentity id;
         if (ParseIDNText(answer, id) == TIdnParseResult::iprComplete && IsSupportedModel(id.Model)) {
             found = id;
             named = true;
-        } else {
-            answer = FComm.ReadResponse();
         }
     }
     FPort.SetResponseTime(scanTime);
@@ -191,9 +277,20 @@ std::optional<TDeviceIdentity> TCli::LateGenerator(int number)
 bool TCli::MayAnswerLate(TProbeResult result) const
 {
     // No identification, but replies: answers that came, each too late for
-    // its own exchange, into the next one.
+    // its own exchange, into the next one. No reply at all: the answers may
+    // come later still, after the probe's last exchange.
     return (result == TProbeResult::prUnsupported && FState.DeviceIdentity.Model.isEmpty()) ||
-           (result == TProbeResult::prNoAnswer && FComm.ProbeHeardReplies());
+           result == TProbeResult::prNoAnswer;
+}
+
+std::optional<QString> TCli::DanglingLinkTarget(int number)
+{
+    if (FPort.LastOpenFailure() != TOpenFailure::ofNoDevice)
+        return std::nullopt;
+    const QFileInfo link(PortDevicePath(number));
+    if (!link.isSymLink() || link.exists())
+        return std::nullopt;
+    return link.symLinkTarget();
 }
 
 QString TCli::ProbeFailureText(int number, TProbeResult result)
@@ -212,15 +309,12 @@ QString TCli::ProbeFailureText(int number, TProbeResult result)
                 case TOpenFailure::ofNoPermission:
                     return QStringLiteral("%1: no permission to open %2. %3")
                         .arg(ComPortName(number), PortDevicePath(number), TJTComPort::PermissionHint());
-                case TOpenFailure::ofNoDevice: {
-                    // A port folder's link whose device is gone is a port
-                    // without a generator, as list shows it.
-                    const QFileInfo link(PortDevicePath(number));
-                    if (link.isSymLink() && !link.exists())
+                case TOpenFailure::ofNoDevice:
+                    // A port folder's link whose device is gone.
+                    if (const auto target = DanglingLinkTarget(number))
                         return QStringLiteral("no generator on %1: its device %2 does not exist")
-                            .arg(ComPortName(number), link.symLinkTarget());
+                            .arg(ComPortName(number), *target);
                     return QStringLiteral("%1: no such port").arg(ComPortName(number));
-                }
                 default:
                     return QStringLiteral("%1 cannot be opened").arg(ComPortName(number));
             }
@@ -268,15 +362,19 @@ TExitCode TCli::Connect()
         QStringList unavailable;
         QStringList noPermission;
         QStringList others;  // generators passed over for another serial number
+        // Ports that may hold a generator answering too late for the scan;
+        // asked again only when the scan finds none, so that a silent port
+        // does not hold up the search.
+        QList<int> mayBeLate;
         auto heard = [&](int port, TProbeResult result) {
             if (result == TProbeResult::prNotOpened && FPort.LastOpenFailure() == TOpenFailure::ofInUse)
                 unavailable << QStringLiteral("%1 is in use by another program.").arg(ComPortName(port));
             if (result == TProbeResult::prNotOpened && FPort.LastOpenFailure() == TOpenFailure::ofNoPermission)
                 noPermission << ComPortName(port);
-            if (MayAnswerLate(result)) {
-                if (const auto late = LateGenerator(port))
-                    unavailable << LateText(port, *late) + QLatin1Char('.');
-            }
+            if (result == TProbeResult::prNotOpened && DanglingLinkTarget(port))
+                unavailable << ProbeFailureText(port, result) + QLatin1Char('.');
+            if (MayAnswerLate(result))
+                mayBeLate << port;
         };
         bool found = false;
         if (!FOptions.HasSerial) {
@@ -300,6 +398,10 @@ TExitCode TCli::Connect()
                 Err(QStringLiteral("No available ports."));
         }
         if (!found) {
+            for (int port : mayBeLate) {
+                if (const auto late = LateGenerator(port))
+                    unavailable << LateText(port, *late) + QLatin1Char('.');
+            }
             for (const QString& text : unavailable + others)
                 Err(text);
             if (!noPermission.isEmpty())
@@ -394,7 +496,13 @@ TExitCode TCli::List()
                 state = text = QStringLiteral("no generator");
                 break;
             case TProbeResult::prNotOpened:
-                state = text = OpenFailureText(FPort.LastOpenFailure());
+                if (const auto target = DanglingLinkTarget(number)) {
+                    state = QStringLiteral("dangling link");
+                    text = QStringLiteral("dangling link: its device %1 does not exist").arg(*target);
+                    entry.insert(QStringLiteral("device"), *target);
+                } else {
+                    state = text = OpenFailureText(FPort.LastOpenFailure());
+                }
                 break;
         }
         if (late) {
@@ -499,11 +607,39 @@ TExitCode TCli::Apply()
         return TExitCode::ecUsage;
     }
     const QString shown = fromInput ? QStringLiteral("standard input") : QDir::toNativeSeparators(path);
-    // Every setting line goes out as it stands, or none does.
+    // Every setting line goes out as it stands, or none does. Lines that
+    // look like settings but are not sent are named before anything is sent:
+    // a setting with a note after "//" is a comment as a whole, as in the
+    // panel's restore, and a line beginning with "#" is no command at all.
+    struct TSkippedLine {
+        qsizetype Number;
+        QString Text;
+    };
+    QList<TSkippedLine> skipped;
+    QStringList warnings;
     for (qsizetype i = 0; i < file.Lines.size(); ++i) {
-        if (IsSettingsComment(file.Lines[i]) || file.Lines[i].trimmed().isEmpty())
+        const QString& text = file.Lines[i];
+        const bool note = IsSettingsComment(text);
+        const QString setting = (note ? text.left(text.indexOf(QLatin1String("//"))) : text).trimmed();
+        if (setting.isEmpty())
+            continue;  // a blank line or a comment
+        if (setting.startsWith(QLatin1Char('#'))) {
+            skipped.append({i + 1, text});
+            warnings << QStringLiteral("%1: line %2 begins with \"#\" and is skipped: notes in a settings file "
+                                       "begin with \"//\".")
+                            .arg(shown)
+                            .arg(i + 1);
             continue;
-        const TCommandTextCheck check = CheckCommandText(file.Lines[i]);
+        }
+        if (note) {
+            skipped.append({i + 1, text});
+            warnings << QStringLiteral("%1: line %2 holds a setting before \"//\" and is skipped whole, as the "
+                                       "panel's restore does.")
+                            .arg(shown)
+                            .arg(i + 1);
+            continue;
+        }
+        const TCommandTextCheck check = CheckCommandText(text);
         if (!check.Ok()) {
             Err(QStringLiteral("%1: line %2 cannot be sent: %3. Nothing was sent.")
                     .arg(shown)
@@ -512,8 +648,14 @@ TExitCode TCli::Apply()
             return TExitCode::ecUsage;
         }
     }
-    // A blank line carries no setting: it is skipped like a comment.
-    file.Lines.removeIf([](const QString& line) { return line.trimmed().isEmpty(); });
+    for (const QString& warning : warnings)
+        Err(warning);
+    // A blank line carries no setting: it is skipped like a comment, and so
+    // is a "#" line.
+    file.Lines.removeIf([](const QString& line) {
+        const QString text = line.trimmed();
+        return text.isEmpty() || text.startsWith(QLatin1Char('#'));
+    });
     const qsizetype commands = SettingsCommandLines(file.Lines).size();
     if (commands == 0) {
         // An empty, comment-only or cut-off file would leave the generator as
@@ -530,16 +672,31 @@ TExitCode TCli::Apply()
     if (bar)
         Progress(0, total);
     qsizetype sentLines = 0;
-    const bool sent = SendSettingsLines(FComm, file.Lines, kRestoreLinePause, [&](qsizetype done) {
-        ++sentLines;
-        if (bar)
-            Progress(done, total);
-        return !Lost();
-    });
+    bool sent = false;
+    int endSignal = 0;
+    {
+        // Ended while the lines go out, the program first says how far it got.
+        const TDeferredEndSignals deferred;
+        sent = SendSettingsLines(FComm, file.Lines, kRestoreLinePause, [&](qsizetype done) {
+            ++sentLines;
+            if (bar)
+                Progress(done, total);
+            return !Lost() && deferred.Signal() == 0;
+        });
+        endSignal = deferred.Signal();
+    }
     if (bar) {
         if (sent)
             Progress(total, total);
         std::fputc('\n', FErr);
+    }
+    if (endSignal != 0) {
+        Err(QStringLiteral("%1 of the %2 setting lines had been sent when the program was ended (%3): the generator "
+                           "is now partly set.")
+                .arg(sentLines)
+                .arg(commands)
+                .arg(SignalName(endSignal)));
+        return static_cast<TExitCode>(128 + endSignal);
     }
     if (!sent) {
         ReportLost();
@@ -556,6 +713,9 @@ TExitCode TCli::Apply()
     const TSettingsComparison comparison = CompareSettings(file.Lines, snapshot.SettingsList);
 
     if (FOptions.Json) {
+        QJsonArray skippedJson;
+        for (const TSkippedLine& line : skipped)
+            skippedJson.append(QJsonObject{{QStringLiteral("line"), line.Number}, {QStringLiteral("text"), line.Text}});
         QJsonArray differences;
         for (const TSettingDifference& d : comparison.Differences)
             differences.append(QJsonObject{{QStringLiteral("setting"), d.Setting},
@@ -565,12 +725,18 @@ TExitCode TCli::Apply()
                             {QStringLiteral("model"), FState.DeviceIdentity.Model},
                             {QStringLiteral("file"), path},
                             {QStringLiteral("sent"), commands},
+                            {QStringLiteral("skipped"), skippedJson},
                             {QStringLiteral("differences"), differences},
                             {QStringLiteral("notCompared"), QJsonArray::fromStringList(comparison.NotCompared)}});
     } else {
         Out(QStringLiteral("Sent %1 lines of %2 to the %3 on %4.")
                 .arg(commands)
                 .arg(shown, FState.DeviceIdentity.Model, PortName()));
+        if (!skipped.isEmpty()) {
+            Out(QStringLiteral("%1 line(s) of the file were skipped, not sent:").arg(skipped.size()));
+            for (const TSkippedLine& line : skipped)
+                Out(QStringLiteral("  line %1: %2").arg(line.Number).arg(line.Text));
+        }
         if (!comparison.NotCompared.isEmpty()) {
             Out(QStringLiteral("%1 line(s) of the file name no setting the %2 reads back, so it cannot hold them:")
                     .arg(comparison.NotCompared.size())
@@ -579,7 +745,7 @@ TExitCode TCli::Apply()
                 Out(QStringLiteral("  %1").arg(line));
         }
         if (comparison.Differences.isEmpty()) {
-            Out(comparison.NotCompared.isEmpty()
+            Out(comparison.NotCompared.isEmpty() && skipped.isEmpty()
                     ? QStringLiteral("Every setting of the file reads back as asked.")
                     : QStringLiteral("Every other setting of the file reads back as asked."));
         } else {
@@ -594,9 +760,11 @@ TExitCode TCli::Apply()
         }
     }
     // A line the generator cannot read back (a channel or feature the model
-    // lacks: a file made for another model) is a setting it does not hold.
-    return comparison.Differences.isEmpty() && comparison.NotCompared.isEmpty() ? TExitCode::ecDone
-                                                                                : TExitCode::ecGenerator;
+    // lacks: a file made for another model) is a setting it does not hold;
+    // a skipped line is one it was never asked to hold.
+    return comparison.Differences.isEmpty() && comparison.NotCompared.isEmpty() && skipped.isEmpty()
+               ? TExitCode::ecDone
+               : TExitCode::ecGenerator;
 }
 
 TExitCode TCli::Query()
@@ -697,7 +865,8 @@ TExitCode TCli::Status()
     line("state:", running ? QStringLiteral("running") : QStringLiteral("stopped"));
 
     // Every key is there on every model and firmware: null where the
-    // generator has no such reading, or it is switched off.
+    // generator has no such reading, or it is switched off. The error is 0
+    // when the generator reports none, null when its firmware cannot say.
     json.insert(QStringLiteral("shotCount"), QJsonValue());
     json.insert(QStringLiteral("measuredPeriod"), QJsonValue());
     json.insert(QStringLiteral("error"), QJsonValue());
@@ -730,7 +899,7 @@ TExitCode TCli::Status()
             code <= 0 ? QStringLiteral("none") : (text.isEmpty() ? QStringLiteral("error code %1").arg(code) : text);
         json.insert(QStringLiteral("error"),
                     code > 0 ? QJsonValue(QJsonObject{{QStringLiteral("code"), code}, {QStringLiteral("text"), shown}})
-                             : QJsonValue());
+                             : QJsonValue(0));
         line("error:", shown);
     } else {
         line("error:", QStringLiteral("not reported by firmware %1").arg(FState.DeviceIdentity.FirmwareVersion));
