@@ -169,24 +169,28 @@ void TScpiServer::Pump(TClient* client)
             }
             return;
         }
-        const TAction action = client->Session.Handle(*input.Next());
-        switch (action.Kind) {
-            case TAction::TKind::None:
-                break;
-            case TAction::TKind::Reply:
-                Reply(client, action.Text);
-                break;
-            case TAction::TKind::Carry: {
-                client->Busy = true;
-                TRemoteLine line{client->Name, action.Text, action.Query, client->Wanted};
-                QPointer<QObject> token(client);
-                QPointer<TScpiServer> self(this);
-                FLine.Carry(line, [self, token, line, action](const TCarried& carried) {
-                    if (self)
-                        self->Done(token, line, action, carried);
-                });
-                break;
-            }
+        Perform(client, client->Session.Handle(*input.Next()));
+    }
+}
+
+void TScpiServer::Perform(TClient* client, const TAction& action)
+{
+    switch (action.Kind) {
+        case TAction::TKind::None:
+            break;
+        case TAction::TKind::Reply:
+            Reply(client, action.Text);
+            break;
+        case TAction::TKind::Carry: {
+            client->Busy = true;
+            TRemoteLine line{client->Name, action.Text, action.Query, client->Wanted};
+            QPointer<QObject> token(client);
+            QPointer<TScpiServer> self(this);
+            FLine.Carry(line, [self, token, line, action](const TCarried& carried) {
+                if (self)
+                    self->Done(token, line, action, carried);
+            });
+            break;
         }
     }
 }
@@ -205,9 +209,8 @@ void TScpiServer::Done(QPointer<QObject> token, const TRemoteLine& line, const T
     if (!client || !client->Socket)
         return;  // the client has gone; its answer is dropped
     client->Busy = false;
-    if (const auto reply = client->Session.Answered(action, carried.Answer))
-        Reply(client, *reply);
-    if (client->Socket)
+    Perform(client, client->Session.Answered(action, carried.Answer));
+    if (client->Socket && !client->Busy)
         Pump(client);
 }
 

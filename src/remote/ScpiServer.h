@@ -71,6 +71,7 @@ private:
     void Accept();
     void Refuse(QTcpSocket* socket, const QString& reason);
     void Pump(TClient* client);
+    void Perform(TClient* client, const TAction& action);
     void Reply(TClient* client, const QByteArray& line);
     void Close(TClient* client, const QString& reason, const QByteArray& lastLine = {});
     void Done(QPointer<QObject> token, const TRemoteLine& line, const TAction& action, const TCarried& carried);

@@ -1,17 +1,22 @@
 // One network client's side of the SCPI conversation, without sockets: the
 // bytes it sends are cut into lines (LF ends a line, CR LF is accepted), each
-// line is checked (at most 4 KiB, printable ASCII only, not empty), and the
-// server's own commands (SYST:ERR?, *CLS, *OPC?) are answered here from the
-// connection's error queue. Every other line is handed out to be carried to
-// the generator; its answer comes back through Answered.
+// line is checked (at most 4 KiB, printable ASCII and tab only, not empty)
+// and split at ";" outside quoted strings into commands, carried out in
+// order. The IEEE 488.2 common commands and the status model of the
+// connection (*CLS, *ESE, *ESR?, *SRE, *STB?, *OPC, *WAI, ...) and the
+// SYSTem:ERRor and SYSTem:VERSion queries are answered here; every other
+// command is handed out to be carried to the generator, one at a time, and
+// its answer comes back through Answered. The replies of one line's queries
+// go back together as one line, joined by ";".
 //
 // In line mode every line is carried to the generator as it is and every
 // line gets the generator's own reply, exactly as on the serial line; a line
-// that cannot be sent gets an error line in place of a reply.
+// that cannot be sent gets an error answer in the generator's own words.
 #pragma once
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 
 #include <deque>
@@ -31,9 +36,13 @@ enum TScpiErrorCode : int {
     ecCommandError = -100,
     ecInvalidCharacter = -101,
     ecSyntaxError = -102,
+    ecDataTypeError = -104,
     ecParameterNotAllowed = -108,
+    ecMissingParameter = -109,
     ecUndefinedHeader = -113,
     ecExecutionError = -200,
+    ecDataOutOfRange = -222,
+    ecIllegalParameterValue = -224,
     ecHardwareError = -240,
     ecQueueOverflow = -350,
     ecInputBufferOverrun = -363,
@@ -92,11 +101,33 @@ bool IsQuery(QByteArrayView line);
 // "ERR" or holds a "?", which the generator answers to what it does not know.
 bool IsErrorAnswer(const QString& answer);
 
-// What the server is to do with one line.
+// The SCPI error for the generator's error answer to Command, with the
+// generator's own words after the standard text.
+TScpiError GeneratorError(const QString& answer, QByteArrayView command);
+
+// The commands of one line: split at ";" outside quoted strings, each
+// without the blanks around it; every tab becomes a blank, as the generator
+// takes printable ASCII only.
+QList<QByteArray> SplitCommands(QByteArrayView line);
+
+// Bits of the standard event status register and of the status byte.
+enum TStatusBit : unsigned {
+    sbOperationComplete = 0x01,
+    sbQueryError = 0x04,
+    sbDeviceError = 0x08,
+    sbExecutionError = 0x10,
+    sbCommandError = 0x20,
+    sbErrorQueue = 0x04,      // status byte: the error queue is not empty
+    sbMessageAvailable = 0x10,
+    sbEventSummary = 0x20,
+    sbRequestService = 0x40,
+};
+
+// What the server is to do next with a line.
 struct TAction {
     enum class TKind {
-        None,   // nothing to send back
-        Reply,  // send Text as a reply line
+        None,   // the line is done, nothing to send back
+        Reply,  // the line is done: send Text as a reply line
         Carry,  // carry Text to the generator, then call Answered
     };
     TKind Kind = TKind::None;
@@ -112,19 +143,37 @@ public:
     TLineFramer& Input() { return FInput; }
     TErrorQueue& Errors() { return FErrors; }
 
-    // Decides about the next framed line. Lines are handled strictly in the
-    // order received, and a carried line is answered before the next line is
-    // handled, so *OPC? and SYST:ERR? see every earlier line carried out.
+    // Starts on the next framed line and says what to do first. Lines and
+    // their commands are handled strictly in the order received, and a
+    // carried command is answered before the next one is handled, so *OPC?
+    // and SYST:ERR? see every earlier command carried out.
     TAction Handle(const TFramedLine& line);
-    // The generator's answer to a carried line; returns the reply line to
-    // send, if any. An empty answer means the generator did not answer.
-    std::optional<QByteArray> Answered(const TAction& carried, const QString& answer);
+    // The generator's answer to a carried command (empty when it did not
+    // answer); says what to do next with the line.
+    TAction Answered(const TAction& carried, const QString& answer);
+
+    unsigned EventStatus() const { return FEventStatus; }
+    unsigned StatusByte() const;
 
 private:
+    // What a carried command was for.
+    enum class TPurpose { Plain, SelfTest, Options, Reset };
     TAction Refuse(TScpiError error);
+    void Fail(TScpiError error);
+    TAction Continue();
+    TAction Command(const QByteArray& command);
+    std::optional<unsigned> Register(QByteArrayView parameter);
     bool FLineMode;
     TLineFramer FInput;
     TErrorQueue FErrors;
+    // The line in progress: the commands still to do and the replies so far.
+    std::deque<QByteArray> FCommands;
+    QList<QByteArray> FReplies;
+    bool FLineFailed = false;
+    TPurpose FPurpose = TPurpose::Plain;
+    unsigned FEventStatus = 0;
+    unsigned FEventEnable = 0;
+    unsigned FServiceEnable = 0;
 };
 
 // A reply line made safe to send: one line of printable ASCII (a control

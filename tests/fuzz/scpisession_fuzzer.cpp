@@ -1,8 +1,9 @@
 // Fuzzes the network server's input handling: the bytes of one client, cut
 // into pieces where the input says, through line framing, the checks, the
-// server's own commands and the error queue, with generator answers taken
+// commands of a line split at ";", the server's own commands, the status
+// registers and the error queue, with generator answers taken
 // from the input too. Whatever comes in, a line handed to the generator is
-// one whole line of printable ASCII within the length limit, every reply is
+// one command of printable ASCII within the length limit, every reply is
 // one line of printable ASCII, and the error queue stays bounded.
 #include "fuzz/FuzzCheck.h"
 #include "remote/ScpiSession.h"
@@ -44,33 +45,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         session.Input().Append(QByteArrayView(reinterpret_cast<const char*>(data + at), static_cast<qsizetype>(n)));
         FUZZ_CHECK(session.Input().Partial() <= remote::kMaxLineLength + 1);
         while (auto line = session.Input().Next()) {
-            const remote::TAction action = session.Handle(*line);
-            switch (action.Kind) {
-                case remote::TAction::TKind::None:
-                    FUZZ_CHECK(!lineMode);
-                    break;
-                case remote::TAction::TKind::Reply:
-                    FUZZ_CHECK(PrintableLine(action.Text));
-                    break;
-                case remote::TAction::TKind::Carry: {
-                    FUZZ_CHECK(line->Fault == remote::TFramedLine::TFault::None);
-                    FUZZ_CHECK(!action.Text.isEmpty());
-                    FUZZ_CHECK(action.Text.size() <= remote::kMaxLineLength);
-                    FUZZ_CHECK(PrintableLine(action.Text));
-                    FUZZ_CHECK(action.Query == remote::IsQuery(action.Text));
-                    // The next answer runs to the next NUL of the answers.
-                    qsizetype end = answers.indexOf('\0', answerPos);
-                    if (end < 0)
-                        end = answers.size();
-                    const QString answer = QString::fromLatin1(answers.mid(answerPos, end - answerPos));
-                    answerPos = std::min(end + 1, answers.size());
-                    const auto reply = session.Answered(action, answer);
-                    FUZZ_CHECK(reply.has_value() == (lineMode || action.Query));
-                    if (reply)
-                        FUZZ_CHECK(PrintableLine(*reply));
-                    break;
-                }
+            remote::TAction action = session.Handle(*line);
+            int carried = 0;
+            while (action.Kind == remote::TAction::TKind::Carry) {
+                FUZZ_CHECK(line->Fault == remote::TFramedLine::TFault::None);
+                FUZZ_CHECK(!action.Text.isEmpty());
+                FUZZ_CHECK(action.Text.size() <= remote::kMaxLineLength);
+                FUZZ_CHECK(PrintableLine(action.Text));
+                FUZZ_CHECK(action.Query == remote::IsQuery(action.Text));
+                // A line of N bytes holds at most N/2 + 1 commands.
+                FUZZ_CHECK(++carried <= line->Text.size() / 2 + 1);
+                FUZZ_CHECK(!lineMode || carried == 1);
+                // The next answer runs to the next NUL of the answers.
+                qsizetype end = answers.indexOf('\0', answerPos);
+                if (end < 0)
+                    end = answers.size();
+                const QString answer = QString::fromLatin1(answers.mid(answerPos, end - answerPos));
+                answerPos = std::min(end + 1, answers.size());
+                action = session.Answered(action, answer);
             }
+            // Line mode answers every line; otherwise a line gets at most one
+            // reply line, whatever it holds.
+            if (action.Kind == remote::TAction::TKind::None)
+                FUZZ_CHECK(!lineMode);
+            if (action.Kind == remote::TAction::TKind::Reply)
+                FUZZ_CHECK(PrintableLine(action.Text));
             FUZZ_CHECK(session.Errors().Count() <= remote::kErrorQueueLength);
         }
     }

@@ -40,15 +40,14 @@ TExchange Talk(TScpiSession& session, const QByteArray& bytes, std::vector<QStri
     session.Input().Append(bytes);
     size_t next = 0;
     while (auto line = session.Input().Next()) {
-        const TAction action = session.Handle(*line);
-        if (action.Kind == TAction::TKind::Reply)
-            out.Replies.push_back(action.Text);
-        if (action.Kind == TAction::TKind::Carry) {
+        TAction action = session.Handle(*line);
+        while (action.Kind == TAction::TKind::Carry) {
             out.Carried.push_back(action.Text);
             const QString answer = next < answers.size() ? answers[next++] : QStringLiteral("ok");
-            if (auto reply = session.Answered(action, answer))
-                out.Replies.push_back(*reply);
+            action = session.Answered(action, answer);
         }
+        if (action.Kind == TAction::TKind::Reply)
+            out.Replies.push_back(action.Text);
     }
     return out;
 }
@@ -68,7 +67,8 @@ TEST(ScpiFraming, LinesEndWithLineFeedAndCarriageReturnIsDropped)
         {"   \r\n", {{"", TFault::Empty}}},
         {"  *IDN?  \n", {{"*IDN?", TFault::None}}},
         {"*ID\rN?\n", {{"*ID\rN?", TFault::BadByte}}},    // a CR inside the line
-        {"*IDN?\t\n", {{"*IDN?\t", TFault::BadByte}}},
+        {"*IDN?\t\n", {{"*IDN?", TFault::None}}},          // a tab is white space
+        {"\t*ESE\t16 \n", {{"*ESE\t16", TFault::None}}},
         {QByteArray("A\0B\n", 4), {{QByteArray("A\0B", 3), TFault::BadByte}}},
         {"\xc3\xa9?\n", {{"\xc3\xa9?", TFault::BadByte}}},
         {"\x7f\n", {{"\x7f", TFault::BadByte}}},
@@ -125,7 +125,7 @@ TEST(ScpiSession, ErrorsAreQueuedAndReadBackOldestFirst)
     EXPECT_EQ(e.Carried, (std::vector<QByteArray>{":PULS1:WIDT 99", ":FOO 1", ":PULS1:WIDT?"}));
     EXPECT_EQ(e.Replies, (std::vector<QByteArray>{
                              "1.0E-6",
-                             R"(-200,"Execution error; ERR: out of range")",
+                             R"(-222,"Data out of range; ERR: out of range")",
                              R"(-113,"Undefined header; ?UNKNOWN FOO")",
                              R"(-102,"Syntax error; empty line")",
                              R"(-363,"Input buffer overrun; a line holds at most 4096 bytes")",
@@ -178,7 +178,132 @@ TEST(ScpiSession, LineModeRepliesToEveryLineWithTheGeneratorsOwnAnswer)
     TScpiSession session(true);
     const TExchange e = Talk(session, ":PULS1:WIDT 2E-6\nSYST:ERR?\n*OPC?\n\n*CLS\n", {"ok", "?", "?", "ok"});
     EXPECT_EQ(e.Carried, (std::vector<QByteArray>{":PULS1:WIDT 2E-6", "SYST:ERR?", "*OPC?", "*CLS"}));
-    EXPECT_EQ(e.Replies, (std::vector<QByteArray>{"ok", "?", "?", R"(-102,"Syntax error; empty line")", "ok"}));
+    EXPECT_EQ(e.Replies, (std::vector<QByteArray>{"ok", "?", "?", "ERR: empty line", "ok"}));
+}
+
+TEST(ScpiSession, LineModeAnswersItsOwnFramingErrorsAsTheGeneratorDoes)
+{
+    TScpiSession session(true);
+    const TExchange e = Talk(session, QByteArray(kMaxLineLength + 1, 'A') + "\n*I\x01\n \n");
+    EXPECT_TRUE(e.Carried.empty());
+    EXPECT_EQ(e.Replies, (std::vector<QByteArray>{"ERR: line too long (at most 4096 bytes)",
+                                                  "ERR: invalid character", "ERR: empty line"}));
+}
+
+TEST(ScpiSession, CompoundLinesAreCarriedOutInOrderWithOneReplyLine)
+{
+    struct TCase {
+        QByteArray Line;
+        std::vector<QString> Answers;
+        std::vector<QByteArray> Carried;
+        std::vector<QByteArray> Replies;
+    } cases[] = {
+        {":PULS1:WIDT 1e-6;:PULS1:WIDT?\n", {"ok", "0.000001000000"},
+         {":PULS1:WIDT 1e-6", ":PULS1:WIDT?"}, {"0.000001000000"}},
+        {"*IDN?;*OPC?\n", {"JT,6404,1,2-3"}, {"*IDN?"}, {"JT,6404,1,2-3;1"}},
+        {"*OPC?;*IDN?;SYST:ERR?\n", {"JT,6404,1,2-3"}, {"*IDN?"}, {R"(1;JT,6404,1,2-3;0,"No error")"}},
+        // Blanks and tabs around the commands; a ";" before the line's end.
+        {" :PULS1:STAT ON\t;\t:PULS2:STAT OFF ;\n", {}, {":PULS1:STAT ON", ":PULS2:STAT OFF"}, {}},
+        // A ";" inside a quoted string does not split the line.
+        {":X \"a;b\";:Y 'c;d';:Z?\n", {"ok", "ok", "1"}, {":X \"a;b\"", ":Y 'c;d'", ":Z?"}, {"1"}},
+        // Every command stands alone: a header without ":" is sent as it is.
+        {":PULS1:WIDT 1e-6;WIDT?\n", {"ok", "?UNKNOWN :WIDT?"}, {":PULS1:WIDT 1e-6", "WIDT?"}, {"?UNKNOWN :WIDT?"}},
+        // A command the generator does not know ends the line; a refused
+        // value does not.
+        {":FOO 1;:PULS1:WIDT?\n", {"?UNKNOWN :FOO"}, {":FOO 1"}, {}},
+        {":PULS1:WIDT 99;:PULS1:WIDT?\n", {"ERR: out of range", "1E-6"}, {":PULS1:WIDT 99", ":PULS1:WIDT?"},
+         {"1E-6"}},
+        // An empty command between two others is a syntax error.
+        {"*OPC?;;*OPC?\n", {}, {}, {"1"}},
+    };
+    for (const TCase& c : cases) {
+        TScpiSession session;
+        const TExchange e = Talk(session, c.Line, c.Answers);
+        EXPECT_EQ(e.Carried, c.Carried) << c.Line.toStdString();
+        EXPECT_EQ(e.Replies, c.Replies) << c.Line.toStdString();
+    }
+    TScpiSession session;
+    EXPECT_EQ(Talk(session, "*OPC?;;*OPC?\nSYST:ERR?\n").Replies,
+              (std::vector<QByteArray>{"1", R"(-102,"Syntax error; empty command")"}));
+}
+
+TEST(ScpiSession, CommonCommandsAndTheStatusModelOfTheConnection)
+{
+    TScpiSession session;
+    // Nothing happened yet; the registers are empty.
+    EXPECT_EQ(Talk(session, "*STB?\n*ESR?;*ESE?;*SRE?\n").Replies, (std::vector<QByteArray>{"0", "0;0;0"}));
+    // A refused value: the execution-error bit, and the error queue bit in
+    // the status byte; the summary bit once the event is enabled; a service
+    // request when that is enabled too (bit 6 of the enable register never
+    // sticks).
+    Talk(session, ":PULS1:WIDT 99\n", {"ERR: out of range"});
+    EXPECT_EQ(Talk(session, "*STB?\n*ESE 16;*STB?\n*SRE 100;*SRE?\n*STB?\n").Replies,
+              (std::vector<QByteArray>{"4", "36", "36", "100"}));
+    // An earlier reply of the line waiting: the message-available bit.
+    EXPECT_EQ(Talk(session, "*OPC?;*STB?\n").Replies, (std::vector<QByteArray>{"1;116"}));
+    EXPECT_EQ(Talk(session, "SYST:ERR:COUN?;:SYSTem:ERRor:COUNt?\n").Replies, (std::vector<QByteArray>{"1;1"}));
+    // Reading the event status register clears it; *CLS clears it and the
+    // queue; *OPC sets the operation-complete bit.
+    EXPECT_EQ(Talk(session, "*ESR?;*ESR?\n").Replies, (std::vector<QByteArray>{"16;0"}));
+    EXPECT_EQ(Talk(session, "*CLS;*STB?;*OPC;*WAI;*ESR?\n").Replies, (std::vector<QByteArray>{"0;1"}));
+    // Values of the enable registers: out of range, not a number, missing;
+    // a parameter where none belongs ends the line.
+    EXPECT_EQ(Talk(session, "*ESE 256\n*ESE ON\n*SRE\n*ESE?\nSYST:ERR:ALL?\nSYST:ERR:ALL?\n").Replies,
+              (std::vector<QByteArray>{
+                  "16",
+                  R"(-222,"Data out of range; a number from 0 to 255 is expected",)"
+                  R"(-104,"Data type error; a number from 0 to 255 is expected",-109,"Missing parameter")",
+                  R"(0,"No error")"}));
+    EXPECT_EQ(Talk(session, "*ESR?;*ESE 32.4;*ESE?;SYST:VERS?;*TST? 1;*OPC?\n").Replies,
+              (std::vector<QByteArray>{"48;32;1999.0"}));
+    EXPECT_EQ(Talk(session, "SYST:ERR?\n").Replies, (std::vector<QByteArray>{R"(-108,"Parameter not allowed")"}));
+}
+
+TEST(ScpiSession, SelfTestOptionsAndResetGoToTheGeneratorAsTheirOwnQueries)
+{
+    struct TCase {
+        QByteArray Line;
+        std::vector<QString> Answers;
+        std::vector<QByteArray> Carried;
+        std::vector<QByteArray> Replies;
+    } cases[] = {
+        {"*TST?\n", {"BNC,6404,1234,2.1.0-3.0.7"}, {"*IDN?"}, {"0"}},
+        {"*TST?\n", {""}, {"*IDN?"}, {"1"}},
+        {"*TST?\n", {"?"}, {"*IDN?"}, {"1"}},
+        {"*OPT?\n", {"BNC,6404+,1234,2.1.0-3.0.7"}, {"*IDN?"}, {"PLUS"}},
+        {"*OPT?\n", {"BNC,6404,1234,2.1.0-3.0.7"}, {"*IDN?"}, {"0"}},
+        {"*RST;*OPC?\n", {"ok"}, {":PULS0:STAT OFF"}, {"1"}},
+        // *IDN?, *SAV and *RCL are the generator's.
+        {"*IDN?;*SAV 2;*RCL 2\n", {"BNC,6404,1,2-3", "ok", "ok"}, {"*IDN?", "*SAV 2", "*RCL 2"}, {"BNC,6404,1,2-3"}},
+    };
+    for (const TCase& c : cases) {
+        TScpiSession session;
+        const TExchange e = Talk(session, c.Line, c.Answers);
+        EXPECT_EQ(e.Carried, c.Carried) << c.Line.toStdString();
+        EXPECT_EQ(e.Replies, c.Replies) << c.Line.toStdString();
+    }
+}
+
+TEST(ScpiSession, GeneratorErrorsGetTheirScpiCodesAndKeepTheGeneratorsWords)
+{
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {":PULS1:WIDT 99", "ERR: out of range", R"(-222,"Data out of range; ERR: out of range")"},
+        {":PULS1:WIDT abc", "ERR: malformed value", R"(-104,"Data type error; ERR: malformed value")"},
+        {":PULS0:BCO 1.5", "ERR: malformed value", R"(-224,"Illegal parameter value; ERR: malformed value")"},
+        {":PULS1:STAT 2", "ERR: malformed value", R"(-224,"Illegal parameter value; ERR: malformed value")"},
+        {":PULS1:POL SIDEWAYS", "ERR: unknown keyword", R"(-224,"Illegal parameter value; ERR: unknown keyword")"},
+        {":PULS1:WIDT", "ERR: missing value", R"(-109,"Missing parameter; ERR: missing value")"},
+        {":PULS1:WIDT? 1", "ERR: a query takes no value",
+         R"(-108,"Parameter not allowed; ERR: a query takes no value")"},
+        {":PULS1:NOSUCH 1", "?UNKNOWN :PULS1:NOSUCH", R"(-113,"Undefined header; ?UNKNOWN :PULS1:NOSUCH")"},
+        {":PULS0:COUN:COUN 5", "ERR: read-only value", R"(-200,"Execution error; ERR: read-only value")"},
+    };
+    for (const auto& [command, answer, error] : cases) {
+        EXPECT_EQ(GeneratorError(QString::fromLatin1(answer), command).Format(), error) << command;
+        TScpiSession session;
+        EXPECT_EQ(Talk(session, QByteArray(command) + "\nSYST:ERR?\n", {QString::fromLatin1(answer)}).Replies.back(),
+                  error);
+    }
 }
 
 TEST(ScpiSession, QueryDetectionLooksAtTheHeaderOnly)

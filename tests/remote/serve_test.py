@@ -47,7 +47,7 @@ class Served(unittest.TestCase):
             self.assertEqual(inst.query("SYST:ERR?"), '0,"No error"')
             inst.write(":PULS1:WIDT 99999")
             inst.write(":PULS1:NOSUCH 1")
-            self.assertEqual(inst.query("SYST:ERR?"), '-200,"Execution error; ERR: out of range"')
+            self.assertEqual(inst.query("SYST:ERR?"), '-222,"Data out of range; ERR: out of range"')
             self.assertTrue(inst.query("SYST:ERR?").startswith('-113,"Undefined header; ?UNKNOWN'))
             self.assertEqual(inst.query("SYST:ERR?"), '0,"No error"')
             # A burst of set commands, then *OPC?: once it answers, every one
@@ -62,6 +62,75 @@ class Served(unittest.TestCase):
         finally:
             inst.close()
             rm.close()
+
+    def test_pyvisa_compound_lines_each_command_its_own_line(self):
+        rm, inst = visa(self.server)
+        try:
+            before = len(self.sim.received())
+            self.assertAlmostEqual(float(inst.query(":PULS1:WIDT 3E-6;:PULS1:WIDT?")), 3e-6, places=12)
+            self.assertEqual(inst.query("*IDN?;*OPC?"), IDN + ";1")
+            reply = inst.query(":PULS1:WIDT?;SYST:ERR?;:PULS2:WIDT 5E-6;:PULS2:WIDT?;")
+            width, error, width2 = reply.split(";")
+            self.assertAlmostEqual(float(width), 3e-6, places=12)
+            self.assertEqual(error, '0,"No error"')
+            self.assertAlmostEqual(float(width2), 5e-6, places=12)
+            # Each command went to the generator as a line of its own, in order.
+            self.assertEqual(self.sim.received()[before:],
+                             [":PULS1:WIDT 3E-6", ":PULS1:WIDT?", "*IDN?", ":PULS1:WIDT?", ":PULS2:WIDT 5E-6",
+                              ":PULS2:WIDT?"])
+            # Tabs are white space; a ";" in a quoted string does not split.
+            inst.write(":PULS1:WIDT\t4E-6\t;\t:PULS1:POL 'a;b'")
+            self.assertEqual(inst.query("SYST:ERR:ALL?"), '-224,"Illegal parameter value; ERR: unknown keyword"')
+            self.assertAlmostEqual(float(inst.query(":PULS1:WIDT?")), 4e-6, places=12)
+            self.assertEqual(self.sim.received()[-3:-1], [":PULS1:WIDT 4E-6", ":PULS1:POL 'a;b'"])
+        finally:
+            inst.close()
+            rm.close()
+
+    def test_pyvisa_common_commands_and_the_status_model(self):
+        rm, inst = visa(self.server)
+        try:
+            inst.write("*CLS;*ESE 60;*SRE 32")
+            self.assertEqual(inst.query("*STB?"), "0")
+            inst.write(":PULS1:WIDT 99999")
+            # Error queue bit, event summary (execution error enabled) and
+            # the service request it asks for.
+            self.assertEqual(inst.query("*STB?"), "100")
+            self.assertEqual(inst.query("*ESE?;*SRE?;SYST:ERR:COUN?"), "60;32;1")
+            self.assertEqual(inst.query("*ESR?;*ESR?"), "16;0")
+            self.assertEqual(inst.query("*OPC;*ESR?;*STB?"), "1;20")
+            self.assertEqual(inst.query("SYST:ERR:ALL?"), '-222,"Data out of range; ERR: out of range"')
+            self.assertEqual(inst.query("SYST:VERS?;*TST?;*OPT?;*OPC?"), "1999.0;0;PLUS;1")
+            # *RST stops the pulses and leaves every setting as it was.
+            inst.write(":PULS1:WIDT 6E-6;:PULS0:STAT ON;*WAI")
+            self.assertEqual(inst.query(":PULS0:STAT?"), "1")
+            before = len(self.sim.received())
+            inst.write("*RST")
+            self.assertEqual(inst.query(":PULS0:STAT?;:PULS1:WIDT?").split(";")[0], "0")
+            self.assertAlmostEqual(float(inst.query(":PULS1:WIDT?")), 6e-6, places=12)
+            self.assertEqual(self.sim.received()[before], ":PULS0:STAT OFF")
+            self.assertEqual(inst.query("SYST:ERR:COUN?;SYST:ERR?"), '0;0,"No error"')
+        finally:
+            inst.close()
+            rm.close()
+
+    def test_generator_errors_get_their_scpi_codes(self):
+        c = Client(self.server.port)
+        try:
+            cases = [
+                (":PULS1:WIDT 99999", '-222,"Data out of range; ERR: out of range"'),
+                (":PULS1:WIDT abc", '-104,"Data type error; ERR: malformed value"'),
+                (":PULS1:STAT 2", '-224,"Illegal parameter value; ERR: malformed value"'),
+                (":PULS1:BCO 1.5", '-224,"Illegal parameter value; ERR: malformed value"'),
+                (":PULS1:POL SIDEWAYS", '-224,"Illegal parameter value; ERR: unknown keyword"'),
+                (":PULS1:WIDT", '-109,"Missing parameter; ERR: missing value"'),
+                (":PULS1:NOSUCH 1", '-113,"Undefined header; ?UNKNOWN :PULS1:NOSUCH"'),
+            ]
+            for command, error in cases:
+                c.send(command.encode() + b"\n")
+                self.assertEqual(c.query("SYST:ERR?"), error, command)
+        finally:
+            c.close()
 
     def test_clients_take_turns_on_the_line(self):
         a = Client(self.server.port)
