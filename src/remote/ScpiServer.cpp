@@ -1,7 +1,8 @@
 #include "remote/ScpiServer.h"
 
+#include "remote/Connection.h"
+
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
 
 #include <algorithm>
@@ -9,17 +10,25 @@
 namespace remote {
 
 namespace {
-// How many bytes are taken from a socket at a time, and how many a socket
-// keeps unread before the system holds the client back.
+// How many bytes are taken from a socket at a time.
 constexpr qint64 kReadChunk = 16 * 1024;
-constexpr qint64 kSocketReadBuffer = 64 * 1024;
 // Lines that the server answers itself, handled in one go before other
 // clients get their turn.
 constexpr int kLinesPerTurn = 256;
+
+// Hands over each accepted socket as it is, without a QTcpSocket around it.
+class TListener : public QTcpServer {
+public:
+    std::function<void(qintptr)> Incoming;
+
+protected:
+    void incomingConnection(qintptr descriptor) override { Incoming(descriptor); }
+};
+
 }  // namespace
 
 struct TScpiServer::TClient : QObject {
-    QTcpSocket* Socket = nullptr;
+    TConnection* Socket = nullptr;
     QString Name;
     TScpiSession Session;
     bool Busy = false;
@@ -41,11 +50,12 @@ bool TScpiServer::Start(const TServerOptions& options)
     Stop();
     FOptions = options;
     FError.clear();
-    FServer = new QTcpServer(this);
+    auto* listener = new TListener;
+    FServer = listener;
+    FServer->setParent(this);
     // The server takes every connection at once and decides itself, so that a
     // refused client is told why instead of waiting in the system's backlog.
-    FServer->setMaxPendingConnections(64);
-    connect(FServer, &QTcpServer::newConnection, this, &TScpiServer::Accept);
+    listener->Incoming = [this](qintptr descriptor) { Accept(descriptor); };
     if (!FServer->listen(options.Listen.Address, options.Listen.Port)) {
         FError = QStringLiteral("cannot listen on %1: %2")
                      .arg(EndpointText(options.Listen.Address, options.Listen.Port), FServer->errorString());
@@ -94,58 +104,35 @@ QStringList TScpiServer::Clients() const
     return names;
 }
 
-namespace {
-
-// Writes a last line and closes the connection once it has gone out; a
-// client that does not take it is not waited for long.
-void SayLastAndClose(QTcpSocket* socket, const QByteArray& line)
+void TScpiServer::Refuse(TConnection* socket, const QString& reason)
 {
-    QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    socket->write(line + '\n');
-    socket->flush();
-    socket->disconnectFromHost();
-    if (socket->state() == QAbstractSocket::UnconnectedState)
-        socket->deleteLater();
-    else
-        QTimer::singleShot(2000, socket, [socket] { socket->abort(); });
+    emit ClientRefused(EndpointText(socket->PeerAddress(), socket->PeerPort()), reason);
+    socket->Write(QByteArrayLiteral("Refused: ") + reason.toLatin1() + '\n');
+    socket->CloseAfterWriting();
 }
 
-}  // namespace
-
-void TScpiServer::Refuse(QTcpSocket* socket, const QString& reason)
+void TScpiServer::Accept(qintptr descriptor)
 {
-    emit ClientRefused(EndpointText(socket->peerAddress(), socket->peerPort()), reason);
-    SayLastAndClose(socket, QByteArrayLiteral("Refused: ") + reason.toLatin1());
-}
-
-void TScpiServer::Accept()
-{
-    while (FServer && FServer->hasPendingConnections()) {
-        QTcpSocket* socket = FServer->nextPendingConnection();
-        socket->setParent(this);
-        if (!Allowed(FOptions.Allowed, socket->peerAddress())) {
-            Refuse(socket, QStringLiteral("%1 is not on the allow-list of this generator")
-                               .arg(ClientAddress(socket->peerAddress()).toString()));
-            continue;
-        }
-        if (static_cast<int>(FClients.size()) >= FOptions.MaxClients) {
-            Refuse(socket, QStringLiteral("too many clients (at most %1 at once)").arg(FOptions.MaxClients));
-            continue;
-        }
-        auto* client = new TClient(FOptions.LineMode);
-        client->setParent(this);
-        client->Socket = socket;
-        client->Name = EndpointText(socket->peerAddress(), socket->peerPort());
-        socket->setParent(client);
-        socket->setReadBufferSize(kSocketReadBuffer);
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        FClients.push_back(client);
-        connect(socket, &QTcpSocket::readyRead, client, [this, client] { Pump(client); });
-        connect(socket, &QTcpSocket::disconnected, client,
-                [this, client] { Close(client, QStringLiteral("disconnected")); });
-        emit ClientConnected(client->Name);
-        Pump(client);
+    // The connection closes and deletes itself; until then the server owns it.
+    auto* socket = new TConnection(descriptor, this);
+    if (!Allowed(FOptions.Allowed, socket->PeerAddress())) {
+        Refuse(socket, QStringLiteral("%1 is not on the allow-list of this generator")
+                           .arg(ClientAddress(socket->PeerAddress()).toString()));
+        return;
     }
+    if (static_cast<int>(FClients.size()) >= FOptions.MaxClients) {
+        Refuse(socket, QStringLiteral("too many clients (at most %1 at once)").arg(FOptions.MaxClients));
+        return;
+    }
+    auto* client = new TClient(FOptions.LineMode);
+    client->setParent(this);
+    client->Socket = socket;
+    client->Name = EndpointText(socket->PeerAddress(), socket->PeerPort());
+    FClients.push_back(client);
+    connect(socket, &TConnection::ReadyRead, client, [this, client] { Pump(client); });
+    connect(socket, &TConnection::Closed, client, [this, client] { Close(client, QStringLiteral("disconnected")); });
+    emit ClientConnected(client->Name);
+    Pump(client);
 }
 
 void TScpiServer::Pump(TClient* client)
@@ -154,10 +141,17 @@ void TScpiServer::Pump(TClient* client)
     while (!client->Busy && client->Socket) {
         TLineFramer& input = client->Session.Input();
         if (input.Ready() == 0) {
-            if (client->Socket->bytesAvailable() <= 0)
-                return;
-            input.Append(client->Socket->read(kReadChunk));
-            continue;
+            const QByteArray bytes = client->Socket->Read(kReadChunk);
+            if (!bytes.isEmpty()) {
+                input.Append(bytes);
+                continue;
+            }
+            // Once the client has ended its sending and every complete line
+            // it sent is carried out and answered, the connection ends; an
+            // unfinished last line is dropped.
+            if (client->Socket && client->Socket->InputEnded())
+                Close(client, QStringLiteral("disconnected"));
+            return;
         }
         if (++handled > kLinesPerTurn) {
             if (!client->Scheduled) {
@@ -218,29 +212,29 @@ void TScpiServer::Reply(TClient* client, const QByteArray& line)
 {
     if (!client->Socket)
         return;
-    client->Socket->write(line + '\n');
-    if (client->Socket->bytesToWrite() > FOptions.MaxUnreadReplies)
-        Close(client, QStringLiteral("its replies were not read"));
+    client->Socket->Write(line + '\n');
+    if (client->Socket && client->Socket->BytesToWrite() > FOptions.MaxUnreadReplies)
+        Close(client, QStringLiteral("its replies were not read"), {}, false);
 }
 
-void TScpiServer::Close(TClient* client, const QString& reason, const QByteArray& lastLine)
+void TScpiServer::Close(TClient* client, const QString& reason, const QByteArray& lastLine, bool graceful)
 {
     const auto it = std::find(FClients.begin(), FClients.end(), client);
     if (it == FClients.end())
         return;
     FClients.erase(it);
     client->Wanted->store(false);
-    QTcpSocket* socket = client->Socket;
+    TConnection* socket = client->Socket;
     client->Socket = nullptr;
     socket->disconnect(client);
-    if (!lastLine.isEmpty() && socket->state() == QAbstractSocket::ConnectedState) {
-        // The last line is written out before the connection closes; the
-        // socket outlives its client record until then.
-        socket->setParent(this);
-        SayLastAndClose(socket, lastLine);
-    } else {
-        socket->abort();
-    }
+    // What was written goes out before the connection closes, the last
+    // line too; a client that does not read is not waited for.
+    if (!lastLine.isEmpty())
+        socket->Write(lastLine + '\n');
+    if (graceful)
+        socket->CloseAfterWriting();
+    else
+        socket->Abort();
     emit ClientClosed(client->Name, reason);
     client->deleteLater();
 }

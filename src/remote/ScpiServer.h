@@ -1,9 +1,11 @@
-// The SCPI socket server: SCPI text over plain TCP, one line per command, a
-// reply line only for queries (every line in line mode). Each client's lines
-// are carried to the generator in its order, at most one line of a client at
-// a time, so that lines of different clients take turns on the line. At most
-// eight clients at once; an allow-list of client networks; a client that
-// does not read its replies is closed once they pile up.
+// The SCPI socket server: SCPI text over plain TCP, a line of commands
+// separated by ";", one reply line for a line with queries (every line in
+// line mode). Each client's commands are carried to the generator in its
+// order, at most one command of a client at a time, so that commands of
+// different clients take turns on the line. At most eight clients at once; an
+// allow-list of client networks; a client that does not read its replies is
+// closed once they pile up; a client that ends its sending still gets the
+// replies to every complete line it sent before.
 #pragma once
 
 #include "remote/Address.h"
@@ -20,9 +22,10 @@
 #include <vector>
 
 class QTcpServer;
-class QTcpSocket;
 
 namespace remote {
+
+class TConnection;
 
 struct TServerOptions {
     TListenAddress Listen;
@@ -68,12 +71,12 @@ signals:
 
 private:
     struct TClient;
-    void Accept();
-    void Refuse(QTcpSocket* socket, const QString& reason);
+    void Accept(qintptr descriptor);
+    void Refuse(TConnection* socket, const QString& reason);
     void Pump(TClient* client);
     void Perform(TClient* client, const TAction& action);
     void Reply(TClient* client, const QByteArray& line);
-    void Close(TClient* client, const QString& reason, const QByteArray& lastLine = {});
+    void Close(TClient* client, const QString& reason, const QByteArray& lastLine = {}, bool graceful = true);
     void Done(QPointer<QObject> token, const TRemoteLine& line, const TAction& action, const TCarried& carried);
 
     IRemoteLine& FLine;

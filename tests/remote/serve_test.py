@@ -4,13 +4,14 @@ for malformed input and misbehaving clients."""
 import os
 import re
 import socket
+import subprocess
 import sys
 import threading
 import unittest
 
 import pyvisa
 
-from serve_support import Client, Server, Simulator, wait_for
+from serve_support import WAIT, Client, Server, Simulator, wait_for
 
 IDN = "JT,6404+,1234,2.1.0-3.0.7"
 
@@ -131,6 +132,32 @@ class Served(unittest.TestCase):
                 self.assertEqual(c.query("SYST:ERR?"), error, command)
         finally:
             c.close()
+
+    def test_a_half_closed_connection_gets_every_reply(self):
+        # nc -N ends its sending at the end of its input and prints every
+        # reply until the server closes.
+        for data, replies in [
+            (b"*IDN?\n", [IDN]),
+            (b":PULS1:WIDT 2E-6\n:PULS4:DEL 3E-9\n:PULS1:WIDT?;:PULS4:DEL?\n*OPC?\n",
+             ["0.000002000000;0.000000003000", "1"]),
+        ]:
+            done = subprocess.run(["nc", "-N", "127.0.0.1", str(self.server.port)], input=data,
+                                  capture_output=True, timeout=WAIT)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertEqual(done.stdout.decode().splitlines(), replies)
+        # Three set commands and a query, the sending ended at once: all of
+        # them are carried out (channel D's delay holds the line 100 ms
+        # each), the reply comes, then the server closes. A last line
+        # without its end is dropped.
+        before = len(self.sim.received())
+        c = Client(self.server.port)
+        c.send(b":PULS4:DEL 11E-9\n:PULS4:DEL 12E-9\n:PULS4:DEL 13E-9\n:PULS4:DEL?\n:PULS4:DEL 99E-9")
+        c.sock.shutdown(socket.SHUT_WR)
+        self.assertAlmostEqual(float(c.line()), 13e-9, places=15)
+        self.assertIsNone(c.line())
+        c.close()
+        self.assertEqual([line for line in self.sim.received()[before:] if line.startswith(":PULS4:DEL")],
+                         [":PULS4:DEL 11E-9", ":PULS4:DEL 12E-9", ":PULS4:DEL 13E-9", ":PULS4:DEL?"])
 
     def test_clients_take_turns_on_the_line(self):
         a = Client(self.server.port)
