@@ -91,13 +91,33 @@ void ClientQueries(quint16 port, int count, TStats& stats)
 
 }  // namespace
 
+const char kUsage[] =
+    "Usage: bench_remote [--count N]\n"
+    "\n"
+    "Times a query's round trip through the network server against the same\n"
+    "query made directly on the serial line, in alternating passes against one\n"
+    "simulated 6404+ (jt6400-sim beside this program), and prints both.\n"
+    "Target: server / direct <= 1.10.\n"
+    "\n"
+    "  --count N   queries of each kind in all (default 1000, at least 10)\n"
+    "  --help      this text\n";
+
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
     int count = 1000;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--count") == 0)
-            count = std::max(10, std::atoi(argv[i + 1]));
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--count") == 0 && i + 1 < argc) {
+            count = std::max(10, std::atoi(argv[++i]));
+            continue;
+        }
+        std::fprintf(stderr, "bench_remote: unknown option %s\n\n%s", argv[i], kUsage);
+        return 2;
+    }
+    QCoreApplication app(argc, argv);
     const int passes = 5;
     const int perPass = count / passes;
 
