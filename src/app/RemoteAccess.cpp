@@ -75,7 +75,7 @@ bool TRemoteAccess::StartFromCommandLine()
         std::fprintf(stderr, "jt6400: %s\n", qPrintable(FServer.ErrorText()));
         return false;
     }
-    std::fprintf(stdout, "jt6400: serving the generator at %s\n", qPrintable(FServer.Endpoint()));
+    std::fprintf(stdout, "jt6400: listening on %s\n", qPrintable(FServer.Endpoint()));
     std::fflush(stdout);
     return true;
 }

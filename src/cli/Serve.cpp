@@ -43,18 +43,28 @@ TExitCode TCli::Serve()
         options.Allowed << *remote::ParseNetwork(network);
     options.LineMode = FOptions.LineMode;
 
-    if (const TExitCode code = Connect(); code != TExitCode::ecDone)
-        return code;
-
     // The answers of the line's jobs are delivered to Line, so it outlives
     // the line owner's thread.
     TLineOwner* owner = nullptr;
     remote::TChannelLine line([&owner](remote::TChannelLine::TJob job) { owner->Post(std::move(job)); });
+    // The address is taken before the generator is looked for, so that a
+    // taken address is told at once; clients that come meanwhile wait in the
+    // system's queue until the generator is found.
+    remote::TScpiServer server(line);
+    if (!server.Start(options)) {
+        Err(server.ErrorText() + QLatin1Char('.'));
+        return TExitCode::ecUnavailable;
+    }
+    server.PauseAccepting();
+    Out(QStringLiteral("listening on %1").arg(server.Endpoint()));
+
+    if (const TExitCode code = Connect(); code != TExitCode::ecDone)
+        return code;
+
     TLineOwner lineOwner;
     owner = &lineOwner;
     lineOwner.Start(FComm);
 
-    remote::TScpiServer server(line);
     QObject::connect(&server, &remote::TScpiServer::ClientConnected, [&](const QString& client) {
         Out(QStringLiteral("%1 connected").arg(client));
         line.Note(QStringLiteral("%1 connected").arg(client));
@@ -83,13 +93,8 @@ TExitCode TCli::Serve()
         result = TExitCode::ecUnavailable;
         end(1);
     });
-    if (!server.Start(options)) {
-        Err(server.ErrorText() + QLatin1Char('.'));
-        lineOwner.Stop();
-        lineOwner.Join();
-        return TExitCode::ecUnavailable;
-    }
     line.Note(QStringLiteral("listening on %1").arg(server.Endpoint()));
+    server.ResumeAccepting();
 
 #ifdef Q_OS_UNIX
     constexpr int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP};

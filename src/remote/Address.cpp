@@ -29,8 +29,13 @@ std::optional<TListenAddress> ParseListenAddress(const QString& text)
             host = host.mid(1, host.size() - 2);
         else if (host.contains(QLatin1Char(':')))
             return std::nullopt;  // an IPv6 address needs its brackets
-        if (!result.Address.setAddress(host))
+        if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+            result.Address = QHostAddress(QHostAddress::LocalHost);
+        else if (!result.Address.setAddress(host))
             return std::nullopt;
+        // Every address of the system: IPv6 and IPv4 clients alike.
+        if (result.Address == QHostAddress(QHostAddress::AnyIPv6))
+            result.Address = QHostAddress(QHostAddress::Any);
     }
     const auto port = ParsePort(portText);
     if (!port)
@@ -74,6 +79,8 @@ bool Allowed(const QList<TNetwork>& networks, const QHostAddress& peer)
 
 QString EndpointText(const QHostAddress& address, quint16 port)
 {
+    if (address == QHostAddress(QHostAddress::Any))
+        return QStringLiteral("[::]:%1").arg(port);
     const QHostAddress shown = ClientAddress(address);
     if (shown.protocol() == QAbstractSocket::IPv6Protocol)
         return QStringLiteral("[%1]:%2").arg(shown.toString()).arg(port);

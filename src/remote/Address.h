@@ -19,8 +19,9 @@ struct TListenAddress {
     bool operator==(const TListenAddress&) const = default;
 };
 
-// "5025", "0.0.0.0:5025", "192.168.1.7:5025", "[::1]:5025"; an address
-// alone is not accepted, the port is. Without an address: 127.0.0.1.
+// "5025", "0.0.0.0:5025", "192.168.1.7:5025", "[::1]:5025", "localhost:5025"
+// (127.0.0.1), "[::]:5025" (every address, IPv6 and IPv4); an address alone
+// is not accepted, the port is. Without an address: 127.0.0.1.
 // Port 0 lets the system choose one. nullopt for anything else.
 std::optional<TListenAddress> ParseListenAddress(const QString& text);
 

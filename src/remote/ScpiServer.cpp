@@ -81,6 +81,18 @@ void TScpiServer::Stop()
         emit ListeningChanged(false);
 }
 
+void TScpiServer::PauseAccepting()
+{
+    if (FServer)
+        FServer->pauseAccepting();
+}
+
+void TScpiServer::ResumeAccepting()
+{
+    if (FServer)
+        FServer->resumeAccepting();
+}
+
 bool TScpiServer::Listening() const
 {
     return FServer && FServer->isListening();

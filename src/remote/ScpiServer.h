@@ -46,6 +46,10 @@ public:
     bool Start(const TServerOptions& options);
     // Stops listening and closes every client.
     void Stop();
+    // While paused the server listens but takes no client: they wait in the
+    // system's queue of connections until it goes on.
+    void PauseAccepting();
+    void ResumeAccepting();
     bool Listening() const;
     const QString& ErrorText() const { return FError; }
     const TServerOptions& Options() const { return FOptions; }

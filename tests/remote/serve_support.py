@@ -76,13 +76,21 @@ class Server:
             [os.path.join(BIN, "jt6400-cli"), "--port", "1", "--log", self.log_path, *options, "serve", address],
             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
         self.lines = []
+        # serve says where it listens before it looks for the generator, and
+        # that it serves once it has found it.
         first = self.proc.stdout.readline()
-        match = re.search(r" at (\S+):(\d+)$", first.strip())
-        if not match:
+        match = re.search(r"^listening on (\S+):(\d+)$", first.strip())
+        second = self.proc.stdout.readline() if match else ""
+        if not match or not second.startswith("serving the "):
             self.proc.kill()
-            raise AssertionError("serve did not start: %r %r" % (first, self.proc.stderr.read()))
-        self.host = match.group(1)
+            self.proc.wait()
+            errors = self.proc.stderr.read()
+            self.proc.stdout.close()
+            self.proc.stderr.close()
+            raise AssertionError("serve did not start: %r %r %r" % (first, second, errors))
+        self.host = match.group(1).strip("[]")
         self.port = int(match.group(2))
+        self.first_line = first.strip()
 
     def resource(self):
         return "TCPIP::%s::%d::SOCKET" % (self.host, self.port)

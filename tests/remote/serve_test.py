@@ -407,7 +407,7 @@ class Limits(unittest.TestCase):
         server.proc.stdout.close()
         server.proc.stderr.close()
 
-    def test_a_taken_address_is_reported(self):
+    def test_a_taken_address_is_reported_before_the_generator_is_looked_for(self):
         holder = socket.socket()
         holder.bind(("127.0.0.1", 0))
         holder.listen(1)
@@ -415,8 +415,41 @@ class Limits(unittest.TestCase):
             with self.assertRaises(AssertionError) as caught:
                 Server(self.sim, address="127.0.0.1:%d" % holder.getsockname()[1])
             self.assertIn("cannot listen on 127.0.0.1:%d" % holder.getsockname()[1], str(caught.exception))
+            # Nothing was sent to the generator: discovery never started.
+            self.assertEqual(self.sim.received(), [])
         finally:
             holder.close()
+
+    def test_listening_addresses(self):
+        # The port the system chose is told; localhost is the loopback
+        # address; [::] serves IPv6 and IPv4 clients alike.
+        for address, shown, clients in [
+            ("127.0.0.1:0", "127.0.0.1", ["127.0.0.1"]),
+            ("localhost:0", "127.0.0.1", ["127.0.0.1"]),
+            ("[::]:0", "[::]", ["127.0.0.1", "::1"]),
+        ]:
+            server = Server(self.sim, address=address)
+            try:
+                self.assertEqual(server.first_line, "listening on %s:%d" % (shown, server.port))
+                self.assertNotEqual(server.port, 0)
+                for host in clients:
+                    c = Client(server.port, host=host)
+                    self.assertEqual(c.query("*IDN?"), IDN, host)
+                    c.close()
+            finally:
+                self.assertEqual(server.end(), 0)
+
+    def test_line_mode_answers_its_own_framing_errors_as_the_generator_does(self):
+        server = Server(self.sim, "--line-mode")
+        c = Client(server.port)
+        try:
+            c.send(b"\n" + b"A" * 5000 + b"\n:PULS1:WIDT 1E-6\x01\n*IDN?\n")
+            self.assertEqual([c.line() for _ in range(4)],
+                             ["ERR: empty line", "ERR: line too long (at most 4096 bytes)",
+                              "ERR: invalid character", IDN])
+        finally:
+            c.close()
+            self.assertEqual(server.end(), 0)
 
 
 if __name__ == "__main__":
