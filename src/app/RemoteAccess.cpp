@@ -16,13 +16,14 @@ TRemoteAccess::TRemoteAccess(const jt::TCommandLineOptions& options, TMainForm* 
         form->activateWindow();
     });
     connect(FForm, &TRemoteAccessForm::TurnOn, this, [this](const QString& address, int port) {
-        remote::TListenAddress listen;
-        if (!listen.Address.setAddress(address)) {
+        // Read as the command line's address is: localhost and [::] too.
+        const QString host = address.contains(QLatin1Char(':')) ? QStringLiteral("[%1]").arg(address) : address;
+        const auto listen = remote::ParseListenAddress(QStringLiteral("%1:%2").arg(host).arg(port));
+        if (!listen) {
             FForm->ShowOff(QStringLiteral("\"%1\" is no IP address").arg(address));
             return;
         }
-        listen.Port = static_cast<quint16>(port);
-        Start(listen);
+        Start(*listen);
     });
     connect(FForm, &TRemoteAccessForm::TurnOff, this, [this] {
         FServer.Stop();
@@ -61,7 +62,9 @@ bool TRemoteAccess::Start(const remote::TListenAddress& listen)
         return false;
     }
     FLine.Note(QStringLiteral("listening on %1").arg(FServer.Endpoint()));
-    FForm->SetAddress(remote::ClientAddress(listen.Address).toString(), FServer.Port());
+    const bool everyAddress = listen.Address == QHostAddress(QHostAddress::Any);
+    FForm->SetAddress(everyAddress ? QStringLiteral("::") : remote::ClientAddress(listen.Address).toString(),
+                      FServer.Port());
     FForm->ShowListening(FServer.Endpoint());
     return true;
 }
