@@ -87,6 +87,13 @@ TParsedCommandLine ParseCliArguments(const QStringList& arguments)
             o.Allow << value;
         } else if (name == QLatin1String("--line-mode")) {
             o.LineMode = true;
+        } else if (name == QLatin1String("--idle")) {
+            bool ok = false;
+            if (takeValue())
+                o.IdleSeconds = value.toInt(&ok);
+            if (!ok || o.IdleSeconds < 0)
+                return fail(QStringLiteral("--idle needs a number of seconds, e.g. --idle 600 (0: never)"));
+            o.HasIdle = true;
         } else if (name == QLatin1String("--serial")) {
             if (!takeValue())
                 return fail(QStringLiteral("--serial needs the generator's serial number, e.g. --serial 4711"));
@@ -124,8 +131,8 @@ TParsedCommandLine ParseCliArguments(const QStringList& arguments)
             !remote::ParseListenAddress(o.Arguments[0]))
             return fail(QStringLiteral("serve: \"%1\" is no [ADDRESS:]PORT (e.g. 5025 or 0.0.0.0:5025)")
                             .arg(o.Arguments[0]));
-        if ((!o.Allow.isEmpty() || o.LineMode) && o.Command != QLatin1String("serve"))
-            return fail(QStringLiteral("--allow and --line-mode are for serve"));
+        if ((!o.Allow.isEmpty() || o.LineMode || o.HasIdle) && o.Command != QLatin1String("serve"))
+            return fail(QStringLiteral("--allow, --line-mode and --idle are for serve"));
         if (shape.MaxArguments < 0)
             o.Arguments = QStringList{o.Arguments.join(QLatin1Char(' '))};
         if (o.HasSerial && o.Command == QLatin1String("list"))
@@ -200,6 +207,8 @@ Options:
                     one address); may be given more than once
   --line-mode       serve: every line gets the generator's own reply, as on
                     the serial line
+  --idle SECONDS    serve: close a client that sends nothing for SECONDS
+                    (default 600; 0: never)
   --help            show this text
   --version         show the program's version
 

@@ -25,6 +25,8 @@ struct TCliOptions {
     QString LogFile;
     QStringList Allow;      // serve: client networks allowed (empty: any)
     bool LineMode = false;  // serve: every line gets the generator's own reply
+    int IdleSeconds = 0;    // serve: a silent client is closed after this long
+    bool HasIdle = false;   // (0: never); without --idle the server's default
     QString Command;  // list, identify, save, apply, query, send, status, run, stop, serve
     QStringList Arguments;
     bool Help = false;

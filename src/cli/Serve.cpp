@@ -42,6 +42,8 @@ TExitCode TCli::Serve()
     for (const QString& network : FOptions.Allow)
         options.Allowed << *remote::ParseNetwork(network);
     options.LineMode = FOptions.LineMode;
+    if (FOptions.HasIdle)
+        options.IdleSeconds = FOptions.IdleSeconds;
 
     // The answers of the line's jobs are delivered to Line, so it outlives
     // the line owner's thread.

@@ -75,6 +75,18 @@ TConnection::TConnection(qintptr descriptor, QObject* parent) : QObject(parent),
     MakeNonBlocking(s);
     const int on = 1;
     ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+    // A client that vanished without closing (its machine off, its cable
+    // out) is found by the system's keepalive probes: after a minute of
+    // silence, every 10 s, given up after 6 unanswered probes.
+    ::setsockopt(s, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on), sizeof on);
+#ifdef TCP_KEEPIDLE
+    const int idle = 60;
+    const int interval = 10;
+    const int probes = 6;
+    ::setsockopt(s, IPPROTO_TCP, TCP_KEEPIDLE, reinterpret_cast<const char*>(&idle), sizeof idle);
+    ::setsockopt(s, IPPROTO_TCP, TCP_KEEPINTVL, reinterpret_cast<const char*>(&interval), sizeof interval);
+    ::setsockopt(s, IPPROTO_TCP, TCP_KEEPCNT, reinterpret_cast<const char*>(&probes), sizeof probes);
+#endif
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
     if (::getpeername(s, reinterpret_cast<sockaddr*>(&peer), &length) == 0) {

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 
 namespace remote {
 
@@ -33,6 +34,7 @@ struct TScpiServer::TClient : QObject {
     TScpiSession Session;
     bool Busy = false;
     bool Scheduled = false;
+    QTimer* Idle = nullptr;
     std::shared_ptr<std::atomic<bool>> Wanted = std::make_shared<std::atomic<bool>>(true);
     explicit TClient(bool lineMode) : Session(lineMode) {}
 };
@@ -141,6 +143,21 @@ void TScpiServer::Accept(qintptr descriptor)
     client->Socket = socket;
     client->Name = EndpointText(socket->PeerAddress(), socket->PeerPort());
     FClients.push_back(client);
+    if (FOptions.IdleSeconds > 0) {
+        client->Idle = new QTimer(client);
+        client->Idle->setSingleShot(true);
+        client->Idle->setInterval(std::chrono::seconds(FOptions.IdleSeconds));
+        connect(client->Idle, &QTimer::timeout, client, [this, client] {
+            // A line still on its way to the generator is no silence.
+            if (client->Busy) {
+                client->Idle->start();
+                return;
+            }
+            const QString why = QStringLiteral("idle for more than %1 s").arg(FOptions.IdleSeconds);
+            Close(client, why, QByteArrayLiteral("Closed: ") + why.toLatin1());
+        });
+        client->Idle->start();
+    }
     connect(socket, &TConnection::ReadyRead, client, [this, client] { Pump(client); });
     connect(socket, &TConnection::Closed, client, [this, client] { Close(client, QStringLiteral("disconnected")); });
     emit ClientConnected(client->Name);
@@ -155,6 +172,8 @@ void TScpiServer::Pump(TClient* client)
         if (input.Ready() == 0) {
             const QByteArray bytes = client->Socket->Read(kReadChunk);
             if (!bytes.isEmpty()) {
+                if (client->Idle)
+                    client->Idle->start();
                 input.Append(bytes);
                 continue;
             }

@@ -34,6 +34,8 @@ struct TServerOptions {
     int MaxClients = 8;
     // Replies that a client has not read, beyond what the system buffers.
     qint64 MaxUnreadReplies = 64 * 1024;
+    // A client that sends nothing for this long is closed; 0: never.
+    int IdleSeconds = 600;
 };
 
 class TScpiServer : public QObject {

@@ -435,9 +435,25 @@ class Limits(unittest.TestCase):
                 for host in clients:
                     c = Client(server.port, host=host)
                     self.assertEqual(c.query("*IDN?"), IDN, host)
+                    # The server's side of the connection has keepalive on,
+                    # to find a client that vanished without closing.
+                    ss = subprocess.run(["ss", "-tnoH", "state", "established", "( sport = :%d )" % server.port],
+                                        capture_output=True, text=True, timeout=WAIT)
+                    self.assertIn("keepalive", ss.stdout)
                     c.close()
             finally:
                 self.assertEqual(server.end(), 0)
+
+    def test_a_silent_client_is_closed_with_a_last_line(self):
+        server = Server(self.sim, "--idle", "1")
+        try:
+            c = Client(server.port)
+            self.assertEqual(c.line(), "Closed: idle for more than 1 s")
+            self.assertIsNone(c.line())
+            c.close()
+        finally:
+            self.assertEqual(server.end(), 0)
+        self.assertIn("closed: idle for more than 1 s", server.output)
 
     def test_line_mode_answers_its_own_framing_errors_as_the_generator_does(self):
         server = Server(self.sim, "--line-mode")
