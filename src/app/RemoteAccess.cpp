@@ -41,6 +41,10 @@ TRemoteAccess::TRemoteAccess(const jt::TCommandLineOptions& options, TMainForm* 
     connect(&FServer, &remote::TScpiServer::ClientRefused, this, [this](const QString& client, const QString& why) {
         FLine.Note(QStringLiteral("%1 refused: %2").arg(client, why));
     });
+    connect(&FServer, &remote::TScpiServer::LockHolderChanged, this, [this](const QString& client) {
+        FLine.Note(client.isEmpty() ? QStringLiteral("the lock is free") : QStringLiteral("%1 holds the lock").arg(client));
+        ShowClients();
+    });
     connect(&FServer, &remote::TScpiServer::LineCarried, this,
             [this](const QString& client, const QString& line, const QString& answer) {
                 FForm->AddCommand(client, line, answer);
@@ -85,5 +89,10 @@ bool TRemoteAccess::StartFromCommandLine()
 
 void TRemoteAccess::ShowClients()
 {
-    FForm->SetClients(FServer.Clients());
+    QStringList clients = FServer.Clients();
+    for (QString& client : clients) {
+        if (client == FServer.LockHolder())
+            client += QStringLiteral(" (holds the lock)");
+    }
+    FForm->SetClients(clients);
 }

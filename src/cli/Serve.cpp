@@ -79,6 +79,12 @@ TExitCode TCli::Serve()
         Out(QStringLiteral("%1 refused: %2").arg(client, why));
         line.Note(QStringLiteral("%1 refused: %2").arg(client, why));
     });
+    QObject::connect(&server, &remote::TScpiServer::LockHolderChanged, [&](const QString& client) {
+        const QString text =
+            client.isEmpty() ? QStringLiteral("the lock is free") : QStringLiteral("%1 holds the lock").arg(client);
+        Out(text);
+        line.Note(text);
+    });
     TExitCode result = TExitCode::ecDone;
     // Serving ends once the clients are closed and the traffic log's last
     // lines, jobs too, are written.

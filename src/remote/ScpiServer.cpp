@@ -43,8 +43,10 @@ TScpiServer::TScpiServer(IRemoteLine& line, QObject* parent) : QObject(parent), 
 
 TScpiServer::~TScpiServer()
 {
-    for (TClient* client : FClients)
+    for (TClient* client : FClients) {
         client->Wanted->store(false);
+        client->Session.SetLock(nullptr);
+    }
 }
 
 bool TScpiServer::Start(const TServerOptions& options)
@@ -110,6 +112,24 @@ quint16 TScpiServer::Port() const
     return Listening() ? FServer->serverPort() : 0;
 }
 
+QString TScpiServer::LockHolder() const
+{
+    return FLockHolder;
+}
+
+void TScpiServer::NoteLock()
+{
+    QString holder;
+    for (const TClient* client : FClients) {
+        if (client->Session.HoldsLock())
+            holder = client->Name;
+    }
+    if (holder == FLockHolder)
+        return;
+    FLockHolder = holder;
+    emit LockHolderChanged(holder);
+}
+
 QStringList TScpiServer::Clients() const
 {
     QStringList names;
@@ -140,6 +160,7 @@ void TScpiServer::Accept(qintptr descriptor)
     }
     auto* client = new TClient(FOptions.LineMode);
     client->setParent(this);
+    client->Session.SetLock(&FLock);
     client->Socket = socket;
     client->Name = EndpointText(socket->PeerAddress(), socket->PeerPort());
     FClients.push_back(client);
@@ -200,6 +221,7 @@ void TScpiServer::Pump(TClient* client)
 
 void TScpiServer::Perform(TClient* client, const TAction& action)
 {
+    NoteLock();
     switch (action.Kind) {
         case TAction::TKind::None:
             break;
@@ -255,6 +277,10 @@ void TScpiServer::Close(TClient* client, const QString& reason, const QByteArray
         return;
     FClients.erase(it);
     client->Wanted->store(false);
+    // A lock ends with its connection.
+    if (client->Session.HoldsLock())
+        FLock.Holder = nullptr;
+    client->Session.SetLock(nullptr);
     TConnection* socket = client->Socket;
     client->Socket = nullptr;
     socket->disconnect(client);
@@ -267,6 +293,7 @@ void TScpiServer::Close(TClient* client, const QString& reason, const QByteArray
     else
         socket->Abort();
     emit ClientClosed(client->Name, reason);
+    NoteLock();
     client->deleteLater();
 }
 

@@ -59,6 +59,8 @@ public:
     QString Endpoint() const;
     quint16 Port() const;
     QStringList Clients() const;
+    // The client that holds the lock (SYST:LOCK:REQ?); empty when none does.
+    QString LockHolder() const;
 
     // The generator stopped answering: every client gets an error line and
     // is closed. The server goes on listening.
@@ -74,6 +76,8 @@ signals:
     void LineLost();
     // A line of Client was carried out on the line.
     void LineCarried(const QString& client, const QString& line, const QString& answer);
+    // Another client (empty: none) holds the lock now.
+    void LockHolderChanged(const QString& client);
 
 private:
     struct TClient;
@@ -84,12 +88,15 @@ private:
     void Reply(TClient* client, const QByteArray& line);
     void Close(TClient* client, const QString& reason, const QByteArray& lastLine = {}, bool graceful = true);
     void Done(QPointer<QObject> token, const TRemoteLine& line, const TAction& action, const TCarried& carried);
+    void NoteLock();
 
     IRemoteLine& FLine;
     QTcpServer* FServer = nullptr;
     TServerOptions FOptions;
     QString FError;
     std::vector<TClient*> FClients;
+    TLock FLock;
+    QString FLockHolder;
 };
 
 }  // namespace remote

@@ -61,6 +61,8 @@ enum class TOwnCommand {
     SelfTestQuery,
     OptionsQuery,
     Reset,
+    LockRequest,
+    LockRelease,
 };
 
 TOwnCommand OwnCommand(QByteArrayView header)
@@ -95,6 +97,8 @@ TOwnCommand OwnCommand(QByteArrayView header)
         {QRegularExpression(QStringLiteral("^SYST(EM)?:ERR(OR)?:ALL\\?$")), TOwnCommand::ErrorAll},
         {QRegularExpression(QStringLiteral("^SYST(EM)?:ERR(OR)?:COUN(T)?\\?$")), TOwnCommand::ErrorCount},
         {QRegularExpression(QStringLiteral("^SYST(EM)?:VERS(ION)?\\?$")), TOwnCommand::Version},
+        {QRegularExpression(QStringLiteral("^SYST(EM)?:LOCK:REQ(UEST)?\\?$")), TOwnCommand::LockRequest},
+        {QRegularExpression(QStringLiteral("^SYST(EM)?:LOCK:REL(EASE)?$")), TOwnCommand::LockRelease},
     };
     const QString text = QString::fromLatin1(h);
     for (const auto& [pattern, command] : system) {
@@ -286,6 +290,13 @@ QByteArray ReplyLine(const QString& text)
     return line;
 }
 
+TScpiSession::~TScpiSession()
+{
+    // A lock ends with its connection.
+    if (HoldsLock())
+        FLock->Holder = nullptr;
+}
+
 TAction TScpiSession::Refuse(TScpiError error)
 {
     if (FLineMode) {
@@ -398,9 +409,15 @@ TAction TScpiSession::Command(const QByteArray& command)
         return {};
     }
     const auto reply = [this](const QByteArray& text) { FReplies << text; };
-    const auto carry = [this](TPurpose purpose, const QByteArray& text) {
+    TLock& lock = FLock ? *FLock : FOwnLock;
+    const auto carry = [this, &lock](TPurpose purpose, const QByteArray& text) {
+        const bool query = IsQuery(text);
+        if (!query && lock.Holder && lock.Holder != this) {
+            Fail({ecCommandProtected, QStringLiteral("Command protected; another connection holds the lock")});
+            return TAction{};
+        }
         FPurpose = purpose;
-        return TAction{TAction::TKind::Carry, text, IsQuery(text)};
+        return TAction{TAction::TKind::Carry, text, query};
     };
     switch (own) {
         case TOwnCommand::None:
@@ -465,6 +482,15 @@ TAction TScpiSession::Command(const QByteArray& command)
         case TOwnCommand::Reset:
             // The safe state: the pulses stop. Every setting stays as it is.
             return carry(TPurpose::Reset, QByteArrayLiteral(":PULS0:STAT OFF"));
+        case TOwnCommand::LockRequest:
+            if (!lock.Holder)
+                lock.Holder = this;
+            reply(lock.Holder == this ? QByteArrayLiteral("1") : QByteArrayLiteral("0"));
+            break;
+        case TOwnCommand::LockRelease:
+            if (lock.Holder == this)
+                lock.Holder = nullptr;
+            break;
     }
     return {};
 }

@@ -41,6 +41,7 @@ enum TScpiErrorCode : int {
     ecMissingParameter = -109,
     ecUndefinedHeader = -113,
     ecExecutionError = -200,
+    ecCommandProtected = -203,
     ecDataOutOfRange = -222,
     ecIllegalParameterValue = -224,
     ecHardwareError = -240,
@@ -135,9 +136,24 @@ struct TAction {
     bool Query = false;
 };
 
+// Exclusive control, shared by the connections of one server: the session
+// that holds it, if any. While one holds it, the others' commands that would
+// change the generator are refused; their queries are answered.
+struct TLock {
+    const void* Holder = nullptr;
+};
+
 class TScpiSession {
 public:
     explicit TScpiSession(bool lineMode = false) : FLineMode(lineMode) {}
+    ~TScpiSession();
+    TScpiSession(const TScpiSession&) = delete;
+    TScpiSession& operator=(const TScpiSession&) = delete;
+
+    // The lock this session takes part in (SYST:LOCK:REQ?, SYST:LOCK:REL);
+    // without one, those commands are answered as if it were always free.
+    void SetLock(TLock* lock) { FLock = lock; }
+    bool HoldsLock() const { return FLock && FLock->Holder == this; }
 
     bool LineMode() const { return FLineMode; }
     TLineFramer& Input() { return FInput; }
@@ -174,6 +190,8 @@ private:
     unsigned FEventStatus = 0;
     unsigned FEventEnable = 0;
     unsigned FServiceEnable = 0;
+    TLock* FLock = nullptr;
+    TLock FOwnLock;
 };
 
 // A reply line made safe to send: one line of printable ASCII (a control

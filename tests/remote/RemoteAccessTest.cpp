@@ -137,6 +137,11 @@ TEST(RemoteAccess, TheWindowTurnsTheServerOnAndShowsClientsAndCommands)
     EXPECT_TRUE(lines[1].endsWith(QStringLiteral(") ok"))) << lines[1].toStdString();
     EXPECT_TRUE(lines[2].endsWith(QStringLiteral(") [%1] :PULS1:WIDT?").arg(name))) << lines[2].toStdString();
 
+    // The client that holds the lock is marked in the list.
+    client.write("SYST:LOCK:REQ?\n");
+    EXPECT_EQ(ReadLine(client), QStringLiteral("1"));
+    ASSERT_TRUE(WaitUntil([&] { return form.ClientList->item(0)->text() == name + QStringLiteral(" (holds the lock)"); }));
+
     client.disconnectFromHost();
     ASSERT_TRUE(WaitUntil([&] { return form.ClientList->count() == 0; }));
     form.OnBox->click();

@@ -284,6 +284,39 @@ TEST(ScpiSession, SelfTestOptionsAndResetGoToTheGeneratorAsTheirOwnQueries)
     }
 }
 
+TEST(ScpiSession, WhileOneConnectionHoldsTheLockTheOthersMayOnlyAsk)
+{
+    TLock lock;
+    TScpiSession a;
+    TScpiSession b;
+    a.SetLock(&lock);
+    b.SetLock(&lock);
+    EXPECT_EQ(Talk(a, "SYST:LOCK:REQ?;:SYSTem:LOCK:REQuest?\n").Replies, (std::vector<QByteArray>{"1;1"}));
+    EXPECT_EQ(Talk(b, "SYST:LOCK:REQ?\n").Replies, (std::vector<QByteArray>{"0"}));
+    // B's set commands (and *RST, *RCL) are refused; its queries and its own
+    // status commands are not.
+    const TExchange e = Talk(b, ":PULS1:WIDT 1E-6\n*RST\n*RCL 1\n:PULS1:WIDT?;*ESE 16;*ESE?\n", {"0.000002"});
+    EXPECT_EQ(e.Carried, (std::vector<QByteArray>{":PULS1:WIDT?"}));
+    EXPECT_EQ(e.Replies, (std::vector<QByteArray>{"0.000002;16"}));
+    EXPECT_EQ(Talk(b, "SYST:ERR:ALL?\n").Replies,
+              (std::vector<QByteArray>{R"(-203,"Command protected; another connection holds the lock",)"
+                                       R"(-203,"Command protected; another connection holds the lock",)"
+                                       R"(-203,"Command protected; another connection holds the lock")"}));
+    EXPECT_EQ(Talk(a, ":PULS1:WIDT 1E-6\n").Carried, (std::vector<QByteArray>{":PULS1:WIDT 1E-6"}));
+    // Released, or ended with its connection: the lock is free again.
+    Talk(a, "SYST:LOCK:REL\n");
+    EXPECT_EQ(Talk(b, "SYST:LOCK:REQ?\n").Replies, (std::vector<QByteArray>{"1"}));
+    {
+        TScpiSession c;
+        c.SetLock(&lock);
+        Talk(b, "SYST:LOCK:REL\n");
+        EXPECT_EQ(Talk(c, "SYST:LOCK:REQ?\n").Replies, (std::vector<QByteArray>{"1"}));
+        EXPECT_EQ(Talk(a, "SYST:LOCK:REQ?\n").Replies, (std::vector<QByteArray>{"0"}));
+    }
+    EXPECT_EQ(lock.Holder, nullptr);
+    EXPECT_EQ(Talk(a, "SYST:LOCK:REQ?\n").Replies, (std::vector<QByteArray>{"1"}));
+}
+
 TEST(ScpiSession, GeneratorErrorsGetTheirScpiCodesAndKeepTheGeneratorsWords)
 {
     const std::tuple<const char*, const char*, const char*> cases[] = {

@@ -159,6 +159,27 @@ class Served(unittest.TestCase):
         self.assertEqual([line for line in self.sim.received()[before:] if line.startswith(":PULS4:DEL")],
                          [":PULS4:DEL 11E-9", ":PULS4:DEL 12E-9", ":PULS4:DEL 13E-9", ":PULS4:DEL?"])
 
+    def test_one_connection_holds_the_lock(self):
+        rm, a = visa(self.server)
+        b = Client(self.server.port)
+        try:
+            self.assertEqual(a.query("SYST:LOCK:REQ?"), "1")
+            before = len(self.sim.received())
+            self.assertEqual(b.query("SYST:LOCK:REQ?"), "0")
+            b.send(b":PULS2:WIDT 7E-6\n")
+            self.assertEqual(b.query(":PULS2:WIDT?;SYST:ERR?").split(";", 1)[1],
+                             '-203,"Command protected; another connection holds the lock"')
+            self.assertNotIn(":PULS2:WIDT 7E-6", self.sim.received()[before:])
+            a.write(":PULS2:WIDT 8E-6")
+            self.assertAlmostEqual(float(b.query(":PULS2:WIDT?")), 8e-6, places=12)
+            # The lock ends with its connection.
+            a.close()
+            wait_for(lambda: b.query("SYST:LOCK:REQ?") == "1", "the lock free once its holder closed")
+            self.assertEqual(b.query("SYST:LOCK:REL;SYST:LOCK:REQ?;SYST:LOCK:REL;*OPC?"), "1;1")
+        finally:
+            b.close()
+            rm.close()
+
     def test_clients_take_turns_on_the_line(self):
         a = Client(self.server.port)
         b = Client(self.server.port)
