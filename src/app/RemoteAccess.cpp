@@ -41,6 +41,8 @@ TRemoteAccess::TRemoteAccess(const jt::TCommandLineOptions& options, TMainForm* 
     connect(&FServer, &remote::TScpiServer::ClientRefused, this, [this](const QString& client, const QString& why) {
         FLine.Note(QStringLiteral("%1 refused: %2").arg(client, why));
     });
+    connect(FForm, &TRemoteAccessForm::DisconnectClient, this,
+            [this](const QString& client) { FServer.Disconnect(client); });
     connect(&FServer, &remote::TScpiServer::LockHolderChanged, this, [this](const QString& client) {
         FLine.Note(client.isEmpty() ? QStringLiteral("the lock is free") : QStringLiteral("%1 holds the lock").arg(client));
         ShowClients();
@@ -89,10 +91,5 @@ bool TRemoteAccess::StartFromCommandLine()
 
 void TRemoteAccess::ShowClients()
 {
-    QStringList clients = FServer.Clients();
-    for (QString& client : clients) {
-        if (client == FServer.LockHolder())
-            client += QStringLiteral(" (holds the lock)");
-    }
-    FForm->SetClients(clients);
+    FForm->SetClients(FServer.Clients(), FServer.LockHolder());
 }

@@ -297,6 +297,17 @@ void TScpiServer::Close(TClient* client, const QString& reason, const QByteArray
     client->deleteLater();
 }
 
+void TScpiServer::Disconnect(const QString& name)
+{
+    for (TClient* client : FClients) {
+        if (client->Name == name) {
+            Close(client, QStringLiteral("disconnected from the panel"),
+                  QByteArrayLiteral("Closed: disconnected from the panel"));
+            return;
+        }
+    }
+}
+
 void TScpiServer::GeneratorLost()
 {
     const QByteArray line =

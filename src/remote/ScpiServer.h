@@ -62,6 +62,9 @@ public:
     // The client that holds the lock (SYST:LOCK:REQ?); empty when none does.
     QString LockHolder() const;
 
+    // Closes the connection of Client (as Clients names it) with a last line.
+    void Disconnect(const QString& client);
+
     // The generator stopped answering: every client gets an error line and
     // is closed. The server goes on listening.
     void GeneratorLost();

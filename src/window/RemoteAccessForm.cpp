@@ -4,7 +4,9 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QHBoxLayout>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -48,6 +50,14 @@ TRemoteAccessForm::TRemoteAccessForm(QWidget* parent) : QWidget(parent, Qt::Wind
     ClientList->setObjectName(QStringLiteral("RemoteClients"));
     ClientList->setMaximumHeight(110);
     layout->addWidget(ClientList);
+    auto* clientButtons = new QHBoxLayout;
+    clientButtons->addStretch();
+    DisconnectBtn = new QPushButton(QStringLiteral("Disconnect"), this);
+    DisconnectBtn->setObjectName(QStringLiteral("RemoteDisconnect"));
+    DisconnectBtn->setToolTip(QStringLiteral("Close the connection of the selected client"));
+    DisconnectBtn->setEnabled(false);
+    clientButtons->addWidget(DisconnectBtn);
+    layout->addLayout(clientButtons);
     layout->addWidget(new QLabel(QStringLiteral("Last commands:"), this));
     CommandList = new QListWidget(this);
     CommandList->setObjectName(QStringLiteral("RemoteCommands"));
@@ -55,6 +65,12 @@ TRemoteAccessForm::TRemoteAccessForm(QWidget* parent) : QWidget(parent, Qt::Wind
     resize(460, 420);
 
     connect(OnBox, &QCheckBox::toggled, this, &TRemoteAccessForm::Toggled);
+    connect(ClientList, &QListWidget::currentItemChanged, this,
+            [this](QListWidgetItem* item) { DisconnectBtn->setEnabled(item != nullptr); });
+    connect(DisconnectBtn, &QPushButton::clicked, this, [this] {
+        if (const QListWidgetItem* item = ClientList->currentItem())
+            emit DisconnectClient(item->data(Qt::UserRole).toString());
+    });
     connect(AddressEdit, &QLineEdit::textChanged, this, &TRemoteAccessForm::ShowWarning);
     ShowOff();
 }
@@ -107,10 +123,19 @@ void TRemoteAccessForm::SetAddress(const QString& address, int port)
     PortEdit->setValue(port);
 }
 
-void TRemoteAccessForm::SetClients(const QStringList& clients)
+void TRemoteAccessForm::SetClients(const QStringList& clients, const QString& lockHolder)
 {
+    const QListWidgetItem* selected = ClientList->currentItem();
+    const QString current = selected ? selected->data(Qt::UserRole).toString() : QString();
     ClientList->clear();
-    ClientList->addItems(clients);
+    for (const QString& client : clients) {
+        auto* item = new QListWidgetItem(
+            client == lockHolder ? QStringLiteral("%1 (holds the lock)").arg(client) : client, ClientList);
+        item->setData(Qt::UserRole, client);
+        if (client == current)
+            ClientList->setCurrentItem(item);
+    }
+    DisconnectBtn->setEnabled(ClientList->currentItem() != nullptr);
 }
 
 void TRemoteAccessForm::AddCommand(const QString& client, const QString& line, const QString& answer)

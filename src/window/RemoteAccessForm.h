@@ -12,6 +12,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QPushButton;
 class QSpinBox;
 
 class TRemoteAccessForm : public QWidget {
@@ -28,7 +29,9 @@ public:
     void ShowOff(const QString& reason = QString());
     // The address and port the next start uses.
     void SetAddress(const QString& address, int port);
-    void SetClients(const QStringList& clients);
+    // The connected clients ("127.0.0.1:50412"), the one that holds the lock
+    // marked.
+    void SetClients(const QStringList& clients, const QString& lockHolder = QString());
     void AddCommand(const QString& client, const QString& line, const QString& answer);
 
     QCheckBox* OnBox = nullptr;
@@ -37,12 +40,15 @@ public:
     QLabel* StateLbl = nullptr;
     QLabel* WarningLbl = nullptr;
     QListWidget* ClientList = nullptr;
+    QPushButton* DisconnectBtn = nullptr;
     QListWidget* CommandList = nullptr;
 
 signals:
     // The user turned the server on (at Address:Port) or off.
     void TurnOn(const QString& address, int port);
     void TurnOff();
+    // The user asked to close the connection of Client.
+    void DisconnectClient(const QString& client);
 
 private:
     void ShowWarning();

@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -141,6 +142,21 @@ TEST(RemoteAccess, TheWindowTurnsTheServerOnAndShowsClientsAndCommands)
     client.write("SYST:LOCK:REQ?\n");
     EXPECT_EQ(ReadLine(client), QStringLiteral("1"));
     ASSERT_TRUE(WaitUntil([&] { return form.ClientList->item(0)->text() == name + QStringLiteral(" (holds the lock)"); }));
+
+    // A second client, closed from the window: it gets a last line.
+    QTcpSocket other;
+    other.connectToHost(QHostAddress::LocalHost, free);
+    ASSERT_TRUE(WaitUntil([&] { return form.ClientList->count() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return other.state() == QAbstractSocket::ConnectedState; }));
+    EXPECT_FALSE(form.DisconnectBtn->isEnabled());
+    const QString otherName = QStringLiteral("127.0.0.1:%1").arg(other.localPort());
+    form.ClientList->setCurrentItem(form.ClientList->findItems(otherName, Qt::MatchExactly).value(0));
+    ASSERT_TRUE(form.DisconnectBtn->isEnabled());
+    form.DisconnectBtn->click();
+    EXPECT_EQ(ReadLine(other), QStringLiteral("Closed: disconnected from the panel"));
+    ASSERT_TRUE(WaitUntil([&] { return other.state() == QAbstractSocket::UnconnectedState; }));
+    ASSERT_TRUE(WaitUntil([&] { return form.ClientList->count() == 1; }));
+    EXPECT_EQ(form.ClientList->item(0)->text(), name + QStringLiteral(" (holds the lock)"));
 
     client.disconnectFromHost();
     ASSERT_TRUE(WaitUntil([&] { return form.ClientList->count() == 0; }));
