@@ -83,4 +83,5 @@ void ConnectStatusPoll(TJT6400App& app, TReadBack& readBack, TStatusPoll& poll)
     QObject::connect(&readBack, &TReadBack::ReadBackStarted, &poll, &TStatusPoll::Hold);
     QObject::connect(&readBack, &TReadBack::ReadBackEnded, &poll, &TStatusPoll::Release);
     app.Queue().SetPollInFlight([&poll] { return poll.RoundInFlight(); });
+    poll.SetCommandsWaiting([&app] { return app.Queue().TaskCount() > 0; });
 }

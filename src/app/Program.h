@@ -44,5 +44,6 @@ private:
 // a read-back.
 void ConnectReadBack(TJT6400App& app, TReadBack& readBack);
 // Runs Poll when the frame wants it, holds it while ReadBack runs, and has
-// the task tick wait for its rounds.
+// the task tick wait for its rounds; a round tells the run state only when
+// no command of the user waited in the queue as it began.
 void ConnectStatusPoll(TJT6400App& app, TReadBack& readBack, TStatusPoll& poll);
