@@ -43,7 +43,9 @@ TProgram::TProgram(const jt::TCommandLineOptions& options, TJT6400App::TServices
     // Tools > Remote Access, and --remote: network clients' lines become
     // jobs on the line, after every job posted before them.
     FRemote = std::make_unique<TRemoteAccess>(options, &FApp.Form(),
-                                              [this](TLineOwner::TJob job) { FApp.Line().PostGuest(std::move(job)); });
+                                              [this](TLineOwner::TJob job, TLineOwner::TDropped dropped) {
+                                                  FApp.Line().PostGuest(std::move(job), std::move(dropped));
+                                              });
     // The window follows the network clients: a bin recall changes every
     // setting, and the window reads them all back, as after its own bin
     // recall; a set command changes one, and only that one is read back.
