@@ -22,6 +22,7 @@ TProgram::TProgram(const jt::TCommandLineOptions& options, TJT6400App::TServices
     ConnectStatusPoll(FApp, *FReadBack, *FStatusPoll);
     FHandlers = std::make_unique<TSettingsHandlers>(FApp.Form(), FApp.State(), FApp.Queue(), *FStatusPoll,
                                                     services.Dialogs);
+    ConnectHandlers(*FReadBack, *FHandlers);
     FUrls = std::make_unique<TDesktopUrlOpener>();
     FStorage = std::make_unique<TStorage>(FApp.State(), FApp.Form(), FApp.MessageForm(), FApp.Comm(), FApp.Line(),
                                           FApp.Queue(), services.Dialogs, *FUrls);
@@ -72,6 +73,11 @@ void ConnectReadBack(TJT6400App& app, TReadBack& readBack)
     const auto withSplash = [&readBack] { readBack.Initialize(true); };
     QObject::connect(&app, &TJT6400App::ReadBackDue, &readBack, withSplash);
     QObject::connect(&app.Queue(), &TTaskQueue::ReadBackDue, &readBack, withSplash);
+}
+
+void ConnectHandlers(TReadBack& readBack, TSettingsHandlers& handlers)
+{
+    QObject::connect(&readBack, &TReadBack::TriggerModeShown, &handlers, &TSettingsHandlers::PeriodCounterNeedsTrigger);
 }
 
 void ConnectStatusPoll(TJT6400App& app, TReadBack& readBack, TStatusPoll& poll)
