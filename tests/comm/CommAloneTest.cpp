@@ -1,15 +1,21 @@
 // The command channel's library on its own: a program that links jt_comm and
-// nothing else of the panel's (no serial component, no widget toolkit, not
-// even Qt GUI) builds from the channel's and the line owner's headers and
-// runs. Its include path is only what jt_comm hands on, so a header of the
-// channel that needs a library jt_comm keeps to itself fails to compile here
-// (every header of the folder is included for that).
+// nothing else of the panel's (no serial component, no widget toolkit) builds
+// from the channel's and the line owner's headers and runs. Its include path
+// is only what jt_comm hands on, so a header of the channel that needs a
+// library jt_comm keeps to itself fails to compile here (every header of the
+// folder is included for that).
 #include "comm/CommandText.h"
 #include "comm/Communication.h"
 #include "comm/LineOwner.h"
 #include "comm/TrafficLog.h"
 
 #include <gtest/gtest.h>
+
+// Nor does it hand Qt GUI on: the command line and the channel's users need
+// none of it.
+#if __has_include(<QColor>)
+#error "jt_comm hands Qt GUI on to the programs that link it"
+#endif
 
 #include <QCoreApplication>
 #include <QStringList>
