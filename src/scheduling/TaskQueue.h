@@ -81,6 +81,7 @@ private:
     bool FCommandsPending = false;
     bool FCommandsDisabled = false;
     bool FReadBackRequested = false;
+    bool FProcessing = false;
     std::optional<int> FRecallBin;
     // How many of the queued commands were asked for before the recall.
     std::size_t FRecallAt = 0;
