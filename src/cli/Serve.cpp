@@ -49,7 +49,9 @@ TExitCode TCli::Serve()
     // The answers of the line's jobs are delivered to Line, so it outlives
     // the line owner's thread.
     TLineOwner* owner = nullptr;
-    remote::TChannelLine line([&owner](remote::TChannelLine::TJob job) { owner->Post(std::move(job)); });
+    remote::TChannelLine line([&owner](remote::TChannelLine::TJob job, remote::TChannelLine::TDropped dropped) {
+        owner->Post(std::move(job), std::move(dropped));
+    });
     TLineOwner lineOwner;
     owner = &lineOwner;
     lineOwner.Start(FComm);
