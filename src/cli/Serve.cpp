@@ -48,7 +48,9 @@ TExitCode TCli::Serve()
     // The answers of the line's jobs are delivered to Line, so it outlives
     // the line owner's thread.
     TLineOwner* owner = nullptr;
-    remote::TChannelLine line([&owner](remote::TChannelLine::TJob job) { owner->Post(std::move(job)); });
+    remote::TChannelLine line([&owner](remote::TChannelLine::TJob job, remote::TChannelLine::TDropped dropped) {
+        owner->Post(std::move(job), std::move(dropped));
+    });
     // The address is taken before the generator is looked for, so that a
     // taken address is told at once; clients that come meanwhile wait in the
     // system's queue until the generator is found.
