@@ -4,10 +4,10 @@
 // and split at ";" outside quoted strings into commands, carried out in
 // order. The IEEE 488.2 common commands and the status model of the
 // connection (*CLS, *ESE, *ESR?, *SRE, *STB?, *OPC, *WAI, ...) and the
-// SYSTem:ERRor and SYSTem:VERSion queries are answered here; every other
-// command is handed out to be carried to the generator, one at a time, and
-// its answer comes back through Answered. The replies of one line's queries
-// go back together as one line, joined by ";".
+// SYSTem:ERRor, SYSTem:VERSion and SYSTem:LOCK commands are answered here;
+// every other command is handed out to be carried to the generator, one at a
+// time, and its answer comes back through Answered. The replies of one
+// line's queries go back together as one line, joined by ";".
 //
 // In line mode every line is carried to the generator as it is and every
 // line gets the generator's own reply, exactly as on the serial line; a line
