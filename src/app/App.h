@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 
@@ -12,14 +13,15 @@
 #include "comm/Communication.h"
 #include "comm/LineOwner.h"
 #include "model/ProgramState.h"
+#include "serial/JTComPort.h"
 
 class IDialogs;
 class IProcessControl;
 class IStartupKeys;
-class TJTComPort;
 class TMainForm;
 class TMessageForm;
 class TTaskQueue;
+class TformPickPort;
 
 class TJT6400App : public QObject, public ITerminal, public IAppControl {
     Q_OBJECT
@@ -81,8 +83,11 @@ public:
     void Clear() override;
     // IAppControl. Asked from a job on the line, the program stops the line
     // at once and carries out the request on the window's thread.
-    void StopStatusTimer() override;
-    void StartStatusTimer() override;
+    bool CommunicationsLost() override;
+    // The status poll rests (a question about a lost answer is up) or runs
+    // again; asked from any thread.
+    void StopStatusTimer();
+    void StartStatusTimer();
 
 signals:
     // The launch step wants the full read-back into the window, now.
@@ -100,12 +105,21 @@ protected:
 private:
     void EnterDemoMode();
     // The scan's outcome: the start-up question when nothing was found.
-    void ScanEnded(bool found, const QStringList& refused);
+    void ScanEnded(const TScanResult& scan, const QStringList& refused);
+    // A port chosen by hand: the ports that open are listed (on the line's
+    // thread) and offered in "Select Serial Port"; the chosen one is probed
+    // as the scan probes each port. Cancel ends the program; a port without
+    // a supported generator is named and the choice offered again.
+    void ListPortsToPick();
+    void OfferPorts(const TPortChoice& choice);
+    void PortPicked(bool accepted, int number);
+    void PickedPortProbed(int number, const TPortProbe& probe, TOpenFailure failure);
     // The rest of start-up once a port (or the demonstration mode) is there.
     void Connect();
     // Hides the windows and stops the timers at once; the event loop ends
     // (ExitLoop) once the line has let go of the port.
     void Terminate();
+    bool BeginEnding(void (TJT6400App::*request)());
     void ExitLoop(int exitCode);
     bool OnWindowThread() const;
     void WireControls();
@@ -128,4 +142,6 @@ private:
     bool FTerminated = false;
     QTimer FLaunchTimer;
     bool FStarting = false;
+    // "Select Serial Port" while it is up.
+    QPointer<TformPickPort> FPickDialog;
 };

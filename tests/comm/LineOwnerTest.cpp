@@ -4,7 +4,6 @@
 #include "comm/LineOwner.h"
 
 #include "comm/Communication.h"
-#include "model/ProgramState.h"
 #include "serial/JTComPort.h"
 #include "support/LineWait.h"
 #include "support/ScriptedDialogs.h"
@@ -22,10 +21,9 @@
 namespace {
 
 struct LineOwnerFixture : ::testing::Test {
-    TProgramState state;
     TScriptedDialogs dialogs;
     TJTComPort port{nullptr, &dialogs};
-    TCommunication channel{state, port, dialogs};
+    TCommunication channel{port, dialogs};
     TLineOwner line;
 };
 
