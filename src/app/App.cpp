@@ -97,6 +97,11 @@ TJT6400App::~TJT6400App()
     FComm->Log().Close();
 }
 
+QWidget& TJT6400App::Window()
+{
+    return *FForm;
+}
+
 bool TJT6400App::OnWindowThread() const
 {
     return QThread::currentThread() == thread();
@@ -145,7 +150,6 @@ bool TJT6400App::Start()
     }
     if (FServices.Keys.LeftShiftHeld()) {
         EnterDemoMode();
-        Connect();
         return true;
     }
     FStarting = true;
@@ -174,18 +178,17 @@ void TJT6400App::ScanEnded(const TScanResult& scan, const QStringList& refused)
         Connect();
         return;
     }
-    const TMsgButton answer =
-        FServices.Dialogs.MessageDlg(NoDeviceText(refused), QString(), mbYesNo, TMsgKind::mkWarning);
-    if (answer == TMsgButton::mbYes) {
-        RestartApp();
-        return;
-    }
-    if (!FServices.Keys.LeftShiftHeld()) {
-        ExitApp();
-        return;
-    }
-    EnterDemoMode();
-    Connect();
+    FServices.Dialogs.AskMessage(NoDeviceText(refused), QString(), mbYesNo, TMsgKind::mkWarning,
+                                 [this](TMsgButton answer) {
+                                     if (Ending())
+                                         return;
+                                     if (answer == TMsgButton::mbYes)
+                                         RestartApp();
+                                     else if (!FServices.Keys.LeftShiftHeld())
+                                         ExitApp();
+                                     else
+                                         EnterDemoMode();
+                                 });
 }
 
 void TJT6400App::ListPortsToPick()
@@ -201,21 +204,23 @@ void TJT6400App::OfferPorts(const TPortChoice& choice)
     if (Ending())
         return;
     if (choice.Ports.isEmpty()) {
-        FServices.Dialogs.MessageDlg(QStringLiteral("No available ports."), QString(), TMsgButton::mbOK);
-        ExitApp();
+        Tell(QStringLiteral("No available ports."), TMsgKind::mkInformation, [this] { ExitApp(); });
         return;
     }
     if (!choice.Refused.isEmpty()) {
         QStringList names;
         for (int n : choice.Refused)
             names << ComPortName(n);
-        FServices.Dialogs.MessageDlg(
-            QStringLiteral("%1 cannot be opened: permission denied. %2")
-                .arg(names.join(QStringLiteral(", ")), TJTComPort::PermissionHint()),
-            QString(), TMsgButton::mbOK, TMsgKind::mkWarning);
-        if (Ending())
-            return;
+        Tell(QStringLiteral("%1 cannot be opened: permission denied. %2")
+                 .arg(names.join(QStringLiteral(", ")), TJTComPort::PermissionHint()),
+             TMsgKind::mkWarning, [this, choice] { ShowPortChoice(choice); });
+        return;
     }
+    ShowPortChoice(choice);
+}
+
+void TJT6400App::ShowPortChoice(const TPortChoice& choice)
+{
     auto* dialog = new TformPickPort();
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->SetPorts(choice.Openable, choice.Current);
@@ -236,8 +241,8 @@ void TJT6400App::PortPicked(bool accepted, int number)
         // OK with nothing chosen: the ports are looked at again and the
         // choice offered anew.
         if (FPickDialog && FPickDialog->listPorts->count() == 0)
-            FServices.Dialogs.MessageDlg(QStringLiteral("No available ports."), QString(), TMsgButton::mbOK);
-        if (!Ending())
+            Tell(QStringLiteral("No available ports."), TMsgKind::mkInformation, [this] { ListPortsToPick(); });
+        else
             ListPortsToPick();
         return;
     }
@@ -260,10 +265,15 @@ void TJT6400App::PickedPortProbed(int number, const TPortProbe& probe, TOpenFail
         Connect();
         return;
     }
-    FServices.Dialogs.MessageDlg(PickedPortText(number, probe, failure), QString(), TMsgButton::mbOK,
-                                 TMsgKind::mkWarning);
-    if (!Ending())
-        ListPortsToPick();
+    Tell(PickedPortText(number, probe, failure), TMsgKind::mkWarning, [this] { ListPortsToPick(); });
+}
+
+void TJT6400App::Tell(const QString& text, TMsgKind kind, std::function<void()> then)
+{
+    FServices.Dialogs.AskMessage(text, QString(), TMsgButton::mbOK, kind, [this, then = std::move(then)](TMsgButton) {
+        if (!Ending())
+            then();
+    });
 }
 
 void TJT6400App::Connect()
@@ -288,8 +298,13 @@ void TJT6400App::Connect()
 
 void TJT6400App::EnterDemoMode()
 {
-    FServices.Dialogs.ShowMessage("Entering Demo Mode");
     FComm->EnterDemoMode();
+    FStarting = true;
+    FServices.Dialogs.AskMessage(QStringLiteral("Entering Demo Mode"), QString(), TMsgButton::mbOK,
+                                 TMsgKind::mkPlain, [this](TMsgButton) {
+                                     if (!Ending())
+                                         Connect();
+                                 });
 }
 
 void TJT6400App::Show()
@@ -439,8 +454,8 @@ void TJT6400App::SendTerminalText(const QString& text)
     // A character the line cannot carry is refused, never sent as another;
     // the text stays in the entry field to be mended.
     if (const TCommandTextCheck check = CheckCommandText(text, true); !check.Ok()) {
-        FServices.Dialogs.MessageDlg(QStringLiteral("The command was not sent: %1.").arg(check.Reason()), QString(),
-                                     TMsgButton::mbOK, TMsgKind::mkWarning);
+        FServices.Dialogs.AskMessage(QStringLiteral("The command was not sent: %1.").arg(check.Reason()), QString(),
+                                     TMsgButton::mbOK, TMsgKind::mkWarning, {});
         return;
     }
     FQueue->QueuedCommandToPort(text);

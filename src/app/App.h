@@ -18,6 +18,7 @@
 class IDialogs;
 class IProcessControl;
 class IStartupKeys;
+class QWidget;
 class TMainForm;
 class TMessageForm;
 class TTaskQueue;
@@ -52,6 +53,8 @@ public:
     TProgramState& State() { return FState; }
     TJTComPort& Port() { return *FPort; }
     TMainForm& Form() { return *FForm; }
+    // The main window as a window, for what belongs to it (its boxes).
+    QWidget& Window();
     TMessageForm& MessageForm() { return *FMessageForm; }
     TCommunication& Comm() { return *FComm; }
     // The owner of the serial line: every exchange after start-up is one of
@@ -103,7 +106,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The demonstration mode: "Entering Demo Mode", then connected.
     void EnterDemoMode();
+    // A box with OK alone; Then runs once the user has closed it, unless
+    // the program is ending by then.
+    void Tell(const QString& text, TMsgKind kind, std::function<void()> then);
     // The scan's outcome: the start-up question when nothing was found.
     void ScanEnded(const TScanResult& scan, const QStringList& refused);
     // A port chosen by hand: the ports that open are listed (on the line's
@@ -112,6 +119,7 @@ private:
     // a supported generator is named and the choice offered again.
     void ListPortsToPick();
     void OfferPorts(const TPortChoice& choice);
+    void ShowPortChoice(const TPortChoice& choice);
     void PortPicked(bool accepted, int number);
     void PickedPortProbed(int number, const TPortProbe& probe, TOpenFailure failure);
     // The rest of start-up once a port (or the demonstration mode) is there.
