@@ -1,5 +1,7 @@
 #include "scheduling/TaskQueue.h"
 
+#include <QScopedValueRollback>
+
 #include <utility>
 
 #include "comm/LineOwner.h"
@@ -54,8 +56,11 @@ void TTaskQueue::Wake()
 void TTaskQueue::ProcessTasks()
 {
     FTaskTimer.stop();
-    if (FLine.Ending())
+    // A tick that comes due inside a send leaves the work to the pass under
+    // way, which takes what was added meanwhile.
+    if (FLine.Ending() || FProcessing)
         return;
+    const QScopedValueRollback processing(FProcessing, true);
     // A poll round on the line goes first; the queue waits for its report.
     if (FPollInFlight && FPollInFlight()) {
         FTaskTimer.start();

@@ -77,5 +77,6 @@ private:
     bool FCommandsPending = false;
     bool FCommandsDisabled = false;
     bool FReadBackRequested = false;
+    bool FProcessing = false;
     std::optional<int> FRecallBin;
 };

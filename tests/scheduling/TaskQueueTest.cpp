@@ -12,12 +12,19 @@ namespace {
 struct QueueFixture : ::testing::Test {
     TLineOwner line;
     QStringList sent;
+    // Commands sent while another send was still waiting for its reply.
+    QStringList sentNested;
+    int sending = 0;
     int readBacks = 0;
     std::function<void(const QString&)> duringSend;
     TTaskQueue queue{line, [this](const QString& c) {
                          sent << c;
+                         if (sending > 0)
+                             sentNested << c;
+                         ++sending;
                          if (duringSend)
                              duringSend(c);
+                         --sending;
                          return QStringLiteral("ok");
                      }};
     QueueFixture()
@@ -46,6 +53,7 @@ TEST_F(QueueFixture, SendsEveryCommandOnceInOrderIncludingThoseAddedWhileWaiting
     };
     queue.TaskTimerTimer();
     EXPECT_EQ(sent, (QStringList{":PULS1:DEL 0.000000100000", ":PULS1:DEL 0.000000110000", ":PULS2:WIDT 0.000001000"}));
+    EXPECT_TRUE(sentNested.isEmpty()) << sentNested.join('|').toStdString();
     EXPECT_EQ(queue.TaskCount(), 0);
     EXPECT_FALSE(queue.CommandsPending());
     // With nothing left to do the timer rests until the next command or request.
