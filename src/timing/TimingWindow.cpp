@@ -1,5 +1,7 @@
 #include "timing/TimingWindow.h"
 
+#include <QPointer>
+
 #include <QAction>
 #include <QBuffer>
 #include <QHBoxLayout>
@@ -148,18 +150,20 @@ bool TTimingWindow::WriteExport(const QString& path, const QByteArray& bytes)
 
 void TTimingWindow::ExportPngClick()
 {
-    const QString path =
-        FDialogs.SaveFileName(QStringLiteral("Export Timing Diagram"), QStringLiteral("PNG image (*.png)"),
-                              QStringLiteral("timing.png"), QStringLiteral("png"));
-    if (!path.isEmpty())
-        ExportPng(path);
+    const QPointer<TTimingWindow> self(this);
+    FDialogs.SaveFileName(QStringLiteral("Export Timing Diagram"), QStringLiteral("PNG image (*.png)"),
+                          QStringLiteral("timing.png"), QStringLiteral("png"), [self](const QString& path) {
+                              if (self && !path.isEmpty())
+                                  self->ExportPng(path);
+                          });
 }
 
 void TTimingWindow::ExportSvgClick()
 {
-    const QString path =
-        FDialogs.SaveFileName(QStringLiteral("Export Timing Diagram"), QStringLiteral("SVG image (*.svg)"),
-                              QStringLiteral("timing.svg"), QStringLiteral("svg"));
-    if (!path.isEmpty())
-        ExportSvg(path);
+    const QPointer<TTimingWindow> self(this);
+    FDialogs.SaveFileName(QStringLiteral("Export Timing Diagram"), QStringLiteral("SVG image (*.svg)"),
+                          QStringLiteral("timing.svg"), QStringLiteral("svg"), [self](const QString& path) {
+                              if (self && !path.isEmpty())
+                                  self->ExportSvg(path);
+                          });
 }
