@@ -493,21 +493,20 @@ std::vector<TPulse> CutAtEnd(std::vector<TPulse> pulses, const TFiring& f, std::
 
 // What the traces showed that the legend explains.
 struct TLegendFacts {
-    bool Sync = false, Counted = false, Disabled = false, Past = false, Overlap = false, Refused = false,
-         Open = false, MuxGate = false, EmptyMux = false;
+    bool Sync = false, Counted = false, Disabled = false, Past = false, Overlap = false, Refused = false, Open = false,
+         MuxGate = false, EmptyMux = false;
     QStringList Late;  // channels with pulses left out past the end
 };
 
-void AddT0Trace(TTimingDiagram& d, const TSystemSettings& sys, const TCounter& t0, TFiring& fired,
-                TLegendFacts& facts)
+void AddT0Trace(TTimingDiagram& d, const TSystemSettings& sys, const TCounter& t0, TFiring& fired, TLegendFacts& facts)
 {
     TTrace t;
     t.Kind = TTraceKind::tkT0;
     t.Name = QStringLiteral("T0");
     t.Detail = ModeText(TKeywordTable::ktSystemMode, sys.SystemMode, sys.BurstCount, sys.DutyOnCount, sys.DutyOffCount);
     if (sys.SystemMode == TSystemMode::DutyCycle && t0.Cycles > 0)
-        t.Detail += t0.Cycles == 1 ? QStringLiteral(", 1 cycle")
-                                   : QStringLiteral(", %1 cycles").arg(GroupedCount(t0.Cycles));
+        t.Detail +=
+            t0.Cycles == 1 ? QStringLiteral(", 1 cycle") : QStringLiteral(", %1 cycles").arg(GroupedCount(t0.Cycles));
     t.Detail += QStringLiteral(", period ") + PreciseTimeText(d.Period);
     t.Pulses = CutAtEnd(std::move(fired.Raw[0]), fired, nullptr, t.OpenEnd);
     facts.Open = t.OpenEnd;
@@ -523,17 +522,18 @@ void AddExternalInput(TTimingDiagram& d, const TSystemSettings& sys)
             break;
         case TExtMode::Triggered:
         case TExtMode::ReArm:
-            d.Traces.back().Detail +=
-                QStringLiteral("\nExt. %1, %2 edge")
-                    .arg(ItemText(TKeywordTable::ktExtMode, IndexOf(sys.ExtMode)),
-                         sys.TriggerEdge == TTriggerEdge::Falling ? QStringLiteral("falling") : QStringLiteral("rising"));
+            d.Traces.back().Detail += QStringLiteral("\nExt. %1, %2 edge")
+                                          .arg(ItemText(TKeywordTable::ktExtMode, IndexOf(sys.ExtMode)),
+                                               sys.TriggerEdge == TTriggerEdge::Falling ? QStringLiteral("falling")
+                                                                                        : QStringLiteral("rising"));
             d.Notes << QStringLiteral("External trigger (%1): drawn as if a trigger came at 0 s.")
                            .arg(ItemText(TKeywordTable::ktExtMode, IndexOf(sys.ExtMode)));
             break;
         default:
-            d.Traces.back().Detail += QStringLiteral("\nExt. %1, active %2")
-                                          .arg(ItemText(TKeywordTable::ktExtMode, IndexOf(sys.ExtMode)),
-                                               sys.GatePolarity == TGatePolarity::Low ? QStringLiteral("low") : QStringLiteral("high"));
+            d.Traces.back().Detail +=
+                QStringLiteral("\nExt. %1, active %2")
+                    .arg(ItemText(TKeywordTable::ktExtMode, IndexOf(sys.ExtMode)),
+                         sys.GatePolarity == TGatePolarity::Low ? QStringLiteral("low") : QStringLiteral("high"));
             d.Notes << QStringLiteral("External gate: drawn as if the gate stayed open.");
             break;
     }
@@ -698,8 +698,8 @@ void AddLegend(TTimingDiagram& d, const TSystemSettings& sys, const TCounter& t0
         d.Notes << QStringLiteral("A signal still active at the end of the drawing (%1) is drawn going on.")
                        .arg(PreciseTimeText(stop));
     if (d.Period > 0)
-        d.Notes << QStringLiteral("Shaded: nothing is worked out after the drawing ends at %1.")
-                       .arg(PreciseTimeText(stop));
+        d.Notes
+            << QStringLiteral("Shaded: nothing is worked out after the drawing ends at %1.").arg(PreciseTimeText(stop));
 }
 
 }  // namespace

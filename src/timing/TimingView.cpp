@@ -455,8 +455,8 @@ QByteArray RectPath(const std::vector<QRectF>& rects)
 {
     QByteArray d;
     for (const QRectF& r : rects)
-        d += 'M' + Number(r.left()) + ',' + Number(r.top()) + 'H' + Number(r.right()) + 'V' + Number(r.bottom()) +
-             'H' + Number(r.left()) + 'Z';
+        d += 'M' + Number(r.left()) + ',' + Number(r.top()) + 'H' + Number(r.right()) + 'V' + Number(r.bottom()) + 'H' +
+             Number(r.left()) + 'Z';
     return d;
 }
 
@@ -473,8 +473,8 @@ QByteArray TraceSvgOf(const TTrace& t, const TTraceShape& s, const QFont& small)
         out += "<path fill=\"none\" stroke=\"" + Rgb(s.Color) + "\" stroke-opacity=\"" +
                Opacity(HatchColorOf(s.Color)) + "\" stroke-width=\"1\" d=\"";
         for (const QLineF& line : train.Hatch)
-            out += 'M' + Number(line.x1()) + ',' + Number(line.y1()) + 'L' + Number(line.x2()) + ',' +
-                   Number(line.y2());
+            out +=
+                'M' + Number(line.x1()) + ',' + Number(line.y1()) + 'L' + Number(line.x2()) + ',' + Number(line.y2());
         out += "\"/>\n";
     }
     out += "<polyline class=\"level\" fill=\"none\" stroke=\"" + Rgb(s.Color) + "\" stroke-width=\"" +
@@ -529,8 +529,8 @@ QByteArray TraceSvg(const QRect& rect, const TTimingDiagram& d, TTimeWindow wind
     const TDiagramLayout l = LayOutDiagram(d, font, rect.size());
     const TTimeScale x = ScaleOf(l.Plot, window);
     const QFont small = SmallOf(font);
-    QByteArray out = "<g class=\"traces\" transform=\"translate(" + Number(rect.left()) + ',' + Number(rect.top()) +
-                     ")\">\n";
+    QByteArray out =
+        "<g class=\"traces\" transform=\"translate(" + Number(rect.left()) + ',' + Number(rect.top()) + ")\">\n";
     for (int i = 0; i < int(d.Traces.size()); ++i)
         out += TraceSvgOf(d.Traces[i], ShapeTrace(d.Traces[i], l, i, x, small, true), small);
     return out + "</g>\n";

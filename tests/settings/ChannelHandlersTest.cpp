@@ -177,8 +177,8 @@ TEST_F(Panel, EachWheelNotchOverTheFocusedSpinEditIsOneEdit)
     // Notches as the window system delivers them, over the digits.
     auto notches = [delay](int count) {
         const QPointF at(delay->FocusRect().center() + delay->ClientRect().topLeft());
-        QWheelEvent event(at, delay->mapToGlobal(at), QPoint(), QPoint(0, 120 * count), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent event(at, delay->mapToGlobal(at), QPoint(), QPoint(0, 120 * count), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
         QSpontaneKeyEvent::setSpontaneous(&event);
         QApplication::sendEvent(delay, &event);
     };
@@ -187,11 +187,11 @@ TEST_F(Panel, EachWheelNotchOverTheFocusedSpinEditIsOneEdit)
     notches(1);
     notches(1);
     notches(-1);
-    EXPECT_EQ(Sent(), (QStringList{":PULS1:DEL 0.000002000000", ":PULS1:DEL 0.000003000000",
-                                   ":PULS1:DEL 0.000002000000"}));
+    EXPECT_EQ(Sent(),
+              (QStringList{":PULS1:DEL 0.000002000000", ":PULS1:DEL 0.000003000000", ":PULS1:DEL 0.000002000000"}));
     notches(-3);  // one turn of three notches: three edits
-    EXPECT_EQ(Sent(), (QStringList{":PULS1:DEL 0.000001000000", ":PULS1:DEL 0.000000000000",
-                                   ":PULS1:DEL -0.000001000000"}));
+    EXPECT_EQ(Sent(),
+              (QStringList{":PULS1:DEL 0.000001000000", ":PULS1:DEL 0.000000000000", ":PULS1:DEL -0.000001000000"}));
     EXPECT_NEAR(delay->Value(), -1e-6, 1e-15);
     EXPECT_NEAR(GeneratorSettings().channels[0].Delay, -1e-6, 1e-15);
     EXPECT_TRUE(delay->hasFocus());

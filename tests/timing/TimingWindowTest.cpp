@@ -82,7 +82,9 @@ struct Edges {
 Edges EdgesOf(const std::vector<QPointF>& line, const QRect& plot, TTimeWindow window)
 {
     Edges e;
-    auto time = [&](double x) { return window.Start + (x - plot.left()) / plot.width() * (window.Stop - window.Start); };
+    auto time = [&](double x) {
+        return window.Start + (x - plot.left()) / plot.width() * (window.Stop - window.Start);
+    };
     for (size_t i = 0; i + 1 < line.size(); ++i)
         if (line[i].x() == line[i + 1].x() && line[i].y() != line[i + 1].y())
             (line[i + 1].y() < line[i].y() ? e.Rising : e.Falling).push_back(time(line[i].x()));
@@ -556,8 +558,9 @@ TEST_F(TimingDiagram, RefusesASyncSourceTheModelLacks)
     Sent();
     TTimingWindow& w = Open();
     TTimingView& view = *w.View;
-    EXPECT_TRUE(WaitFor([&] { return view.Diagram().Find("Ch A")->Refused == "Error. Ch C is not a channel of this 6402."; }))
-        << view.Diagram().Find("Ch A")->Refused.toStdString();
+    EXPECT_TRUE(WaitFor([&] {
+        return view.Diagram().Find("Ch A")->Refused == "Error. Ch C is not a channel of this 6402.";
+    })) << view.Diagram().Find("Ch A")->Refused.toStdString();
     const double period = state().SystemSettings.Period;
     EXPECT_TRUE(view.Diagram().Find("Ch A")->Pulses.empty());
     EXPECT_FALSE(DrawnHigh(view, "Ch A", 0.1 * period));
