@@ -16,6 +16,8 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include <optional>
+
 #include "settings/PanelFixture.h"
 #include "storage/Storage.h"
 #include "timing/TimingWindow.h"
@@ -34,9 +36,14 @@ QAction* ToolsItem(TMainForm& form, const QString& name)
     return nullptr;
 }
 
-// Whether the picture on the screen shows the trace high at time T: the
-// pixels on the lane's high line carry the trace's colour.
-bool DrawnHigh(TTimingView& view, const QString& name, double t)
+// The picture on the screen, the column of time T in it and the top of the
+// lane of the trace of the given name; nothing when there is no such trace.
+struct Spot {
+    QImage Image;
+    int X = 0;
+    int LaneTop = 0;
+};
+std::optional<Spot> SpotOf(TTimingView& view, const QString& name, double t)
 {
     const TTimingDiagram& d = view.Diagram();
     int lane = -1;
@@ -44,12 +51,20 @@ bool DrawnHigh(TTimingView& view, const QString& name, double t)
         if (d.Traces[i].Name == name)
             lane = i;
     if (lane < 0)
+        return std::nullopt;
+    return Spot{view.grab().toImage(), int(std::lround(view.XOf(t))), view.Layout().LaneTop(lane)};
+}
+
+// Whether the picture on the screen shows the trace high at time T: the
+// pixels on the lane's high line carry the trace's colour.
+bool DrawnHigh(TTimingView& view, const QString& name, double t)
+{
+    const std::optional<Spot> spot = SpotOf(view, name, t);
+    if (!spot)
         return false;
-    const QImage image = view.grab().toImage();
-    const int x = int(std::lround(view.XOf(t)));
-    const int y = view.Layout().LaneTop(lane) + 8;
+    const int y = spot->LaneTop + 8;
     for (int dy = -1; dy <= 1; ++dy) {
-        const QColor c = image.pixelColor(x, y + dy);
+        const QColor c = spot->Image.pixelColor(spot->X, y + dy);
         if (c.blue() > 140 && c.red() < 60)
             return true;
     }
@@ -96,19 +111,13 @@ Edges EdgesOf(const std::vector<QPointF>& line, const QRect& plot, TTimeWindow w
 // high line (clear of the count in the band's middle).
 bool DrawnHatched(TTimingView& view, const QString& name, double t)
 {
-    const TTimingDiagram& d = view.Diagram();
-    int lane = -1;
-    for (int i = 0; i < int(d.Traces.size()); ++i)
-        if (d.Traces[i].Name == name)
-            lane = i;
-    if (lane < 0)
+    const std::optional<Spot> spot = SpotOf(view, name, t);
+    if (!spot)
         return false;
-    const QImage image = view.grab().toImage();
-    const int x = int(std::lround(view.XOf(t)));
-    const int y = view.Layout().LaneTop(lane) + 8 + 6;
+    const int y = spot->LaneTop + 8 + 6;
     int strokes = 0;
     for (int dx = -9; dx <= 9; ++dx) {
-        const QColor c = image.pixelColor(x + dx, y);
+        const QColor c = spot->Image.pixelColor(spot->X + dx, y);
         if (c.blue() > c.red() + 60 && c.red() < 130)
             ++strokes;
     }
