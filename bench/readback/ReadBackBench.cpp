@@ -2,7 +2,8 @@
 // generator (a program of its own) at line rate (every byte takes its
 // 115200-baud time on the line), next to the lower bound the line itself
 // sets: the bytes sent and received times 10 bits / 115200 baud, plus the
-// 1 ms pause before each query.
+// 1 ms pause before each query; and next to the floor measured in the same
+// run, which adds the generator's own turnaround from its trace.
 //   bench_readback [--count N] [--queries FILE] [--script REPLAY]
 // --queries writes the lines the first read-back sent, one per line, so other
 // tools can replay the same sequence. --script names a replay script
@@ -35,24 +36,35 @@
 namespace {
 
 // Bytes on the line for the traffic since the mark: each received line with
-// its CR LF, each answer with its CR.
+// its CR LF, each answer with its CR. Turnaround is the generator's own share
+// of the exchanges, from its trace: each line received (its last byte in) to
+// its answer sent (its last byte out), which holds the answer's line time.
 struct TLineLoad {
     long Bytes = 0;
+    long SentBytes = 0;
     int Queries = 0;
+    double TurnaroundMs = 0;
 };
 TLineLoad LineLoad(const std::vector<std::string>& trace, std::size_t from)
 {
     TLineLoad load;
+    double received = -1;
     for (std::size_t i = from; i < trace.size(); ++i) {
         const std::string& t = trace[i];
         const auto rx = t.find(" RX ");
         const auto tx = t.find(" TX ");
         if (rx != std::string::npos) {
-            load.Bytes += static_cast<long>(t.size() - rx - 4) + 2;
+            const long bytes = static_cast<long>(t.size() - rx - 4) + 2;
+            load.Bytes += bytes;
+            load.SentBytes += bytes;
             if (!t.empty() && t.back() == '?')
                 ++load.Queries;
+            received = TraceMs(t);
         } else if (tx != std::string::npos) {
             load.Bytes += static_cast<long>(t.size() - tx - 4) + 1;
+            if (received >= 0)
+                load.TurnaroundMs += TraceMs(t) - received;
+            received = -1;
         }
     }
     return load;
@@ -124,7 +136,7 @@ int main(int argc, char** argv)
     }
     const QString device = sim.Device();
 
-    std::vector<double> wall, cpu, scripted, exchanges, scriptedExchanges;
+    std::vector<double> wall, cpu, scripted, exchanges, scriptedExchanges, turnaround;
     TLineLoad load;
     for (int i = 0; i < count; ++i) {
         const std::size_t mark = sim.Trace().size();
@@ -135,6 +147,7 @@ int main(int argc, char** argv)
         cpu.push_back(ThreadCpuMs() - c0);
         const std::vector<std::string> trace = sim.Trace();
         load = LineLoad(trace, mark);
+        turnaround.push_back(load.TurnaroundMs);
         exchanges.push_back(TraceMarks(trace, mark).ReadBackMs());
         if (i == 0 && !queriesFile.isEmpty() && !WriteQueries(trace, mark, queriesFile)) {
             std::fprintf(stderr, "cannot write %s\n", queriesFile.toLocal8Bit().constData());
@@ -165,6 +178,12 @@ int main(int argc, char** argv)
     std::printf("%-34s %10.1f\n", "line time (bytes x 10 / 115200)", lineMs);
     std::printf("%-34s %10.1f\n", "lower bound (+ 1 ms per query)", boundMs);
     std::printf("%-34s %10.2f\n", "median / lower bound", Median(wall) / boundMs);
+    // What no client of this generator can go below: its lines' time on the
+    // line, the 1 ms pause before each, and the generator's own turnaround
+    // (which holds the answers' line time), measured in the same run.
+    const double floorMs = load.SentBytes * 10.0 / 115200.0 * 1e3 + load.Queries * 1.0 + Median(turnaround);
+    std::printf("%-34s %10.1f\n", "generator turnaround, median", Median(turnaround));
+    std::printf("%-34s %10.1f\n", "floor (lines + pauses + turnaround)", floorMs);
     if (!scripted.empty()) {
         std::printf("%-34s %10.1f\n", "replay script, median", Median(scripted));
         std::printf("%-34s %10.2f\n", "read-back / replay script", Median(wall) / Median(scripted));

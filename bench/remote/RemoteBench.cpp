@@ -137,7 +137,10 @@ int main(int argc, char** argv)
         // Through the server: a client on a thread of its own, the server on
         // this thread's event loop, the exchanges on the line owner's thread.
         {
-            remote::TChannelLine line([&ownerPtr](remote::TChannelLine::TJob job) { ownerPtr->Post(std::move(job)); });
+            remote::TChannelLine line(
+                [&ownerPtr](remote::TChannelLine::TJob job, remote::TChannelLine::TDropped dropped) {
+                    ownerPtr->Post(std::move(job), std::move(dropped));
+                });
             linePtr = &line;
             TLineOwner owner;
             ownerPtr = &owner;

@@ -301,13 +301,13 @@ void TJT6400App::SendTerminalText(const QString& text)
     FForm->Terminal().Accept(text);
 }
 
-void TJT6400App::AddLine(const QString& text, const QColor& color)
+void TJT6400App::AddLine(const QString& text, TLineKind kind)
 {
     if (!OnWindowThread()) {
-        TLineOwner::Deliver(this, [this, text, color] { AddLine(text, color); });
+        TLineOwner::Deliver(this, [this, text, kind] { AddLine(text, kind); });
         return;
     }
-    FForm->Terminal().AddLine(text, color);
+    FForm->Terminal().AddLine(text, kind == TLineKind::lkCommand ? CommandColor() : ResponseColor());
 }
 
 void TJT6400App::Clear()

@@ -77,7 +77,7 @@ public:
 
     // ITerminal: the traffic echo in the command terminal. Lines from the line's
     // thread are shown on the window's thread, in the order they came.
-    void AddLine(const QString& text, const QColor& color) override;
+    void AddLine(const QString& text, TLineKind kind) override;
     void Clear() override;
     // IAppControl. Asked from a job on the line, the program stops the line
     // at once and carries out the request on the window's thread.

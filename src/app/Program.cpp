@@ -22,6 +22,7 @@ TProgram::TProgram(const jt::TCommandLineOptions& options, TJT6400App::TServices
     ConnectStatusPoll(FApp, *FReadBack, *FStatusPoll);
     FHandlers = std::make_unique<TSettingsHandlers>(FApp.Form(), FApp.State(), FApp.Queue(), *FStatusPoll,
                                                     services.Dialogs);
+    ConnectHandlers(*FReadBack, *FHandlers);
     FUrls = std::make_unique<TDesktopUrlOpener>();
     FStorage = std::make_unique<TStorage>(FApp.State(), FApp.Form(), FApp.MessageForm(), FApp.Comm(), FApp.Line(),
                                           FApp.Queue(), services.Dialogs, *FUrls);
@@ -43,7 +44,9 @@ TProgram::TProgram(const jt::TCommandLineOptions& options, TJT6400App::TServices
     // Tools > Remote Access, and --remote: network clients' lines become
     // jobs on the line, after every job posted before them.
     FRemote = std::make_unique<TRemoteAccess>(options, &FApp.Form(),
-                                              [this](TLineOwner::TJob job) { FApp.Line().PostGuest(std::move(job)); });
+                                              [this](TLineOwner::TJob job, TLineOwner::TDropped dropped) {
+                                                  FApp.Line().PostGuest(std::move(job), std::move(dropped));
+                                              });
     // The window follows the network clients: a bin recall changes every
     // setting, and the window reads them all back, as after its own bin
     // recall; a set command changes one, and only that one is read back.
@@ -72,6 +75,11 @@ void ConnectReadBack(TJT6400App& app, TReadBack& readBack)
     QObject::connect(&app.Queue(), &TTaskQueue::ReadBackDue, &readBack, withSplash);
 }
 
+void ConnectHandlers(TReadBack& readBack, TSettingsHandlers& handlers)
+{
+    QObject::connect(&readBack, &TReadBack::TriggerModeShown, &handlers, &TSettingsHandlers::PeriodCounterNeedsTrigger);
+}
+
 void ConnectStatusPoll(TJT6400App& app, TReadBack& readBack, TStatusPoll& poll)
 {
     QObject::connect(&app, &TJT6400App::StatusPollWanted, &poll, [&poll](bool on) {
@@ -83,4 +91,5 @@ void ConnectStatusPoll(TJT6400App& app, TReadBack& readBack, TStatusPoll& poll)
     QObject::connect(&readBack, &TReadBack::ReadBackStarted, &poll, &TStatusPoll::Hold);
     QObject::connect(&readBack, &TReadBack::ReadBackEnded, &poll, &TStatusPoll::Release);
     app.Queue().SetPollInFlight([&poll] { return poll.RoundInFlight(); });
+    poll.SetCommandsWaiting([&app] { return app.Queue().TaskCount() > 0; });
 }

@@ -43,6 +43,10 @@ private:
 // Has ReadBack run whenever the frame's launch step or the task tick asks for
 // a read-back.
 void ConnectReadBack(TJT6400App& app, TReadBack& readBack);
+// Has the change handlers apply the rules that send once the read-back has
+// shown what the generator holds.
+void ConnectHandlers(TReadBack& readBack, TSettingsHandlers& handlers);
 // Runs Poll when the frame wants it, holds it while ReadBack runs, and has
-// the task tick wait for its rounds.
+// the task tick wait for its rounds; a round tells the run state only when
+// no command of the user waited in the queue as it began.
 void ConnectStatusPoll(TJT6400App& app, TReadBack& readBack, TStatusPoll& poll);

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 TRemoteAccess::TRemoteAccess(const jt::TCommandLineOptions& options, TMainForm* mainWindow,
-                             std::function<void(remote::TChannelLine::TJob)> post)
+                             remote::TChannelLine::TPost post)
     : FOptions(options), FLine(std::move(post)), FServer(FLine), FForm(new TRemoteAccessForm(mainWindow))
 {
     QObject::connect(mainWindow, &TMainForm::RemoteAccessRequested, FForm, [form = FForm] {

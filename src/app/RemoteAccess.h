@@ -23,8 +23,7 @@ public:
     // Post queues a job for the line owner. The object outlives the line
     // owner's thread (its answers are delivered here). Tools > Remote Access
     // of the main window shows its window.
-    TRemoteAccess(const jt::TCommandLineOptions& options, TMainForm* mainWindow,
-                  std::function<void(remote::TChannelLine::TJob)> post);
+    TRemoteAccess(const jt::TCommandLineOptions& options, TMainForm* mainWindow, remote::TChannelLine::TPost post);
     ~TRemoteAccess() override;
 
     // Starts the server when the command line asked for it; false (with the

@@ -9,6 +9,7 @@
 #include "app/CommandLine.h"
 #include "platform/QtDialogs.h"
 #include "platform/Desktop.h"
+#include "serial/PortLock.h"
 
 int main(int argc, char* argv[])
 {
@@ -30,6 +31,9 @@ int main(int argc, char* argv[])
     }
     // Other arguments are left alone, as the panel always did; the toolkit
     // takes its own (-platform, -display ...) from them.
+
+    // Ended by a signal, the panel leaves no lock file of its port behind.
+    portlock::RemoveLockFilesOnEndSignals();
 
     QApplication application(argc, argv);
     TQtDialogs dialogs;

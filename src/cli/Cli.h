@@ -41,8 +41,8 @@ private:
     // Finds the generator (on --port, or by discovery); TExitCode::ecDone or the exit
     // code of the failure, which has been reported.
     TExitCode Connect();
-    // A port folder that JT6400_PORT_DIR names but that is not there is
-    // reported (exit code 3).
+    // A port folder that JT6400_PORT_DIR names but that is not there, or
+    // that this user may not read, is reported (exit code 3).
     TExitCode CheckPortFolder();
     // Why a port gave no generator, in words (no full stop).
     QString ProbeFailureText(int number, TProbeResult result);
@@ -51,6 +51,9 @@ private:
     std::optional<TDeviceIdentity> LateGenerator(int number);
     // True when the probe's outcome may be a generator that answers late.
     bool MayAnswerLate(TProbeResult result) const;
+    // After a failed open: where port Number's link leads, when it is a link
+    // of the port folder whose device does not exist.
+    std::optional<QString> DanglingLinkTarget(int number);
     static QString LateText(int number, const TDeviceIdentity& id);
     static QString GeneratorText(const TDeviceIdentity& id);
     // True when Command can go on the line as one command; otherwise the

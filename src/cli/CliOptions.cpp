@@ -152,7 +152,7 @@ Commands:
   list              every serial port and what answers on it: model, serial
                     number, firmware and FPGA, or no generator / in use /
                     no permission / unsupported model / a generator that
-                    answers too late
+                    answers too late / a dangling link (its device is gone)
   identify          the generator's identity
   save FILE         read every setting back and write it as the panel's
                     Save does (same lines, CR LF); FILE - writes to standard
@@ -163,14 +163,22 @@ Commands:
                     generator back and list every setting that differs from
                     the file, and every line naming a setting the generator
                     lacks; FILE - reads standard input. A file without any
-                    setting is refused.
+                    setting is refused. A line with a setting before a "//"
+                    note is skipped whole, as the panel's Restore skips it,
+                    and so is a line beginning with "#": each is named
+                    before anything is sent and counts as not applied.
   query CMD         send a query (the "?" is added when missing), print the
                     answer
   send CMD          send a set command, print the generator's reply.
                     A command that is empty, holds a line break or control
                     character, or a character outside Latin-1 is refused.
   status            run state, shot counter and measured period (Plus and
-                    high-resolution models), error state (firmware 2 and later)
+                    high-resolution models), error state (firmware 2 and later).
+                    With --json every key is always there: "shotCount" and
+                    "measuredPeriod" are null where the model has no such
+                    reading or it is off; "error" is 0 for no error,
+                    {"code": N, "text": ...} for an error, and null where
+                    the firmware cannot report one (before 2)
   run, stop         start or stop the generator's pulses
   serve [[ADDR:]PORT]
                     serve the generator on the network until ended (Ctrl+C):
@@ -201,12 +209,15 @@ folder, its entries COM1, COM2, ... (links to devices) are the ports.
 Exit codes:
   0  done
   1  the generator answered with an error (a reply beginning with ERR or
-     holding "?", an error state in status), or apply found differences
-     or lines naming settings the generator does not have
+     holding "?", an error state in status), or apply found differences,
+     lines naming settings the generator does not have, or lines it skipped
   2  usage error: bad arguments, or a file that cannot be read or written
   3  no generator found, port unavailable (in use, no permission, missing),
      or the generator did not answer in time (serve: it stopped answering,
      or the address cannot be listened on)
+  130  apply ended by Ctrl+C (SIGINT) while it sent the file, after saying
+       how many setting lines had been sent (143 for SIGTERM, 129 for
+       SIGHUP); ended by these signals the program leaves no port lock behind
 
 Examples:
   jt6400-cli list

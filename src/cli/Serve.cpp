@@ -1,7 +1,7 @@
 // jt6400-cli serve: the generator on the network without a window. The
 // generator is found as for every command; then the line owner carries the
 // network clients' lines, and the program waits for clients until it is
-// ended (SIGINT, SIGTERM) or the generator stops answering.
+// ended (SIGINT, SIGTERM, SIGHUP) or the generator stops answering.
 #include "cli/Cli.h"
 
 #include "comm/LineOwner.h"
@@ -49,7 +49,9 @@ TExitCode TCli::Serve()
     // The answers of the line's jobs are delivered to Line, so it outlives
     // the line owner's thread.
     TLineOwner* owner = nullptr;
-    remote::TChannelLine line([&owner](remote::TChannelLine::TJob job) { owner->Post(std::move(job)); });
+    remote::TChannelLine line([&owner](remote::TChannelLine::TJob job, remote::TChannelLine::TDropped dropped) {
+        owner->Post(std::move(job), std::move(dropped));
+    });
     TLineOwner lineOwner;
     owner = &lineOwner;
     lineOwner.Start(FComm);
@@ -92,6 +94,8 @@ TExitCode TCli::Serve()
     line.Note(QStringLiteral("listening on %1").arg(server.Endpoint()));
 
 #ifdef Q_OS_UNIX
+    constexpr int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction before[std::size(kEndSignals)] {};
     std::unique_ptr<QSocketNotifier> endNotifier;
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) == 0) {
         endNotifier = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
@@ -99,8 +103,8 @@ TExitCode TCli::Serve()
         struct sigaction action {};
         action.sa_handler = OnEndSignal;
         ::sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, nullptr);
-        ::sigaction(SIGTERM, &action, nullptr);
+        for (std::size_t i = 0; i < std::size(kEndSignals); ++i)
+            ::sigaction(kEndSignals[i], &action, &before[i]);
     }
 #endif
     Out(QStringLiteral("serving the %1 on %2 at %3")
@@ -109,8 +113,9 @@ TExitCode TCli::Serve()
     lineOwner.Stop();
     lineOwner.Join();
 #ifdef Q_OS_UNIX
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
+    if (endNotifier)
+        for (std::size_t i = 0; i < std::size(kEndSignals); ++i)
+            ::sigaction(kEndSignals[i], &before[i], nullptr);
     endNotifier.reset();
     ::close(gSignalPipe[0]);
     ::close(gSignalPipe[1]);

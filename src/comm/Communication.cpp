@@ -36,10 +36,10 @@ void TCommunication::ConnectTimeoutHandler()
     FPort.SetOnTimeout([this](TJTComPort*) { CommunicationsLost(); });
 }
 
-void TCommunication::AddTerminalLine(const QString& text, const QColor& color)
+void TCommunication::AddTerminalLine(const QString& text, TLineKind kind)
 {
     if (FTerminal)
-        FTerminal->AddLine(text, color);
+        FTerminal->AddLine(text, kind);
 }
 
 bool TCommunication::WriteLine(const QString& text)
@@ -54,9 +54,15 @@ void TCommunication::LogNote(const QString& text)
 
 QString TCommunication::SendCommand(const QString& command, const QString& origin)
 {
-    if (FCommandsDisabled) {
-        LogLine(
-            [&] { return QStringLiteral("Command Disabled:    (") + TimeStamp() + QStringLiteral("): ") + command; });
+    const QString mark = origin.isEmpty() ? QString() : QStringLiteral("[") + origin + QStringLiteral("] ");
+    if (FDemoMode) {
+        // No generator: the port (whichever device it names) is never opened.
+        LogLine([&] { return QStringLiteral("Demo Mode:    (") + TimeStamp() + QStringLiteral("): ") + command; });
+        AddTerminalLine(QStringLiteral("(") + TimeStamp() + QStringLiteral(") ") + mark + TrimRightControls(command),
+                        TLineKind::lkCommand);
+        AddTerminalLine(
+            QStringLiteral("(") + TimeStamp() + QStringLiteral(") Not sent: demonstration mode, no generator"),
+            TLineKind::lkResponse);
         return QString();
     }
     PauseBeforeExchange();
@@ -67,15 +73,16 @@ QString TCommunication::SendCommand(const QString& command, const QString& origi
     }
     FLastCommandText = command;
     WriteLine(FLastCommandText);
-    const QString mark = origin.isEmpty() ? QString() : QStringLiteral("[") + origin + QStringLiteral("] ");
     AddTerminalLine(QStringLiteral("(") + TimeStamp() + QStringLiteral(") ") + mark + TrimRightControls(command),
-                    CommandColor());
+                    TLineKind::lkCommand);
     LogLine([&] { return QStringLiteral("Sent    (") + TimeStamp() + QStringLiteral("): ") + FLastCommandText; });
     return ReadAndShowResponse();
 }
 
 QString TCommunication::QueryDevice(const QString& command)
 {
+    if (FDemoMode)
+        return QString();
     PauseBeforeExchange();
     FPort.Flush();
     if (FPort.InUse())
@@ -134,7 +141,7 @@ QString TCommunication::ReadResponse()
 QString TCommunication::ReadAndShowResponse()
 {
     const QString response = ReadResponse();
-    AddTerminalLine(QStringLiteral("(") + TimeStamp() + QStringLiteral(") ") + response, ResponseColor());
+    AddTerminalLine(QStringLiteral("(") + TimeStamp() + QStringLiteral(") ") + response, TLineKind::lkResponse);
     return response;
 }
 

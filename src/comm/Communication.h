@@ -7,8 +7,6 @@
 
 #include "comm/TrafficLog.h"
 
-#include <QColor>
-#include <QObject>
 #include <QString>
 #include <atomic>
 #include <cstdint>
@@ -25,11 +23,16 @@ constexpr std::uint32_t kScanAnswerTimeMs = 100;
 class TJTComPort;
 class IDialogs;
 
+// What a line of the command terminal's echo is: a command sent to the
+// generator or the generator's reply. How each kind looks is the window's
+// business.
+enum class TLineKind { lkCommand, lkResponse };
+
 // The command terminal's text box, as the channel sees it.
 class ITerminal {
 public:
     virtual ~ITerminal() = default;
-    virtual void AddLine(const QString& text, const QColor& color) = 0;
+    virtual void AddLine(const QString& text, TLineKind kind) = 0;
     virtual void Clear() = 0;
 };
 
@@ -51,19 +54,7 @@ enum class TProbeResult {
     prFound,        // a supported generator: the port is left open on it
 };
 
-// Terminal colours: commands black, replies green (0x008000).
-inline QColor CommandColor()
-{
-    return QColor(0, 0, 0);
-}
-inline QColor ResponseColor()
-{
-    return QColor(0, 128, 0);
-}
-
-class TCommunication : public QObject {
-    Q_OBJECT
-
+class TCommunication {
 public:
     TCommunication(TProgramState& state, TJTComPort& port, IDialogs& dialogs, ITerminal* terminal = nullptr,
                    IAppControl* app = nullptr);
@@ -78,19 +69,16 @@ public:
     void ToggleLoggingState() { FLog.ToggleLoggingState(); }
     TJTComPort& Port() { return FPort; }
 
-    // While set, SendCommand drops set commands with a "Command Disabled" log
-    // line (a read-back sets it for its own duration).
-    void SetCommandsDisabled(bool disabled) { FCommandsDisabled = disabled; }
-    bool CommandsDisabled() const { return FCommandsDisabled; }
-
     // No generator is behind the channel: the demonstration mode, entered at
     // start-up before the line starts and kept to the end. Nothing polls or
-    // reads back then.
+    // reads back then, and no exchange reaches a port: a set command is
+    // echoed in the terminal with a note that it was not sent, a query gets
+    // no answer.
     void EnterDemoMode() { FDemoMode = true; }
     bool DemoMode() const { return FDemoMode; }
 
-    // Sends a set command (dropped while CommandsDisabled), echoes it and the
-    // reply in the terminal, and returns the reply. A command that came from
+    // Sends a set command, echoes it and the reply in the terminal, and
+    // returns the reply. A command that came from
     // elsewhere (a network client) is marked with its Origin in the echo.
     QString SendCommand(const QString& command, const QString& origin = QString());
     // A line of its own in the traffic log (while logging): "Remote  (" T "): " Text.
@@ -134,7 +122,7 @@ public:
     const QString& LastCommandText() const { return FLastCommandText; }
 
 private:
-    void AddTerminalLine(const QString& text, const QColor& color);
+    void AddTerminalLine(const QString& text, TLineKind kind);
     // The line (with its time stamp) is only composed while a log is open.
     template <typename Compose>
     void LogLine(Compose compose)
@@ -155,6 +143,5 @@ private:
     TTrafficLog FLog;
     QString FLastCommandText;
     bool FProbeHeard = false;
-    std::atomic<bool> FCommandsDisabled{false};
     std::atomic<bool> FDemoMode{false};
 };

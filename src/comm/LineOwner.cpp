@@ -4,7 +4,6 @@
 #include "serial/JTComPort.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QMetaObject>
 
 #include <atomic>
@@ -21,16 +20,27 @@ TLineOwner::TLineOwner(QObject* parent) : QObject(parent), FOwnerThread(QThread:
 
 TLineOwner::~TLineOwner()
 {
-    if (FThread) {
-        {
-            std::lock_guard lock(FMutex);
-            FStopping = true;
-            FEnding = true;
-        }
-        FWake.notify_all();
-        FAnswer.notify_all();
-        Join();
+    std::deque<TQueued> dropped;
+    {
+        std::lock_guard lock(FMutex);
+        // After a Stop only its last job waits, and it still runs.
+        if (!FStopping)
+            dropped.swap(FJobs);
+        FStopping = true;
+        FEnding = true;
     }
+    FWake.notify_all();
+    FAnswer.notify_all();
+    Drop(dropped);
+    Join();
+}
+
+void TLineOwner::Drop(std::deque<TQueued>& jobs)
+{
+    for (TQueued& queued : jobs)
+        if (queued.Dropped)
+            queued.Dropped();
+    jobs.clear();
 }
 
 void TLineOwner::Start(TCommunication& channel)
@@ -40,21 +50,38 @@ void TLineOwner::Start(TCommunication& channel)
     FChannel = &channel;
     FThread = QThread::create([this] { Run(); });
     FThread->setObjectName(QStringLiteral("line"));
-    // The port's device and its notifiers belong to the thread that uses them.
-    channel.Port().moveToThread(FThread);
+    // The port's device and its notifiers belong to the thread that uses
+    // them. An open device is never moved, with notifications of the old
+    // thread still pending: it is closed here and opened again on the line's
+    // thread, before any job.
+    TJTComPort& port = channel.Port();
+    const bool reopen = port.Opened();
+    if (reopen)
+        port.Close();
+    port.moveToThread(FThread);
+    if (reopen) {
+        std::lock_guard lock(FMutex);
+        ++FOutstanding;
+        FJobs.push_front({[](TCommunication& c) { c.Port().Open(); }, {}, false});
+    }
     FThread->start();
 }
 
-void TLineOwner::Enqueue(TJob job, bool guest)
+void TLineOwner::Enqueue(TJob job, TDropped dropped, bool guest)
 {
     {
         std::lock_guard lock(FMutex);
-        if (FStopping)
-            return;
-        ++FOutstanding;
-        if (guest)
-            ++FGuestsOutstanding;
-        FJobs.push_back({std::move(job), guest});
+        if (!FStopping) {
+            ++FOutstanding;
+            if (guest)
+                ++FGuestsOutstanding;
+            FJobs.push_back({std::move(job), std::move(dropped), guest});
+            dropped = nullptr;
+        }
+    }
+    if (dropped) {
+        dropped();
+        return;
     }
     FWake.notify_one();
 }
@@ -83,18 +110,20 @@ void TLineOwner::Stop(TJob last, std::function<void()> done)
 {
     if (!FThread) {
         SetEnding();
+        std::deque<TQueued> dropped;
         {
             std::lock_guard lock(FMutex);
             FStopping = true;
-            FJobs.clear();
+            dropped.swap(FJobs);
         }
+        Drop(dropped);
         if (last && FChannel)
             last(*FChannel);
         if (done)
             done();
         return;
     }
-    qsizetype dropped = 0;
+    std::deque<TQueued> dropped;
     int droppedGuests = 0;
     {
         std::lock_guard lock(FMutex);
@@ -102,18 +131,18 @@ void TLineOwner::Stop(TJob last, std::function<void()> done)
             return;
         FEnding = true;
         FStopping = true;
-        dropped = static_cast<qsizetype>(FJobs.size());
-        for (const TQueued& queued : FJobs)
+        dropped.swap(FJobs);
+        for (const TQueued& queued : dropped)
             droppedGuests += queued.Guest ? 1 : 0;
-        FJobs.clear();
-        FJobs.push_back({std::move(last), false});
+        FJobs.push_back({std::move(last), {}, false});
         FDone = std::move(done);
     }
     // The dropped jobs will never end; the last one will.
-    FOutstanding -= static_cast<int>(dropped) - 1;
+    FOutstanding -= static_cast<int>(dropped.size()) - 1;
     FGuestsOutstanding -= droppedGuests;
     FWake.notify_all();
     FAnswer.notify_all();
+    Drop(dropped);
 }
 
 void TLineOwner::Join()
@@ -129,30 +158,34 @@ void TLineOwner::Run()
 {
     bool ranLast = false;
     for (;;) {
-        TJob job;
-        bool guest = false;
+        TQueued queued;
+        bool run = true;
         {
             std::unique_lock lock(FMutex);
             FWake.wait(lock, [this] { return !FJobs.empty() || FStopping; });
             if (FJobs.empty())
                 break;
-            job = std::move(FJobs.front().Job);
-            guest = FJobs.front().Guest;
+            queued = std::move(FJobs.front());
             FJobs.pop_front();
             ranLast = FStopping && FJobs.empty();
             // Once the program is ending nothing more reaches the line but
             // the job that ends it.
-            if (FEnding && !ranLast)
-                job = nullptr;
+            run = !FEnding || ranLast;
         }
-        emit JobStarted();
-        if (job)
-            job(*FChannel);
+        const bool guest = queued.Guest;
+        if (!run) {
+            if (queued.Dropped)
+                queued.Dropped();
+        } else if (queued.Job) {
+            queued.Job(*FChannel);
+        }
         if (ranLast)
             break;
         Deliver(this, [this, guest] { Finished(guest); });
     }
-    // The port goes back to the thread that will close and destroy it.
+    // The port is closed on the line's thread and goes back, closed, to the
+    // thread that will destroy it.
+    FChannel->Port().Close();
     FChannel->Port().moveToThread(FOwnerThread);
     std::function<void()> done;
     {
@@ -205,8 +238,8 @@ void TLineOwner::WaitForAnswer(const std::function<bool()>& answered)
 void TLineOwner::Pause(unsigned long milliseconds)
 {
     // The window's thread is the main thread of a program with a window.
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) &&
-        QThread::currentThread() == QCoreApplication::instance()->thread())
+    const QCoreApplication* application = QCoreApplication::instance();
+    if (application && application->inherits("QGuiApplication") && QThread::currentThread() == application->thread())
         ++gWindowThreadPauses;
 #ifdef Q_OS_LINUX
     // Linux lets a sleep end late by the thread's timer slack (50 us unless

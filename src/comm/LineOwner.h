@@ -33,6 +33,9 @@ public:
 
     // Lives on the thread that creates it: the window's thread, in the panel.
     explicit TLineOwner(QObject* parent = nullptr);
+    // Ends the line as Stop does, without a last job of its own: the job
+    // under way is left to end (Ending is set), the waiting ones are dropped
+    // (a Stop's last job still runs), and the line's thread is joined.
     ~TLineOwner() override;
     TLineOwner(const TLineOwner&) = delete;
     TLineOwner& operator=(const TLineOwner&) = delete;
@@ -41,18 +44,26 @@ public:
     // before Start then still runs its last job on it).
     void Attach(TCommunication& channel) { FChannel = &channel; }
     // Starts the line's thread on Channel and hands the channel's serial
-    // port over to it; from now on only jobs use the port. Jobs posted before
-    // run once it has started.
+    // port over to it; from now on only jobs use the port. A port open now is
+    // closed first and opened again on the line's thread (a port is never
+    // moved between threads while open). Jobs posted before run once it has
+    // started.
     void Start(TCommunication& channel);
     bool Started() const { return FThread != nullptr; }
 
+    // Called instead of a job that will never run: posted once the line is
+    // stopping, waiting when it stopped, or reached once the program was
+    // ending. It runs at once on the thread that drops the job (any thread),
+    // so it only hands the news on, e.g. with Deliver.
+    using TDropped = std::function<void()>;
+
     // Queues a job: it runs after every job posted before it. Jobs posted
     // once the line is stopping are dropped. Any thread may post.
-    void Post(TJob job) { Enqueue(std::move(job), false); }
+    void Post(TJob job, TDropped dropped = {}) { Enqueue(std::move(job), std::move(dropped), false); }
     // The same for a job that comes from outside the panel (a network
     // client's line): the panel's own periodic work does not wait for these
     // (IdleButGuests), or a steady stream of them would hold it off for good.
-    void PostGuest(TJob job) { Enqueue(std::move(job), true); }
+    void PostGuest(TJob job, TDropped dropped = {}) { Enqueue(std::move(job), std::move(dropped), true); }
 
     // On the owner's thread: no job is waiting or running, and everything
     // the jobs delivered to the owner's thread has run.
@@ -68,9 +79,10 @@ public:
     void SetEnding();
 
     // Ends the line: queued jobs are dropped, the running one is left to end
-    // (Ending is set), then Last runs as the final job, the port goes back
-    // to the owner's thread and Done runs on the owner's thread. Without a
-    // started thread both run at once on the caller's thread.
+    // (Ending is set), then Last runs as the final job, the port is closed
+    // and goes back to the owner's thread, and Done runs on the owner's
+    // thread. Without a started thread both run at once on the caller's
+    // thread.
     void Stop(TJob last = {}, std::function<void()> done = {});
     // Waits for the line's thread to end (at destruction, after Stop).
     void Join();
@@ -97,9 +109,8 @@ public:
     static int WindowThreadPauses();
 
 signals:
-    // A job has started (on the line's thread) / ended (delivered to the
-    // owner's thread, after everything that job delivered).
-    void JobStarted();
+    // A job has ended (delivered to the owner's thread, after everything
+    // that job delivered).
     void JobFinished();
     // The last outstanding job has ended (on the owner's thread).
     void BecameIdle();
@@ -107,9 +118,12 @@ signals:
 private:
     struct TQueued {
         TJob Job;
+        TDropped Dropped;
         bool Guest = false;
     };
-    void Enqueue(TJob job, bool guest);
+    void Enqueue(TJob job, TDropped dropped, bool guest);
+    // Tells the jobs taken from the queue that they will never run.
+    static void Drop(std::deque<TQueued>& jobs);
     void Run();
     void Finished(bool guest);
     // Makes Fn run on the owner's thread; false once the line has ended.

@@ -6,8 +6,12 @@
 #include <QRegularExpression>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #endif
 
 namespace {
@@ -80,8 +84,21 @@ QString TSafeFileWriter::Open()
     if (FInPlace) {
         // Appending leaves what a descriptor's file already holds; a pipe or
         // device has no end to append to and takes the bytes as they come.
-        FDirect = std::make_unique<QFile>(FPath);
-        if (!FDirect->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        // The system appends (O_APPEND): a file opened for appending would
+        // seek to its end, which a pipe or terminal refuses with a warning.
+        FDirect = std::make_unique<QFile>();
+#ifdef Q_OS_UNIX
+        const int fd = ::open(QFile::encodeName(FPath).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd < 0)
+            return Reason(QString::fromLocal8Bit(std::strerror(errno)));
+        const bool opened = FDirect->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
+        if (!opened)
+            ::close(fd);
+#else
+        FDirect->setFileName(FPath);
+        const bool opened = FDirect->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+#endif
+        if (!opened) {
             const QString reason = Reason(FDirect->errorString());
             FDirect.reset();
             return reason;

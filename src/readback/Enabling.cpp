@@ -1,8 +1,6 @@
 #include "readback/Enabling.h"
 
 #include "model/ProgramState.h"
-#include "model/SettingTable.h"
-#include "scheduling/TaskQueue.h"
 #include "window/MainForm.h"
 
 void SystemModesEnable(TMainForm& form, const TProgramState& state)
@@ -17,14 +15,7 @@ void ChModesEnable(TMainForm& form, const TProgramState& state, int n)
     form.ApplyChannelModeRules(n, state.ChannelSettings[n].Mode);
 }
 
-void TriggerModesEnable(TMainForm& form, TProgramState& state, TTaskQueue& queue)
+void TriggerModesEnable(TMainForm& form, const TProgramState& state)
 {
-    if (!form.ApplyTriggerModeRules(state.SystemSettings.ExtMode))
-        return;
-    // The period counter never stays on without an external trigger.
-    if (state.SystemSettings.ExtMode == TExtMode::Disabled && state.SystemSettings.PeriodCounterEnabled == 1) {
-        queue.QueuedCommandToPort(SetCommandOf(Setting(TSettingId::siPeriodCounterEnabled), 0, 0));
-        state.SystemSettings.PeriodCounterEnabled = 0;
-        form.ShowPeriodCounterOff();
-    }
+    form.ApplyTriggerModeRules(state.SystemSettings.ExtMode);
 }

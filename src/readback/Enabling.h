@@ -1,14 +1,14 @@
 // The rules that grey out the controls a mode makes meaningless: burst and
 // duty-cycle counts by pulse mode, trigger controls by external-trigger mode.
-// The window applies them to its controls; the rule for the trigger mode
-// also switches the period counter off. The read-back applies them after
-// showing a snapshot; the mode handlers call them after each mode change.
+// The window applies them to its controls; they send nothing and change no
+// setting (the period counter that a disabled trigger switches off is the
+// change handlers' business). The read-back applies them after showing a
+// snapshot; the mode handlers call them after each mode change.
 #pragma once
 
 #include "window/ControlEnabling.h"
 
 class TMainForm;
-class TTaskQueue;
 struct TProgramState;
 
 // Burst count, duty-cycle counts and cycle count by SystemSettings.SystemMode;
@@ -20,8 +20,5 @@ void SystemModesEnable(TMainForm& form, const TProgramState& state);
 void ChModesEnable(TMainForm& form, const TProgramState& state, int n);
 
 // Threshold, gate polarity, trigger edge and period-counter controls by
-// SystemSettings.ExtMode (ReArm and unknown modes change nothing). With
-// Disabled and the period counter on, it queues ":PULS0:EXTP:STAT OFF"
-// (dropped while commands are disabled), clears PeriodCounterEnabled and
-// unticks the period counter, whose own edit then follows.
-void TriggerModesEnable(TMainForm& form, TProgramState& state, TTaskQueue& queue);
+// SystemSettings.ExtMode (ReArm and unknown modes change nothing).
+void TriggerModesEnable(TMainForm& form, const TProgramState& state);

@@ -38,7 +38,7 @@ void TReadBack::ChModesEnable(int n)
 
 void TReadBack::TriggerModesEnable()
 {
-    ::TriggerModesEnable(FForm, FState, FQueue);
+    ::TriggerModesEnable(FForm, FState);
 }
 
 bool TReadBack::Initialize(bool splash)
@@ -98,10 +98,8 @@ void TReadBack::NormalReadBack(bool splash)
     // The queries, on the line; the answers come back as one snapshot.
     TLineOwner* line = &FLine;
     FLine.Post([this, line, snapshot = static_cast<TSettingsSnapshot>(FState)](TCommunication& channel) mutable {
-        channel.SetCommandsDisabled(true);
         TSnapshotReader reader(channel, [line] { return !line->Ending(); });
         const bool complete = reader.ReadSettings(snapshot);
-        channel.SetCommandsDisabled(false);
         TLineOwner::Deliver(this, [this, snapshot = std::move(snapshot), complete] { ReadBackDone(snapshot, complete); });
     });
 }
@@ -165,12 +163,11 @@ void TReadBack::ShowFollowed(TSettingId id, int channel, double value, const QSt
     Setting(id).Put(FState, channel, value);
     PutSettingsLine(FState.SettingsList, line);
     // Showing what the generator holds is no edit: nothing goes back.
-    FQueue.DisableCommands();
     FForm.ShowSnapshot(FState);
-    FQueue.EnableCommands();
     SystemModesEnable();
     ChModesEnable(channel);
     TriggerModesEnable();
+    emit TriggerModeShown();
     emit SettingsChanged();
 }
 
@@ -181,10 +178,11 @@ void TReadBack::ShowSnapshot()
     FQueue.EnableCommands();
     FForm.ShowFirstPages();
 
-    // The only commands a read-back can cause; they go out afterwards
-    // through the queue.
     SystemModesEnable();
     TriggerModesEnable();
+    // The only commands a read-back can cause; they go out afterwards
+    // through the queue.
+    emit TriggerModeShown();
 
     if (FSplashShown)
         FSplash.hide();

@@ -70,6 +70,11 @@ signals:
     // A read-back (or the demonstration one, or a followed setting) has
     // ended: the program's copy of the settings holds what it found.
     void SettingsChanged();
+    // The window shows the trigger mode and period counter the generator
+    // holds, with the enabling rules applied (after a read-back, or a
+    // followed setting), and commands are enabled: the rules that send
+    // commands may follow.
+    void TriggerModeShown();
 
 private:
     // The window's part before the queries, and the job that makes them.

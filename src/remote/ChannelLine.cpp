@@ -7,9 +7,7 @@
 
 namespace remote {
 
-TChannelLine::TChannelLine(std::function<void(TJob)> post, QObject* parent) : QObject(parent), FPost(std::move(post))
-{
-}
+TChannelLine::TChannelLine(TPost post, QObject* parent) : QObject(parent), FPost(std::move(post)) {}
 
 TCarried TChannelLine::Exchange(TCommunication& channel, const TRemoteLine& line)
 {
@@ -25,15 +23,24 @@ TCarried TChannelLine::Exchange(TCommunication& channel, const TRemoteLine& line
 
 void TChannelLine::Carry(TRemoteLine line, std::function<void(const TCarried&)> done)
 {
-    FPost([this, line = std::move(line), done = std::move(done)](TCommunication& channel) {
-        const TCarried carried = Exchange(channel, line);
-        QMetaObject::invokeMethod(this, [done, carried] { done(carried); }, Qt::QueuedConnection);
-    });
+    FPost(
+        [this, line = std::move(line), done](TCommunication& channel) {
+            const TCarried carried = Exchange(channel, line);
+            QMetaObject::invokeMethod(
+                this, [done, carried] { done(carried); }, Qt::QueuedConnection);
+        },
+        [this, done] {
+            TCarried dropped;
+            dropped.Sent = false;
+            dropped.Dropped = true;
+            QMetaObject::invokeMethod(
+                this, [done, dropped] { done(dropped); }, Qt::QueuedConnection);
+        });
 }
 
 void TChannelLine::Note(const QString& text)
 {
-    FPost([text](TCommunication& channel) { channel.LogNote(text); });
+    FPost([text](TCommunication& channel) { channel.LogNote(text); }, {});
 }
 
 }  // namespace remote

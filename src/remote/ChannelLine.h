@@ -18,10 +18,13 @@ class TChannelLine : public QObject, public IRemoteLine {
     Q_OBJECT
 public:
     using TJob = std::function<void(TCommunication& channel)>;
+    // Called, on any thread, instead of a job that will never run.
+    using TDropped = std::function<void()>;
+    using TPost = std::function<void(TJob job, TDropped dropped)>;
     // Post queues a job for the line owner: after every job posted before.
     // The object lives on the server's thread and outlives the line owner's
     // thread: answers are delivered to it from there.
-    explicit TChannelLine(std::function<void(TJob)> post, QObject* parent = nullptr);
+    explicit TChannelLine(TPost post, QObject* parent = nullptr);
 
     void Carry(TRemoteLine line, std::function<void(const TCarried&)> done) override;
 
@@ -33,7 +36,7 @@ public:
     static TCarried Exchange(TCommunication& channel, const TRemoteLine& line);
 
 private:
-    std::function<void(TJob)> FPost;
+    TPost FPost;
 };
 
 }  // namespace remote

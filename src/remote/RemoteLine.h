@@ -22,15 +22,18 @@ struct TRemoteLine {
 };
 
 struct TCarried {
-    QString Answer;      // the generator's answer, trimmed
-    bool Sent = true;    // false when the line was skipped (its client had gone)
-    bool Lost = false;   // the generator stopped answering
+    QString Answer;        // the generator's answer, trimmed
+    bool Sent = true;      // false when the line was skipped (its client had gone, or the line ended)
+    bool Lost = false;     // the generator stopped answering
+    bool Dropped = false;  // the line ended before this line's turn: nothing was sent
 };
 
 class IRemoteLine {
 public:
     virtual ~IRemoteLine() = default;
-    // Done is called exactly once, on the thread that called Carry.
+    // Done is called exactly once, on the thread that called Carry: with the
+    // answer, or with Dropped set when the line ends before the line's turn
+    // (while that thread still runs its event loop).
     virtual void Carry(TRemoteLine line, std::function<void(const TCarried&)> done) = 0;
 };
 

@@ -195,6 +195,12 @@ void TScpiServer::Done(QPointer<QObject> token, const TRemoteLine& line, const T
                        const TCarried& carried)
 {
     auto* client = static_cast<TClient*>(token.data());
+    if (carried.Dropped) {
+        // The line has ended: the program is going, and so is the client.
+        if (client && client->Socket)
+            Close(client, QStringLiteral("the line to the generator has ended"));
+        return;
+    }
     if (carried.Sent)
         emit LineCarried(line.Client, QString::fromLatin1(line.Text), carried.Answer);
     if (carried.Lost) {

@@ -64,6 +64,8 @@ void TStatusPoll::UpdateStatus()
     request.ShotCount = counters && FState.SystemSettings.ShotCountEnabled == 1;
     request.Period = counters && FState.SystemSettings.PeriodCounterEnabled == 1;
     request.Error = FErrorCode <= 0 && HasErrorQuery(FState.DeviceIdentity);
+    request.RunStateAsked = FRunStateAsked;
+    request.CommandsWaiting = FCommandsWaiting && FCommandsWaiting();
 
     TLineOwner* line = &FLine;
     FLine.Post([this, line, request](TCommunication& channel) {
@@ -105,8 +107,10 @@ void TStatusPoll::ShowRound(const TRequest& request, const TAnswers& a)
         return;
     }
 
-    // Run state, as the generator sees it.
-    if (a.Running != FRunning) {
+    // Run state, as the generator sees it, unless a Run or Stop of the user
+    // may have reached it only after the round's question.
+    const bool current = request.RunStateAsked == FRunStateAsked && !request.CommandsWaiting;
+    if (current && a.Running != FRunning) {
         FRunning = a.Running;
         FForm.ShowRunning(a.Running);
     }

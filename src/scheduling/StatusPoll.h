@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <functional>
 
 class IAppControl;
 class IDialogs;
@@ -43,11 +44,21 @@ public:
     void UpdateStatus();
     // A round's questions are on the line and its report has not been shown.
     bool RoundInFlight() const { return FRoundInFlight; }
+    // Asked when a round starts: whether commands the user gave are still
+    // waiting to go to the line. Such a round may ask for the run state
+    // before a Run or Stop that waits there, so it leaves the run state alone.
+    void SetCommandsWaiting(std::function<bool()> waiting) { FCommandsWaiting = std::move(waiting); }
 
     // The run state as last known: the generator's at the last round, or
-    // what Run/Stop asked for since.
+    // what Run/Stop asked for since. A round that started before the last
+    // Run/Stop reports an older state than the one asked for: it leaves the
+    // run state alone, the next round reports the truth.
     bool Running() const { return FRunning; }
-    void SetRunning(bool running) { FRunning = running; }
+    void SetRunning(bool running)
+    {
+        FRunning = running;
+        ++FRunStateAsked;
+    }
     // The last positive code of the generator's error query, shown until a
     // read-back; 0 when none.
     std::int32_t ErrorCode() const { return FErrorCode; }
@@ -58,6 +69,10 @@ private:
         bool ShotCount = false;
         bool Period = false;
         bool Error = false;
+        // How many Run/Stop requests had been made when the round started,
+        // and whether commands were waiting to go to the line then.
+        unsigned RunStateAsked = 0;
+        bool CommandsWaiting = false;
     };
     struct TAnswers {
         bool PortThere = false;
@@ -78,8 +93,10 @@ private:
     QTimer FTimer;
     // The round was started by the timer, which starts again after it.
     bool FRestartTimer = false;
+    std::function<bool()> FCommandsWaiting;
     bool FRoundInFlight = false;
     bool FHeld = false;
     bool FRunning = false;
+    unsigned FRunStateAsked = 0;
     std::int32_t FErrorCode = 0;
 };

@@ -1,8 +1,10 @@
 // The one way for the window to send a command in answer to the user: append
 // it to TaskQueue. The queue's own timer hands the queued commands in order
 // to the line (each is one job there: sent, echoed, answered), and serves the
-// refresh and bin-recall requests: the recall command first, then the
-// read-back asked for with ReadBackDue, which the line carries out after it.
+// refresh and bin-recall requests in the user's order: a recall goes out
+// among the queued commands where it was asked for, and the read-back asked
+// for with ReadBackDue comes after all of them, so that the window shows
+// what the generator holds once the tick's work is done.
 #pragma once
 
 #include <QObject>
@@ -36,8 +38,9 @@ public:
 
     // Tools > Refresh: a read-back, carried out by the next tick.
     void RequestReadBack();
-    // A bin recall: "*RCL Bin" and the read-back after it, by the next tick
-    // (a later request for another bin replaces it).
+    // A bin recall: "*RCL Bin" after the commands queued so far and before
+    // those queued after it, then the read-back, by the next tick (a later
+    // request for another bin replaces it, in its own place).
     void RequestRecall(int bin);
     bool ReadBackRequested() const { return FReadBackRequested; }
     std::optional<int> RecallRequested() const { return FRecallBin; }
@@ -49,8 +52,9 @@ public:
 
     // The timer's tick.
     void TaskTimerTimer() { ProcessTasks(); }
-    // One pass: a pending recall or refresh first, then every queued command,
-    // including those appended while the pass runs.
+    // One pass: every queued command, including those appended while the
+    // pass runs, with a pending recall in its place among them; then the
+    // read-back of a pending recall or refresh.
     void ProcessTasks();
 
     // Asked before each pass: while it says a status poll round is on the
@@ -77,5 +81,8 @@ private:
     bool FCommandsPending = false;
     bool FCommandsDisabled = false;
     bool FReadBackRequested = false;
+    bool FProcessing = false;
     std::optional<int> FRecallBin;
+    // How many of the queued commands were asked for before the recall.
+    std::size_t FRecallAt = 0;
 };

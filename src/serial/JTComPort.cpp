@@ -230,6 +230,8 @@ bool TJTComPort::OpenDevice()
         FLastOpenError = QSerialPort::PermissionError;
         return false;
     }
+    FLockFile = portlock::OwnLockFile(FSerial->portName());
+    portlock::NoteHeldLockFile(FLockFile);
 #endif
     return true;
 }
@@ -275,6 +277,8 @@ void TJTComPort::Close()
 {
     if (FSerial->isOpen()) {
 #ifdef Q_OS_UNIX
+        portlock::ForgetHeldLockFile(FLockFile);
+        FLockFile.clear();
         portlock::UnlockOpenDevice(static_cast<int>(FSerial->handle()));
 #endif
         FSerial->close();

@@ -156,4 +156,7 @@ private:
     QSerialPort::SerialPortError FLastOpenError = QSerialPort::NoError;
     // The last Open found the device held by another program's lock.
     bool FHeldElsewhere = false;
+    // The lock file of the open device, removed should a signal end the
+    // program while it is open.
+    QString FLockFile;
 };

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <csignal>
 #endif
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -168,6 +170,130 @@ bool LockOpenDevice(int fd)
     Q_UNUSED(fd);
 #endif
     return true;
+}
+
+QStringList SerialLockFilePaths(const QString& portName)
+{
+    QString name = portName;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    QStringList paths;
+    for (const char* folder : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp", "/var/tmp",
+                               "/var/lock/lockdev", "/run/lock"})
+        paths << QString::fromLatin1(folder) + QStringLiteral("/LCK..") + name;
+    return paths;
+}
+
+QString OwnLockFile(const QString& portName)
+{
+#ifdef Q_OS_UNIX
+    for (const QString& path : SerialLockFilePaths(portName))
+        if (QFileInfo::exists(path) && LockFileHolder(path) == static_cast<long>(::getpid()))
+            return path;
+#else
+    Q_UNUSED(portName);
+#endif
+    return QString();
+}
+
+namespace {
+
+// The held lock files, in storage that a signal handler may read: a slot is
+// free, being written, or held.
+enum : int { kSlotFree, kSlotWriting, kSlotHeld };
+constexpr int kHeldSlots = 8;
+constexpr std::size_t kHeldPathSize = 4096;
+std::atomic<int> gHeldState[kHeldSlots];
+char gHeldPath[kHeldSlots][kHeldPathSize];
+
+#ifdef Q_OS_UNIX
+void OnEndSignal(int signo)
+{
+    RemoveHeldLockFiles();
+    ::signal(signo, SIG_DFL);
+    ::raise(signo);  // delivered, with its default action, once this returns
+}
+#endif
+
+}  // namespace
+
+void NoteHeldLockFile(const QString& path)
+{
+    const QByteArray local = QFile::encodeName(path);
+    if (local.isEmpty() || static_cast<std::size_t>(local.size()) >= kHeldPathSize)
+        return;
+    for (int i = 0; i < kHeldSlots; ++i) {
+        int expected = kSlotFree;
+        if (gHeldState[i].compare_exchange_strong(expected, kSlotWriting)) {
+            std::memcpy(gHeldPath[i], local.constData(), static_cast<std::size_t>(local.size()) + 1);
+            gHeldState[i].store(kSlotHeld);
+            return;
+        }
+    }
+}
+
+void ForgetHeldLockFile(const QString& path)
+{
+    const QByteArray local = QFile::encodeName(path);
+    if (local.isEmpty())
+        return;
+    for (int i = 0; i < kHeldSlots; ++i) {
+        if (gHeldState[i].load() == kSlotHeld && std::strcmp(gHeldPath[i], local.constData()) == 0) {
+            gHeldState[i].store(kSlotFree);
+            return;
+        }
+    }
+}
+
+#ifdef Q_OS_UNIX
+namespace {
+
+// Whether the lock file at Path names this process first; only calls that a
+// signal handler may make.
+bool NamesThisProcess(const char* path)
+{
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char text[32];
+    const ssize_t size = ::read(fd, text, sizeof text);
+    ::close(fd);
+    long pid = 0;
+    ssize_t i = 0;
+    while (i < size && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    const ssize_t digits = i;
+    for (; i < size && text[i] >= '0' && text[i] <= '9' && pid < 100000000000L; ++i)
+        pid = pid * 10 + (text[i] - '0');
+    return i > digits && pid == static_cast<long>(::getpid());
+}
+
+}  // namespace
+#endif
+
+void RemoveHeldLockFiles()
+{
+#ifdef Q_OS_UNIX
+    // A lock file of a port that was not closed through its port object may
+    // since belong to another program: only this program's own is removed.
+    for (int i = 0; i < kHeldSlots; ++i)
+        if (gHeldState[i].load() == kSlotHeld && NamesThisProcess(gHeldPath[i]))
+            ::unlink(gHeldPath[i]);
+#endif
+}
+
+void RemoveLockFilesOnEndSignals()
+{
+#ifdef Q_OS_UNIX
+    for (const int signo : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        if (::sigaction(signo, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action {};
+        action.sa_handler = OnEndSignal;
+        ::sigemptyset(&action.sa_mask);
+        ::sigaction(signo, &action, nullptr);
+    }
+#endif
 }
 
 void UnlockOpenDevice(int fd)

@@ -64,4 +64,24 @@ bool LockOpenDevice(int fd);
 // Undoes LockOpenDevice before the device is closed.
 void UnlockOpenDevice(int fd);
 
+// The places where the serial device puts the lock file of an open port,
+// in the order it tries them, for its port name ("pts/7").
+QStringList SerialLockFilePaths(const QString& portName);
+
+// The lock file this process holds for the open port PortName; empty when
+// none is found.
+QString OwnLockFile(const QString& portName);
+
+// The lock files held by this program, so that they can be removed when a
+// signal ends it (an empty path is ignored).
+void NoteHeldLockFile(const QString& path);
+void ForgetHeldLockFile(const QString& path);
+// Removes the held lock files; safe to call from a signal handler.
+void RemoveHeldLockFiles();
+
+// From now on SIGINT, SIGTERM and SIGHUP remove the held lock files before
+// they end the program as their default action does. A signal the program
+// was started to ignore stays ignored.
+void RemoveLockFilesOnEndSignals();
+
 }  // namespace portlock

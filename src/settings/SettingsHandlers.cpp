@@ -35,14 +35,14 @@ void TSettingsHandlers::Store(TSettingId id, int channel, double value)
     Queue(SetCommandOf(setting, channel, value));
 }
 
-bool TSettingsHandlers::TimeAccepted(TSettingId id, int channel, double value, double step)
+double TSettingsHandlers::AcceptedTime(TSettingId id, int channel, double value, double step)
 {
     if (CheckResolution(value, step))
-        return true;
-    // Rounded to the nearest step and shown; the control's change sends
-    // that value.
-    FForm.ShowSetting(id, channel, RoundToStep(value, step));
-    return false;
+        return value;
+    // Rounded to the nearest step, shown, and stored and sent so.
+    const double rounded = RoundToStep(value, step);
+    FForm.ShowSetting(id, channel, rounded);
+    return rounded;
 }
 
 void TSettingsHandlers::SettingEdited(TSettingId id, int n, double value)
@@ -53,12 +53,10 @@ void TSettingsHandlers::SettingEdited(TSettingId id, int n, double value)
     switch (id) {
         case TSettingId::siPeriod:
         case TSettingId::siWidth:
-            if (TimeAccepted(id, n, value, FState.TimingResolution))
-                Store(id, n, value);
+            Store(id, n, AcceptedTime(id, n, value, FState.TimingResolution));
             break;
         case TSettingId::siDelay:
-            if (TimeAccepted(id, n, value, DelayCheckStep(FState.HighResolution, FState.TimingResolution)))
-                Store(id, n, value);
+            Store(id, n, AcceptedTime(id, n, value, DelayCheckStep(FState.HighResolution, FState.TimingResolution)));
             break;
         case TSettingId::siChannelMode:
             Store(id, n, value);
@@ -70,7 +68,8 @@ void TSettingsHandlers::SettingEdited(TSettingId id, int n, double value)
             break;
         case TSettingId::siExtMode:
             Store(id, n, value);
-            TriggerModesEnable(FForm, FState, FQueue);
+            TriggerModesEnable(FForm, FState);
+            PeriodCounterNeedsTrigger();
             break;
         case TSettingId::siSyncSource:
             SetChannelSyncSource(n, RoundCount(value));
@@ -102,6 +101,17 @@ void TSettingsHandlers::SetChannelSyncSource(int c, int s)
         return;
     }
     Store(TSettingId::siSyncSource, c, s);
+}
+
+void TSettingsHandlers::PeriodCounterNeedsTrigger()
+{
+    TSystemSettings& s = FState.SystemSettings;
+    if (s.ExtMode != TExtMode::Disabled || s.PeriodCounterEnabled != 1)
+        return;
+    Queue(SetCommandOf(Setting(TSettingId::siPeriodCounterEnabled), 0, 0));
+    s.PeriodCounterEnabled = 0;
+    FForm.ShowPeriodCounterOff();
+    SettingEdited(TSettingId::siPeriodCounterEnabled, 0, 0);
 }
 
 // ---- Run/Stop

@@ -35,6 +35,14 @@ public:
     void PeriodCountClearClick();
     void SynchUpdateBtnClick();
 
+    // The period counter never stays on without an external trigger: with
+    // the trigger Disabled and the counter on, ":PULS0:EXTP:STAT OFF" is
+    // queued, the counter is switched off and its box shown unticked, and
+    // the box's own command follows as when the user unticks it (so the
+    // command goes out twice). After a trigger-mode edit, and after the
+    // window has shown a trigger mode read from the generator.
+    void PeriodCounterNeedsTrigger();
+
 signals:
     // A handler has stored a new value in the program's copy of the settings
     // (also while a read-back fills the controls).
@@ -44,10 +52,9 @@ private:
     void Queue(const QString& command);
     // Stores Value in the setting's field and queues its command.
     void Store(TSettingId id, int channel, double value);
-    // A period, width or delay that is not a whole number of steps is taken
-    // back: the control shows the stored value again, whose own edit then
-    // follows. True when Value may be stored.
-    bool TimeAccepted(TSettingId id, int channel, double value, double step);
+    // A period, width or delay that is not a whole number of steps is
+    // rounded to the nearest step and shown so; returns the value to store.
+    double AcceptedTime(TSettingId id, int channel, double value, double step);
     void SetChannelSyncSource(int c, int s);
 
     TMainForm& FForm;

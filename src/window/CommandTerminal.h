@@ -15,6 +15,16 @@ class QKeyEvent;
 class QPushButton;
 class QTextEdit;
 
+// The echo's colours: commands black, replies green (0x008000).
+inline QColor CommandColor()
+{
+    return QColor(0, 0, 0);
+}
+inline QColor ResponseColor()
+{
+    return QColor(0, 128, 0);
+}
+
 class TCommandTerminal : public QObject {
     Q_OBJECT
 public:

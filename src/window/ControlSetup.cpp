@@ -8,8 +8,10 @@
 #include "model/SettingsSnapshot.h"
 #include "widgets/PlusSpinEdit.h"
 
+// A value that new steps or limits change is no edit of the user's either.
 void TMainForm::SetResolution(const TSettingsSnapshot& snapshot)
 {
+    const TShowing showing(*this);
     const TVariantValues v = snapshot.Variant();
     PeriodAdj->setIncrement(v.PeriodIncrement);
     for (int n = 1; n <= 8; ++n) {
@@ -26,6 +28,7 @@ void TMainForm::SetResolution(const TSettingsSnapshot& snapshot)
 
 void TMainForm::SetRanges(const TSettingsSnapshot& snapshot)
 {
+    const TShowing showing(*this);
     const TVariantValues v = snapshot.Variant();
     const int channels = std::clamp(snapshot.ChannelCount, 0, 8);
     PeriodAdj->setMaxValue(v.PeriodMaximum);

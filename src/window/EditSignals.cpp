@@ -34,15 +34,21 @@ void ShowIndex(QComboBox* list, int index)
 
 }  // namespace
 
+void TMainForm::Edited(TSettingId id, int channel, double value)
+{
+    if (FShowing == 0)
+        emit SettingEdited(id, channel, value);
+}
+
 void TMainForm::ConnectEdits()
 {
     const TChannelControls& c = ChannelControls;
     auto spin = [this](TPlusSpinEdit* control, TSettingId id, int n) {
         connect(control, &TPlusSpinEdit::OnChange, this,
-                [this, id, n](TPlusSpinEdit* s) { emit SettingEdited(id, n, s->Value()); });
+                [this, id, n](TPlusSpinEdit* s) { Edited(id, n, s->Value()); });
     };
     auto box = [this](QCheckBox* control, TSettingId id, int n) {
-        connect(control, &QCheckBox::toggled, this, [this, id, n](bool on) { emit SettingEdited(id, n, on ? 1 : 0); });
+        connect(control, &QCheckBox::toggled, this, [this, id, n](bool on) { Edited(id, n, on ? 1 : 0); });
     };
     for (int n = 1; n <= kMaxChannel; ++n) {
         box(c.ChEnableBox[n], TSettingId::siEnabled, n);
@@ -66,7 +72,7 @@ void TMainForm::ConnectEdits()
             for (int i = 0; i < mux->count() && i < kMaxChannel; ++i)
                 if (mux->item(i)->checkState() == Qt::Checked)
                     mask |= 1 << i;
-            emit SettingEdited(TSettingId::siMuxMask, n, mask);
+            Edited(TSettingId::siMuxMask, n, mask);
         });
     }
 
@@ -92,7 +98,7 @@ void TMainForm::ConnectEdits()
     // Ticked: the generator waits for the update command, so automatic
     // update is off and the button that gives the command is offered.
     connect(SynchEnable, &QCheckBox::toggled, this, [this](bool on) {
-        emit SettingEdited(TSettingId::siSyncUpdateAuto, 0, on ? 0 : 1);
+        Edited(TSettingId::siSyncUpdateAuto, 0, on ? 0 : 1);
         SynchUpdateBtn->setEnabled(on);
     });
     connect(SynchUpdateBtn, &QPushButton::clicked, this, &TMainForm::SyncUpdateClicked);
@@ -109,11 +115,11 @@ void TMainForm::BindList(QComboBox* list, TSettingId id, int n)
         if (channelNames) {
             const int source = GetChannelNumber(list->currentText());
             if (source != kNoChannel)
-                emit SettingEdited(id, n, source);
+                Edited(id, n, source);
         } else {
             const int index = SelectedIndex(list);
             if (index >= 0)
-                emit SettingEdited(id, n, index);
+                Edited(id, n, index);
         }
     };
     connect(list, qOverload<int>(&QComboBox::activated), this, edited);
@@ -161,6 +167,7 @@ void TMainForm::ShowSyncSource(int n, int source)
 
 void TMainForm::ShowSetting(TSettingId id, int n, double value)
 {
+    const TShowing showing(*this);
     const bool channel = n >= 1 && n <= kMaxChannel;
     TPlusSpinEdit* spin = nullptr;
     switch (id) {

@@ -81,13 +81,15 @@ public:
     // Every setting of a snapshot read from the generator: the Plus features
     // (when the variant has them), the system settings, each channel in use
     // with its lists, sync source, multiplexer and mode rules; then the
-    // model's pages, steps and limits. Check boxes and spin edits signal
-    // their change as an edit would.
+    // model's pages, steps and limits.
+    //
+    // What the window shows is no edit: none of the Show… methods, nor the
+    // steps and limits, signal SettingEdited; only a person's edit does.
     void ShowSnapshot(const TSettingsSnapshot& snapshot);
     // After a read-back: the period editable, the first pages in front.
     void ShowFirstPages();
     // One setting's value in its spin edit (Period, Delay, Width and the
-    // other numbers), which signals the change as an edit would.
+    // other numbers).
     void ShowSetting(TSettingId id, int channel, double value);
     // Channel N's sync list showing Source without signalling an edit: its
     // item, or no item and an empty text when the list does not offer it.
@@ -95,7 +97,7 @@ public:
     // Where a list that is left with typed text naming nothing takes its
     // selection from again: the stored value of a setting.
     void SetStoredValues(std::function<double(TSettingId id, int channel)> stored);
-    // The period counter unticked (its change is signalled).
+    // The period counter unticked.
     void ShowPeriodCounterOff();
 
     // Status texts of the poll.
@@ -234,6 +236,20 @@ signals:
     void ExitRequested();
 
 private:
+    // While one lives, the window is showing values: its controls' changes
+    // are not the user's, and no edit is signalled.
+    class TShowing {
+    public:
+        explicit TShowing(TMainForm& form) : FForm(form) { ++FForm.FShowing; }
+        ~TShowing() { --FForm.FShowing; }
+        TShowing(const TShowing&) = delete;
+        TShowing& operator=(const TShowing&) = delete;
+
+    private:
+        TMainForm& FForm;
+    };
+    // SettingEdited, unless the window is showing values.
+    void Edited(TSettingId id, int channel, double value);
     void ShowPlusFeatures(const TSettingsSnapshot& snapshot);
     void ShowSystemSettings(const TSettingsSnapshot& snapshot);
     void ShowChannel(const TSettingsSnapshot& snapshot, int n);
@@ -245,6 +261,7 @@ private:
     void ShowStoredSetting(QComboBox* list, TSettingId id, int n);
 
     std::function<double(TSettingId, int)> FStoredValue;
+    int FShowing = 0;
     TCommandTerminal* FTerminal = nullptr;
     QList<QPair<QAction*, bool>> FGreyed;
 

@@ -23,11 +23,11 @@
 #include "widgets/PlusSpinEdit.h"
 #include "window/ControlEnabling.h"
 
-// Item indexes are set with setCurrentIndex, which runs none of the user's
-// change signals (they follow activated); check boxes and spin edits signal
-// their change as if the user had made it, so that the records take the
-// value shown (their commands are dropped while a read-back runs). Each
-// control is filled from the record in the order the generator was read.
+// Showing values is no edit: item indexes are set with setCurrentIndex,
+// which runs none of the user's change signals (they follow activated), and
+// the changes of check boxes, spin edits and multiplexer lists are not
+// signalled while the window shows values (TShowing). Each control is filled
+// from the record in the order the generator was read.
 
 void TMainForm::ShowIdentity(const QStringList& texts)
 {
@@ -75,6 +75,7 @@ void TMainForm::ShowVariant(const TVariantValues& v)
 
 void TMainForm::ShowSnapshot(const TSettingsSnapshot& snapshot)
 {
+    const TShowing showing(*this);
     if (snapshot.Variant().PlusFeatures)
         ShowPlusFeatures(snapshot);
     ShowSystemSettings(snapshot);
@@ -348,5 +349,6 @@ bool TMainForm::ApplyTriggerModeRules(TExtMode mode)
 
 void TMainForm::ShowPeriodCounterOff()
 {
+    const TShowing showing(*this);
     PeriodCounterEn->setChecked(false);
 }

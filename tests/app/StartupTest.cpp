@@ -10,6 +10,8 @@
 #include <QMovie>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -28,6 +30,7 @@
 #include "support/RefusedDevice.h"
 #include "scheduling/TaskQueue.h"
 #include "support/LineWait.h"
+#include "widgets/PlusSpinEdit.h"
 
 namespace {
 
@@ -103,6 +106,46 @@ TEST_F(Startup, LeftShiftEntersDemonstrationModeWithoutTouchingAPort)
     a.LaunchTimerTimer();
     EXPECT_EQ(readBacks, 1);
     EXPECT_FALSE(program.StatusPoll().Active());
+    EXPECT_TRUE(Received(generator).isEmpty());
+}
+
+// The demonstration mode sends nothing, even where the port it names (COM1)
+// is a real generator: every way of sending reaches no port, shows no error
+// box, and the terminal says that nothing was sent.
+TEST_F(Startup, NothingIsSentInDemonstrationMode)
+{
+    PtyServer& generator = Generator(1, "6404+");
+    keys.LeftShift = {true};
+    TProgram program({}, TJT6400App::TServices{dialogs, keys, process});
+    TJT6400App& a = program.App();
+    ASSERT_TRUE(StartUp(a));
+    a.LaunchTimerTimer();
+    ASSERT_TRUE(WaitForLine(a.Line()));
+    TMainForm& f = a.Form();
+    struct Case {
+        const char* name;
+        std::function<void()> send;
+        QString echo;
+    };
+    const Case cases[] = {
+        {"an edit", [&] { f.ChannelControls.ChWidthAdj[1]->setValue(2e-6); }, ":PULS1:WIDT 0.000002000"},
+        {"Run", [&] { f.RunStopBtn->click(); }, ":PULS0:STAT ON"},
+        {"a terminal command", [&] { a.SendTerminalText("*IDN?"); }, "*IDN?"},
+        {"a bin save", [&] { f.SaveToBinActions[2]->trigger(); }, "*SAV 2"},
+        {"a bin recall", [&] { f.RestoreFromBinActions[3]->trigger(); }, "*RCL 3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        f.ResponseList->clear();
+        c.send();
+        a.Queue().ProcessTasks();
+        ASSERT_TRUE(WaitUntil([&] { return a.Line().Idle() && a.Queue().TaskCount() == 0; }));
+        const QString terminal = f.ResponseList->toPlainText();
+        EXPECT_TRUE(terminal.contains(c.echo)) << terminal.toStdString();
+        EXPECT_TRUE(terminal.contains("Not sent: demonstration mode, no generator")) << terminal.toStdString();
+    }
+    EXPECT_EQ(dialogs.Texts(), QStringList{"Entering Demo Mode"});
+    EXPECT_FALSE(a.Port().Opened());
     EXPECT_TRUE(Received(generator).isEmpty());
 }
 
@@ -239,6 +282,12 @@ TEST_F(Startup, TerminalSendsTextAsTypedAndKeepsAHistory)
     const QString shown = f.ResponseList->toPlainText();
     EXPECT_TRUE(shown.contains(QRegularExpression(R"(\(\d\d:\d\d:\d\d\.\d{3}\) \*IDN\?)"))) << shown.toStdString();
     EXPECT_TRUE(shown.contains("JT,6404+,1234,2.1.0-3.0.7"));
+    // Commands are echoed in black, replies in green (0x008000).
+    const QTextDocument* echo = f.ResponseList->document();
+    ASSERT_GE(echo->blockCount(), 2);
+    const QTextBlock reply = echo->lastBlock();
+    EXPECT_EQ(reply.begin().fragment().charFormat().foreground().color().rgb() & 0xFFFFFF, 0x008000u);
+    EXPECT_EQ(reply.previous().begin().fragment().charFormat().foreground().color(), QColor(0, 0, 0));
 
     // During a read-back the text joins the history but is not sent.
     a.Queue().DisableCommands();

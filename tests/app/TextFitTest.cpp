@@ -31,7 +31,6 @@
 #include "settings/PanelFixture.h"
 #include "serial/PickPort.h"
 #include "scheduling/StatusPoll.h"
-#include "scheduling/StatusQueries.h"
 #include "widgets/PlusSpinEdit.h"
 
 namespace {
@@ -377,13 +376,18 @@ TEST_P(PanelTexts, EveryTextFitsItsControlStoppedRunningAndWithEachError)
 
     // Each error the generator can report, as the status poll shows it; a
     // read-back (Tools > Refresh) clears the one before.
-    for (int code = 1; !ErrorText(code).isEmpty(); ++code) {
+    const struct {
+        int Code;
+        const char* Text;
+    } errors[] = {{1, "Over Current Error"}, {2, "Over Temperature Error"}, {3, "Fan Failure"}};
+    for (const auto& error : errors) {
+        const int code = error.Code;
         generator->withGenerator([code](jt6400sim::Generator& g) { g.setErrorCode(code); });
         form().RefreshAction->trigger();
         Sent();
         program->StatusPoll().UpdateStatus();
         ASSERT_TRUE(Settle());
-        ASSERT_EQ(form().ErrorLabel->text().toStdString(), ErrorText(code).toStdString());
+        ASSERT_EQ(form().ErrorLabel->text().toStdString(), error.Text) << "error code " << code;
         ASSERT_TRUE(form().ErrorLabel->isVisible());
         faults << FaultsOfTheWindow();
     }

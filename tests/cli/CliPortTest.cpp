@@ -10,14 +10,18 @@
 #include "support/SimulatedGenerator.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 #include <functional>
 #include <memory>
@@ -170,6 +174,119 @@ TEST_F(CliPorts, ALockFolderWithoutWritePermissionDoesNotStopThePort)
         const TPortRun run = RunProgram("unshare", {"-m", "sh", "-c", script, JT6400_CLI, "--port", "3", "identify"});
         EXPECT_EQ(run.Code, 0) << run.Err.toStdString();
         EXPECT_TRUE(run.Out.contains("serial number: 1234")) << run.Out.toStdString();
+    }
+}
+
+// True once Done holds; a generous cap only keeps a broken build from
+// hanging forever.
+bool Eventually(const std::function<bool()>& done)
+{
+    QDeadlineTimer cap(120000);
+    while (!done()) {
+        if (cap.hasExpired())
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+// The lock files of the device that name process Pid, wherever the serial
+// device puts them ("LCK..pts_7"), as "; "-separated text.
+QString LockFilesOf(const QString& device, qint64 pid)
+{
+    QStringList found;
+    for (const QString& path : portlock::SerialLockFilePaths(device.mid(QStringLiteral("/dev/").size()))) {
+        const QString file = QFileInfo(path).canonicalFilePath();
+        if (!file.isEmpty() && !found.contains(file) && portlock::LockFileHolder(file) == pid)
+            found << file;
+    }
+    return found.join("; ");
+}
+
+struct TEndSignal {
+    int Number;
+    const char* Name;
+};
+constexpr TEndSignal kEndSignals[] = {{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
+
+// Ended by a signal while it holds the port, jt6400-cli leaves no lock file
+// behind; an apply ended while it sends says how far it got first, with
+// the exit code of the signal (130 for Ctrl+C).
+TEST_F(CliPorts, ALockIsReleasedWhenTheCliIsEndedBySignal)
+{
+    // Each setting takes a while, so that the signal comes while the lines
+    // go out; the read-back's queries too.
+    jt6400sim::GeneratorOptions g;
+    g.identity.model = "6404+";
+    g.identity.firmware = "2.1.0";
+    jt6400sim::ServerOptions slow;
+    jt6400sim::AnswerRule rule;
+    ASSERT_EQ(jt6400sim::parseAnswerRule("slow=300@:PULS", rule), "");
+    slow.answerRules.push_back(rule);
+    Servers.push_back(ServeGenerator(Folder.Path(), 3, jt6400sim::Generator(g), slow));
+    const QString device = portlock::ResolvedDevice(QDir(Folder.Path()).filePath(QStringLiteral("COM3")));
+    QTemporaryDir work;
+    const QString file = QDir(work.path()).filePath("many.txt");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("// many settings\r\n");
+        for (int i = 0; i < 100; ++i)
+            f.write(":PULS1:WIDT 0.000002\r\n");
+    }
+    for (const TEndSignal& signal : kEndSignals) {
+        for (const char* command : {"apply", "save"}) {
+            SCOPED_TRACE(std::string(command) + " " + signal.Name);
+            const std::size_t from = Servers[0]->trace().size();
+            const auto received = [&] { return ReceivedLines(Servers[0]->trace(), from).filter(":PULS").size(); };
+            QProcess cli;
+            cli.start(QStringLiteral(JT6400_CLI),
+                      {"--port", "3", command, command == std::string("apply") ? file : work.filePath("saved.txt")});
+            ASSERT_TRUE(Eventually([&] { return received() >= 3; }));
+            const qint64 pid = cli.processId();
+            if (LockFilesOf(device, pid).isEmpty())
+                GTEST_SKIP() << "no lock folder that this process may write";
+            ::kill(static_cast<pid_t>(pid), signal.Number);
+            ASSERT_TRUE(cli.waitForFinished(120000));
+            EXPECT_EQ(LockFilesOf(device, pid), "") << "left behind";
+            if (command == std::string("apply")) {
+                EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+                EXPECT_EQ(cli.exitCode(), 128 + signal.Number);
+                const QString err = QString::fromLocal8Bit(cli.readAllStandardError());
+                EXPECT_EQ(err, QStringLiteral("jt6400-cli: %1 of the 100 setting lines had been sent when the program "
+                                              "was ended (%2): the generator is now partly set.\n")
+                                   .arg(received())
+                                   .arg(signal.Name));
+            } else {
+                EXPECT_EQ(cli.exitStatus(), QProcess::CrashExit) << "ended by the signal itself";
+            }
+        }
+    }
+}
+
+// The panel, too, leaves no lock file behind when a signal ends it.
+TEST_F(CliPorts, ALockIsReleasedWhenThePanelIsEndedBySignal)
+{
+    const QString device = Start(3);
+    QTemporaryDir work;
+    for (const TEndSignal& signal : kEndSignals) {
+        SCOPED_TRACE(signal.Name);
+        QProcess panel;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        panel.setProcessEnvironment(environment);
+        panel.setWorkingDirectory(work.path());
+        const std::size_t from = Servers[0]->trace().size();
+        panel.start(QStringLiteral(JT6400_EXE), {});
+        ASSERT_TRUE(panel.waitForStarted(120000));
+        const qint64 pid = panel.processId();
+        // The panel holds the port once its read-back has begun.
+        ASSERT_TRUE(Eventually([&] { return ReceivedLines(Servers[0]->trace(), from).filter(":PULS").size() > 0; }));
+        if (LockFilesOf(device, pid).isEmpty())
+            GTEST_SKIP() << "no lock folder that this process may write";
+        ::kill(static_cast<pid_t>(pid), signal.Number);
+        ASSERT_TRUE(panel.waitForFinished(120000));
+        EXPECT_EQ(LockFilesOf(device, pid), "") << "left behind";
     }
 }
 

@@ -144,7 +144,7 @@ TEST_F(CliTest, ListNamesWhatAnswersOnEveryPort)
     const TRun run = RunCli({"list"});
     EXPECT_EQ(run.Code, 0) << run.Err.toStdString();
     EXPECT_EQ(run.Out,
-              "COM1    no generator\n"
+              "COM1    dangling link: its device /nonexistent/ttyUSB9 does not exist\n"
               "COM2    no generator\n"
               "COM4    unsupported model \"6499\"\n"
               "COM5    6404+  serial 1111  firmware 2.1.0  FPGA 3.0.7\n"
@@ -157,8 +157,9 @@ TEST_F(CliTest, ListNamesWhatAnswersOnEveryPort)
     QStringList states;
     for (const QJsonValue& p : ports)
         states << QStringLiteral("%1:%2").arg(p["port"].toInt()).arg(p["state"].toString());
-    EXPECT_EQ(states, (QStringList{"1:no generator", "2:no generator", "4:unsupported", "5:generator", "6:generator",
+    EXPECT_EQ(states, (QStringList{"1:dangling link", "2:no generator", "4:unsupported", "5:generator", "6:generator",
                                    "7:in use"}));
+    EXPECT_EQ(ports[0]["device"].toString(), "/nonexistent/ttyUSB9");
     EXPECT_EQ(ports[3]["model"].toString(), "6404+");
     EXPECT_EQ(ports[3]["serial"].toInt(), 1111);
     EXPECT_EQ(ports[4]["firmware"].toString(), "1.4.2");
@@ -450,6 +451,70 @@ TEST_F(CliTest, SilenceDuringSaveLeavesNoPartialFile)
     EXPECT_TRUE(RunCli({"save", "-"}).Out.isEmpty());
 }
 
+// In a folder that takes no temporary file the file is written in place;
+// a generator that goes silent in the middle of the read-back leaves the
+// file there as it was, not emptied.
+TEST_F(CliTest, SilenceDuringSaveInPlaceLeavesTheFileWhole)
+{
+    jt6400sim::ServerOptions stopping;
+    stopping.stopAfter = 30;
+    auto& g = Start(3, Generator("6404+"), stopping);
+    ASSERT_TRUE(QDir(Work.path()).mkdir("shared"));
+    const QString kept = File("shared/kept.txt");
+    ASSERT_TRUE(WriteBytes(kept, "an older file\r\n"));
+    const QByteArray folder = QFile::encodeName(File("shared"));
+    ASSERT_EQ(::chmod(folder.constData(), 0555), 0);
+    const auto restore = qScopeGuard([&] { ::chmod(folder.constData(), 0755); });
+    if (::access(folder.constData(), W_OK) == 0)
+        GTEST_SKIP() << "this process may write any folder (root's override); "
+                        "the cli.WithoutPermissionOverride test entry runs it without";
+
+    const TRun run = RunCli({"save", kept});
+    EXPECT_EQ(run.Code, 3) << run.Err.toStdString();
+    EXPECT_TRUE(run.Err.contains("did not answer")) << run.Err.toStdString();
+    EXPECT_GE(ReceivedLines(g.trace()).size(), 30) << "the read-back was under way";
+    EXPECT_EQ(FileBytes(kept), "an older file\r\n");
+}
+
+// Setting lines that are not sent: one with a note after "//" (skipped
+// whole, as the panel's restore skips it) and one beginning with "#". Each
+// is named before anything is sent, and counts as not applied.
+TEST_F(CliTest, ApplyNamesTheSettingLinesItSkips)
+{
+    auto& g = Start(3, "6404+");
+    ASSERT_TRUE(WriteBytes(File("notes.txt"), "// 1/2/2024,10:00:00\r\n"
+                                              ":PULS1:WIDT 0.000002\r\n"
+                                              ":PULS1:DEL 0.000000500 // note\r\n"
+                                              "  # :PULS2:WIDT 0.000003\r\n"
+                                              "   // an indented note\r\n"
+                                              ":PULS2:DEL 0.000004\r\n"));
+    const TRun run = RunCli({"apply", File("notes.txt")});
+    EXPECT_EQ(run.Code, 1) << run.Err.toStdString();
+    const QString shown = "jt6400-cli: " + File("notes.txt");
+    EXPECT_EQ(run.Err, shown + ": line 3 holds a setting before \"//\" and is skipped whole, as the panel's restore "
+                               "does.\n" +
+                           shown + ": line 4 begins with \"#\" and is skipped: notes in a settings file begin with "
+                                   "\"//\".\n"
+                                   "jt6400-cli: using the 6404+ with serial number 1234 on COM3.\n");
+    EXPECT_EQ(run.Out, "Sent 2 lines of " + File("notes.txt") +
+                           " to the 6404+ on COM3.\n"
+                           "2 line(s) of the file were skipped, not sent:\n"
+                           "  line 3: :PULS1:DEL 0.000000500 // note\n"
+                           "  line 4:   # :PULS2:WIDT 0.000003\n"
+                           "Every other setting of the file reads back as asked.\n");
+    const QStringList sent = ReceivedLines(g.trace());
+    EXPECT_TRUE(sent.filter("#").isEmpty()) << sent.join('|').toStdString();
+    EXPECT_TRUE(sent.filter("//").isEmpty()) << sent.join('|').toStdString();
+    EXPECT_TRUE(sent.contains(":PULS2:DEL 0.000004"));
+
+    const QJsonObject json = JsonOf(RunCli({"--port", "3", "--json", "apply", File("notes.txt")}).Out);
+    const QJsonArray skipped = json["skipped"].toArray();
+    ASSERT_EQ(skipped.size(), 2);
+    EXPECT_EQ(skipped[0]["line"].toInt(), 3);
+    EXPECT_EQ(skipped[1]["text"].toString(), "  # :PULS2:WIDT 0.000003");
+    EXPECT_EQ(json["sent"].toInt(), 2);
+}
+
 // Binary, huge, missing files and folders are refused with the messages of
 // the panel's Restore, before anything is sent.
 TEST_F(CliTest, RefusedFilesSendNothing)
@@ -532,6 +597,11 @@ TEST_F(CliTest, SaveWritesIntoAPipeOrDeviceAsItStands)
     for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;)
         received.append(buffer, n);
     EXPECT_EQ(AfterFirstLine(received), expected);
+    // Only the program's own messages: no complaint of a seek on the pipe.
+    const auto onlyOwnMessages = [](const QString& err) {
+        return err.split('\n', Qt::SkipEmptyParts).filter(QRegularExpression("^(?!jt6400-cli: )")).isEmpty();
+    };
+    EXPECT_TRUE(onlyOwnMessages(toPipe.Err)) << toPipe.Err.toStdString();
     struct stat status {};
     ASSERT_EQ(::stat(pipe.constData(), &status), 0);
     EXPECT_TRUE(S_ISFIFO(status.st_mode)) << "the pipe was replaced";
@@ -541,6 +611,7 @@ TEST_F(CliTest, SaveWritesIntoAPipeOrDeviceAsItStands)
     EXPECT_EQ(AfterFirstLine(toOutput.Out.toLatin1()), expected);
     EXPECT_TRUE(toOutput.Err.endsWith("jt6400-cli: Saved the settings of the 6404+ on COM3 to /dev/stdout.\n"))
         << toOutput.Err.toStdString();
+    EXPECT_TRUE(onlyOwnMessages(toOutput.Err)) << toOutput.Err.toStdString();
 
     // A device node of this folder that leads where /dev/null does.
     const QByteArray node = QFile::encodeName(File("null"));
@@ -548,6 +619,7 @@ TEST_F(CliTest, SaveWritesIntoAPipeOrDeviceAsItStands)
         GTEST_SKIP() << "no device node can be made here (no CAP_MKNOD)";
     const TRun toDevice = RunCli({"save", File("null")});
     EXPECT_EQ(toDevice.Code, 0) << toDevice.Err.toStdString();
+    EXPECT_TRUE(onlyOwnMessages(toDevice.Err)) << toDevice.Err.toStdString();
     ASSERT_EQ(::stat(node.constData(), &status), 0);
     EXPECT_TRUE(S_ISCHR(status.st_mode)) << "the device node was replaced";
 }
@@ -749,18 +821,25 @@ TEST_F(CliTest, DiscoveryNamesItsChoiceAndSerialPicksTheGenerator)
 }
 
 // Every key of status --json is there, null where the model or firmware
-// has no such reading or it is switched off, so a script can index it.
+// has no such reading or it is switched off, so a script can index it. The
+// error is 0 when the generator reports none and null when its firmware
+// cannot report one.
 TEST_F(CliTest, StatusJsonHasEveryKeyOnEveryModel)
 {
     Start(3, Generator("6402", "1", "1.2.0"));
     Start(4, "6404+");
-    for (const char* port : {"3", "4"}) {
-        SCOPED_TRACE(port);
-        const QJsonObject json = JsonOf(RunCli({"--port", port, "--json", "status"}).Out);
+    struct Case {
+        const char* Port;
+        QJsonValue Error;
+    };
+    for (const Case& c : {Case{"3", QJsonValue()}, Case{"4", QJsonValue(0)}}) {
+        SCOPED_TRACE(c.Port);
+        const QJsonObject json = JsonOf(RunCli({"--port", c.Port, "--json", "status"}).Out);
         for (const char* key : {"running", "shotCount", "measuredPeriod", "error", "port", "model"})
             EXPECT_TRUE(json.contains(key)) << key;
-        for (const char* key : {"shotCount", "measuredPeriod", "error"})
+        for (const char* key : {"shotCount", "measuredPeriod"})
             EXPECT_TRUE(json[key].isNull()) << key;
+        EXPECT_EQ(json["error"], c.Error) << QJsonDocument(json).toJson().toStdString();
     }
 }
 
@@ -789,12 +868,17 @@ TEST_F(CliTest, LogIsAppendedToAndAnUnwritableLogIsRefusedFirst)
     EXPECT_EQ(ReceivedLines(g.trace()).size(), before);
 }
 
+class CliLateGenerator : public CliTest, public ::testing::WithParamInterface<int> {};
+
 // A generator that answers after the 100 ms discovery waits is named as
-// one that answers too late, not as an unsupported model.
-TEST_F(CliTest, AGeneratorThatAnswersTooLateIsNamedSo)
+// one that answers too late, not as an unsupported model or a silent port:
+// one whose answers come while the probe is still asking, and one whose
+// first answer comes after the probe has ended. Both latencies are far from
+// the 100 ms of the probe and the 2 s of the second ask.
+TEST_P(CliLateGenerator, IsNamedAsOneThatAnswersTooLate)
 {
     jt6400sim::ServerOptions slow;
-    slow.latencyMs = 150;
+    slow.latencyMs = GetParam();
     Start(3, Generator("6404+", "4711"), slow);
     const TRun list = RunCli({"list"});
     EXPECT_EQ(list.Code, 3);
@@ -814,6 +898,9 @@ TEST_F(CliTest, AGeneratorThatAnswersTooLateIsNamedSo)
     EXPECT_EQ(scanned.Err, "jt6400-cli: " + late + "jt6400-cli: no generator found.\n");
 }
 
+INSTANTIATE_TEST_SUITE_P(Latencies, CliLateGenerator, ::testing::Values(250, 1000),
+                         [](const auto& info) { return "After" + std::to_string(info.param) + "ms"; });
+
 // A port folder that is not there is named; a link whose device is gone is
 // "no generator" in list and for a chosen port alike.
 TEST_F(CliTest, MissingFolderAndDeadLinkAreNamed)
@@ -829,10 +916,33 @@ TEST_F(CliTest, MissingFolderAndDeadLinkAreNamed)
     }
 
     Folder.Link(1, QStringLiteral("/nonexistent/ttyUSB9"));
-    EXPECT_EQ(RunCli({"list"}).Out, "COM1    no generator\n");
+    EXPECT_EQ(RunCli({"list"}).Out, "COM1    dangling link: its device /nonexistent/ttyUSB9 does not exist\n");
+    const QString dangling = "jt6400-cli: no generator on COM1: its device /nonexistent/ttyUSB9 does not exist.\n";
     const TRun chosen = RunCli({"--port", "1", "identify"});
     EXPECT_EQ(chosen.Code, 3);
-    EXPECT_EQ(chosen.Err, "jt6400-cli: no generator on COM1: its device /nonexistent/ttyUSB9 does not exist.\n");
+    EXPECT_EQ(chosen.Err, dangling);
+    const TRun scanned = RunCli({"identify"});
+    EXPECT_EQ(scanned.Code, 3);
+    EXPECT_EQ(scanned.Err, dangling + "jt6400-cli: no generator found.\n");
+}
+
+// A port folder this user may not read is named, not taken for an empty one.
+TEST_F(CliTest, UnreadablePortFolderIsNamed)
+{
+    Start(3, "6404+");
+    const QByteArray folder = QFile::encodeName(Folder.Path());
+    ASSERT_EQ(::chmod(folder.constData(), 0), 0);
+    const auto restore = qScopeGuard([&] { ::chmod(folder.constData(), 0700); });
+    if (::access(folder.constData(), R_OK | X_OK) == 0)
+        GTEST_SKIP() << "this process may read any folder (root's override); "
+                        "the cli.WithoutPermissionOverride test entry runs it without";
+    for (const QStringList& args : {QStringList{"list"}, QStringList{"identify"}, QStringList{"--port", "3", "run"}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const TRun run = RunCli(args);
+        EXPECT_EQ(run.Code, 3);
+        EXPECT_EQ(run.Err, "jt6400-cli: No available ports: JT6400_PORT_DIR names " + Folder.Path() +
+                               ", which this user may not read.\n");
+    }
 }
 
 // Two ports this user may not open: the dialout advice once, for both.

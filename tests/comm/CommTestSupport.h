@@ -35,11 +35,11 @@ inline void PrintTo(const TDeviceIdentity& id, std::ostream* os)
 struct TRecordingTerminal : ITerminal {
     struct TLine {
         QString Text;
-        QColor Color;
+        TLineKind Kind;
     };
     QList<TLine> Lines;
     int Clears = 0;
-    void AddLine(const QString& text, const QColor& color) override { Lines.append({text, color}); }
+    void AddLine(const QString& text, TLineKind kind) override { Lines.append({text, kind}); }
     void Clear() override
     {
         Lines.clear();

@@ -75,12 +75,11 @@ TEST_F(ChannelTest, SendCommandEchoesCommandThenReply)
     const auto cmd = kEchoLine.match(terminal.Lines[0].Text);
     ASSERT_TRUE(cmd.hasMatch()) << terminal.Lines[0].Text.toStdString();
     EXPECT_EQ(cmd.captured(2), ":PULS1:STAT 1");  // trailing blank removed in the echo
-    EXPECT_EQ(terminal.Lines[0].Color, QColor(0, 0, 0));
+    EXPECT_EQ(terminal.Lines[0].Kind, TLineKind::lkCommand);
     const auto reply = kEchoLine.match(terminal.Lines[1].Text);
     ASSERT_TRUE(reply.hasMatch());
     EXPECT_EQ(reply.captured(2), "ok");
-    EXPECT_EQ(terminal.Lines[1].Color, QColor(0, 128, 0));
-    EXPECT_EQ(terminal.Lines[1].Color.rgb() & 0xFFFFFF, 0x008000u);
+    EXPECT_EQ(terminal.Lines[1].Kind, TLineKind::lkResponse);
 }
 
 TEST_F(ChannelTest, SendCommandWithoutReplyShowsEmptyLine)
@@ -93,21 +92,17 @@ TEST_F(ChannelTest, SendCommandWithoutReplyShowsEmptyLine)
     EXPECT_TRUE(dialogs.Shown.isEmpty());
 }
 
-TEST_F(ChannelTest, CommandsDisabledDropsSetCommandsButNotQueries)
+TEST_F(ChannelTest, QueriesAreLoggedButNotEchoed)
 {
     comm->ToggleLoggingState();
-    comm->SetCommandsDisabled(true);
-    EXPECT_EQ(comm->SendCommand(":PULS0:STAT ON"), "");
-    EXPECT_TRUE(terminal.Lines.isEmpty());
     Answer("*IDN?", "JT,6404+,1234,2.1.0-3.0.7\r");
     EXPECT_EQ(comm->QueryDevice("*IDN"), "JT,6404+,1234,2.1.0-3.0.7");
     EXPECT_EQ(device.Lines(), QList<QByteArray>{"*IDN?"});
-    EXPECT_TRUE(terminal.Lines.isEmpty());  // queries are not echoed
+    EXPECT_TRUE(terminal.Lines.isEmpty());
     const QStringList lines = LogLines();
-    ASSERT_EQ(lines.size(), 4);
+    ASSERT_EQ(lines.size(), 3);
     EXPECT_TRUE(lines[0].startsWith("JT6400 Communication Log File "));
-    EXPECT_TRUE(LinesMatch(lines.mid(1), {"Command Disabled:    ({T}): :PULS0:STAT ON", "Sent    ({T}): *IDN?",
-                                          "Received({T}): JT,6404+,1234,2.1.0-3.0.7"}));
+    EXPECT_TRUE(LinesMatch(lines.mid(1), {"Sent    ({T}): *IDN?", "Received({T}): JT,6404+,1234,2.1.0-3.0.7"}));
 }
 
 struct ConversionCase {
@@ -208,7 +203,7 @@ TEST_F(ChannelTest, ReadAndShowResponse)
     EXPECT_EQ(comm->ReadAndShowResponse(), "late");
     ASSERT_EQ(terminal.Lines.size(), 1);
     EXPECT_TRUE(LinesMatch({terminal.Lines[0].Text}, {"({T}) late"}));
-    EXPECT_EQ(terminal.Lines[0].Color, QColor(0, 128, 0));
+    EXPECT_EQ(terminal.Lines[0].Kind, TLineKind::lkResponse);
 }
 
 struct LostCase {

@@ -7,10 +7,13 @@
 #include "model/ProgramState.h"
 #include "serial/JTComPort.h"
 #include "support/LineWait.h"
+#include "support/PtyTestSupport.h"
+#include "support/SimulatedGenerator.h"
 #include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
 
+#include <QEvent>
 #include <QThread>
 #include <QTimer>
 
@@ -199,6 +202,121 @@ TEST_F(LineOwnerFixture, JobsQueuedBehindTheOneThatEndsTheProgramNeverRun)
     line.Stop([&](TCommunication&) { closed = true; });
     ASSERT_TRUE(WaitForLine(line));
     EXPECT_TRUE(closed);
+}
+
+// A started line owner destroyed without Stop (the program's frame going
+// away some other way) ends like a stopped one: the job under way hears the
+// line end and finishes, the waiting ones never run, and the thread is
+// joined before the owner is gone.
+TEST_F(LineOwnerFixture, DestroyedWithoutStopItRunsNoWaitingJob)
+{
+    auto owner = std::make_unique<TLineOwner>();
+    TLineOwner* o = owner.get();
+    std::promise<void> started;
+    std::atomic<int> answer{-1};
+    std::atomic<bool> waitingRan{false};
+    int dropped = 0;
+    // The window's thread does not turn its event loop here: the question is
+    // answered only by the line's end.
+    owner->Post([&, o](TCommunication&) {
+        started.set_value();
+        answer = o->Ask<int>([] { return 1; }, 2);
+    });
+    owner->Post([&](TCommunication&) { waitingRan = true; }, [&] { ++dropped; });
+    owner->Start(channel);
+    started.get_future().wait();
+    owner.reset();
+    EXPECT_EQ(answer.load(), 2);
+    EXPECT_FALSE(waitingRan.load());
+    EXPECT_EQ(dropped, 1);
+    EXPECT_EQ(port.thread(), QThread::currentThread());
+}
+
+// Every job that will never run is told so, once: one found waiting by the
+// program's end, one waiting when the line stops, one posted after that.
+TEST_F(LineOwnerFixture, EveryJobThatWillNeverRunIsToldSoOnce)
+{
+    QStringList ran;
+    QStringList dropped;
+    std::mutex m;
+    const auto post = [&](TLineOwner& owner, const QString& name) {
+        owner.Post(
+            [&, name](TCommunication&) {
+                std::lock_guard lock(m);
+                ran << name;
+            },
+            [&, name] {
+                std::lock_guard lock(m);
+                dropped << name;
+            });
+    };
+    line.Start(channel);
+    line.Post([&](TCommunication&) { line.SetEnding(); });
+    post(line, "behind the end");
+    ASSERT_TRUE(WaitForLine(line));
+
+    TLineOwner other;
+    other.Attach(channel);
+    post(other, "waiting at the stop");
+    other.Stop();
+    post(other, "after the stop");
+    EXPECT_TRUE(ran.isEmpty());
+    EXPECT_EQ(dropped, (QStringList{"behind the end", "waiting at the stop", "after the stop"}));
+}
+
+// The serial port moves to the line's thread at the start and back at the
+// end, but never while open: a port open at the start is closed, moved and
+// opened again on the line's thread, where the jobs use it, and it comes
+// back closed.
+TEST(LineOwnerPort, APortIsNeverMovedBetweenThreadsWhileOpen)
+{
+    // A port that notes whether it was open whenever it changed threads.
+    class TWatchedPort : public TJTComPort {
+    public:
+        using TJTComPort::TJTComPort;
+        std::atomic<int> Moves{0};
+        std::atomic<int> MovedOpen{0};
+
+    protected:
+        bool event(QEvent* e) override
+        {
+            if (e->type() == QEvent::ThreadChange) {
+                ++Moves;
+                MovedOpen += Opened() ? 1 : 0;
+            }
+            return TJTComPort::event(e);
+        }
+    };
+    TPortFolder folder;
+    jt6400sim::GeneratorOptions options;
+    options.echo = false;
+    const auto generator = ServeGenerator(folder.Path(), 1, jt6400sim::Generator(options));
+    TProgramState state;
+    TScriptedDialogs dialogs;
+    TWatchedPort port(nullptr, &dialogs);
+    port.SetPort(1);
+    port.SetEndOfResponse(QByteArray(1, '\r'));
+    TCommunication channel(state, port, dialogs);
+    ASSERT_TRUE(port.Open());
+
+    TLineOwner line;
+    line.Start(channel);
+    std::atomic<bool> openOnLine{false};
+    QString answer;
+    line.Post([&](TCommunication& c) {
+        openOnLine = c.Port().Opened() && c.Port().thread() == QThread::currentThread();
+        answer = c.QueryDevice(QStringLiteral("*IDN"));
+    });
+    ASSERT_TRUE(WaitForLine(line));
+    EXPECT_TRUE(openOnLine.load());
+    EXPECT_TRUE(answer.startsWith(QStringLiteral("JT,"))) << answer.toStdString();
+
+    line.Stop();
+    line.Join();
+    ASSERT_TRUE(WaitUntil([&] { return port.thread() == QThread::currentThread(); }));
+    EXPECT_FALSE(port.Opened());
+    EXPECT_EQ(port.Moves.load(), 2);
+    EXPECT_EQ(port.MovedOpen.load(), 0);
 }
 
 }  // namespace

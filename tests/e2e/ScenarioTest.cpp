@@ -180,8 +180,10 @@ TEST_F(Scenario, DemonstrationModeSendsNothing)
     const QString window = WaitForMainWindow(Pid());
     ASSERT_FALSE(window.isEmpty());
     EXPECT_TRUE(screen->Name(window).endsWith("ComPort: Demo")) << screen->Name(window).toStdString();
-    // Past the first status-poll time: still not one byte on the line.
-    QThread::msleep(1500);
+    // Past the time of the first two status polls (the launch's 500 ms and
+    // two 1 s intervals after it), with room for a busy machine: still not
+    // one byte on the line.
+    QThread::msleep(3000);
     EXPECT_TRUE(generator.Traffic().isEmpty());
 }
 

@@ -144,7 +144,14 @@ if [ "$(uname -m)" = x86_64 ]; then
   fi
 fi
 # lintian: no error, and none of its hardening complaints.
-lintian_out=$(lintian --tag-display-limit 0 "$deb" 2>&1) || true
+# Its exit status is 0 or 1 (tags found) when it could check the package;
+# anything else (not installed, or it could not run) fails the test.
+lintian_status=0
+lintian_out=$(lintian --tag-display-limit 0 "$deb" 2>&1) || lintian_status=$?
+if [ "$lintian_status" -gt 1 ]; then
+  echo "$lintian_out" >&2
+  fail "lintian could not check the package (exit status $lintian_status)"
+fi
 if grep -E '^E: |hardening-|no-changelog' <<<"$lintian_out" >&2; then
   fail "lintian reports errors, missing hardening or no changelog"
 fi

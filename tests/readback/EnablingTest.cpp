@@ -96,7 +96,7 @@ TEST_F(Enabling, TriggerModes)
     for (const Row& r : rows) {
         SCOPED_TRACE(r.mode);
         state.SystemSettings.ExtMode = ModeAt<TExtMode>(r.mode);
-        TriggerModesEnable(form, state, queue);
+        TriggerModesEnable(form, state);
         EXPECT_EQ(on(w("ExtThresholdGrp")), r.threshold);
         EXPECT_EQ(on(form.TrigThresholdAdj), r.threshold);
         EXPECT_EQ(on(w("GatePolGrp")), r.gate);
@@ -111,34 +111,21 @@ TEST_F(Enabling, TriggerModes)
     EXPECT_EQ(queue.TaskCount(), 0);  // the period counter was off throughout
 }
 
-TEST_F(Enabling, NoTriggerSwitchesThePeriodCounterOff)
+// The rules only grey controls: a disabled trigger greys the period counter
+// but neither sends nor switches it off (the change handlers do that).
+TEST_F(Enabling, NoTriggerGreysThePeriodCounterAndSendsNothing)
 {
     form.PeriodCounterEn->setChecked(true);
     state.SystemSettings.PeriodCounterEnabled = 1;
     state.SystemSettings.ExtMode = TExtMode::Disabled;
-    TriggerModesEnable(form, state, queue);
-    ASSERT_EQ(queue.TaskCount(), 1);
-    EXPECT_EQ(queue.Pending().front(), ":PULS0:EXTP:STAT OFF");
-    EXPECT_EQ(state.SystemSettings.PeriodCounterEnabled, 0);
-    EXPECT_FALSE(form.PeriodCounterEn->isChecked());
-    EXPECT_FALSE(form.PeriodCounterEn->isEnabled());
-
-    // While commands are disabled the command is dropped; the rest happens.
-    form.PeriodCounterEn->setChecked(true);
-    state.SystemSettings.PeriodCounterEnabled = 1;
-    queue.DisableCommands();
-    TriggerModesEnable(form, state, queue);
-    EXPECT_EQ(queue.TaskCount(), 1);
-    EXPECT_FALSE(form.PeriodCounterEn->isChecked());
-
-    // Gated: the counter is greyed but left running.
-    queue.EnableCommands();
-    form.PeriodCounterEn->setChecked(true);
-    state.SystemSettings.PeriodCounterEnabled = 1;
-    state.SystemSettings.ExtMode = TExtMode::Gated;
-    TriggerModesEnable(form, state, queue);
-    EXPECT_EQ(queue.TaskCount(), 1);
+    int edits = 0;
+    QObject::connect(&form, &TMainForm::SettingEdited, [&] { ++edits; });
+    TriggerModesEnable(form, state);
+    EXPECT_EQ(queue.TaskCount(), 0);
+    EXPECT_EQ(edits, 0);
+    EXPECT_EQ(state.SystemSettings.PeriodCounterEnabled, 1);
     EXPECT_TRUE(form.PeriodCounterEn->isChecked());
+    EXPECT_FALSE(form.PeriodCounterEn->isEnabled());
 }
 
 TEST_F(Enabling, EnabledAsParentReachesInnerGroups)

@@ -6,6 +6,7 @@
 
 #include "model/ProgramState.h"
 #include "scheduling/TaskQueue.h"
+#include "settings/SettingsHandlers.h"
 #include "widgets/PlusSpinEdit.h"
 
 #include <QAction>
@@ -173,12 +174,13 @@ TEST(ReadBackRepeat, RefreshWithPeriodCounterOnAndNoTriggerSwitchesItOffTwice)
     rig.Connect("6402+", {":PULS0:EXT:MODE DIS", ":PULS0:EXTP:STAT ON"});
     TMainForm& f = rig.Form();
     TTaskQueue& queue = rig.App->Queue();
-    // The period-counter check box's own handler: it queues the state it shows.
-    int handlerRuns = 0;
-    QObject::connect(f.PeriodCounterEn, &QCheckBox::toggled, [&](bool on) {
-        ++handlerRuns;
-        queue.QueuedCommandToPort(on ? ":PULS0:EXTP:STAT ON" : ":PULS0:EXTP:STAT OFF");
-    });
+    // The program's change handlers, bound to the read-back as the program
+    // binds them (the poll they know of stays off).
+    TStatusPoll poll(f, rig.State(), rig.App->Comm(), rig.App->Line(), rig.Dialogs, *rig.App);
+    TSettingsHandlers handlers(f, rig.State(), queue, poll, rig.Dialogs);
+    ConnectHandlers(*rig.ReadBack, handlers);
+    int edits = 0;
+    QObject::connect(&f, &TMainForm::SettingEdited, [&] { ++edits; });
 
     // Tools > Refresh, carried out by the task tick.
     f.RefreshAction->trigger();
@@ -188,7 +190,7 @@ TEST(ReadBackRepeat, RefreshWithPeriodCounterOnAndNoTriggerSwitchesItOffTwice)
     ASSERT_TRUE(rig.SettleQueue());
 
     EXPECT_FALSE(queue.ReadBackRequested());
-    EXPECT_EQ(handlerRuns, 2);  // ticked by the read-back (dropped), unticked by the rule
+    EXPECT_EQ(edits, 0);  // what the read-back shows, and the rule's unticking, are no edits
     EXPECT_FALSE(f.PeriodCounterEn->isChecked());
     EXPECT_FALSE(f.PeriodCounterEn->isEnabled());
     EXPECT_EQ(rig.State().SystemSettings.PeriodCounterEnabled, 0);

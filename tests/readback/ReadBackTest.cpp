@@ -201,8 +201,12 @@ TEST_P(ReadBackPerModel, QueriesRecordsWindowAndSnapshot)
         statusTimerAfter = rig.Poll->Active();
         rig.Poll->Stop();
     });
+    // Showing what was read is no edit: the window signals none.
+    int edits = 0;
+    QObject::connect(&f, &TMainForm::SettingEdited, [&] { ++edits; });
     rig.App->LaunchTimerTimer();
     ASSERT_TRUE(rig.Settle());
+    EXPECT_EQ(edits, 0);
     EXPECT_TRUE(splashDuring);
     EXPECT_TRUE(disabledDuring);
     EXPECT_FALSE(refreshMenuDuring);

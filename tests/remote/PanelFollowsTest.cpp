@@ -18,7 +18,12 @@
 #include <QSpinBox>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTemporaryDir>
+#include <QRegularExpression>
+#include <QFile>
 #include <QTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -168,4 +173,76 @@ TEST_F(PanelFollows, FourScriptsAtOnceWhileThePanelPollsAndTheUserEdits)
     EXPECT_EQ(state().ChannelSettings[4].Width, 3e-6);
     EXPECT_DOUBLE_EQ(state().ChannelSettings[1].Delay, kRounds * 1e-9);
     EXPECT_DOUBLE_EQ(form().ChannelControls.ChDelayAdj[3]->Value(), kRounds * 1e-9);
+}
+
+// Four scripts stream set commands, twenty at a time, so that some client's
+// line is always waiting for the line: the status poll still takes its turn
+// every second behind them, and is not held off until the scripts are done.
+TEST_F(PanelFollows, ThePollKeepsItsCadenceUnderFourStreamingClients)
+{
+    Connect("6404+");
+    program->StatusPoll().Start();
+    const quint16 port = Serve();
+    QTemporaryDir work;
+    const QString stop = work.filePath(QStringLiteral("stop"));
+    std::vector<std::unique_ptr<TVisaScript>> scripts;
+    for (int n = 1; n <= 4; ++n) {
+        scripts.push_back(std::make_unique<TVisaScript>());
+        scripts.back()->Start(port, QStringLiteral("import os\n"
+                                                   "while not os.path.exists('%1'):\n"
+                                                   "    for i in range(1, 21):\n"
+                                                   "        inst.write(':PULS%2:DEL %dE-9' % i)\n"
+                                                   "    inst.query('*OPC?')\n"
+                                                   "print(inst.query('*OPC?'))\n")
+                                        .arg(stop)
+                                        .arg(n));
+    }
+    // Three poll rounds after every client's first line has reached the
+    // generator; a poll that waited for the clients would see none of them.
+    const auto pollsUnderLoad = [&] {
+        const QStringList received = Received();
+        qsizetype start = 0;
+        for (int n = 1; n <= 4; ++n) {
+            const qsizetype first = received.indexOf(QRegularExpression(QStringLiteral(":PULS%1:DEL .*").arg(n)));
+            if (first < 0)
+                return 0;
+            start = std::max(start, first);
+        }
+        return int(received.mid(start).count(QStringLiteral(":PULS0:STAT?")));
+    };
+    const auto aScriptEnded = [&] {
+        return std::any_of(scripts.begin(), scripts.end(), [](const auto& s) { return s->Finished(); });
+    };
+    const bool polled = WaitUntil([&] { return pollsUnderLoad() >= 3 || aScriptEnded(); }, 60000) && !aScriptEnded();
+    QFile(stop).open(QIODevice::WriteOnly);
+    for (auto& script : scripts) {
+        ASSERT_TRUE(WaitUntil([&] { return script->Finished(); })) << script->Errors().toStdString();
+        EXPECT_EQ(script->Output(), QStringLiteral("1\n")) << script->Errors().toStdString();
+    }
+    EXPECT_TRUE(polled) << pollsUnderLoad() << " poll rounds while the clients streamed";
+    program->StatusPoll().Stop();
+    ASSERT_TRUE(SettleQueue());
+}
+
+// A script sets a channel that this model lacks: the generator refuses it,
+// and the panel neither reads it back nor keeps a line of it, while a set on
+// the model's last channel is followed as usual.
+TEST_F(PanelFollows, ASetOnAChannelTheModelLacksIsNotFollowed)
+{
+    Connect("6404");
+    const quint16 port = Serve();
+    TVisaScript script;
+    script.Start(port, QStringLiteral("inst.write(':PULS8:WIDT 1E-6')\n"
+                                      "inst.write(':PULS4:WIDT 2E-6')\n"
+                                      "print(inst.query('*OPC?'))\n"));
+    ASSERT_TRUE(WaitUntil([&] { return script.Finished(); })) << script.Errors().toStdString();
+    EXPECT_EQ(script.Output(), QStringLiteral("1\n")) << script.Errors().toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return state().ChannelSettings[4].Width == 2e-6; }));
+    ASSERT_TRUE(SettleQueue());
+    const QStringList received = Received().mid(sentBefore);
+    EXPECT_EQ(received.count(QStringLiteral(":PULS8:WIDT 1E-6")), 1);
+    EXPECT_EQ(received.count(QStringLiteral(":PULS4:WIDT?")), 1);
+    EXPECT_TRUE(received.filter(QStringLiteral(":PULS8:WIDT?")).isEmpty()) << received.join('|').toStdString();
+    EXPECT_TRUE(state().SettingsList.filter(QStringLiteral(":PULS8:")).isEmpty())
+        << state().SettingsList.join('|').toStdString();
 }

@@ -30,7 +30,9 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include <future>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -38,7 +40,7 @@ namespace {
 struct TTerminalLines : ITerminal {
     std::mutex Mutex;
     QStringList Lines;
-    void AddLine(const QString& text, const QColor&) override
+    void AddLine(const QString& text, TLineKind) override
     {
         std::lock_guard lock(Mutex);
         Lines << text;
@@ -83,8 +85,9 @@ TEST(RemoteAccess, TheWindowTurnsTheServerOnAndShowsClientsAndCommands)
     TMainForm mainWindow;
     jt::TCommandLineOptions options;
     TLineOwner* owner = nullptr;
-    TRemoteAccess remote(options, &mainWindow,
-                         [&owner](TLineOwner::TJob job) { owner->Post(std::move(job)); });
+    TRemoteAccess remote(options, &mainWindow, [&owner](TLineOwner::TJob job, TLineOwner::TDropped dropped) {
+        owner->Post(std::move(job), std::move(dropped));
+    });
     TLineOwner line;
     owner = &line;
     line.Start(channel);
@@ -155,4 +158,47 @@ TEST(RemoteAccess, TheWindowTurnsTheServerOnAndShowsClientsAndCommands)
                                 QStringLiteral("%1 closed: disconnected").arg(name), QStringLiteral("stopped listening")})
         EXPECT_TRUE(text.contains(QStringLiteral("): ") + note)) << note.toStdString() << "\n" << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("): :PULS1:WIDT 2E-6\r\n")));
+}
+
+// A network client's line that the line owner drops as it ends (waiting when
+// it stops, or handed over after) is still answered, once, as dropped: the
+// server never waits for an answer that cannot come.
+TEST(RemoteAccess, LinesDroppedWhenTheLineEndsAreAnsweredAsDropped)
+{
+    TProgramState state;
+    TScriptedDialogs dialogs;
+    TJTComPort port(nullptr, &dialogs);
+    TCommunication channel(state, port, dialogs);
+    TLineOwner* owner = nullptr;
+    remote::TChannelLine carrier([&owner](remote::TChannelLine::TJob job, remote::TChannelLine::TDropped dropped) {
+        owner->Post(std::move(job), std::move(dropped));
+    });
+    TLineOwner line;
+    owner = &line;
+    // A job under way, waiting for an answer of the window's thread that
+    // comes only as the line ends.
+    std::promise<void> started;
+    line.Post([&](TCommunication&) {
+        started.set_value();
+        line.Ask<int>([] { return 1; }, 0);
+    });
+    line.Start(channel);
+    started.get_future().wait();
+
+    std::vector<remote::TCarried> answers;
+    const auto carry = [&] {
+        carrier.Carry({QStringLiteral("127.0.0.1:5000"), ":PULS1:WIDT?", true, nullptr},
+                      [&](const remote::TCarried& carried) { answers.push_back(carried); });
+    };
+    carry();
+    line.Stop();
+    carry();
+    line.Join();
+    ASSERT_TRUE(WaitUntil([&] { return answers.size() == 2; }));
+    for (const remote::TCarried& carried : answers) {
+        EXPECT_TRUE(carried.Dropped);
+        EXPECT_FALSE(carried.Sent);
+        EXPECT_FALSE(carried.Lost);
+    }
+    EXPECT_FALSE(port.Opened());
 }

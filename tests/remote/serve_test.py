@@ -27,7 +27,9 @@ class Served(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.sim = Simulator()
+        # Channel D's delay is answered 100 ms late, so that a burst of it
+        # keeps the line busy long enough to see another client's turn.
+        cls.sim = Simulator("--answer", "slow=100@:PULS4:DEL")
         cls.server = Server(cls.sim)
 
     @classmethod
@@ -66,21 +68,34 @@ class Served(unittest.TestCase):
         b = Client(self.server.port)
         try:
             before = len(self.sim.received())
-            a.send(b"".join(b":PULS4:DEL %dE-9\n" % i for i in range(1, 201)))
+            a.send(b"".join(b":PULS4:DEL %dE-9\n" % i for i in range(1, 31)))
             wait_for(lambda: ":PULS4:DEL 1E-9" in self.sim.received()[before:], "the first line of the burst")
             seen = sum(1 for line in self.sim.received()[before:] if line.startswith(":PULS4:DEL"))
             self.assertEqual(b.query("*IDN?"), IDN)
             received = self.sim.received()[before:]
             # One line of A on the line and at most one waiting for it: B's
-            # line comes right after them, not after A's whole burst.
+            # line comes right after them, not after A's whole burst. Each of
+            # A's lines holds the line for 100 ms, so the bound cannot be
+            # overrun by the moments B's line takes to reach the server.
             ahead = sum(1 for line in received[:received.index("*IDN?")] if line.startswith(":PULS4:DEL"))
             self.assertLessEqual(ahead, seen + 2)
             self.assertEqual(a.query("*OPC?"), "1")
             self.assertEqual([line for line in self.sim.received()[before:] if line.startswith(":PULS4:DEL")],
-                             [":PULS4:DEL %dE-9" % i for i in range(1, 201)])
+                             [":PULS4:DEL %dE-9" % i for i in range(1, 31)])
         finally:
             a.close()
             b.close()
+
+    def test_replies_come_in_the_order_of_the_lines(self):
+        # A query carried to the generator, then at once lines the server
+        # answers itself: the generator's answer comes first.
+        c = Client(self.server.port)
+        try:
+            c.send(b":PULS4:DEL 7E-9\n:PULS4:DEL?\nSYST:ERR?\n*OPC?\n*IDN?\nSYST:ERR?\n")
+            self.assertAlmostEqual(float(c.line()), 7e-9, places=15)
+            self.assertEqual([c.line() for _ in range(4)], ['0,"No error"', "1", IDN, '0,"No error"'])
+        finally:
+            c.close()
 
     def test_malformed_input_gets_errors_and_never_reaches_the_line(self):
         c = Client(self.server.port)

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 #include "comm/LineOwner.h"
 #include "scheduling/TaskQueue.h"
 
@@ -12,12 +14,19 @@ namespace {
 struct QueueFixture : ::testing::Test {
     TLineOwner line;
     QStringList sent;
+    // Commands sent while another send was still waiting for its reply.
+    QStringList sentNested;
+    int sending = 0;
     int readBacks = 0;
     std::function<void(const QString&)> duringSend;
     TTaskQueue queue{line, [this](const QString& c) {
                          sent << c;
+                         if (sending > 0)
+                             sentNested << c;
+                         ++sending;
                          if (duringSend)
                              duringSend(c);
+                         --sending;
                          return QStringLiteral("ok");
                      }};
     QueueFixture()
@@ -46,6 +55,7 @@ TEST_F(QueueFixture, SendsEveryCommandOnceInOrderIncludingThoseAddedWhileWaiting
     };
     queue.TaskTimerTimer();
     EXPECT_EQ(sent, (QStringList{":PULS1:DEL 0.000000100000", ":PULS1:DEL 0.000000110000", ":PULS2:WIDT 0.000001000"}));
+    EXPECT_TRUE(sentNested.isEmpty()) << sentNested.join('|').toStdString();
     EXPECT_EQ(queue.TaskCount(), 0);
     EXPECT_FALSE(queue.CommandsPending());
     // With nothing left to do the timer rests until the next command or request.
@@ -83,27 +93,57 @@ TEST_F(QueueFixture, DuringAReadBackCommandsAreDroppedAndRequestsWaitForItsEnd)
     EXPECT_EQ(sent, (QStringList{"*RCL 2", "<read-back>"}));
 }
 
-TEST_F(QueueFixture, RecallAndRefreshRunBeforeQueuedCommands)
+// The user's order holds within one tick: a recall goes out among the
+// commands where it was asked for, and the read-back comes after them all,
+// so that it reads what they set.
+TEST_F(QueueFixture, ARecallKeepsItsPlaceAmongTheCommandsAndTheReadBackComesLast)
 {
     struct Case {
-        int recall, refresh, bin;
+        const char* name;
+        std::function<void()> asks;
         QStringList expected;
     };
     const Case cases[] = {
-        {-1, 0, 3, {"*RCL 3", "<read-back>", ":PULS0:STAT ON"}},
-        {-1, 0, 0, {"*RCL 0", "<read-back>", ":PULS0:STAT ON"}},
-        {0, -1, 5, {"<read-back>", ":PULS0:STAT ON"}},
-        {0, 0, 5, {":PULS0:STAT ON"}},
+        {"edit, recall, edit",
+         [&] {
+             queue.QueuedCommandToPort(":PULS1:WIDT 0.000002000");
+             queue.RequestRecall(3);
+             queue.QueuedCommandToPort(":PULS0:STAT ON");
+         },
+         {":PULS1:WIDT 0.000002000", "*RCL 3", ":PULS0:STAT ON", "<read-back>"}},
+        {"recall of the default bin, then an edit",
+         [&] {
+             queue.RequestRecall(0);
+             queue.QueuedCommandToPort(":PULS0:STAT ON");
+         },
+         {"*RCL 0", ":PULS0:STAT ON", "<read-back>"}},
+        {"edit, recall",
+         [&] {
+             queue.QueuedCommandToPort(":PULS0:STAT ON");
+             queue.RequestRecall(2);
+         },
+         {":PULS0:STAT ON", "*RCL 2", "<read-back>"}},
+        {"a later recall replaces the earlier one, in its own place",
+         [&] {
+             queue.RequestRecall(1);
+             queue.QueuedCommandToPort(":PULS0:STAT ON");
+             queue.RequestRecall(4);
+         },
+         {":PULS0:STAT ON", "*RCL 4", "<read-back>"}},
+        {"refresh, edit",
+         [&] {
+             queue.RequestReadBack();
+             queue.QueuedCommandToPort(":PULS0:STAT ON");
+         },
+         {":PULS0:STAT ON", "<read-back>"}},
+        {"edit only", [&] { queue.QueuedCommandToPort(":PULS0:STAT ON"); }, {":PULS0:STAT ON"}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         sent.clear();
-        if (c.recall)
-            queue.RequestRecall(c.bin);
-        if (c.refresh)
-            queue.RequestReadBack();
-        queue.QueuedCommandToPort(":PULS0:STAT ON");
+        c.asks();
         queue.ProcessTasks();
-        EXPECT_EQ(sent, c.expected) << c.bin;
+        EXPECT_EQ(sent, c.expected);
         EXPECT_FALSE(queue.RecallRequested().has_value());
         EXPECT_FALSE(queue.ReadBackRequested());
     }

@@ -208,7 +208,7 @@ TEST_F(ComPortTest, ReadStopsAtMarkerAndLeavesLateBytes)
 {
     ASSERT_TRUE(port->Open());
     pty.Send("R1\r");
-    pty.SendLater("\n", 50);
+    pty.SendWhenTaken("\n");
     EXPECT_EQ(port->Read(), "R1\r");
     EXPECT_FALSE(port->TimedOut());
     pty.Join();
@@ -224,7 +224,7 @@ TEST_F(ComPortTest, ReadWaitsForMarkerAcrossChunks)
 {
     ASSERT_TRUE(port->Open());
     pty.Send("JT,64");
-    pty.SendLater("04+,1234\r", 30);
+    pty.SendWhenTaken("04+,1234\r");
     EXPECT_EQ(port->Read(), "JT,6404+,1234\r");
 }
 
@@ -242,7 +242,7 @@ TEST_F(ComPortTest, MultiCharacterMarker)
     port->SetEndOfResponse("#13#10");
     ASSERT_TRUE(port->Open());
     pty.Send("A\r");
-    pty.SendLater("B\r\nC", 30);
+    pty.SendWhenTaken("B\r\nC");
     EXPECT_EQ(port->Read(), "A\rB\r\nC");
 }
 

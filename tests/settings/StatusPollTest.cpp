@@ -8,6 +8,9 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <future>
+#include <thread>
+
 #include "settings/PanelFixture.h"
 #include "serial/JTComPort.h"
 #include "scheduling/StatusPoll.h"
@@ -33,6 +36,38 @@ TEST_F(Panel, PollFollowsAGeneratorThatStopsByItself)
     EXPECT_FALSE(poll().Running());
     EXPECT_TRUE(poll().Active());
     EXPECT_FALSE(program->StatusPoll().RoundInFlight());
+}
+
+// Run is clicked while a poll round is on the line, its answer held back by
+// the generator: the round's report is older than the click and does not
+// undo it, so the second click stops the generator.
+TEST_F(Panel, ARunClickDuringAPollRoundIsNotUndoneByTheRoundsOlderReport)
+{
+    Connect("6404+");
+    ASSERT_FALSE(poll().Running());
+    std::promise<void> holding, release;
+    std::thread holder([&] {
+        generator->withGenerator([&](jt6400sim::Generator&) {
+            holding.set_value();
+            release.get_future().wait();
+        });
+    });
+    holding.get_future().wait();
+    // The round goes to the line; the generator cannot answer it yet.
+    poll().UpdateStatus();
+    ASSERT_TRUE(poll().RoundInFlight());
+    form().RunStopBtn->click();
+    release.set_value();
+    holder.join();
+    QStringList sent = Sent();
+    EXPECT_EQ(form().RunStopBtn->text(), "Stop");
+    EXPECT_TRUE(poll().Running());
+
+    form().RunStopBtn->click();
+    sent += Sent();
+    const QStringList runStop = sent.filter(QRegularExpression("^:PULS0:STAT (ON|OFF)$"));
+    EXPECT_EQ(runStop, (QStringList{":PULS0:STAT ON", ":PULS0:STAT OFF"}));
+    EXPECT_FALSE(generator->withGenerator([](jt6400sim::Generator& g) { return g.running(); }));
 }
 
 TEST_F(Panel, CountersArePolledOnlyWhileThePlusPageIsShown)

@@ -120,6 +120,16 @@ TEST_F(Panel, SwitchingTheTriggerOffStopsThePeriodCounter)
     EXPECT_EQ(Sent(), (QStringList{":PULS0:EXT:MOD DIS", ":PULS0:EXTP:STAT OFF", ":PULS0:EXTP:STAT OFF"}));
     EXPECT_FALSE(f.PeriodCounterEn->isChecked());
     EXPECT_EQ(state().SystemSettings.PeriodCounterEnabled, 0);
+
+    // Gated: the counter is greyed but left running.
+    Pick(f.ExtModeSel, 1);
+    f.PeriodCounterEn->setChecked(true);
+    Sent();
+    Pick(f.ExtModeSel, 2);
+    EXPECT_EQ(Sent(), QStringList{":PULS0:EXT:MOD GAT"});
+    EXPECT_TRUE(f.PeriodCounterEn->isChecked());
+    EXPECT_FALSE(f.PeriodCounterEn->isEnabled());
+    EXPECT_EQ(state().SystemSettings.PeriodCounterEnabled, 1);
 }
 
 TEST_F(Panel, PlusFeatureEditsReachTheGenerator)

@@ -10,6 +10,7 @@
 
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -53,6 +54,29 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(ms));
             Send(data);
         });
+    }
+    // Sends Data from another thread once the port has taken everything sent
+    // before it (the device's input queue is empty), so that Data arrives as
+    // a chunk of its own after that, however busy the machine is.
+    // What was sent before must be in the device's queue first: a
+    // pseudo-terminal hands written bytes on a little later, and nothing
+    // reads them while the caller is here.
+    void SendWhenTaken(const QByteArray& data)
+    {
+        Join();
+        WaitForQueue([](int queued) { return queued > 0; });
+        FWriter = std::thread([this, data] {
+            WaitForQueue([](int queued) { return queued == 0; });
+            Send(data);
+        });
+    }
+    template <typename TCondition>
+    void WaitForQueue(TCondition condition) const
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        int queued = 0;
+        while (::ioctl(FSlave, FIONREAD, &queued) == 0 && !condition(queued) && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     void Join()
     {
