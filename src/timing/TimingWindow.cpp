@@ -129,11 +129,18 @@ bool TTimingWindow::ExportSvg(const QString& path)
     svg.setSize(size);
     svg.setViewBox(QRect(QPoint(0, 0), size));
     svg.setTitle(QStringLiteral("Timing Diagram"));
+    const QRect rect(QPoint(0, 0), size);
     QPainter p;
     bool drawn = p.begin(&svg);
     if (drawn)
-        PaintTimingDiagram(p, QRect(QPoint(0, 0), size), View->Diagram(), View->Window(), View->font());
+        PaintTimingDiagram(p, rect, View->Diagram(), View->Window(), View->font(), std::nullopt, false);
     drawn = drawn && p.end();
+    // The traces go in as the last elements, on top of the rest as on the
+    // screen, with their edges at exact times.
+    const qsizetype end = bytes.lastIndexOf("</svg>");
+    drawn = drawn && end >= 0;
+    if (drawn)
+        bytes.insert(end, TraceSvg(rect, View->Diagram(), View->Window(), View->font()));
     return WriteExport(path, drawn ? bytes : QByteArray());
 }
 

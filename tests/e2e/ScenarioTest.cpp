@@ -221,6 +221,15 @@ TEST_F(Scenario, TheWheelChangesOnlyTheFocusedControl)
     screen->Click(window, modeText.x(), modeText.y());
     wheelDown(modeText);
     EXPECT_TRUE(generator.WaitForReceived(":PULS1:CMOD SING"));
+
+    // The focused spin edit steps its selected digit (after the click, the
+    // seconds) with each notch, one command a notch.
+    screen->Click(window, ui::kChDelayText.x(), ui::kChDelayText.y());
+    wheelDown(ui::kChDelayText);
+    EXPECT_TRUE(generator.WaitForReceived(":PULS1:DEL -1.000000000000"));
+    wheelDown(ui::kChDelayText);
+    EXPECT_TRUE(generator.WaitForReceived(":PULS1:DEL -2.000000000000"));
+    EXPECT_EQ(generator.CountReceived(":PULS1:DEL -1.000000000000"), 1);
 }
 
 TEST_F(Scenario, EveryKindOfControlSendsItsCommandOnce)
