@@ -8,7 +8,6 @@
 #include "comm/Communication.h"
 #include "support/ScriptedDialogs.h"
 #include "serial/JTComPort.h"
-#include "model/ProgramState.h"
 #include "BenchClock.h"
 #include "PtyServer.h"
 #include "support/SimulatedGenerator.h"
@@ -48,7 +47,6 @@ Result Run(const char* name, int count, bool allowEvents, int latencyMs, bool si
     const auto server = ServeGenerator(dir.path(), 1, jt6400sim::Generator(g), o);
 
     TScriptedDialogs dialogs;
-    TProgramState state;
     TJTComPort port(nullptr, &dialogs);
     port.SetPort(1);
     port.SetBaud(115200);
@@ -56,7 +54,7 @@ Result Run(const char* name, int count, bool allowEvents, int latencyMs, bool si
     port.SetShowErrors(false);
     port.SetResponseTime(silent ? 100 : 2000);
     port.SetAllowEvents(allowEvents);
-    TCommunication comm(state, port, dialogs);
+    TCommunication comm(port, dialogs);
     bool ok = port.Open();
 
     std::vector<double> wall;

@@ -8,7 +8,6 @@
 #include "SimProcess.h"
 #include "comm/Communication.h"
 #include "comm/LineOwner.h"
-#include "model/ProgramState.h"
 #include "remote/ChannelLine.h"
 #include "remote/ScpiServer.h"
 #include "serial/JTComPort.h"
@@ -126,14 +125,13 @@ int main(int argc, char** argv)
     TSimProcess sim(ports.path());
 
     TScriptedDialogs dialogs;
-    TProgramState state;
     TJTComPort port(nullptr, &dialogs);
     port.SetPort(3);
     port.SetBaud(115200);
     port.SetEndOfResponse(QByteArray(1, '\r'));
     port.SetShowErrors(false);
     port.SetResponseTime(kAnswerTimeMs);
-    TCommunication comm(state, port, dialogs);
+    TCommunication comm(port, dialogs);
     if (!port.Open()) {
         std::fprintf(stderr, "bench_remote: the simulator's port does not open\n");
         return 1;

@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLocale>
 #include <QScopeGuard>
 #include <QThread>
@@ -13,6 +14,7 @@
 #include "window/CommandTerminal.h"
 #include "window/MainForm.h"
 #include "serial/JTComPort.h"
+#include "serial/PickPort.h"
 #include "serial/PortList.h"
 #include "window/MessageForm.h"
 #include "platform/Platform.h"
@@ -21,6 +23,30 @@
 namespace {
 const QString kNoDeviceText = QStringLiteral(
     "No device found. Try to reconnect?\n\r\n\rMake sure unit is fully powered on\n\rbefore selecting Yes");
+
+// Why a port picked by hand is not used.
+QString PickedPortText(int number, const TPortProbe& probe, TOpenFailure failure)
+{
+    const QString port = ComPortName(number);
+    switch (probe.Result) {
+        case TProbeResult::prNotOpened:
+            if (failure == TOpenFailure::ofNoPermission)
+                return QStringLiteral("No permission to open %1. %2").arg(port, TJTComPort::PermissionHint());
+            if (failure == TOpenFailure::ofInUse)
+                return QStringLiteral("%1 is in use by another program.").arg(port);
+            return QStringLiteral("%1 cannot be opened.").arg(port);
+        case TProbeResult::prNoAnswer:
+            return QStringLiteral("No generator answers on %1.").arg(port);
+        case TProbeResult::prUnsupported:
+            return probe.Identity.Model.isEmpty()
+                       ? QStringLiteral("The instrument on %1 is not a supported generator.").arg(port)
+                       : QStringLiteral("The instrument on %1 (model \"%2\") is not a supported generator.")
+                             .arg(port, probe.Identity.Model);
+        case TProbeResult::prFound:
+            break;
+    }
+    return QString();
+}
 
 // The question when discovery found no generator. When ports refused this
 // user, that is the likelier cause than the cable or the power: it comes
@@ -51,7 +77,7 @@ TJT6400App::TJT6400App(const jt::TCommandLineOptions& options, TServices service
     FPort->SetAllowEvents(false);
     FForm = std::make_unique<TMainForm>();
     FMessageForm = std::make_unique<TMessageForm>();
-    FComm = std::make_unique<TCommunication>(FState, *FPort, *FLineDialogs, this, this);
+    FComm = std::make_unique<TCommunication>(*FPort, *FLineDialogs, this, this);
     FLine->Attach(*FComm);
     // A queued command is one job on the line: sent, echoed, answered.
     FQueue = std::make_unique<TTaskQueue>(*FLine, [this](const QString& command) {
@@ -69,6 +95,11 @@ TJT6400App::~TJT6400App()
     FLine->Stop();
     FLine->Join();
     FComm->Log().Close();
+}
+
+QWidget& TJT6400App::Window()
+{
+    return *FForm;
 }
 
 bool TJT6400App::OnWindowThread() const
@@ -102,66 +133,152 @@ bool TJT6400App::Start()
     QLocale::setDefault(QLocale::c());
     std::setlocale(LC_NUMERIC, "C");
 
-    // Connect: by hand, demonstration mode, or discovery.
-    TJTComPort& port = *FPort;
+    // Until the main window is up, the windows of start-up (the questions,
+    // the port choice) come and go while nothing else is shown: closing the
+    // last of them must not end the program, which ends only as its answer
+    // says.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+
+    // Connect: by hand, demonstration mode, or discovery. Ports are opened
+    // and probed only on the line's thread; what they found comes back to
+    // this one.
     if (FServices.Keys.SpaceHeld()) {
-        if (!port.Pick(nullptr)) {
-            ExitApp();
-            return false;
-        }
-        port.Open();
-        port.SetBaud(115200);
-        port.SetEndOfResponse(QByteArray(1, '\r'));
-        port.SetAllowEvents(false);
-        port.SetShowErrors(false);
-        port.SetResponseTime(1000);
-    } else if (FServices.Keys.LeftShiftHeld()) {
-        EnterDemoMode();
-    } else {
-        // The scan pauses and waits on the line's thread; its outcome comes
-        // back to this one.
         FStarting = true;
         FLine->Start(*FComm);
-        FLine->Post([this](TCommunication& channel) {
-            QStringList refused;
-            const bool found = channel.FindDevice([&](int number, TProbeResult result) {
-                if (result == TProbeResult::prNotOpened &&
-                    channel.Port().LastOpenFailure() == TOpenFailure::ofNoPermission)
-                    refused << ComPortName(number);
-            });
-            TLineOwner::Deliver(this, [this, found, refused] { ScanEnded(found, refused); });
-        });
+        ListPortsToPick();
         return true;
     }
-    if (Ending())
-        return false;
-    Connect();
+    if (FServices.Keys.LeftShiftHeld()) {
+        EnterDemoMode();
+        return true;
+    }
+    FStarting = true;
+    FLine->Start(*FComm);
+    TLineOwner* line = FLine.get();
+    FLine->Post([this, line](TCommunication& channel) {
+        QStringList refused;
+        const TScanResult scan = channel.FindDevice(
+            [&](int number, const TPortProbe& probe) {
+                if (probe.Result == TProbeResult::prNotOpened &&
+                    channel.Port().LastOpenFailure() == TOpenFailure::ofNoPermission)
+                    refused << ComPortName(number);
+            },
+            [line] { return line->Ending(); });
+        TLineOwner::Deliver(this, [this, scan, refused] { ScanEnded(scan, refused); });
+    });
     return true;
 }
 
-void TJT6400App::ScanEnded(bool found, const QStringList& refused)
+void TJT6400App::ScanEnded(const TScanResult& scan, const QStringList& refused)
 {
-    const auto leave = qScopeGuard([this] { FStarting = false; });
     if (Ending())
         return;
-    if (!found) {
-        const TMsgButton answer =
-            FServices.Dialogs.MessageDlg(NoDeviceText(refused), QString(), mbYesNo, TMsgKind::mkWarning);
-        if (answer == TMsgButton::mbYes) {
-            RestartApp();
-            return;
-        }
-        if (!FServices.Keys.LeftShiftHeld()) {
-            ExitApp();
-            return;
-        }
-        EnterDemoMode();
+    if (scan.Found) {
+        FState.SetGenerator(scan.Identity);
+        Connect();
+        return;
     }
-    Connect();
+    FServices.Dialogs.AskMessage(NoDeviceText(refused), QString(), mbYesNo, TMsgKind::mkWarning,
+                                 [this](TMsgButton answer) {
+                                     if (Ending())
+                                         return;
+                                     if (answer == TMsgButton::mbYes)
+                                         RestartApp();
+                                     else if (!FServices.Keys.LeftShiftHeld())
+                                         ExitApp();
+                                     else
+                                         EnterDemoMode();
+                                 });
+}
+
+void TJT6400App::ListPortsToPick()
+{
+    FLine->Post([this](TCommunication& channel) {
+        const TPortChoice choice = channel.Port().OpenablePorts();
+        TLineOwner::Deliver(this, [this, choice] { OfferPorts(choice); });
+    });
+}
+
+void TJT6400App::OfferPorts(const TPortChoice& choice)
+{
+    if (Ending())
+        return;
+    if (choice.Ports.isEmpty()) {
+        Tell(QStringLiteral("No available ports."), TMsgKind::mkInformation, [this] { ExitApp(); });
+        return;
+    }
+    if (!choice.Refused.isEmpty()) {
+        QStringList names;
+        for (int n : choice.Refused)
+            names << ComPortName(n);
+        Tell(QStringLiteral("%1 cannot be opened: permission denied. %2")
+                 .arg(names.join(QStringLiteral(", ")), TJTComPort::PermissionHint()),
+             TMsgKind::mkWarning, [this, choice] { ShowPortChoice(choice); });
+        return;
+    }
+    ShowPortChoice(choice);
+}
+
+void TJT6400App::ShowPortChoice(const TPortChoice& choice)
+{
+    auto* dialog = new TformPickPort();
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->SetPorts(choice.Openable, choice.Current);
+    connect(dialog, &TformPickPort::Answered, this, &TJT6400App::PortPicked);
+    FPickDialog = dialog;
+    dialog->open();
+}
+
+void TJT6400App::PortPicked(bool accepted, int number)
+{
+    if (Ending())
+        return;
+    if (!accepted) {
+        ExitApp();
+        return;
+    }
+    if (number <= 0) {
+        // OK with nothing chosen: the ports are looked at again and the
+        // choice offered anew.
+        if (FPickDialog && FPickDialog->listPorts->count() == 0)
+            Tell(QStringLiteral("No available ports."), TMsgKind::mkInformation, [this] { ListPortsToPick(); });
+        else
+            ListPortsToPick();
+        return;
+    }
+    // The picked port is probed as the scan probes each port: echo off and
+    // the identification; only a supported generator is read back.
+    FLine->Post([this, number](TCommunication& channel) {
+        channel.ApplyScanSettings();
+        const TPortProbe probe = channel.ProbePort(number);
+        const TOpenFailure failure = channel.Port().LastOpenFailure();
+        TLineOwner::Deliver(this, [this, number, probe, failure] { PickedPortProbed(number, probe, failure); });
+    });
+}
+
+void TJT6400App::PickedPortProbed(int number, const TPortProbe& probe, TOpenFailure failure)
+{
+    if (Ending())
+        return;
+    if (probe.Result == TProbeResult::prFound) {
+        FState.SetGenerator(probe.Identity);
+        Connect();
+        return;
+    }
+    Tell(PickedPortText(number, probe, failure), TMsgKind::mkWarning, [this] { ListPortsToPick(); });
+}
+
+void TJT6400App::Tell(const QString& text, TMsgKind kind, std::function<void()> then)
+{
+    FServices.Dialogs.AskMessage(text, QString(), TMsgButton::mbOK, kind, [this, then = std::move(then)](TMsgButton) {
+        if (!Ending())
+            then();
+    });
 }
 
 void TJT6400App::Connect()
 {
+    FStarting = false;
     // Connected: wait longer for answers from now on, start an empty settings
     // list, fix the log file's name, and let the launch timer start the read-back.
     FLine->Post([this](TCommunication& channel) {
@@ -181,14 +298,22 @@ void TJT6400App::Connect()
 
 void TJT6400App::EnterDemoMode()
 {
-    FServices.Dialogs.ShowMessage("Entering Demo Mode");
     FComm->EnterDemoMode();
+    FStarting = true;
+    FServices.Dialogs.AskMessage(QStringLiteral("Entering Demo Mode"), QString(), TMsgButton::mbOK,
+                                 TMsgKind::mkPlain, [this](TMsgButton) {
+                                     if (!Ending())
+                                         Connect();
+                                 });
 }
 
 void TJT6400App::Show()
 {
-    if (!Ending())
-        FForm->show();
+    if (Ending())
+        return;
+    FForm->show();
+    // From now on closing the main window ends the program.
+    QGuiApplication::setQuitOnLastWindowClosed(true);
 }
 
 void TJT6400App::LaunchTimerTimer()
@@ -201,17 +326,29 @@ void TJT6400App::LaunchTimerTimer()
     emit StatusPollWanted(true);
 }
 
-void TJT6400App::RestartApp()
+// The first steps of an exit and of a restart. Asked from a job on the line,
+// the line stops at once and Request runs again on the window's thread; there
+// the first request ends the program (log closed, windows hidden, nothing
+// more reaches the line) and any later one is ignored. True when the caller
+// goes on to end the line.
+bool TJT6400App::BeginEnding(void (TJT6400App::*request)())
 {
     if (!OnWindowThread()) {
         FLine->SetEnding();
-        TLineOwner::Deliver(this, [this] { RestartApp(); });
-        return;
+        TLineOwner::Deliver(this, [this, request] { (this->*request)(); });
+        return false;
     }
     if (FTerminated)
-        return;
+        return false;
     FComm->Log().Close();
     Terminate();
+    return true;
+}
+
+void TJT6400App::RestartApp()
+{
+    if (!BeginEnding(&TJT6400App::RestartApp))
+        return;
     // The port is closed and the pause before the new instance starts is
     // taken on the line's thread; then the new instance starts.
     FLine->Stop(
@@ -220,24 +357,21 @@ void TJT6400App::RestartApp()
             FServices.Process.Sleep(500);
         },
         [this] {
-            // The new panel logs as the user last chose (-log, or the menu since).
-            FServices.Process.StartOwnExecutable(FOptions.Logging ? QStringList{QStringLiteral("-log")} : QStringList());
+            // The new panel logs as the user last chose (-log, or the menu
+            // since) and serves the network as this one was asked to.
+            QStringList arguments;
+            for (const std::string& argument : jt::RestartArguments(FOptions))
+                arguments << QString::fromStdString(argument);
+            FServices.Process.StartOwnExecutable(arguments);
             ExitLoop(0);
         });
 }
 
 void TJT6400App::ExitApp()
 {
-    if (!OnWindowThread()) {
-        FLine->SetEnding();
-        TLineOwner::Deliver(this, [this] { ExitApp(); });
-        return;
-    }
-    if (FTerminated)
+    if (!BeginEnding(&TJT6400App::ExitApp))
         return;
     FState.SettingsList.clear();
-    FComm->Log().Close();
-    Terminate();
     FLine->Stop([](TCommunication& channel) { channel.Port().Close(); }, [this] { ExitLoop(0); });
 }
 
@@ -246,6 +380,9 @@ void TJT6400App::ExitApp()
 void TJT6400App::Terminate()
 {
     FTerminated = true;
+    FStarting = false;
+    if (FPickDialog)
+        FPickDialog->close();
     // From here on nothing reaches the line: the queue, the poll and the
     // read-back see it ending.
     FLine->SetEnding();
@@ -288,13 +425,37 @@ void TJT6400App::StartStatusTimer()
     emit StatusPollWanted(true);
 }
 
+// The generator did not answer in time: the user chooses to restart, to end,
+// or to go on. The poll rests while the question is up. The log is closed
+// here, before the end is asked for, so that it ends with the unanswered
+// line.
+bool TJT6400App::CommunicationsLost()
+{
+    StopStatusTimer();
+    const TMsgButton answer = FLineDialogs->MessageDlg(QStringLiteral("Communications lost. Restart?"), QString(),
+                                                       mbYesNoIgnore, TMsgKind::mkWarning);
+    switch (answer) {
+        case TMsgButton::mbYes:
+            FComm->Log().Close();
+            RestartApp();
+            return false;
+        case TMsgButton::mbNo:
+            FComm->Log().Close();
+            ExitApp();
+            return false;
+        default:  // Ignore: carry on
+            StartStatusTimer();
+            return true;
+    }
+}
+
 void TJT6400App::SendTerminalText(const QString& text)
 {
     // A character the line cannot carry is refused, never sent as another;
     // the text stays in the entry field to be mended.
     if (const TCommandTextCheck check = CheckCommandText(text, true); !check.Ok()) {
-        FServices.Dialogs.MessageDlg(QStringLiteral("The command was not sent: %1.").arg(check.Reason()), QString(),
-                                     TMsgButton::mbOK, TMsgKind::mkWarning);
+        FServices.Dialogs.AskMessage(QStringLiteral("The command was not sent: %1.").arg(check.Reason()), QString(),
+                                     TMsgButton::mbOK, TMsgKind::mkWarning, {});
         return;
     }
     FQueue->QueuedCommandToPort(text);

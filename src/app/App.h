@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 
@@ -12,14 +13,16 @@
 #include "comm/Communication.h"
 #include "comm/LineOwner.h"
 #include "model/ProgramState.h"
+#include "serial/JTComPort.h"
 
 class IDialogs;
 class IProcessControl;
 class IStartupKeys;
-class TJTComPort;
+class QWidget;
 class TMainForm;
 class TMessageForm;
 class TTaskQueue;
+class TformPickPort;
 
 class TJT6400App : public QObject, public ITerminal, public IAppControl {
     Q_OBJECT
@@ -50,6 +53,8 @@ public:
     TProgramState& State() { return FState; }
     TJTComPort& Port() { return *FPort; }
     TMainForm& Form() { return *FForm; }
+    // The main window as a window, for what belongs to it (its boxes).
+    QWidget& Window();
     TMessageForm& MessageForm() { return *FMessageForm; }
     TCommunication& Comm() { return *FComm; }
     // The owner of the serial line: every exchange after start-up is one of
@@ -81,8 +86,11 @@ public:
     void Clear() override;
     // IAppControl. Asked from a job on the line, the program stops the line
     // at once and carries out the request on the window's thread.
-    void StopStatusTimer() override;
-    void StartStatusTimer() override;
+    bool CommunicationsLost() override;
+    // The status poll rests (a question about a lost answer is up) or runs
+    // again; asked from any thread.
+    void StopStatusTimer();
+    void StartStatusTimer();
 
 signals:
     // The launch step wants the full read-back into the window, now.
@@ -98,14 +106,28 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The demonstration mode: "Entering Demo Mode", then connected.
     void EnterDemoMode();
+    // A box with OK alone; Then runs once the user has closed it, unless
+    // the program is ending by then.
+    void Tell(const QString& text, TMsgKind kind, std::function<void()> then);
     // The scan's outcome: the start-up question when nothing was found.
-    void ScanEnded(bool found, const QStringList& refused);
+    void ScanEnded(const TScanResult& scan, const QStringList& refused);
+    // A port chosen by hand: the ports that open are listed (on the line's
+    // thread) and offered in "Select Serial Port"; the chosen one is probed
+    // as the scan probes each port. Cancel ends the program; a port without
+    // a supported generator is named and the choice offered again.
+    void ListPortsToPick();
+    void OfferPorts(const TPortChoice& choice);
+    void ShowPortChoice(const TPortChoice& choice);
+    void PortPicked(bool accepted, int number);
+    void PickedPortProbed(int number, const TPortProbe& probe, TOpenFailure failure);
     // The rest of start-up once a port (or the demonstration mode) is there.
     void Connect();
     // Hides the windows and stops the timers at once; the event loop ends
     // (ExitLoop) once the line has let go of the port.
     void Terminate();
+    bool BeginEnding(void (TJT6400App::*request)());
     void ExitLoop(int exitCode);
     bool OnWindowThread() const;
     void WireControls();
@@ -128,4 +150,6 @@ private:
     bool FTerminated = false;
     QTimer FLaunchTimer;
     bool FStarting = false;
+    // "Select Serial Port" while it is up.
+    QPointer<TformPickPort> FPickDialog;
 };

@@ -62,6 +62,24 @@ TCommandLineOptions ParseCommandLine(const std::vector<std::string>& args)
     return o;
 }
 
+std::vector<std::string> RestartArguments(const TCommandLineOptions& options)
+{
+    std::vector<std::string> args;
+    if (options.Logging)
+        args.push_back("-log");
+    if (!options.Remote.empty()) {
+        args.push_back("--remote");
+        args.push_back(options.Remote);
+    }
+    for (const std::string& network : options.RemoteAllow) {
+        args.push_back("--remote-allow");
+        args.push_back(network);
+    }
+    if (options.RemoteLineMode)
+        args.push_back("--remote-line-mode");
+    return args;
+}
+
 std::string UsageText(const std::string& programName)
 {
     return "Usage: " + programName +

@@ -24,6 +24,10 @@ struct TCommandLineOptions {
 };
 
 TCommandLineOptions ParseCommandLine(const std::vector<std::string>& args);
+// The switches a restarted panel is started with: the logging choice and the
+// network server's switches of this one (the start-up keys' switches are not
+// passed on: a new panel searches for the generator).
+std::vector<std::string> RestartArguments(const TCommandLineOptions& options);
 std::string UsageText(const std::string& programName);
 std::string VersionText();
 

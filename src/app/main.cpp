@@ -41,6 +41,8 @@ int main(int argc, char* argv[])
     TDesktopProcessControl process;
     TProgram program(options, {dialogs, keys, process});
     TJT6400App& app = program.App();
+    // Boxes and file dialogs belong to the main window.
+    dialogs.SetParent(&app.Window());
     QObject::connect(&app, &TJT6400App::StartedUp, &app, [&app, &program] {
         app.Show();
         program.Remote().StartFromCommandLine();

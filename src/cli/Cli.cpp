@@ -41,7 +41,7 @@ TCli::TCli(TCliOptions options, std::FILE* out, std::FILE* err)
       FErr(err),
       FDialogs(err),
       FPort(nullptr, &FDialogs),
-      FComm(FState, FPort, FDialogs)
+      FComm(FPort, FDialogs)
 {
 }
 

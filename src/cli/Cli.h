@@ -41,6 +41,10 @@ private:
     // Finds the generator (on --port, or by discovery); TExitCode::ecDone or the exit
     // code of the failure, which has been reported.
     TExitCode Connect();
+    // Probes port Number as the search does and keeps what its instrument
+    // said as the generator's identity.
+    TProbeResult Probe(int number);
+    void Adopt(const TPortProbe& probe);
     // A port folder that JT6400_PORT_DIR names but that is not there, or
     // that this user may not read, is reported (exit code 3).
     TExitCode CheckPortFolder();

@@ -13,8 +13,16 @@ class TConsoleDialogs : public IDialogs {
 public:
     explicit TConsoleDialogs(std::FILE* err) : FErr(err) {}
 
-    QString OpenFileName(const QString&, const QString&, const QString&) override { return {}; }
-    QString SaveFileName(const QString&, const QString&, const QString&, const QString&) override { return {}; }
+    void OpenFileName(const QString&, const QString&, const QString&, TFileAnswer chosen) override
+    {
+        if (chosen)
+            chosen(QString());
+    }
+    void SaveFileName(const QString&, const QString&, const QString&, const QString&, TFileAnswer chosen) override
+    {
+        if (chosen)
+            chosen(QString());
+    }
 
 protected:
     TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind) override;

@@ -130,13 +130,26 @@ QString TCli::LateText(int number, const TDeviceIdentity& id)
         .arg(kScanAnswerTimeMs);
 }
 
+void TCli::Adopt(const TPortProbe& probe)
+{
+    if (probe.Result == TProbeResult::prFound || probe.Result == TProbeResult::prUnsupported)
+        FState.SetGenerator(probe.Identity);
+}
+
+TProbeResult TCli::Probe(int number)
+{
+    const TPortProbe probe = FComm.ProbePort(number);
+    Adopt(probe);
+    return probe.Result;
+}
+
 TExitCode TCli::Connect()
 {
     if (const TExitCode code = CheckPortFolder(); code != TExitCode::ecDone)
         return code;
     if (FOptions.Port > 0) {
         FComm.ApplyScanSettings();
-        const TProbeResult result = FComm.ProbePort(FOptions.Port);
+        const TProbeResult result = Probe(FOptions.Port);
         if (result != TProbeResult::prFound) {
             const QString text = ProbeFailureText(FOptions.Port, result);
             Err(result == TProbeResult::prNotOpened && FPort.LastOpenFailure() == TOpenFailure::ofInUse
@@ -173,12 +186,15 @@ TExitCode TCli::Connect()
         };
         bool found = false;
         if (!FOptions.HasSerial) {
-            found = FComm.FindDevice(heard);
+            found = FComm.FindDevice([&](int port, const TPortProbe& probe) {
+                              Adopt(probe);
+                              heard(port, probe.Result);
+                          }).Found;
         } else {
             FComm.ApplyScanSettings();
             const QList<int> ports = FPort.GetValidSerialPorts();
             for (int port : ports) {
-                const TProbeResult result = FComm.ProbePort(port);
+                const TProbeResult result = Probe(port);
                 heard(port, result);
                 if (result != TProbeResult::prFound)
                     continue;

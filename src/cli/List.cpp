@@ -39,7 +39,7 @@ TExitCode TCli::List()
     QJsonArray json;
     int generators = 0;
     for (int number : ports) {
-        const TProbeResult result = FComm.ProbePort(number);
+        const TProbeResult result = Probe(number);
         const TDeviceIdentity& id = FState.DeviceIdentity;
         const std::optional<TDeviceIdentity> late =
             MayAnswerLate(result) ? LateGenerator(number) : std::optional<TDeviceIdentity>();

@@ -4,7 +4,6 @@
 #include "platform/Dialogs.h"
 #include "serial/JTComPort.h"
 #include "model/NumberText.h"
-#include "model/ProgramState.h"
 
 namespace {
 // The pause before each exchange, on the line's thread.
@@ -23,9 +22,8 @@ QString ResponseText(const QByteArray& received)
 }
 }  // namespace
 
-TCommunication::TCommunication(TProgramState& state, TJTComPort& port, IDialogs& dialogs, ITerminal* terminal,
-                               IAppControl* app)
-    : FState(state), FPort(port), FDialogs(dialogs), FTerminal(terminal), FApp(app), FLog(dialogs)
+TCommunication::TCommunication(TJTComPort& port, IDialogs& dialogs, ITerminal* terminal, IAppControl* app)
+    : FPort(port), FDialogs(dialogs), FTerminal(terminal), FApp(app), FLog(dialogs)
 {
 }
 
@@ -148,30 +146,17 @@ QString TCommunication::ReadAndShowResponse()
 void TCommunication::CommunicationsLost()
 {
     FPort.Flush();
-    if (FApp)
-        FApp->StopStatusTimer();
-    const TMsgButton answer = FDialogs.MessageDlg(QStringLiteral("Communications lost. Restart?"), QString(),
-                                                  mbYesNoIgnore, TMsgKind::mkWarning);
-    switch (answer) {
-        case TMsgButton::mbYes:
-            FLog.Close();
-            if (FApp)
-                FApp->RestartApp();
-            break;
-        case TMsgButton::mbNo:
-            FLog.Close();
-            if (FApp)
-                FApp->ExitApp();
-            break;
-        default:  // Ignore: carry on
-            FPort.Flush();
-            if (FApp)
-                FApp->StartStatusTimer();
-            break;
+    if (!FApp)
+        return;
+    if (FApp->CommunicationsLost()) {
+        // Carrying on: whatever came late is not taken for the next answer.
+        FPort.Flush();
+        return;
     }
+    FLog.Close();
 }
 
-TIdnParseResult TCommunication::ParseIDN()
+TIdnParseResult TCommunication::ParseIDN(TDeviceIdentity& identity)
 {
-    return ::ParseIDN(FState.DeviceIdentity, [this](const QString& command) { return QueryDevice(command); });
+    return ::ParseIDN(identity, [this](const QString& command) { return QueryDevice(command); });
 }

@@ -14,8 +14,6 @@
 
 #include "model/DeviceIdentity.h"
 
-struct TProgramState;
-
 // How long the generator may take to answer once discovery has found it.
 constexpr std::uint32_t kAnswerTimeMs = 2000;
 // How long discovery waits for each answer while it probes a port.
@@ -36,14 +34,18 @@ public:
     virtual void Clear() = 0;
 };
 
-// What the channel asks of the application when communication is lost.
+// The program as its parts see it: they ask it to restart or to end, and the
+// channel reports a lost answer to it. What follows is the program's choice.
 class IAppControl {
 public:
     virtual ~IAppControl() = default;
-    virtual void StopStatusTimer() = 0;
-    virtual void StartStatusTimer() = 0;
     virtual void RestartApp() = 0;
     virtual void ExitApp() = 0;
+    // The generator did not answer an exchange in time (on the thread of the
+    // exchange). The program decides what follows: True to go on with the
+    // exchanges, false when it ends or restarts (the channel then closes its
+    // log at once, so the log ends with the unanswered line).
+    virtual bool CommunicationsLost() = 0;
 };
 
 // What a probe of one serial port found.
@@ -54,10 +56,24 @@ enum class TProbeResult {
     prFound,        // a supported generator: the port is left open on it
 };
 
+// A probe of one port: the outcome and the identity that its instrument
+// gave (empty when nothing answered the identification).
+struct TPortProbe {
+    TProbeResult Result = TProbeResult::prNotOpened;
+    TDeviceIdentity Identity;
+};
+
+// The outcome of the scan for a generator.
+struct TScanResult {
+    // A supported generator answered: the port is left open on it, and
+    // Identity is the generator's.
+    bool Found = false;
+    TDeviceIdentity Identity;
+};
+
 class TCommunication {
 public:
-    TCommunication(TProgramState& state, TJTComPort& port, IDialogs& dialogs, ITerminal* terminal = nullptr,
-                   IAppControl* app = nullptr);
+    TCommunication(TJTComPort& port, IDialogs& dialogs, ITerminal* terminal = nullptr, IAppControl* app = nullptr);
     ~TCommunication();
     TCommunication(const TCommunication&) = delete;
     TCommunication& operator=(const TCommunication&) = delete;
@@ -94,23 +110,24 @@ public:
     std::int64_t QueryInt64(const QString& command);
     QString ReadResponse();
     QString ReadAndShowResponse();
-    // The generator stopped answering: Restart?, Yes / No / Ignore.
+    // The generator stopped answering: the program is told and decides.
     void CommunicationsLost();
 
-    // Asks for the identification and parses it into the state's identity.
-    TIdnParseResult ParseIDN();
-    // Scans the serial ports for a supported generator; true when found (the
-    // port is then left open on it). Probed, when given, hears the outcome of
-    // every port tried.
-    bool FindDevice(const std::function<void(int port, TProbeResult result)>& probed = {});
+    // Asks for the identification and parses it into Identity.
+    TIdnParseResult ParseIDN(TDeviceIdentity& identity);
+    // Scans the serial ports for a supported generator (the port is then
+    // left open on it). Probed, when given, hears the outcome of every port
+    // tried; Ending, when given, is asked before each port, and once it holds
+    // the scan ends with nothing found.
+    TScanResult FindDevice(const std::function<void(int port, const TPortProbe& probe)>& probed = {},
+                           const std::function<bool()>& ending = {});
     // The port settings of the scan: 115200 baud, CR ends a response, no
     // event passes, no error boxes, 100 ms response time.
     void ApplyScanSettings();
     // One port of the scan: opens it, turns the generator's echo off and asks
-    // for the identification, which is parsed into the state's identity. On a
-    // supported generator the port stays open and the variant flags are set;
-    // otherwise the port is closed again.
-    TProbeResult ProbePort(int number);
+    // for the identification, which is parsed into the probe's identity. On a
+    // supported generator the port stays open; otherwise it is closed again.
+    TPortProbe ProbePort(int number);
     // Opens port Number and gives the device the 100 ms it needs after
     // opening before the first line; false when it cannot be opened.
     bool OpenSettled(int number);
@@ -135,7 +152,6 @@ private:
     T QueryNumber(const QString& command, Convert convert);
     bool WriteLine(const QString& text);
 
-    TProgramState& FState;
     TJTComPort& FPort;
     IDialogs& FDialogs;
     ITerminal* FTerminal;

@@ -6,8 +6,6 @@
 #include "model/Capabilities.h"
 #include "platform/Dialogs.h"
 #include "serial/JTComPort.h"
-#include "model/ProgramState.h"
-
 
 namespace {
 
@@ -35,55 +33,60 @@ bool TCommunication::OpenSettled(int number)
     return true;
 }
 
-TProbeResult TCommunication::ProbePort(int number)
+TPortProbe TCommunication::ProbePort(int number)
 {
+    TPortProbe probe;
     if (!OpenSettled(number))
-        return TProbeResult::prNotOpened;
+        return probe;
     const QString usbReply = SendCommand(QStringLiteral(":SYST:COMM:USB:ECH OFF"));
     const QString blueReply = SendCommand(QStringLiteral(":SYST:COMM:BLUE:ECH OFF"));
     FProbeHeard = !usbReply.isEmpty() || !blueReply.isEmpty();
     if (QueryDevice(QStringLiteral("*IDN")).isEmpty()) {
         FPort.Close();
-        return TProbeResult::prNoAnswer;
+        probe.Result = TProbeResult::prNoAnswer;
+        return probe;
     }
-    // The parse may stop early and leave fields as they were: each port
-    // starts from an empty identity, so nothing of a passed-over port stays.
-    FState.DeviceIdentity = TDeviceIdentity{};
     // An identification whose version parts do not convert does not name
     // a generator this program can work with: the port is passed over.
-    const TIdnParseResult parsed = ParseIDN();
-    if (parsed != TIdnParseResult::iprBadVersion && IsSupportedModel(FState.DeviceIdentity.Model)) {
-        const TModelInfo info = ModelInfo(FState.DeviceIdentity.Model);
-        FState.PlusOption = info.PlusOption;
-        FState.HighResolution = info.HighResolution;
-        return TProbeResult::prFound;
+    const TIdnParseResult parsed = ParseIDN(probe.Identity);
+    if (parsed != TIdnParseResult::iprBadVersion && IsSupportedModel(probe.Identity.Model)) {
+        probe.Result = TProbeResult::prFound;
+        return probe;
     }
     FPort.Close();
-    return TProbeResult::prUnsupported;
+    probe.Result = TProbeResult::prUnsupported;
+    return probe;
 }
 
-bool TCommunication::FindDevice(const std::function<void(int port, TProbeResult result)>& probed)
+TScanResult TCommunication::FindDevice(const std::function<void(int port, const TPortProbe& probe)>& probed,
+                                       const std::function<bool()>& ending)
 {
     ApplyScanSettings();
 
+    TScanResult scan;
     const QList<int> ports = FPort.GetValidSerialPorts();
     if (ports.isEmpty()) {
         FDialogs.MessageDlg(QStringLiteral("No available ports."), QString(), TMsgButton::mbOK);
-        return false;
+        return scan;
     }
 
-    bool found = false;
     for (int number : ports) {
-        const TProbeResult result = ProbePort(number);
+        if (ending && ending())
+            return TScanResult{};
+        const TPortProbe probe = ProbePort(number);
         if (probed)
-            probed(number, result);
-        if (result == TProbeResult::prFound) {
-            found = true;
+            probed(number, probe);
+        // What the last instrument that answered said stays, found or not.
+        if (probe.Result != TProbeResult::prNotOpened && probe.Result != TProbeResult::prNoAnswer)
+            scan.Identity = probe.Identity;
+        if (probe.Result == TProbeResult::prFound) {
+            scan.Found = true;
             break;
         }
     }
 
-    if (found && FTerminal)
+    if (scan.Found && FTerminal)
         FTerminal->Clear();
-    return found && ports.size() <= kMaxScannedPorts;
+    scan.Found = scan.Found && ports.size() <= kMaxScannedPorts;
+    return scan;
 }

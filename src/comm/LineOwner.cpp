@@ -256,23 +256,56 @@ int TLineOwner::WindowThreadPauses()
     return gWindowThreadPauses.load();
 }
 
-QString TLineDialogs::OpenFileName(const QString& caption, const QString& filter, const QString& defaultSuffix)
+void TLineDialogs::OpenFileName(const QString& caption, const QString& filter, const QString& defaultSuffix,
+                                TFileAnswer chosen)
 {
-    return FLine.Ask<QString>([this, caption, filter, defaultSuffix] { return FDialogs.OpenFileName(caption, filter, defaultSuffix); }, QString());
+    if (QThread::currentThread() == FLine.thread()) {
+        FDialogs.OpenFileName(caption, filter, defaultSuffix, std::move(chosen));
+        return;
+    }
+    const QString name = FLine.Await<QString>(
+        [this, caption, filter, defaultSuffix](std::function<void(QString)> reply) {
+            FDialogs.OpenFileName(caption, filter, defaultSuffix, reply);
+        },
+        QString());
+    if (chosen)
+        chosen(name);
 }
 
-QString TLineDialogs::SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName,
-                                   const QString& defaultSuffix)
+void TLineDialogs::SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName,
+                                const QString& defaultSuffix, TFileAnswer chosen)
 {
-    return FLine.Ask<QString>([this, caption, filter, suggestedName, defaultSuffix] {
-        return FDialogs.SaveFileName(caption, filter, suggestedName, defaultSuffix);
-    },
-                              QString());
+    if (QThread::currentThread() == FLine.thread()) {
+        FDialogs.SaveFileName(caption, filter, suggestedName, defaultSuffix, std::move(chosen));
+        return;
+    }
+    const QString name = FLine.Await<QString>(
+        [this, caption, filter, suggestedName, defaultSuffix](std::function<void(QString)> reply) {
+            FDialogs.SaveFileName(caption, filter, suggestedName, defaultSuffix, reply);
+        },
+        QString());
+    if (chosen)
+        chosen(name);
 }
 
 TMsgButton TLineDialogs::DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons,
                                       TMsgKind kind)
 {
-    return FLine.Ask<TMsgButton>([this, text, caption, buttons, kind] { return FDialogs.MessageDlg(text, caption, buttons, kind); },
-                                 SafeDefaultButton(buttons));
+    return FLine.Await<TMsgButton>(
+        [this, text, caption, buttons, kind](std::function<void(TMsgButton)> reply) {
+            FDialogs.AskMessage(text, caption, buttons, kind, reply);
+        },
+        SafeDefaultButton(buttons));
+}
+
+void TLineDialogs::DoAskMessage(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind,
+                                TAnswer answered)
+{
+    if (QThread::currentThread() == FLine.thread()) {
+        FDialogs.AskMessage(text, caption, buttons, kind, std::move(answered));
+        return;
+    }
+    const TMsgButton button = DoMessageDlg(text, caption, buttons, kind);
+    if (answered)
+        answered(button);
 }

@@ -100,6 +100,13 @@ public:
     // Fn simply runs.
     template <typename T>
     T Ask(std::function<T()> fn, T fallback);
+    // The same for a question answered later: Start runs on the owner's
+    // thread and hands the answer to the reply it is given, now or once the
+    // user has answered. Called inside a job, the job waits for the reply
+    // (or gets Fallback when the line ends first); called on the owner's
+    // thread, the reply must come at once (a stand-in's), else Fallback.
+    template <typename T>
+    T Await(std::function<void(std::function<void(T)> reply)> start, T fallback);
 
     // The pause between exchanges. It runs only on a line's thread (or on a
     // thread without a window, such as the command-line program's); asked on
@@ -164,19 +171,49 @@ T TLineOwner::Ask(std::function<T()> fn, T fallback)
     return answer->has_value() ? **answer : fallback;
 }
 
-// The program's message boxes as the line's jobs see them: asked on the
-// window's thread while the job waits. On the window's thread itself the
-// boxes are shown directly.
+template <typename T>
+T TLineOwner::Await(std::function<void(std::function<void(T)> reply)> start, T fallback)
+{
+    auto answer = std::make_shared<std::optional<T>>();
+    if (QThread::currentThread() == FOwnerThread) {
+        start([answer](T value) { *answer = std::move(value); });
+        return answer->has_value() ? **answer : fallback;
+    }
+    // The reply may come after the line has ended (the job then has its
+    // fallback); it only fills the shared answer and wakes nobody then.
+    const QPointer<TLineOwner> self(this);
+    const bool posted = RunOnOwner([this, self, start = std::move(start), answer] {
+        start([this, self, answer](T value) {
+            if (!self)
+                return;
+            std::lock_guard lock(FMutex);
+            *answer = std::move(value);
+            FAnswer.notify_all();
+        });
+    });
+    if (!posted)
+        return fallback;
+    WaitForAnswer([&answer] { return answer->has_value(); });
+    std::lock_guard lock(FMutex);
+    return answer->has_value() ? **answer : fallback;
+}
+
+// The program's message boxes as the line's jobs see them: shown on the
+// window's thread while the job waits for the answer. On the window's thread
+// itself they are handed on as they are.
 class TLineDialogs : public IDialogs {
 public:
     TLineDialogs(TLineOwner& line, IDialogs& dialogs) : FLine(line), FDialogs(dialogs) {}
 
-    QString OpenFileName(const QString& caption, const QString& filter, const QString& defaultSuffix) override;
-    QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName,
-                         const QString& defaultSuffix) override;
+    void OpenFileName(const QString& caption, const QString& filter, const QString& defaultSuffix,
+                      TFileAnswer chosen) override;
+    void SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName,
+                      const QString& defaultSuffix, TFileAnswer chosen) override;
 
 protected:
     TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind) override;
+    void DoAskMessage(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind,
+                      TAnswer answered) override;
 
 private:
     TLineOwner& FLine;

@@ -173,89 +173,138 @@ using S = TSettingScope;
 using K = TValueKind;
 using G = TReadGroup;
 using T = TKeywordTable;
-using Get = double (*)(const TSettingsSnapshot&, int);
-using Put = void (*)(TSettingsSnapshot&, int, double);
-using Range = TValueRange (*)(const TVariantValues&);
+// A row names the snapshot field it reads and writes once; the two functions
+// follow from it.
+#define SYS(field) .Get = &SystemGet<&TSystemSettings::field>, .Put = &SystemPut<&TSystemSettings::field>
+#define CH(field) .Get = &ChannelGet<&TChannelSettings::field>, .Put = &ChannelPut<&TChannelSettings::field>
 
-TSettingDescription Row(TSettingId id, S scope, const char* set, const char* query, K kind, G read, Get get, Put put,
-                        Range range, T table = T::ktSystemMode, int decimals = 0, const char* on = "1",
-                        const char* off = "0")
-{
-    return {id, scope, set, query, kind, read, table, decimals, on, off, get, put, range};
-}
-
-#define SYS(field) &SystemGet<&TSystemSettings::field>, &SystemPut<&TSystemSettings::field>
-#define CH(field) &ChannelGet<&TChannelSettings::field>, &ChannelPut<&TChannelSettings::field>
-
-const std::array kRows{
+// Every row, in the order of TSettingId; each names only what its kind
+// needs (a keyword list, decimals, flag texts).
+// clang-format off: a row is a few lines, not one line a field.
+constexpr TSettingDescription kRows[] = {
     // Plus features.
-    Row(TSettingId::siPeriodCounterEnabled, S::ssSystem, ":PULS0:EXTP:STAT", ":PULS0:EXTP:STAT", K::vkFlag, G::rgPlus,
-        SYS(PeriodCounterEnabled), FlagRange, T::ktSystemMode, 0, "ON", "OFF"),
-    Row(TSettingId::siPeriodAutoUpdate, S::ssSystem, ":PULS0:EXTP:AUT", ":PULS0:EXTP:AUT", K::vkFlag, G::rgPlus,
-        SYS(PeriodAutoUpdate), FlagRange, T::ktSystemMode, 0, "ON", "OFF"),
-    Row(TSettingId::siPeriodsToAverage, S::ssSystem, ":PULS0:EXTP:NCOU", ":PULS0:EXTP:NCOU", K::vkCount, G::rgPlus,
-        SYS(PeriodsToAverage), Fixed<kPeriodsToAverageMinimum, kPeriodsToAverageMaximum>),
-    Row(TSettingId::siShotCountEnabled, S::ssSystem, ":PULS0:COUN:STAT", ":PULS0:COUN:STAT", K::vkFlag, G::rgPlus,
-        SYS(ShotCountEnabled), FlagRange),
-    Row(TSettingId::siShotCountSource, S::ssSystem, ":PULS0:COUN:SOUR", ":PULS0:COUN:SOUR", K::vkKeyword, G::rgPlus,
-        SYS(ShotCountSource), ListRange<T::ktShotCountSource>, T::ktShotCountSource),
-    Row(TSettingId::siSyncUpdateAuto, S::ssSystem, ":SYST:UPD:AUTO", ":SYST:UPD:AUTO", K::vkFlag, G::rgPlus,
-        SYS(SyncUpdateAuto), FlagRange),
-    Row(TSettingId::siCycleCount, S::ssSystem, ":PULS0:CCO", ":PULS0:CCO", K::vkCount, G::rgPlus, SYS(CycleCount),
-        Fixed<kNoneMinimum, kCycleCountMaximum>),
+    {.Id = TSettingId::siPeriodCounterEnabled, .Scope = S::ssSystem, .SetHeader = ":PULS0:EXTP:STAT",
+     .QueryHeader = ":PULS0:EXTP:STAT", .Kind = K::vkFlag, .Read = G::rgPlus, .OnText = "ON", .OffText = "OFF",
+     SYS(PeriodCounterEnabled), .Range = FlagRange},
+    {.Id = TSettingId::siPeriodAutoUpdate, .Scope = S::ssSystem, .SetHeader = ":PULS0:EXTP:AUT",
+     .QueryHeader = ":PULS0:EXTP:AUT", .Kind = K::vkFlag, .Read = G::rgPlus, .OnText = "ON", .OffText = "OFF",
+     SYS(PeriodAutoUpdate), .Range = FlagRange},
+    {.Id = TSettingId::siPeriodsToAverage, .Scope = S::ssSystem, .SetHeader = ":PULS0:EXTP:NCOU",
+     .QueryHeader = ":PULS0:EXTP:NCOU", .Kind = K::vkCount, .Read = G::rgPlus, SYS(PeriodsToAverage),
+     .Range = Fixed<kPeriodsToAverageMinimum, kPeriodsToAverageMaximum>},
+    {.Id = TSettingId::siShotCountEnabled, .Scope = S::ssSystem, .SetHeader = ":PULS0:COUN:STAT",
+     .QueryHeader = ":PULS0:COUN:STAT", .Kind = K::vkFlag, .Read = G::rgPlus, SYS(ShotCountEnabled),
+     .Range = FlagRange},
+    {.Id = TSettingId::siShotCountSource, .Scope = S::ssSystem, .SetHeader = ":PULS0:COUN:SOUR",
+     .QueryHeader = ":PULS0:COUN:SOUR", .Kind = K::vkKeyword, .Read = G::rgPlus, .Keywords = T::ktShotCountSource,
+     SYS(ShotCountSource), .Range = ListRange<T::ktShotCountSource>},
+    {.Id = TSettingId::siSyncUpdateAuto, .Scope = S::ssSystem, .SetHeader = ":SYST:UPD:AUTO",
+     .QueryHeader = ":SYST:UPD:AUTO", .Kind = K::vkFlag, .Read = G::rgPlus, SYS(SyncUpdateAuto), .Range = FlagRange},
+    {.Id = TSettingId::siCycleCount, .Scope = S::ssSystem, .SetHeader = ":PULS0:CCO", .QueryHeader = ":PULS0:CCO",
+     .Kind = K::vkCount, .Read = G::rgPlus, SYS(CycleCount), .Range = Fixed<kNoneMinimum, kCycleCountMaximum>},
     // System timer T0 and the external input.
-    Row(TSettingId::siPeriod, S::ssSystem, ":PULS0:PER", ":PULS0:PER", K::vkReal, G::rgSystem, SYS(Period),
-        PeriodRange, T::ktSystemMode, 9),
-    Row(TSettingId::siSystemBurstCount, S::ssSystem, ":PULS0:BCO", ":PULS0:BCO", K::vkUnsignedCount, G::rgSystem,
-        SYS(BurstCount), Fixed<kSystemCountMinimum, kSystemCountMaximum>),
-    Row(TSettingId::siSystemMode, S::ssSystem, ":PULS0:MOD", ":PULS0:MOD", K::vkKeyword, G::rgSystem,
-        SYS(SystemMode), ListRange<T::ktSystemMode>, T::ktSystemMode),
-    Row(TSettingId::siSystemDutyOnCount, S::ssSystem, ":PULS0:PCO", ":PULS0:PCO", K::vkUnsignedCount, G::rgSystem,
-        SYS(DutyOnCount), Fixed<kSystemCountMinimum, kSystemCountMaximum>),
-    Row(TSettingId::siSystemDutyOffCount, S::ssSystem, ":PULS0:OCO", ":PULS0:OCO", K::vkUnsignedCount, G::rgSystem,
-        SYS(DutyOffCount), Fixed<kSystemCountMinimum, kSystemCountMaximum>),
-    Row(TSettingId::siExtMode, S::ssSystem, ":PULS0:EXT:MOD", ":PULS0:EXT:MODE", K::vkKeyword, G::rgSystem,
-        SYS(ExtMode), ListRange<T::ktExtMode>, T::ktExtMode),
-    Row(TSettingId::siTriggerLevel, S::ssSystem, ":PULS0:EXT:LEV", ":PULS0:EXT:LEV", K::vkReal, G::rgSystem,
-        SYS(TriggerLevel), Fixed<kTriggerLevelMinimum, kTriggerLevelMaximum>, T::ktSystemMode, 2),
-    Row(TSettingId::siTriggerEdge, S::ssSystem, ":PULS0:EXT:EDG", ":PULS0:EXT:EDG", K::vkKeyword, G::rgSystem,
-        SYS(TriggerEdge), ListRange<T::ktTriggerEdge>, T::ktTriggerEdge),
-    Row(TSettingId::siGatePolarity, S::ssSystem, ":PULS0:EXT:POL", ":PULS0:EXT:POL", K::vkKeyword, G::rgSystem,
-        SYS(GatePolarity), ListRange<T::ktGatePolarity>, T::ktGatePolarity),
-    Row(TSettingId::siAutoStart, S::ssSystem, ":SYST:AUT", ":SYST:AUT", K::vkFlag, G::rgSystem, SYS(AutoStart),
-        FlagRange),
+    {.Id = TSettingId::siPeriod, .Scope = S::ssSystem, .SetHeader = ":PULS0:PER", .QueryHeader = ":PULS0:PER",
+     .Kind = K::vkReal, .Read = G::rgSystem, .Decimals = 9, SYS(Period), .Range = PeriodRange},
+    {.Id = TSettingId::siSystemBurstCount, .Scope = S::ssSystem, .SetHeader = ":PULS0:BCO", .QueryHeader = ":PULS0:BCO",
+     .Kind = K::vkUnsignedCount, .Read = G::rgSystem, SYS(BurstCount),
+     .Range = Fixed<kSystemCountMinimum, kSystemCountMaximum>},
+    {.Id = TSettingId::siSystemMode, .Scope = S::ssSystem, .SetHeader = ":PULS0:MOD", .QueryHeader = ":PULS0:MOD",
+     .Kind = K::vkKeyword, .Read = G::rgSystem, .Keywords = T::ktSystemMode, SYS(SystemMode),
+     .Range = ListRange<T::ktSystemMode>},
+    {.Id = TSettingId::siSystemDutyOnCount, .Scope = S::ssSystem, .SetHeader = ":PULS0:PCO",
+     .QueryHeader = ":PULS0:PCO", .Kind = K::vkUnsignedCount, .Read = G::rgSystem, SYS(DutyOnCount),
+     .Range = Fixed<kSystemCountMinimum, kSystemCountMaximum>},
+    {.Id = TSettingId::siSystemDutyOffCount, .Scope = S::ssSystem, .SetHeader = ":PULS0:OCO",
+     .QueryHeader = ":PULS0:OCO", .Kind = K::vkUnsignedCount, .Read = G::rgSystem, SYS(DutyOffCount),
+     .Range = Fixed<kSystemCountMinimum, kSystemCountMaximum>},
+    {.Id = TSettingId::siExtMode, .Scope = S::ssSystem, .SetHeader = ":PULS0:EXT:MOD", .QueryHeader = ":PULS0:EXT:MODE",
+     .Kind = K::vkKeyword, .Read = G::rgSystem, .Keywords = T::ktExtMode, SYS(ExtMode),
+     .Range = ListRange<T::ktExtMode>},
+    {.Id = TSettingId::siTriggerLevel, .Scope = S::ssSystem, .SetHeader = ":PULS0:EXT:LEV",
+     .QueryHeader = ":PULS0:EXT:LEV", .Kind = K::vkReal, .Read = G::rgSystem, .Decimals = 2, SYS(TriggerLevel),
+     .Range = Fixed<kTriggerLevelMinimum, kTriggerLevelMaximum>},
+    {.Id = TSettingId::siTriggerEdge, .Scope = S::ssSystem, .SetHeader = ":PULS0:EXT:EDG",
+     .QueryHeader = ":PULS0:EXT:EDG", .Kind = K::vkKeyword, .Read = G::rgSystem, .Keywords = T::ktTriggerEdge,
+     SYS(TriggerEdge), .Range = ListRange<T::ktTriggerEdge>},
+    {.Id = TSettingId::siGatePolarity, .Scope = S::ssSystem, .SetHeader = ":PULS0:EXT:POL",
+     .QueryHeader = ":PULS0:EXT:POL", .Kind = K::vkKeyword, .Read = G::rgSystem, .Keywords = T::ktGatePolarity,
+     SYS(GatePolarity), .Range = ListRange<T::ktGatePolarity>},
+    {.Id = TSettingId::siAutoStart, .Scope = S::ssSystem, .SetHeader = ":SYST:AUT", .QueryHeader = ":SYST:AUT",
+     .Kind = K::vkFlag, .Read = G::rgSystem, SYS(AutoStart), .Range = FlagRange},
     // Every channel.
-    Row(TSettingId::siEnabled, S::ssChannel, ":STAT", ":STAT", K::vkFlag, G::rgChannel, CH(Enabled), FlagRange),
-    Row(TSettingId::siDelay, S::ssChannel, ":DEL", ":DEL", K::vkReal, G::rgChannel, CH(Delay), DelayRange,
-        T::ktSystemMode, 12),
-    Row(TSettingId::siWidth, S::ssChannel, ":WIDT", ":WIDT", K::vkReal, G::rgChannel, CH(Width), WidthRange,
-        T::ktSystemMode, 9),
-    Row(TSettingId::siChannelMode, S::ssChannel, ":CMOD", ":CMOD", K::vkKeyword, G::rgChannel, CH(Mode),
-        ListRange<T::ktChannelMode>, T::ktChannelMode),
-    Row(TSettingId::siBurstCount, S::ssChannel, ":BCO", ":BCO", K::vkUnsignedCount, G::rgChannel, CH(BurstCount),
-        Fixed<kChannelCountMinimum, kChannelCountMaximum>),
-    Row(TSettingId::siDutyOnCount, S::ssChannel, ":PCO", ":PCO", K::vkCount, G::rgChannel, CH(DutyOnCount),
-        Fixed<kChannelCountMinimum, kChannelCountMaximum>),
-    Row(TSettingId::siDutyOffCount, S::ssChannel, ":OCO", ":OCO", K::vkCount, G::rgChannel, CH(DutyOffCount),
-        Fixed<kChannelCountMinimum, kChannelCountMaximum>),
-    Row(TSettingId::siSyncSource, S::ssChannel, ":SYNC", ":SYNC", K::vkChannel, G::rgChannel, CH(SyncSource),
-        ChannelNameRange),
-    Row(TSettingId::siPolarity, S::ssChannel, ":POL", ":POL", K::vkKeyword, G::rgChannel, CH(Polarity),
-        ListRange<T::ktChannelPolarity>, T::ktChannelPolarity),
-    Row(TSettingId::siWaitCount, S::ssChannel, ":WCO", ":WCO", K::vkCount, G::rgChannel, CH(WaitCount),
-        Fixed<kNoneMinimum, kWaitCountMaximum>),
-    Row(TSettingId::siGateMode, S::ssChannel, ":CGAT", ":CGAT", K::vkKeyword, G::rgChannel, CH(GateMode),
-        ListRange<T::ktChannelGateMode>, T::ktChannelGateMode),
+    {.Id = TSettingId::siEnabled, .Scope = S::ssChannel, .SetHeader = ":STAT", .QueryHeader = ":STAT",
+     .Kind = K::vkFlag, .Read = G::rgChannel, CH(Enabled), .Range = FlagRange},
+    {.Id = TSettingId::siDelay, .Scope = S::ssChannel, .SetHeader = ":DEL", .QueryHeader = ":DEL", .Kind = K::vkReal,
+     .Read = G::rgChannel, .Decimals = 12, CH(Delay), .Range = DelayRange},
+    {.Id = TSettingId::siWidth, .Scope = S::ssChannel, .SetHeader = ":WIDT", .QueryHeader = ":WIDT", .Kind = K::vkReal,
+     .Read = G::rgChannel, .Decimals = 9, CH(Width), .Range = WidthRange},
+    {.Id = TSettingId::siChannelMode, .Scope = S::ssChannel, .SetHeader = ":CMOD", .QueryHeader = ":CMOD",
+     .Kind = K::vkKeyword, .Read = G::rgChannel, .Keywords = T::ktChannelMode, CH(Mode),
+     .Range = ListRange<T::ktChannelMode>},
+    {.Id = TSettingId::siBurstCount, .Scope = S::ssChannel, .SetHeader = ":BCO", .QueryHeader = ":BCO",
+     .Kind = K::vkUnsignedCount, .Read = G::rgChannel, CH(BurstCount),
+     .Range = Fixed<kChannelCountMinimum, kChannelCountMaximum>},
+    {.Id = TSettingId::siDutyOnCount, .Scope = S::ssChannel, .SetHeader = ":PCO", .QueryHeader = ":PCO",
+     .Kind = K::vkCount, .Read = G::rgChannel, CH(DutyOnCount),
+     .Range = Fixed<kChannelCountMinimum, kChannelCountMaximum>},
+    {.Id = TSettingId::siDutyOffCount, .Scope = S::ssChannel, .SetHeader = ":OCO", .QueryHeader = ":OCO",
+     .Kind = K::vkCount, .Read = G::rgChannel, CH(DutyOffCount),
+     .Range = Fixed<kChannelCountMinimum, kChannelCountMaximum>},
+    {.Id = TSettingId::siSyncSource, .Scope = S::ssChannel, .SetHeader = ":SYNC", .QueryHeader = ":SYNC",
+     .Kind = K::vkChannel, .Read = G::rgChannel, CH(SyncSource), .Range = ChannelNameRange},
+    {.Id = TSettingId::siPolarity, .Scope = S::ssChannel, .SetHeader = ":POL", .QueryHeader = ":POL",
+     .Kind = K::vkKeyword, .Read = G::rgChannel, .Keywords = T::ktChannelPolarity, CH(Polarity),
+     .Range = ListRange<T::ktChannelPolarity>},
+    {.Id = TSettingId::siWaitCount, .Scope = S::ssChannel, .SetHeader = ":WCO", .QueryHeader = ":WCO",
+     .Kind = K::vkCount, .Read = G::rgChannel, CH(WaitCount), .Range = Fixed<kNoneMinimum, kWaitCountMaximum>},
+    {.Id = TSettingId::siGateMode, .Scope = S::ssChannel, .SetHeader = ":CGAT", .QueryHeader = ":CGAT",
+     .Kind = K::vkKeyword, .Read = G::rgChannel, .Keywords = T::ktChannelGateMode, CH(GateMode),
+     .Range = ListRange<T::ktChannelGateMode>},
     // Output stage of a standard channel.
-    Row(TSettingId::siAmplitude, S::ssChannel, ":OUTP:AMPL", ":OUTP:AMPL", K::vkReal, G::rgOutputStage,
-        CH(Amplitude), Fixed<kAmplitudeMinimum, kAmplitudeMaximum>, T::ktSystemMode, 2),
-    Row(TSettingId::siMuxMask, S::ssChannel, ":MUX", ":MUX", K::vkMask, G::rgOutputStage, CH(MuxMask), MaskRange),
-    Row(TSettingId::siMuxGate, S::ssChannel, ":MUXG", ":MUXG", K::vkNumber, G::rgMuxGate, CH(MuxGate),
-        ListRange<T::ktMuxGate>, T::ktMuxGate),
+    {.Id = TSettingId::siAmplitude, .Scope = S::ssChannel, .SetHeader = ":OUTP:AMPL", .QueryHeader = ":OUTP:AMPL",
+     .Kind = K::vkReal, .Read = G::rgOutputStage, .Decimals = 2, CH(Amplitude),
+     .Range = Fixed<kAmplitudeMinimum, kAmplitudeMaximum>},
+    {.Id = TSettingId::siMuxMask, .Scope = S::ssChannel, .SetHeader = ":MUX", .QueryHeader = ":MUX", .Kind = K::vkMask,
+     .Read = G::rgOutputStage, CH(MuxMask), .Range = MaskRange},
+    {.Id = TSettingId::siMuxGate, .Scope = S::ssChannel, .SetHeader = ":MUXG", .QueryHeader = ":MUXG",
+     .Kind = K::vkNumber, .Read = G::rgMuxGate, .Keywords = T::ktMuxGate, CH(MuxGate),
+     .Range = ListRange<T::ktMuxGate>},
 };
+// clang-format on
 
 #undef SYS
 #undef CH
+
+constexpr bool IsList(TValueKind kind)
+{
+    return kind == TValueKind::vkKeyword || kind == TValueKind::vkNumber;
+}
+
+// Checked when the program is compiled: row N describes setting N, every
+// setting has a row, and each row has what its kind needs and nothing it
+// does not.
+constexpr bool RowsInIdOrder()
+{
+    for (std::size_t i = 0; i < std::size(kRows); ++i)
+        if (static_cast<std::size_t>(kRows[i].Id) != i)
+            return false;
+    return std::size(kRows) == static_cast<std::size_t>(TSettingId::siMuxGate) + 1;
+}
+static_assert(RowsInIdOrder(), "the rows are not in the order of TSettingId, one for each");
+
+constexpr bool RowsComplete()
+{
+    for (const TSettingDescription& row : kRows) {
+        if (!row.SetHeader || !row.QueryHeader || !row.Get || !row.Put || !row.Range)
+            return false;
+        if (IsList(row.Kind) != (row.Keywords != TKeywordTable::ktNone))
+            return false;
+        if ((row.Kind == TValueKind::vkReal) != (row.Decimals > 0))
+            return false;
+    }
+    return true;
+}
+static_assert(RowsComplete(), "a row lacks its headers, its field, its range, or what its kind needs");
 
 // Long forms of the header nodes, upper case, with their short forms.
 const QHash<QString, QString>& LongForms()
@@ -387,14 +436,16 @@ std::span<const TKeyword> KeywordRows(TKeywordTable table)
             return kShotCountSources;
         case TKeywordTable::ktMuxGate:
             return kMuxGates;
+        case TKeywordTable::ktNone:
+            break;
     }
-    return kSystemModes;
+    return {};
 }
 
 const QStringList& Keywords(TKeywordTable table)
 {
     static const auto lists = [] {
-        std::array<QStringList, 9> words;
+        std::array<QStringList, static_cast<std::size_t>(TKeywordTable::ktNone) + 1> words;
         for (std::size_t t = 0; t < words.size(); ++t)
             for (const TKeyword& k : KeywordRows(static_cast<TKeywordTable>(t)))
                 words[t] << QString::fromLatin1(k.Word);

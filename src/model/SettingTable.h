@@ -95,22 +95,24 @@ struct TKeyword {
     bool PlusOnly;  // offered on generators with the Plus features only
 };
 
+// A row of the table, written with designated initializers: a row names
+// what its kind needs, the rest keeps these defaults.
 struct TSettingDescription {
-    TSettingId Id;
-    TSettingScope Scope;
-    const char* SetHeader;
-    const char* QueryHeader;
-    TValueKind Kind;
-    TReadGroup Read;
-    TKeywordTable Keywords;  // vkKeyword and vkNumber only
-    int Decimals;            // vkReal only
-    const char* OnText;      // vkFlag only
-    const char* OffText;
+    TSettingId Id{};
+    TSettingScope Scope{};
+    const char* SetHeader = nullptr;
+    const char* QueryHeader = nullptr;
+    TValueKind Kind{};
+    TReadGroup Read{};
+    TKeywordTable Keywords = TKeywordTable::ktNone;  // vkKeyword and vkNumber only
+    int Decimals = 0;                                // vkReal only
+    const char* OnText = "1";                        // vkFlag only
+    const char* OffText = "0";
     // The snapshot's field, as a number (a mode as its position).
-    double (*Get)(const TSettingsSnapshot& snapshot, int channel);
-    void (*Put)(TSettingsSnapshot& snapshot, int channel, double value);
+    double (*Get)(const TSettingsSnapshot& snapshot, int channel) = nullptr;
+    void (*Put)(TSettingsSnapshot& snapshot, int channel, double value) = nullptr;
     // The values the generator accepts for the connected variant.
-    TValueRange (*Range)(const TVariantValues& variant);
+    TValueRange (*Range)(const TVariantValues& variant) = nullptr;
 
     bool IsChannelSetting() const { return Scope == TSettingScope::ssChannel; }
 };

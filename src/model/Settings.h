@@ -86,6 +86,7 @@ enum class TKeywordTable {
     ktChannelGateMode,  // DIS LOW HIGH LOWWR HIGHWR
     ktShotCountSource,  // T0 CHA CHB CHC CHD
     ktMuxGate,          // 0 1 2 3 (sent as numbers)
+    ktNone,             // no list: the setting is not a keyword
 };
 const QStringList& Keywords(TKeywordTable table);
 // Keyword of Index, or an empty text when Index is outside the table.

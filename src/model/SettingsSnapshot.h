@@ -33,6 +33,16 @@ struct TSettingsSnapshot {
     // Every setting as a command line, in the settings-file format.
     QStringList SettingsList;
 
+    // The generator that discovery (or a probe of a picked port) found: its
+    // identity and the variant flags its model implies.
+    void SetGenerator(const TDeviceIdentity& identity)
+    {
+        DeviceIdentity = identity;
+        const TModelInfo info = ModelInfo(identity.Model);
+        PlusOption = info.PlusOption;
+        HighResolution = info.HighResolution;
+    }
+
     // Channels 1..this are standard; derived from the model whenever needed.
     int StandardChannelCount() const { return StandardChannelCountOf(DeviceIdentity.Model); }
     // The capability table's values for the generator's variant.

@@ -5,8 +5,16 @@ namespace {
 // Shows nothing; every box takes its safe default.
 class TUnseenDialogs : public IDialogs {
 public:
-    QString OpenFileName(const QString&, const QString&, const QString&) override { return QString(); }
-    QString SaveFileName(const QString&, const QString&, const QString&, const QString&) override { return QString(); }
+    void OpenFileName(const QString&, const QString&, const QString&, TFileAnswer chosen) override
+    {
+        if (chosen)
+            chosen(QString());
+    }
+    void SaveFileName(const QString&, const QString&, const QString&, const QString&, TFileAnswer chosen) override
+    {
+        if (chosen)
+            chosen(QString());
+    }
 
 protected:
     TMsgButton DoMessageDlg(const QString&, const QString&, TMsgButtons buttons, TMsgKind) override

@@ -1,5 +1,7 @@
 #include "scheduling/StatusPoll.h"
 
+#include <QPointer>
+
 #include "comm/Communication.h"
 #include "comm/LineOwner.h"
 #include "platform/Dialogs.h"
@@ -98,12 +100,16 @@ void TStatusPoll::ShowRound(const TRequest& request, const TAnswers& a)
     if (FLine.Ending())
         return;
     if (!a.PortThere) {
-        const TMsgButton answer =
-            FDialogs.MessageDlg("Port no longer available, restart?", QString(), mbYesNo, TMsgKind::mkWarning);
-        if (answer == TMsgButton::mbYes)
-            FApp.RestartApp();
-        else
-            FApp.ExitApp();
+        // The poll rests until the answer comes, which decides the end.
+        FDialogs.AskMessage("Port no longer available, restart?", QString(), mbYesNo, TMsgKind::mkWarning,
+                            [this, self = QPointer<TStatusPoll>(this)](TMsgButton answer) {
+                                if (!self)
+                                    return;
+                                if (answer == TMsgButton::mbYes)
+                                    FApp.RestartApp();
+                                else
+                                    FApp.ExitApp();
+                            });
         return;
     }
 

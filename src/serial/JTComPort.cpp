@@ -181,6 +181,26 @@ bool TJTComPort::PermissionDenied(const QString& path) const
 #endif
 }
 
+TPortChoice TJTComPort::OpenablePorts()
+{
+    TPortChoice choice;
+    choice.Current = FPortNumber;
+    choice.Ports = GetValidSerialPorts();
+    const bool savedShowErrors = FShowErrors;
+    FShowErrors = false;
+    for (int n : choice.Ports) {
+        FPortNumber = n;  // stored only; Open closes whatever is open first
+        if (Open())
+            choice.Openable << n;
+        else if (PermissionDenied(FDevicePath))
+            choice.Refused << n;
+    }
+    Close();
+    FShowErrors = savedShowErrors;
+    FPortNumber = choice.Current;
+    return choice;
+}
+
 bool TJTComPort::Open()
 {
     if (Opened())

@@ -21,8 +21,14 @@
 #include <cstdint>
 #include <functional>
 
-class QWidget;
-class TformPickPort;
+
+// The ports that the selection dialog offers, found by OpenablePorts.
+struct TPortChoice {
+    QList<int> Ports;       // every valid port (as GetValidSerialPorts lists them)
+    QList<int> Openable;    // those that opened just now, in the same order
+    QList<int> Refused;     // those whose device refuses this user
+    std::int32_t Current = 1;  // the port number the component holds
+};
 
 enum class THandshake : std::uint8_t { hsNone = 0, hsHardware = 1, hsAssertAll = 2 };
 enum class TParity : std::uint8_t { parNone = 0, parEven = 1, parOdd = 2 };
@@ -91,12 +97,12 @@ public:
     // count read (0 when refused or closed).
     qint64 ReadRaw(char* buffer, qint64 size);
     QList<int> GetValidSerialPorts() const;
-    // Lets the user choose a port in the selection dialog; defined with the
-    // dialog in the windowed library (jt_pickport), the rest of the
-    // component needs no widget.
-    bool Pick(QWidget* parent = nullptr);
-    // The selection dialog while Pick runs, else null.
-    TformPickPort* PickPortDialog() const { return FPickPortDlg; }
+    // The ports the user may choose from in the selection dialog (the
+    // dialog itself is TformPickPort, in the windowed library jt_pickport):
+    // each valid port is opened once, without error boxes; one that is in
+    // use elsewhere or gone does not open. The port is left closed, with its
+    // number and ShowErrors as they were.
+    TPortChoice OpenablePorts();
 
     // Marker decoding: "#13#10" -> CR LF, "abc#13" -> "abc" CR, "#" -> empty;
     // a "#" followed by no number or by a text that is not a decimal number
@@ -144,7 +150,6 @@ private:
     QSerialPort* FSerial;  // owned through the QObject tree
     bool FPortInUse = false;
     std::int32_t FPortNumber = 1;
-    TformPickPort* FPickPortDlg = nullptr;
     std::uint32_t FResponseTime = 1000;
     bool FShowErrors = true;
     bool FTimedOut = false;

@@ -1,13 +1,11 @@
 #include "serial/PickPort.h"
 
-#include "serial/JTComPort.h"
 #include "serial/PortList.h"
 
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -53,9 +51,24 @@ TformPickPort::TformPickPort(QWidget* parent)
     // Esc closes a QDialog with reject, the same as this button.
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
+    connect(this, &QDialog::finished, this, [this](int result) {
+        const bool accepted = result == QDialog::Accepted;
+        emit Answered(accepted, accepted && listPorts->currentIndex() >= 0
+                                    ? PortNumberOfName(listPorts->currentText())
+                                    : 0);
+    });
+
     // Key events are watched where they enter the program, at the window,
     // once each, before a button or the list sees them.
     qApp->installEventFilter(this);
+}
+
+void TformPickPort::SetPorts(const QList<int>& ports, int preselected)
+{
+    listPorts->clear();
+    for (int n : ports)
+        listPorts->addItem(ComPortName(n));
+    listPorts->setCurrentIndex(listPorts->findText(ComPortName(preselected)));
 }
 
 void TformPickPort::showEvent(QShowEvent* event)
@@ -102,49 +115,3 @@ bool TformPickPort::KeyWasDownBefore(const QKeyEvent& event)
     return !FPressedHere.contains(key);
 }
 
-bool TJTComPort::Pick(QWidget* parent)
-{
-    const QPointer alive(this);
-    const bool savedShowErrors = FShowErrors;
-    const std::int32_t savedPort = FPortNumber;
-
-    const QList<int> ports = GetValidSerialPorts();
-    if (ports.isEmpty())
-        return false;
-
-    TformPickPort dialog(parent);
-    FShowErrors = false;
-    QStringList refused;
-    for (int n : ports) {
-        FPortNumber = n;  // stored only; Open closes whatever is open first
-        if (Open())
-            dialog.listPorts->addItem(ComPortName(n));
-        else if (PermissionDenied(FDevicePath))
-            refused << ComPortName(n);
-    }
-    FShowErrors = savedShowErrors;
-    FPortNumber = savedPort;
-
-    if (!refused.isEmpty()) {
-        Dialogs().MessageDlg(QStringLiteral("%1 cannot be opened: permission denied.\nSerial ports belong to the "
-                                            "\"dialout\" group: add your user to it (sudo usermod -aG dialout $USER), "
-                                            "then log out and in again.")
-                                 .arg(refused.join(QStringLiteral(", "))),
-                             QString(), TMsgButton::mbOK, TMsgKind::mkWarning);
-        if (!alive)
-            return false;
-    }
-
-    dialog.listPorts->setCurrentIndex(dialog.listPorts->findText(ComPortName(FPortNumber)));
-    FPickPortDlg = &dialog;
-    const int result = dialog.exec();
-    if (!alive)
-        return false;
-    FPickPortDlg = nullptr;
-
-    if (result != QDialog::Accepted || dialog.listPorts->currentIndex() < 0)
-        return false;
-    // Only the number is stored: the caller opens the chosen port.
-    FPortNumber = PortNumberOfName(dialog.listPorts->currentText());
-    return FPortNumber > 0;
-}

@@ -1,5 +1,7 @@
 // "Select Serial Port": the small dialog in which the user chooses one of
-// the ports that can be opened (TJTComPort::Pick fills and runs it).
+// the ports that can be opened (TJTComPort::OpenablePorts finds them). It is
+// shown with open() and reports the user's answer with Answered; nothing
+// waits for it.
 #pragma once
 
 #include <QDialog>
@@ -17,10 +19,20 @@ class TformPickPort : public QDialog {
 public:
     explicit TformPickPort(QWidget* parent = nullptr);
 
+    // Lists the ports ("COM" and the number) and selects Preselected when it
+    // is among them; otherwise nothing is selected.
+    void SetPorts(const QList<int>& ports, int preselected);
+
     QGroupBox* GroupBox1;
     QComboBox* listPorts;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
+
+signals:
+    // The user has answered: OK (Accepted) with the chosen port number, 0
+    // when no entry was selected; Cancel, Esc or closing the dialog is not
+    // accepted.
+    void Answered(bool accepted, int port);
 
 protected:
     void showEvent(QShowEvent* event) override;

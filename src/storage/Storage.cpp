@@ -1,5 +1,7 @@
 #include "storage/Storage.h"
 
+#include <QPointer>
+
 #include <QApplication>
 #include <QDir>
 #include <QTimer>
@@ -126,25 +128,38 @@ void TStorage::FinishSave()
     FInFileOperation = false;
     if (FLine.Ending())
         return;
-    const QString chosen = FDialogs.SaveFileName(kSaveCaption, kTextFilter, QDir::currentPath(), kDefaultExtension);
-    if (chosen.isEmpty()) {
-        FDialogs.ShowMessage(QStringLiteral("Save to file was cancelled"));
-        return;
-    }
-    const QString error = WriteSettingsFile(chosen, FState.SettingsList);
-    if (!error.isEmpty())
-        FDialogs.MessageDlg(error, QString(), TMsgButton::mbOK, TMsgKind::mkError);
+    // The settings as read back now are what the file gets, whenever the
+    // user has chosen its name.
+    const QStringList lines = FState.SettingsList;
+    const QPointer<TStorage> self(this);
+    FDialogs.SaveFileName(kSaveCaption, kTextFilter, QDir::currentPath(), kDefaultExtension,
+                          [this, self, lines](const QString& chosen) {
+                              if (!self)
+                                  return;
+                              if (chosen.isEmpty()) {
+                                  FDialogs.ShowMessage(QStringLiteral("Save to file was cancelled"));
+                                  return;
+                              }
+                              const QString error = WriteSettingsFile(chosen, lines);
+                              if (!error.isEmpty())
+                                  FDialogs.MessageDlg(error, QString(), TMsgButton::mbOK, TMsgKind::mkError);
+                          });
 }
 
 void TStorage::RestoreFromFileClick()
 {
     if (!StartFileOperation(&TStorage::RestoreFromFileClick))
         return;
-    TProgramState& state = FState;
+    const QPointer<TStorage> self(this);
+    FDialogs.OpenFileName(kOpenCaption, kOpenFilter, kDefaultExtension, [this, self](const QString& path) {
+        if (self && !path.isEmpty() && !FLine.Ending() && !FInFileOperation)
+            RestoreFromFile(path);
+    });
+}
 
-    const QString path = FDialogs.OpenFileName(kOpenCaption, kOpenFilter, kDefaultExtension);
-    if (path.isEmpty())
-        return;
+void TStorage::RestoreFromFile(const QString& path)
+{
+    TProgramState& state = FState;
 
     // The whole file is read and checked before anything is sent.
     const TSettingsFileText file = ReadSettingsFile(path);

@@ -75,6 +75,8 @@ private:
     // demonstration mode) both run at once.
     void OnLine(std::function<void(TCommunication&)> job, std::function<void()> then);
     void FinishSave();
+    // The file the user chose to restore: read, checked, then sent.
+    void RestoreFromFile(const QString& path);
     void FinishRestore(bool sent);
 
     TProgramState& FState;

@@ -251,15 +251,6 @@ TTrainSetup SetUp(const TSettingsSnapshot& snapshot)
     return u;
 }
 
-// A count with "," between thousands, as the panel's edits show it.
-QString GroupedCount(std::uint64_t n)
-{
-    QString digits = QString::number(n);
-    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
-        digits.insert(i, QLatin1Char(','));
-    return digits;
-}
-
 template <typename E>
 QString ModeText(TKeywordTable table, E mode, std::uint64_t burst, std::uint64_t on, std::uint64_t off)
 {
@@ -289,6 +280,14 @@ std::vector<TPulse> Merged(std::vector<TPulse> pulses)
 }
 
 }  // namespace
+
+QString GroupedCount(std::uint64_t n)
+{
+    QString digits = QString::number(n);
+    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
+        digits.insert(i, QLatin1Char(','));
+    return digits;
+}
 
 bool TTrace::HighAt(double t) const
 {
@@ -373,209 +372,251 @@ int DefaultPeriodCount(const TSettingsSnapshot& snapshot)
     return int(std::clamp<std::uint64_t>(need, 4, kMaxDrawnPeriods));
 }
 
-TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods)
+namespace {
+
+// What a model shows: its channel pages, the standard channels among them
+// and the channels the settings name.
+struct TPageScope {
+    TModelInfo Model;
+    int Pages = 0;
+    int Standard = 0;
+    int ChannelCount = 0;
+};
+
+TPageScope ScopeOf(const TSettingsSnapshot& snapshot)
 {
-    TTimingDiagram d;
-    const TSystemSettings& sys = snapshot.SystemSettings;
-    const TModelInfo model = ModelInfo(snapshot.DeviceIdentity.Model);
-    const int pages = std::clamp(model.PagesShown, 0, kMaxChannel);
-    const int standard = std::clamp(model.StandardChannelCount, 0, pages);
-    const int channelCount = snapshot.ChannelCount > 0 ? snapshot.ChannelCount : pages;
-    const double period = sys.Period > 0 && std::isfinite(sys.Period) ? sys.Period : 0;
-    periods = std::clamp(periods, 1, kMaxPeriods);
-    d.Period = period;
-    d.Periods = period > 0 ? periods : 0;
+    TPageScope s;
+    s.Model = ModelInfo(snapshot.DeviceIdentity.Model);
+    s.Pages = std::clamp(s.Model.PagesShown, 0, kMaxChannel);
+    s.Standard = std::clamp(s.Model.StandardChannelCount, 0, s.Pages);
+    s.ChannelCount = snapshot.ChannelCount > 0 ? snapshot.ChannelCount : s.Pages;
+    return s;
+}
 
-    d.Notes << QStringLiteral(
-        "Drawn from the settings as the panel holds them, read the plain way: not a measurement.");
-    if (period <= 0)
-        d.Notes << QStringLiteral("No T0 period is set: nothing to draw.");
+// The pulses as fired, with their flagged stretches, before the end of the
+// drawing cuts them.
+struct TFiring {
+    std::array<std::vector<TPulse>, kMaxChannel + 1> Raw;
+    std::array<std::vector<TMark>, kMaxChannel + 1> Marks;
+    // A channel with a pulse left out for starting past the end.
+    std::array<bool, kMaxChannel + 1> LateDropped{};
+    double Stop = 0;  // the end of the drawing
+    double Eps = 0;   // times this close to the end count as at it
+    bool LateCut = false;
+};
 
-    TTrainSetup setup = SetUp(snapshot);
-    const auto& refused = setup.Refused;
+// Fires period by period: first the Periods asked for, then on to where the
+// last of their pulses stops, so that T0 and every channel are worked out to
+// the end of the drawing.
+TFiring FirePulses(TTrainSetup& setup, const TChannelSettingsArray& chs, double period, int periods)
+{
+    TFiring f;
     TTrainEngine& engine = setup.Engine;
-    const TChannelSettingsArray& chs = snapshot.ChannelSettings;
-    const bool countsCut = period > 0 && PatternPeriods(engine, std::uint64_t(periods)) > std::uint64_t(periods);
-
-    // The pulses as fired, period by period: first the Periods asked for,
-    // then on to where the last of their pulses stops, so that T0 and every
-    // channel are worked out to the end of the drawing.
-    std::array<std::vector<TPulse>, kMaxChannel + 1> raw;
-    std::array<std::vector<TMark>, kMaxChannel + 1> marks;
-    std::array<bool, kMaxChannel + 1> lateDropped{};
-    const double eps = period * 1e-9;
-    double stop = period * periods;
+    f.Eps = period * 1e-9;
+    f.Stop = period * periods;
     std::uint64_t k = 0;
     auto fire = [&](std::uint64_t until, bool main) {
         for (; k < until; ++k) {
             engine.Step(k, period);
             const double t0 = double(k) * period;
             if (engine.Fired[0])
-                raw[0].push_back({t0, t0 + period / 10});
+                f.Raw[0].push_back({t0, t0 + period / 10});
             for (int c : engine.Order) {
                 if (!engine.Fired[c] || !(chs[c].Width > 0) || !std::isfinite(chs[c].Width))
                     continue;
                 const TPulse p{engine.Start[c], engine.Start[c] + chs[c].Width};
                 if (!std::isfinite(p.Start) || !std::isfinite(p.Stop))
                     continue;
-                if (!raw[c].empty() && p.Start < raw[c].back().Stop)
-                    marks[c].push_back({p.Start, std::min(raw[c].back().Stop, p.Stop), TMarkKind::mkOverlap});
+                std::vector<TPulse>& raw = f.Raw[c];
+                if (!raw.empty() && p.Start < raw.back().Stop)
+                    f.Marks[c].push_back({p.Start, std::min(raw.back().Stop, p.Stop), TMarkKind::mkOverlap});
                 if (p.Stop > t0 + period + 1e-15)
-                    marks[c].push_back({std::max(p.Start, t0 + period), p.Stop, TMarkKind::mkPastPeriod});
-                raw[c].push_back(p);
+                    f.Marks[c].push_back({std::max(p.Start, t0 + period), p.Stop, TMarkKind::mkPastPeriod});
+                raw.push_back(p);
                 if (main)
-                    stop = std::max(stop, p.Stop);
+                    f.Stop = std::max(f.Stop, p.Stop);
             }
         }
     };
-    bool lateCut = false;
-    if (period > 0) {
-        fire(std::uint64_t(periods), true);
-        // As many periods again at most: a pulse delayed further is left out.
-        const double longest = period * (2.0 * periods + 1);
-        if (stop > longest) {
-            stop = longest;
-            lateCut = true;
-            for (int c : engine.Order)
-                for (const TPulse& p : raw[c])
-                    lateDropped[c] = lateDropped[c] || p.Start >= stop - eps;
-        }
-        // The periods that start up to the end (one starting right there
-        // tells whether a signal goes on), and those whose pulses a negative
-        // delay moves back before it.
-        double earliest = 0;
+    if (!(period > 0))
+        return f;
+    fire(std::uint64_t(periods), true);
+    // As many periods again at most: a pulse delayed further is left out.
+    const double longest = period * (2.0 * periods + 1);
+    if (f.Stop > longest) {
+        f.Stop = longest;
+        f.LateCut = true;
         for (int c : engine.Order)
-            earliest = std::min(earliest, setup.Offset[c]);
-        const double back = std::min(std::ceil(-earliest / period), double(periods) + 1);
-        fire(std::uint64_t(std::floor(stop / period + 1e-9) + 1 + back), false);
+            for (const TPulse& p : f.Raw[c])
+                f.LateDropped[c] = f.LateDropped[c] || p.Start >= f.Stop - f.Eps;
     }
-    d.SpanStop = period > 0 ? stop : 0;
-    d.Cut = countsCut || lateCut;
+    // The periods that start up to the end (one starting right there tells
+    // whether a signal goes on), and those whose pulses a negative delay
+    // moves back before it.
+    double earliest = 0;
+    for (int c : engine.Order)
+        earliest = std::min(earliest, setup.Offset[c]);
+    const double back = std::min(std::ceil(-earliest / period), double(periods) + 1);
+    fire(std::uint64_t(std::floor(f.Stop / period + 1e-9) + 1 + back), false);
+    return f;
+}
 
-    // Nothing is drawn past the end; a pulse still active there goes on.
-    auto clip = [&](std::vector<TPulse> pulses, std::vector<TMark>* flagged, bool& open) {
-        pulses = Merged(std::move(pulses));
-        double next = std::numeric_limits<double>::infinity();  // the first pulse left out
-        while (!pulses.empty() && pulses.back().Start >= stop - eps) {
-            next = pulses.back().Start;
-            pulses.pop_back();
-        }
-        // Still active at the end, or ending there just as the next pulse
-        // starts (a pulse as wide as its period).
-        open = !pulses.empty() &&
-               (pulses.back().Stop > stop + eps || (pulses.back().Stop >= stop - eps && next <= stop + eps));
-        if (open)
-            pulses.back().Stop = stop;
-        if (flagged) {
-            std::vector<TMark> kept;
-            for (TMark m : *flagged)
-                if (m.Start < stop - eps) {
-                    m.Stop = std::min(m.Stop, stop);
-                    kept.push_back(m);
-                }
-            *flagged = std::move(kept);
-        }
-        return pulses;
-    };
-
-    {
-        TTrace t;
-        t.Kind = TTraceKind::tkT0;
-        t.Name = QStringLiteral("T0");
-        t.Detail = ModeText(TKeywordTable::ktSystemMode, sys.SystemMode, sys.BurstCount, sys.DutyOnCount, sys.DutyOffCount);
-        if (sys.SystemMode == TSystemMode::DutyCycle && engine.T0.Cycles > 0)
-            t.Detail += engine.T0.Cycles == 1 ? QStringLiteral(", 1 cycle")
-                                              : QStringLiteral(", %1 cycles").arg(GroupedCount(engine.T0.Cycles));
-        t.Detail += QStringLiteral(", period ") + PreciseTimeText(period);
-        t.Pulses = clip(std::move(raw[0]), nullptr, t.OpenEnd);
-        d.Traces.push_back(std::move(t));
-        d.Notes << QStringLiteral("T0 marks the start of each period; its pulse is drawn a tenth of a period wide.");
+// The pulses up to the end of the drawing, overlapping ones joined; one
+// still active at the end goes on (Open). Flagged stretches past the end go
+// too.
+std::vector<TPulse> CutAtEnd(std::vector<TPulse> pulses, const TFiring& f, std::vector<TMark>* flagged, bool& open)
+{
+    const double stop = f.Stop, eps = f.Eps;
+    pulses = Merged(std::move(pulses));
+    double next = std::numeric_limits<double>::infinity();  // the first pulse left out
+    while (!pulses.empty() && pulses.back().Start >= stop - eps) {
+        next = pulses.back().Start;
+        pulses.pop_back();
     }
+    // Still active at the end, or ending there just as the next pulse
+    // starts (a pulse as wide as its period).
+    open = !pulses.empty() &&
+           (pulses.back().Stop > stop + eps || (pulses.back().Stop >= stop - eps && next <= stop + eps));
+    if (open)
+        pulses.back().Stop = stop;
+    if (flagged) {
+        std::vector<TMark> kept;
+        for (TMark m : *flagged)
+            if (m.Start < stop - eps) {
+                m.Stop = std::min(m.Stop, stop);
+                kept.push_back(m);
+            }
+        *flagged = std::move(kept);
+    }
+    return pulses;
+}
+
+// What the traces showed that the legend explains.
+struct TLegendFacts {
+    bool Sync = false, Counted = false, Disabled = false, Past = false, Overlap = false, Refused = false, Open = false,
+         MuxGate = false, EmptyMux = false;
+    QStringList Late;  // channels with pulses left out past the end
+};
+
+void AddT0Trace(TTimingDiagram& d, const TSystemSettings& sys, const TCounter& t0, TFiring& fired, TLegendFacts& facts)
+{
+    TTrace t;
+    t.Kind = TTraceKind::tkT0;
+    t.Name = QStringLiteral("T0");
+    t.Detail = ModeText(TKeywordTable::ktSystemMode, sys.SystemMode, sys.BurstCount, sys.DutyOnCount, sys.DutyOffCount);
+    if (sys.SystemMode == TSystemMode::DutyCycle && t0.Cycles > 0)
+        t.Detail +=
+            t0.Cycles == 1 ? QStringLiteral(", 1 cycle") : QStringLiteral(", %1 cycles").arg(GroupedCount(t0.Cycles));
+    t.Detail += QStringLiteral(", period ") + PreciseTimeText(d.Period);
+    t.Pulses = CutAtEnd(std::move(fired.Raw[0]), fired, nullptr, t.OpenEnd);
+    facts.Open = t.OpenEnd;
+    d.Traces.push_back(std::move(t));
+    d.Notes << QStringLiteral("T0 marks the start of each period; its pulse is drawn a tenth of a period wide.");
+}
+
+// The external input's mode, on T0's trace and in the legend.
+void AddExternalInput(TTimingDiagram& d, const TSystemSettings& sys)
+{
     switch (sys.ExtMode) {
         case TExtMode::Disabled:
             break;
         case TExtMode::Triggered:
         case TExtMode::ReArm:
-            d.Traces.back().Detail +=
-                QStringLiteral("\nExt. %1, %2 edge")
-                    .arg(ItemText(TKeywordTable::ktExtMode, IndexOf(sys.ExtMode)),
-                         sys.TriggerEdge == TTriggerEdge::Falling ? QStringLiteral("falling") : QStringLiteral("rising"));
+            d.Traces.back().Detail += QStringLiteral("\nExt. %1, %2 edge")
+                                          .arg(ItemText(TKeywordTable::ktExtMode, IndexOf(sys.ExtMode)),
+                                               sys.TriggerEdge == TTriggerEdge::Falling ? QStringLiteral("falling")
+                                                                                        : QStringLiteral("rising"));
             d.Notes << QStringLiteral("External trigger (%1): drawn as if a trigger came at 0 s.")
                            .arg(ItemText(TKeywordTable::ktExtMode, IndexOf(sys.ExtMode)));
             break;
         default:
-            d.Traces.back().Detail += QStringLiteral("\nExt. %1, active %2")
-                                          .arg(ItemText(TKeywordTable::ktExtMode, IndexOf(sys.ExtMode)),
-                                               sys.GatePolarity == TGatePolarity::Low ? QStringLiteral("low") : QStringLiteral("high"));
+            d.Traces.back().Detail +=
+                QStringLiteral("\nExt. %1, active %2")
+                    .arg(ItemText(TKeywordTable::ktExtMode, IndexOf(sys.ExtMode)),
+                         sys.GatePolarity == TGatePolarity::Low ? QStringLiteral("low") : QStringLiteral("high"));
             d.Notes << QStringLiteral("External gate: drawn as if the gate stayed open.");
             break;
     }
+}
 
-    bool anySync = false, anyCounted = false, anyDisabled = false, anyPast = false, anyOverlap = false,
-         anyRefused = false, anyOpen = d.Traces.back().OpenEnd;
-    QStringList late;
-    std::array<std::vector<TPulse>, kMaxChannel + 1> active;
-    std::array<bool, kMaxChannel + 1> activeOpen{};
-    for (int c = 1; c <= pages; ++c) {
+// The pulses of the live, enabled channels, which the outputs combine.
+struct TActivePulses {
+    std::array<std::vector<TPulse>, kMaxChannel + 1> Pulses;
+    std::array<bool, kMaxChannel + 1> Open{};
+};
+
+// The channel's page settings as the trace's two detail lines (and its gate).
+QString ChannelDetail(const TChannelSettings& ch, bool inverted)
+{
+    const std::uint64_t burst = ch.BurstCount;
+    const std::uint64_t on = std::uint64_t(std::max(ch.DutyOnCount, 0));
+    const std::uint64_t off = std::uint64_t(std::max(ch.DutyOffCount, 0));
+    const std::uint64_t wait = std::uint64_t(std::max(ch.WaitCount, 0));
+    QString line1 = ModeText(TKeywordTable::ktChannelMode, ch.Mode, burst, on, off);
+    if (wait > 0)
+        line1 += QStringLiteral(", wait %1").arg(GroupedCount(wait));
+    if (inverted)
+        line1 += QStringLiteral(", inverted");
+    QString line2 = QStringLiteral("delay %1").arg(PreciseTimeText(ch.Delay));
+    if (ch.SyncSource != 0)
+        line2 += QStringLiteral(" from ") + GetChSyncName(ch.SyncSource);
+    line2 += QStringLiteral(", width ") + PreciseTimeText(ch.Width);
+    return line1 + '\n' + line2;
+}
+
+TActivePulses AddChannelTraces(TTimingDiagram& d, const TChannelSettingsArray& chs, const TPageScope& scope,
+                               const TTrainSetup& setup, TFiring& fired, TLegendFacts& facts)
+{
+    TActivePulses active;
+    for (int c = 1; c <= scope.Pages; ++c) {
         const TChannelSettings& ch = chs[c];
         TTrace t;
         t.Kind = TTraceKind::tkChannel;
         t.Channel = c;
-        t.Virtual = c > standard && model.Supported;
+        t.Virtual = c > scope.Standard && scope.Model.Supported;
         t.Name = GetChSyncName(c) + (t.Virtual ? QStringLiteral(" (V)") : QString());
         t.Enabled = ch.Enabled != 0;
         // Virtual channels have no output stage, so no polarity of their own.
         t.Inverted = !t.Virtual && ch.Polarity == TChannelPolarity::Inverted;
-        t.Refused = refused[c];
-        const std::uint64_t burst = ch.BurstCount;
-        const std::uint64_t on = std::uint64_t(std::max(ch.DutyOnCount, 0));
-        const std::uint64_t off = std::uint64_t(std::max(ch.DutyOffCount, 0));
-        const std::uint64_t wait = std::uint64_t(std::max(ch.WaitCount, 0));
-        QString line1 = ModeText(TKeywordTable::ktChannelMode, ch.Mode, burst, on, off);
-        if (wait > 0)
-            line1 += QStringLiteral(", wait %1").arg(GroupedCount(wait));
-        if (t.Inverted)
-            line1 += QStringLiteral(", inverted");
-        QString line2 = QStringLiteral("delay %1").arg(PreciseTimeText(ch.Delay));
-        if (ch.SyncSource != 0) {
-            line2 += QStringLiteral(" from ") + GetChSyncName(ch.SyncSource);
-            anySync = true;
-        }
-        line2 += QStringLiteral(", width ") + PreciseTimeText(ch.Width);
-        t.Detail = line1 + '\n' + line2;
+        t.Refused = setup.Refused[c];
+        t.Detail = ChannelDetail(ch, t.Inverted);
         if (ch.GateMode != TChannelGateMode::Disabled) {
             const QString gate = ItemText(TKeywordTable::ktChannelGateMode, IndexOf(ch.GateMode));
             t.Detail += QStringLiteral("\ngate ") + gate;
-            d.Notes << QStringLiteral("%1 gate %2: drawn as if the gate stayed open.")
-                           .arg(GetChSyncName(c), gate);
+            d.Notes << QStringLiteral("%1 gate %2: drawn as if the gate stayed open.").arg(GetChSyncName(c), gate);
         }
-        anyDisabled = anyDisabled || !t.Enabled;
-        anyCounted = anyCounted || ch.Mode != TChannelMode::Normal || wait > 0;
-        anyRefused = anyRefused || !t.Refused.isEmpty();
+        facts.Sync = facts.Sync || ch.SyncSource != 0;
+        facts.Disabled = facts.Disabled || !t.Enabled;
+        facts.Counted = facts.Counted || ch.Mode != TChannelMode::Normal || ch.WaitCount > 0;
+        facts.Refused = facts.Refused || !t.Refused.isEmpty();
 
         if (t.Refused.isEmpty()) {
-            t.Pulses = clip(std::move(raw[c]), &marks[c], t.OpenEnd);
-            t.Marks = std::move(marks[c]);
+            t.Pulses = CutAtEnd(std::move(fired.Raw[c]), fired, &fired.Marks[c], t.OpenEnd);
+            t.Marks = std::move(fired.Marks[c]);
             for (const TMark& m : t.Marks) {
-                anyPast = anyPast || m.Kind == TMarkKind::mkPastPeriod;
-                anyOverlap = anyOverlap || m.Kind == TMarkKind::mkOverlap;
+                facts.Past = facts.Past || m.Kind == TMarkKind::mkPastPeriod;
+                facts.Overlap = facts.Overlap || m.Kind == TMarkKind::mkOverlap;
             }
             if (t.Enabled) {
-                active[c] = t.Pulses;
-                activeOpen[c] = t.OpenEnd;
-                anyOpen = anyOpen || t.OpenEnd;
+                active.Pulses[c] = t.Pulses;
+                active.Open[c] = t.OpenEnd;
+                facts.Open = facts.Open || t.OpenEnd;
             }
-            if (lateDropped[c])
-                late << t.Name;
+            if (fired.LateDropped[c])
+                facts.Late << t.Name;
         }
         d.Traces.push_back(std::move(t));
     }
+    return active;
+}
 
-    // The outputs: the OR of the channels ticked in each standard channel's
-    // multiplexer, through that channel's output stage.
-    const int muxItems = std::min(MuxLayoutOf(channelCount).Items, kMaxChannel);
-    bool anyMuxGate = false, anyEmptyMux = false;
-    for (int n = 1; n <= standard; ++n) {
+// The outputs: the OR of the channels ticked in each standard channel's
+// multiplexer, through that channel's output stage.
+void AddOutputTraces(TTimingDiagram& d, const TChannelSettingsArray& chs, const TPageScope& scope,
+                     const TActivePulses& active, TLegendFacts& facts)
+{
+    const int muxItems = std::min(MuxLayoutOf(scope.ChannelCount).Items, kMaxChannel);
+    for (int n = 1; n <= scope.Standard; ++n) {
         const TChannelSettings& ch = chs[n];
         TTrace t;
         t.Kind = TTraceKind::tkOutput;
@@ -590,68 +631,105 @@ TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods
             if (!(ch.MuxMask & (1 << i)))
                 continue;
             sources << ChannelLetter(i + 1);
-            if (i + 1 <= pages) {
-                all.insert(all.end(), active[i + 1].begin(), active[i + 1].end());
-                open = open || activeOpen[i + 1];
+            if (i + 1 <= scope.Pages) {
+                all.insert(all.end(), active.Pulses[i + 1].begin(), active.Pulses[i + 1].end());
+                open = open || active.Open[i + 1];
             }
         }
         if (t.Enabled) {
             t.Pulses = Merged(std::move(all));
             t.OpenEnd = open;
-            anyOpen = anyOpen || open;
+            facts.Open = facts.Open || open;
         }
         t.Detail = (sources.isEmpty() ? QStringLiteral("no channel ticked") : sources.join(QStringLiteral(" or "))) +
                    QStringLiteral("\n%1, %2 V")
                        .arg(t.Inverted ? QStringLiteral("inverted") : QStringLiteral("normal"))
                        .arg(QString::number(ch.Amplitude, 'f', 2));
-        anyEmptyMux = anyEmptyMux || sources.isEmpty();
+        facts.EmptyMux = facts.EmptyMux || sources.isEmpty();
         if (IndexOf(ch.MuxGate) > 0) {
             t.Detail += QStringLiteral(", mux gate ") + ItemText(TKeywordTable::ktMuxGate, IndexOf(ch.MuxGate));
-            anyMuxGate = true;
+            facts.MuxGate = true;
         }
         d.Traces.push_back(std::move(t));
     }
+}
 
-    if (anySync)
+// The legend's notes on what the traces showed, where the drawing ends and
+// why.
+void AddLegend(TTimingDiagram& d, const TSystemSettings& sys, const TCounter& t0, int standard, bool countsCut,
+               const TFiring& fired, const TLegendFacts& facts)
+{
+    const double stop = fired.Stop;
+    if (facts.Sync)
         d.Notes << QStringLiteral(
             "A delay counts from the start of its sync source's pulse; a channel synced to another channel "
             "fires only when that channel fires.");
-    if (anyCounted)
+    if (facts.Counted)
         d.Notes << QStringLiteral(
             "Single shot, burst, duty-cycle and wait counts are counted in T0's pulses, "
             "each channel on its own; a channel synced to another channel counts that channel's pulses.");
-    if (sys.SystemMode == TSystemMode::DutyCycle && engine.T0.Cycles > 0)
+    if (sys.SystemMode == TSystemMode::DutyCycle && t0.Cycles > 0)
         d.Notes << QStringLiteral("T0 stops after its duty cycle's cycle count.");
-    if (anyDisabled)
+    if (facts.Disabled)
         d.Notes << QStringLiteral("A disabled channel is drawn flat and grey and adds nothing to an output.");
-    if (anyRefused)
+    if (facts.Refused)
         d.Notes << QStringLiteral("A channel whose sync chain the panel refuses is drawn without pulses.");
     if (standard > 0)
         d.Notes << QStringLiteral(
             "An output is the OR of the channels ticked in its multiplexer, "
             "drawn with its own channel's polarity.");
-    if (anyEmptyMux)
+    if (facts.EmptyMux)
         d.Notes << QStringLiteral("An output with no channel ticked is drawn flat.");
-    if (anyMuxGate)
+    if (facts.MuxGate)
         d.Notes << QStringLiteral("The multiplexer gate is noted, not drawn.");
-    if (anyPast)
+    if (facts.Past)
         d.Notes << QStringLiteral("Red: a pulse runs past the end of its T0 period.");
-    if (anyOverlap)
+    if (facts.Overlap)
         d.Notes << QStringLiteral("Orange: a pulse overlaps the next pulse of its channel.");
     if (countsCut)
         d.Notes << QStringLiteral(
                        "Cut at %1, after %2 T0 periods (at most %3 are drawn): the counts in force go on past it.")
-                       .arg(PreciseTimeText(stop), GroupedCount(std::uint64_t(periods)),
+                       .arg(PreciseTimeText(stop), GroupedCount(std::uint64_t(d.Periods)),
                             GroupedCount(std::uint64_t(kMaxDrawnPeriods)));
-    if (lateCut)
+    if (fired.LateCut)
         d.Notes << QStringLiteral("Cut at %1: later pulses of %2 are not drawn.")
-                       .arg(PreciseTimeText(stop), late.join(QStringLiteral(", ")));
-    if (anyOpen)
+                       .arg(PreciseTimeText(stop), facts.Late.join(QStringLiteral(", ")));
+    if (facts.Open)
         d.Notes << QStringLiteral("A signal still active at the end of the drawing (%1) is drawn going on.")
                        .arg(PreciseTimeText(stop));
-    if (period > 0)
-        d.Notes << QStringLiteral("Shaded: nothing is worked out after the drawing ends at %1.")
-                       .arg(PreciseTimeText(stop));
+    if (d.Period > 0)
+        d.Notes
+            << QStringLiteral("Shaded: nothing is worked out after the drawing ends at %1.").arg(PreciseTimeText(stop));
+}
+
+}  // namespace
+
+TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods)
+{
+    TTimingDiagram d;
+    const TSystemSettings& sys = snapshot.SystemSettings;
+    const TPageScope scope = ScopeOf(snapshot);
+    const double period = sys.Period > 0 && std::isfinite(sys.Period) ? sys.Period : 0;
+    periods = std::clamp(periods, 1, kMaxPeriods);
+    d.Period = period;
+    d.Periods = period > 0 ? periods : 0;
+    d.Notes << QStringLiteral(
+        "Drawn from the settings as the panel holds them, read the plain way: not a measurement.");
+    if (period <= 0)
+        d.Notes << QStringLiteral("No T0 period is set: nothing to draw.");
+
+    TTrainSetup setup = SetUp(snapshot);
+    const bool countsCut = period > 0 && PatternPeriods(setup.Engine, std::uint64_t(periods)) > std::uint64_t(periods);
+    TFiring fired = FirePulses(setup, snapshot.ChannelSettings, period, periods);
+    d.SpanStop = period > 0 ? fired.Stop : 0;
+    d.Cut = countsCut || fired.LateCut;
+
+    TLegendFacts facts;
+    AddT0Trace(d, sys, setup.Engine.T0, fired, facts);
+    AddExternalInput(d, sys);
+    const TActivePulses active = AddChannelTraces(d, snapshot.ChannelSettings, scope, setup, fired, facts);
+    AddOutputTraces(d, snapshot.ChannelSettings, scope, active, facts);
+    AddLegend(d, sys, setup.Engine.T0, scope.Standard, countsCut, fired, facts);
 
     d.SpanStart = 0;
     for (const TTrace& t : d.Traces)

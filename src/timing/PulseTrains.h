@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <vector>
 
 struct TSettingsSnapshot;
@@ -94,6 +95,9 @@ int DefaultPeriodCount(const TSettingsSnapshot& snapshot);
 // end of the drawing (TTimingDiagram::SpanStop).
 TTimingDiagram BuildTimingDiagram(const TSettingsSnapshot& snapshot, int periods);
 inline constexpr int kMaxPeriods = 100000;
+
+// A count with "," between thousands, as the panel's edits show it.
+QString GroupedCount(std::uint64_t n);
 
 // "12.5 µs", "3 ms", "250 ps": Seconds in the unit that keeps 1 to 999 before
 // the point, with up to Decimals decimals and no trailing zeros.

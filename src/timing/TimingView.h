@@ -5,6 +5,7 @@
 // exports are the same picture.
 #pragma once
 
+#include <QByteArray>
 #include <QFont>
 #include <QWidget>
 #include <functional>
@@ -36,9 +37,19 @@ struct TDiagramLayout {
 TDiagramLayout LayOutDiagram(const TTimingDiagram& diagram, const QFont& font, QSize size);
 
 // Paints the whole picture into Rect's size at Rect's top-left; a cursor
-// line at Cursor when it is given.
+// line at Cursor when it is given. Pulses closer together than a pixel are
+// drawn as a hatched train with their count; a pulse narrower than a pixel
+// is drawn a pixel wide. Without Traces, the lanes are left empty for
+// TraceSvg.
 void PaintTimingDiagram(QPainter& painter, const QRect& rect, const TTimingDiagram& diagram, TTimeWindow window,
-                        const QFont& font, std::optional<double> cursor = std::nullopt);
+                        const QFont& font, std::optional<double> cursor = std::nullopt, bool traces = true);
+
+// The traces (and their flagged stretches) of the picture PaintTimingDiagram
+// paints into Rect, as SVG elements: one group per trace, titled with its
+// name, with every edge at its exact time, however far the picture is
+// zoomed. A painter's SVG output keeps six digits of a coordinate, too few
+// for a nanosecond in a long span; these keep every digit of a double.
+QByteArray TraceSvg(const QRect& rect, const TTimingDiagram& diagram, TTimeWindow window, const QFont& font);
 
 class TTimingView : public QWidget {
     Q_OBJECT

@@ -1,5 +1,7 @@
 #include "timing/TimingWindow.h"
 
+#include <QPointer>
+
 #include <QAction>
 #include <QBuffer>
 #include <QHBoxLayout>
@@ -127,11 +129,18 @@ bool TTimingWindow::ExportSvg(const QString& path)
     svg.setSize(size);
     svg.setViewBox(QRect(QPoint(0, 0), size));
     svg.setTitle(QStringLiteral("Timing Diagram"));
+    const QRect rect(QPoint(0, 0), size);
     QPainter p;
     bool drawn = p.begin(&svg);
     if (drawn)
-        PaintTimingDiagram(p, QRect(QPoint(0, 0), size), View->Diagram(), View->Window(), View->font());
+        PaintTimingDiagram(p, rect, View->Diagram(), View->Window(), View->font(), std::nullopt, false);
     drawn = drawn && p.end();
+    // The traces go in as the last elements, on top of the rest as on the
+    // screen, with their edges at exact times.
+    const qsizetype end = bytes.lastIndexOf("</svg>");
+    drawn = drawn && end >= 0;
+    if (drawn)
+        bytes.insert(end, TraceSvg(rect, View->Diagram(), View->Window(), View->font()));
     return WriteExport(path, drawn ? bytes : QByteArray());
 }
 
@@ -148,18 +157,20 @@ bool TTimingWindow::WriteExport(const QString& path, const QByteArray& bytes)
 
 void TTimingWindow::ExportPngClick()
 {
-    const QString path =
-        FDialogs.SaveFileName(QStringLiteral("Export Timing Diagram"), QStringLiteral("PNG image (*.png)"),
-                              QStringLiteral("timing.png"), QStringLiteral("png"));
-    if (!path.isEmpty())
-        ExportPng(path);
+    const QPointer<TTimingWindow> self(this);
+    FDialogs.SaveFileName(QStringLiteral("Export Timing Diagram"), QStringLiteral("PNG image (*.png)"),
+                          QStringLiteral("timing.png"), QStringLiteral("png"), [self](const QString& path) {
+                              if (self && !path.isEmpty())
+                                  self->ExportPng(path);
+                          });
 }
 
 void TTimingWindow::ExportSvgClick()
 {
-    const QString path =
-        FDialogs.SaveFileName(QStringLiteral("Export Timing Diagram"), QStringLiteral("SVG image (*.svg)"),
-                              QStringLiteral("timing.svg"), QStringLiteral("svg"));
-    if (!path.isEmpty())
-        ExportSvg(path);
+    const QPointer<TTimingWindow> self(this);
+    FDialogs.SaveFileName(QStringLiteral("Export Timing Diagram"), QStringLiteral("SVG image (*.svg)"),
+                          QStringLiteral("timing.svg"), QStringLiteral("svg"), [self](const QString& path) {
+                              if (self && !path.isEmpty())
+                                  self->ExportSvg(path);
+                          });
 }

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPolygon>
 #include <QTimer>
+#include <QWheelEvent>
 #include <qdrawutil.h>
 
 #include <cmath>
@@ -476,6 +477,33 @@ void TPlusSpinEdit::mouseDoubleClickEvent(QMouseEvent*)
     if (!FEnabled)
         return;
     Guarded([&] { FModel.RightZero(); });
+}
+
+void TPlusSpinEdit::wheelEvent(QWheelEvent* e)
+{
+    const int delta = e->angleDelta().y();
+    if (!FEnabled || delta == 0) {
+        e->ignore();
+        return;
+    }
+    e->accept();
+    // A turn the other way drops what was left of the last one.
+    if ((delta > 0) != (FWheelDelta > 0))
+        FWheelDelta = 0;
+    FWheelDelta += delta;
+    // Each whole notch is one step of the selected digit, notified as the
+    // step of a pressed arrow key is.
+    constexpr int kNotch = QWheelEvent::DefaultDeltasPerStep;
+    while (std::abs(FWheelDelta) >= kNotch) {
+        const bool up = FWheelDelta > 0;
+        FWheelDelta += up ? -kNotch : kNotch;
+        Guarded([&] {
+            if (up)
+                FModel.StepUp();
+            else
+                FModel.StepDown();
+        });
+    }
 }
 
 void TPlusSpinEdit::SpinButtonDown(TSpinButton* button, Qt::MouseButton mb)

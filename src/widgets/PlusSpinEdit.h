@@ -3,7 +3,9 @@
 // A custom-drawn control that shows a floating-point value as right-aligned,
 // grouped fixed-point text with one selected digit, plus two small spin
 // buttons. Arrow keys, the buttons (with auto-repeat) and the mouse step or
-// select digits; typed digits overwrite the selected one. The value, text and
+// select digits; typed digits overwrite the selected one; each notch of the
+// mouse wheel steps the selected digit as an arrow key does (GuardWheel in
+// WheelGuard.h keeps an unfocused control from it). The value, text and
 // step live in TPlusSpinModel (PlusSpinModel.h); this class turns input into
 // model operations and draws the result.
 //
@@ -152,6 +154,7 @@ protected:
     void keyReleaseEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
@@ -193,4 +196,7 @@ private:
     int FCapYStart = 0;
     QRect FFocusRect;
     bool FDisplayFieldsInitialized = false;
+    // The part of a wheel turn not yet a whole notch (a fine-grained wheel
+    // or a touchpad reports eighths of a degree in small pieces).
+    int FWheelDelta = 0;
 };

@@ -69,3 +69,32 @@ TEST(CommandLine, RemoteServerSwitches)
     for (const char* s : {"--remote", "--remote-allow", "--remote-line-mode", "127.0.0.1"})
         EXPECT_NE(usage.find(s), std::string::npos) << s;
 }
+
+// A restarted panel gets this one's logging and network switches, and
+// nothing that would skip its search for the generator.
+TEST(CommandLine, RestartArgumentsCarryTheLogAndNetworkSwitches)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> restart;
+    };
+    const Case cases[] = {
+        {{}, {}},
+        {{"/LOG", "--demo", "--pick-port"}, {"-log"}},
+        {{"--remote=0.0.0.0:6000", "--remote-allow", "192.168.1.0/24", "--remote-allow=10.0.0.7", "-log",
+          "--remote-line-mode"},
+         {"-log", "--remote", "0.0.0.0:6000", "--remote-allow", "192.168.1.0/24", "--remote-allow", "10.0.0.7",
+          "--remote-line-mode"}},
+    };
+    for (const Case& c : cases) {
+        const auto o = ParseCommandLine(c.args);
+        const std::vector<std::string> restart = jt::RestartArguments(o);
+        EXPECT_EQ(restart, c.restart);
+        // Read back, they ask for the same.
+        const auto again = ParseCommandLine(restart);
+        EXPECT_EQ(again.Logging, o.Logging);
+        EXPECT_EQ(again.Remote, o.Remote);
+        EXPECT_EQ(again.RemoteAllow, o.RemoteAllow);
+        EXPECT_EQ(again.RemoteLineMode, o.RemoteLineMode);
+    }
+}

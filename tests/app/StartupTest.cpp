@@ -13,6 +13,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QPointer>
 #include <QTimer>
 
 #include "app/App.h"
@@ -59,6 +60,42 @@ protected:
     TScriptedKeys keys;
     TRecordingProcess process;
     std::unique_ptr<TJT6400App> app;
+};
+
+// Answers "Select Serial Port" each time a new one comes up, with the next
+// of Choices: a port's name ("COM5") and OK, "" for OK with nothing selected,
+// or "cancel". Records what each dialog listed.
+class TPortPicker {
+public:
+    explicit TPortPicker(QStringList choices) : FChoices(std::move(choices))
+    {
+        QObject::connect(&FTimer, &QTimer::timeout, [this] { Look(); });
+        FTimer.start(5);
+    }
+    QList<QStringList> Listed;
+
+private:
+    void Look()
+    {
+        auto* dlg = qobject_cast<TformPickPort*>(QApplication::activeModalWidget());
+        if (!dlg || !dlg->isVisible() || dlg == FLast || FChoices.isEmpty())
+            return;
+        FLast = dlg;
+        QStringList items;
+        for (int i = 0; i < dlg->listPorts->count(); ++i)
+            items << dlg->listPorts->itemText(i);
+        Listed << items;
+        const QString choice = FChoices.takeFirst();
+        if (choice == "cancel") {
+            dlg->CancelBtn->click();
+            return;
+        }
+        dlg->listPorts->setCurrentIndex(dlg->listPorts->findText(choice));
+        dlg->OKBtn->click();
+    }
+    QStringList FChoices;
+    QPointer<TformPickPort> FLast;
+    QTimer FTimer;
 };
 
 const QString kNoDevice =
@@ -246,6 +283,146 @@ TEST_F(Startup, CancelledPortChoiceEndsWithoutTheWindow)
     EXPECT_TRUE(a.Ending());
     EXPECT_FALSE(a.Port().Opened());
     EXPECT_TRUE(process.Calls.isEmpty());
+}
+
+// A port picked by hand is probed as discovery probes each port (echo off,
+// identification) and read back as the generator it names: a 6424's identity
+// and resolution, not an unknown model's.
+TEST_F(Startup, APickedPortIsIdentifiedAsDiscoveryIdentifiesEachPort)
+{
+    PtyServer& other = Generator(2, "6404+");
+    PtyServer& picked = Generator(5, "6424");
+    keys.Space = true;
+    TPortPicker picker({"COM5"});
+    TJT6400App& a = App();
+    ASSERT_TRUE(StartUp(a));
+    EXPECT_EQ(picker.Listed, (QList<QStringList>{{"COM2", "COM5"}}));
+    EXPECT_TRUE(dialogs.Shown.isEmpty());
+    EXPECT_EQ(a.Port().Port(), 5);
+    EXPECT_EQ(a.State().DeviceIdentity.Model, "6424");
+    EXPECT_EQ(a.State().DeviceIdentity.SerialNumber, 1234);
+    EXPECT_FALSE(a.State().PlusOption);
+    EXPECT_TRUE(a.State().HighResolution);
+    EXPECT_EQ(Received(picked),
+              (QStringList{":SYST:COMM:USB:ECH OFF", ":SYST:COMM:BLUE:ECH OFF", "*IDN?", "*IDN?"}));
+    EXPECT_TRUE(Received(other).isEmpty());
+    EXPECT_EQ(a.Port().ResponseTime(), 2000u);
+}
+
+// A picked port without a supported generator is named, and the choice is
+// offered again, as is OK with nothing selected; Cancel then ends the
+// program. With no port at all the user is told so.
+TEST_F(Startup, APickedPortWithoutAGeneratorIsNamedAndTheChoiceOfferedAgain)
+{
+    jt6400sim::ServerOptions quiet;
+    quiet.silent = true;
+    servers.push_back(ServeGenerator(folder.Path(), 2, jt6400sim::Generator(jt6400sim::GeneratorOptions{}), quiet));
+    Generator(4, "6406");
+    PtyServer& generator = Generator(6, "6404");
+    keys.Space = true;
+    struct Case {
+        const char* name;
+        QStringList choices;
+        QStringList texts;
+        bool connected;
+    };
+    const Case cases[] = {
+        {"silent, unsupported, then a generator",
+         {"COM2", "COM4", "COM6"},
+         {"No generator answers on COM2.", "The instrument on COM4 (model \"6406\") is not a supported generator."},
+         true},
+        {"nothing selected, then cancel", {"", "cancel"}, {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs.Shown.clear();
+        process.Calls.clear();
+        TPortPicker picker(c.choices);
+        TJT6400App& a = App();
+        EXPECT_EQ(StartUp(a), c.connected);
+        EXPECT_EQ(dialogs.Texts(), c.texts);
+        EXPECT_EQ(picker.Listed.size(), c.choices.size());
+        EXPECT_TRUE(process.Calls.isEmpty());
+        if (c.connected) {
+            EXPECT_EQ(a.Port().Port(), 6);
+            EXPECT_EQ(a.State().DeviceIdentity.Model, "6404");
+            EXPECT_EQ(Received(generator).count("*IDN?"), 2);
+        }
+        app.reset();
+    }
+}
+
+TEST_F(Startup, APortChoiceWithoutPortsSaysSoAndEnds)
+{
+    keys.Space = true;
+    TPortPicker picker({"cancel"});
+    TJT6400App& a = App();
+    EXPECT_FALSE(StartUp(a));
+    EXPECT_EQ(dialogs.Texts(), QStringList{"No available ports."});
+    EXPECT_TRUE(picker.Listed.isEmpty());
+    EXPECT_TRUE(process.Calls.isEmpty());
+}
+
+// An exit asked for while the start-up scan probes silent ports ends the scan
+// at the next port: the ports after it are never opened.
+TEST_F(Startup, ExitDuringTheScanEndsItAtTheNextPort)
+{
+    jt6400sim::ServerOptions quiet;
+    quiet.silent = true;
+    std::vector<PtyServer*> silent;
+    for (int n = 1; n <= 4; ++n) {
+        servers.push_back(
+            ServeGenerator(folder.Path(), n, jt6400sim::Generator(jt6400sim::GeneratorOptions{}), quiet));
+        silent.push_back(servers.back().get());
+    }
+    TJT6400App& a = App();
+    ASSERT_TRUE(a.Start());
+    ASSERT_TRUE(WaitUntil([&] { return !Received(*silent[0]).isEmpty(); }));
+    a.ExitApp();
+    ASSERT_TRUE(WaitForLine(a.Line()));
+    EXPECT_TRUE(a.Ending());
+    EXPECT_TRUE(Received(*silent[2]).isEmpty());
+    EXPECT_TRUE(Received(*silent[3]).isEmpty());
+    EXPECT_TRUE(dialogs.Shown.isEmpty());
+    EXPECT_TRUE(process.Calls.isEmpty());
+}
+
+// The generator stopped answering: the program asks, and the answer decides
+// (the channel only reports). Yes restarts, No ends, Ignore goes on with the
+// poll running again.
+TEST_F(Startup, ALostAnswerAsksAndTheAnswerDecides)
+{
+    struct Case {
+        TMsgButton answer;
+        bool goesOn;
+        QList<QString> processCalls;
+    };
+    const Case cases[] = {
+        {TMsgButton::mbYes, false, {"sleep 500", "start"}},
+        {TMsgButton::mbNo, false, {}},
+        {TMsgButton::mbIgnore, true, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.answer));
+        servers.clear();
+        Generator(3, "6404+");
+        dialogs.Shown.clear();
+        dialogs.Answers = {c.answer};
+        process.Calls.clear();
+        TJT6400App& a = App();
+        ASSERT_TRUE(StartUp(a));
+        QList<bool> pollWanted;
+        QObject::connect(&a, &TJT6400App::StatusPollWanted, [&](bool on) { pollWanted << on; });
+        EXPECT_EQ(a.CommunicationsLost(), c.goesOn);
+        ASSERT_TRUE(WaitForLine(a.Line()));
+        ASSERT_EQ(dialogs.Shown.size(), 1);
+        EXPECT_EQ(dialogs.Shown[0].Text, "Communications lost. Restart?");
+        EXPECT_EQ(dialogs.Shown[0].Buttons, mbYesNoIgnore);
+        EXPECT_EQ(process.Calls, c.processCalls);
+        EXPECT_EQ(a.Ending(), !c.goesOn);
+        EXPECT_EQ(pollWanted, c.goesOn ? (QList<bool>{false, true}) : (QList<bool>{false, false}));
+        app.reset();
+    }
 }
 
 TEST_F(Startup, RestartReleasesThePortBeforeStartingAnew)

@@ -26,8 +26,14 @@ namespace {
 class TRecordedDialogs : public IDialogs {
 public:
     QStringList Texts;
-    QString OpenFileName(const QString&, const QString&, const QString&) override { return QString(); }
-    QString SaveFileName(const QString&, const QString&, const QString&, const QString&) override { return QString(); }
+    void OpenFileName(const QString&, const QString&, const QString&, TFileAnswer chosen) override
+    {
+        chosen(QString());
+    }
+    void SaveFileName(const QString&, const QString&, const QString&, const QString&, TFileAnswer chosen) override
+    {
+        chosen(QString());
+    }
 
 protected:
     TMsgButton DoMessageDlg(const QString& text, const QString&, TMsgButtons buttons, TMsgKind) override

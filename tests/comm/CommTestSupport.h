@@ -47,17 +47,20 @@ struct TRecordingTerminal : ITerminal {
     }
 };
 
+// Records what the channel reports; a lost answer gets the scripted
+// decision (GoOn), after OnLost has run.
 struct TRecordingApp : IAppControl {
     QStringList Calls;
-    std::function<void()> OnExit;
-    void StopStatusTimer() override { Calls << "StopStatusTimer"; }
-    void StartStatusTimer() override { Calls << "StartStatusTimer"; }
+    bool GoOn = true;
+    std::function<void()> OnLost;
     void RestartApp() override { Calls << "RestartApp"; }
-    void ExitApp() override
+    void ExitApp() override { Calls << "ExitApp"; }
+    bool CommunicationsLost() override
     {
-        Calls << "ExitApp";
-        if (OnExit)
-            OnExit();
+        Calls << "CommunicationsLost";
+        if (OnLost)
+            OnLost();
+        return GoOn;
     }
 };
 

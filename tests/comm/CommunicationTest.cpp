@@ -1,6 +1,5 @@
 #include "comm/CommTestSupport.h"
 #include "serial/JTComPort.h"
-#include "model/ProgramState.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -27,7 +26,7 @@ protected:
         port->SetShowErrors(false);
         // Answers come at once; tests that wait for silence shorten the wait.
         port->SetResponseTime(2000);
-        comm = std::make_unique<TCommunication>(state, *port, dialogs, &terminal, &app);
+        comm = std::make_unique<TCommunication>(*port, dialogs, &terminal, &app);
         comm->Log().SetFolder(logDir.path());
         comm->Log().FixNameParts("tester", QDateTime(QDate(2024, 3, 7), QTime(14, 5, 9)));
     }
@@ -58,7 +57,6 @@ protected:
     TScriptedDialogs dialogs;
     TRecordingTerminal terminal;
     TRecordingApp app;
-    TProgramState state;
     std::unique_ptr<TJTComPort> port;
     std::unique_ptr<TCommunication> comm;
 };
@@ -206,37 +204,26 @@ TEST_F(ChannelTest, ReadAndShowResponse)
     EXPECT_EQ(terminal.Lines[0].Kind, TLineKind::lkResponse);
 }
 
-struct LostCase {
-    TMsgButton answer;
-    QStringList calls;
-    bool logOpen;
-};
-
-TEST_F(ChannelTest, CommunicationsLostAnswers)
+// The channel only reports a lost answer; the program decides. Going on
+// leaves the log open and the channel working; ending closes the log at once.
+TEST_F(ChannelTest, ALostAnswerIsReportedAndTheProgramDecides)
 {
-    const LostCase cases[] = {
-        {TMsgButton::mbYes, {"StopStatusTimer", "RestartApp"}, false},
-        {TMsgButton::mbNo, {"StopStatusTimer", "ExitApp"}, false},
-        {TMsgButton::mbIgnore, {"StopStatusTimer", "StartStatusTimer"}, true},
-    };
     comm->ConnectTimeoutHandler();
     port->SetAllowEvents(true);
     port->SetResponseTime(50);
-    for (const auto& c : cases) {
+    for (const bool goOn : {true, false}) {
+        SCOPED_TRACE(goOn ? "go on" : "end");
         app.Calls.clear();
-        dialogs.Shown.clear();
+        app.GoOn = goOn;
         if (!comm->Log().Enabled())
             comm->ToggleLoggingState();
-        dialogs.Answers = {c.answer};
         EXPECT_EQ(comm->QueryDevice(":SILENT"), "");
-        EXPECT_EQ(app.Calls, c.calls);
-        ASSERT_EQ(dialogs.Shown.size(), 1);
-        EXPECT_EQ(dialogs.Shown[0].Text, "Communications lost. Restart?");
-        EXPECT_EQ(dialogs.Shown[0].Buttons, mbYesNoIgnore);
-        EXPECT_EQ(comm->Log().IsOpen(), c.logOpen);
-        EXPECT_EQ(comm->Log().Enabled(), c.logOpen);
+        EXPECT_EQ(app.Calls, QStringList{"CommunicationsLost"});
+        EXPECT_TRUE(dialogs.Shown.isEmpty()) << "the channel asks nobody itself";
+        EXPECT_EQ(comm->Log().IsOpen(), goOn);
+        EXPECT_EQ(comm->Log().Enabled(), goOn);
     }
-    // Ignore leaves the channel working.
+    // Going on leaves the channel working.
     Answer(":PULS0:STAT?", "1\r");
     EXPECT_EQ(comm->QueryInteger(":PULS0:STAT"), 1);
 }
@@ -248,9 +235,9 @@ TEST_F(ChannelTest, ExitDuringTheWaitEndsTheExchangeSafely)
     const QString logPath = comm->Log().FilePath();
     port->SetAllowEvents(true);
     port->SetResponseTime(50);
-    dialogs.Answers = {TMsgButton::mbNo};
+    app.GoOn = false;
     TCommunication* raw = comm.get();
-    app.OnExit = [&] {  // the application releases everything once its event loop runs again
+    app.OnLost = [&] {  // the application releases everything once its event loop runs again
         QTimer::singleShot(0, [&] {
             comm.reset();
             port.reset();
@@ -259,7 +246,7 @@ TEST_F(ChannelTest, ExitDuringTheWaitEndsTheExchangeSafely)
     EXPECT_EQ(raw->QueryInteger(":SILENT"), 0);
     QCoreApplication::processEvents();
     EXPECT_EQ(comm, nullptr);
-    EXPECT_EQ(app.Calls, (QStringList{"StopStatusTimer", "ExitApp"}));
+    EXPECT_EQ(app.Calls, QStringList{"CommunicationsLost"});
     // The log was closed with its lines on the way out.
     EXPECT_TRUE(LinesMatch(ReadLogLines(logPath).mid(1), {"Sent    ({T}): :SILENT?"}));
 }

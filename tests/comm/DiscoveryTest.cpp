@@ -27,7 +27,7 @@ protected:
     void SetUp() override
     {
         port = std::make_unique<TJTComPort>(nullptr, &dialogs);
-        comm = std::make_unique<TCommunication>(state, *port, dialogs, &terminal, &app);
+        comm = std::make_unique<TCommunication>(*port, dialogs, &terminal, &app);
     }
 
     // A simulated generator of Model on COM<n>.
@@ -39,6 +39,13 @@ protected:
         g.identity.firmware = firmware;
         servers.push_back(ServeGenerator(folder.Path(), n, jt6400sim::Generator(g), options));
         return *servers.back();
+    }
+    // The scan; its result kept as the program keeps it.
+    bool FindDevice()
+    {
+        const TScanResult scan = comm->FindDevice();
+        state.SetGenerator(scan.Identity);
+        return scan.Found;
     }
     PtyServer& Silent(int n)
     {
@@ -64,7 +71,7 @@ TEST_F(DiscoveryTest, PassesDeadLinkAndSilentPortAndConnectsToPlusModel)
     PtyServer& plus = Generator(4, "6404+");
     terminal.AddLine("old", TLineKind::lkCommand);
 
-    ASSERT_TRUE(comm->FindDevice());
+    ASSERT_TRUE(FindDevice());
     EXPECT_TRUE(port->Opened());
     EXPECT_EQ(port->Port(), 4);
     EXPECT_TRUE(state.PlusOption);
@@ -96,7 +103,7 @@ TEST_F(DiscoveryTest, FirstOfTwoGeneratorsWinsAndTheSecondIsNeverOpened)
 {
     Generator(3, "6402");
     PtyServer& second = Generator(5, "6424");
-    ASSERT_TRUE(comm->FindDevice());
+    ASSERT_TRUE(FindDevice());
     EXPECT_EQ(port->Port(), 3);
     EXPECT_EQ(state.DeviceIdentity.Model, "6402");
     EXPECT_FALSE(state.PlusOption);
@@ -121,7 +128,7 @@ TEST_F(DiscoveryTest, FlagsForEverySupportedModel)
         if (n > 10)
             servers[servers.size() - 2]->stop();
         state = TProgramState{};
-        ASSERT_TRUE(comm->FindDevice());
+        ASSERT_TRUE(FindDevice());
         EXPECT_EQ(port->Port(), n);
         EXPECT_EQ(state.PlusOption, r.plus);
         EXPECT_EQ(state.HighResolution, r.high);
@@ -136,7 +143,7 @@ TEST_F(DiscoveryTest, UnsupportedModelsAndBadVersionsArePassedOver)
     Generator(3, " 6404");             // a leading blank is not a supported model
     Generator(4, "6424", {}, "1.00");  // version part that does not convert
     Generator(6, "6422");
-    ASSERT_TRUE(comm->FindDevice());
+    ASSERT_TRUE(FindDevice());
     EXPECT_EQ(port->Port(), 6);
     EXPECT_TRUE(state.HighResolution);
     EXPECT_EQ(other.linesReceived(), 4);
@@ -160,7 +167,7 @@ TEST_F(DiscoveryTest, APassedOverPortLeavesNothingOfItsIdentity)
     g.identity.serial = "A17";
     servers.push_back(ServeGenerator(folder.Path(), 5, jt6400sim::Generator(g)));
 
-    ASSERT_TRUE(comm->FindDevice());
+    ASSERT_TRUE(FindDevice());
     EXPECT_EQ(port->Port(), 5);
     TDeviceIdentity expected;
     expected.Manufacturer = "JT";
@@ -174,7 +181,7 @@ TEST_F(DiscoveryTest, NothingSupportedFound)
 {
     Generator(2, "6406");
     Generator(4, "6424", {}, "1.00");
-    EXPECT_FALSE(comm->FindDevice());
+    EXPECT_FALSE(FindDevice());
     EXPECT_FALSE(port->Opened());
     EXPECT_EQ(port->Port(), 4);
     EXPECT_EQ(state.DeviceIdentity.Model, "6424");  // the last identification parsed
@@ -187,7 +194,7 @@ TEST_F(DiscoveryTest, SilentPortCostsItsWaitAndThreeTimeouts)
     Silent(7);
     QElapsedTimer t;
     t.start();
-    EXPECT_FALSE(comm->FindDevice());
+    EXPECT_FALSE(FindDevice());
     EXPECT_GE(t.elapsed(), 400);
     EXPECT_TRUE(dialogs.Shown.isEmpty());
     EXPECT_EQ(state.DeviceIdentity, TDeviceIdentity{});  // no identification was parsed
@@ -195,7 +202,7 @@ TEST_F(DiscoveryTest, SilentPortCostsItsWaitAndThreeTimeouts)
 
 TEST_F(DiscoveryTest, NoPortsAtAll)
 {
-    EXPECT_FALSE(comm->FindDevice());
+    EXPECT_FALSE(FindDevice());
     EXPECT_EQ(dialogs.Texts(), QStringList{"No available ports."});
     EXPECT_FALSE(port->Opened());
 }
@@ -205,7 +212,7 @@ TEST_F(DiscoveryTest, MoreThanHundredPortsFailsEvenWhenFound)
     for (int n = 1; n <= 100; ++n)
         folder.Link(n, "/nonexistent/dev");
     Generator(101, "6404");
-    EXPECT_FALSE(comm->FindDevice());
+    EXPECT_FALSE(FindDevice());
     EXPECT_TRUE(port->Opened());  // the port found stays open
     EXPECT_EQ(port->Port(), 101);
 }
@@ -213,7 +220,7 @@ TEST_F(DiscoveryTest, MoreThanHundredPortsFailsEvenWhenFound)
 TEST_F(DiscoveryTest, LogOfAQuerySessionWithTheSimulator)
 {
     Generator(3, "6404+");
-    ASSERT_TRUE(comm->FindDevice());
+    ASSERT_TRUE(FindDevice());
     QTemporaryDir dir;
     comm->Log().SetFolder(dir.path());
     comm->Log().FixNameParts("lab", QDateTime::currentDateTime());
@@ -251,7 +258,7 @@ TEST_F(DiscoveryTest, AGeneratorHeldByAnotherProgramIsPassedBy)
     PtyServer& free = Generator(5, "6402");
     THolder pyserial("pyserial", device);
     ASSERT_EQ(pyserial.Answer(), "held");
-    ASSERT_TRUE(comm->FindDevice());
+    ASSERT_TRUE(FindDevice());
     EXPECT_EQ(port->Port(), 5);
     EXPECT_TRUE(ReceivedLines(held.trace()).isEmpty());
     EXPECT_FALSE(ReceivedLines(free.trace()).isEmpty());

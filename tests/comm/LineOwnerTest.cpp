@@ -4,7 +4,6 @@
 #include "comm/LineOwner.h"
 
 #include "comm/Communication.h"
-#include "model/ProgramState.h"
 #include "serial/JTComPort.h"
 #include "support/LineWait.h"
 #include "support/PtyTestSupport.h"
@@ -25,10 +24,9 @@
 namespace {
 
 struct LineOwnerFixture : ::testing::Test {
-    TProgramState state;
     TScriptedDialogs dialogs;
     TJTComPort port{nullptr, &dialogs};
-    TCommunication channel{state, port, dialogs};
+    TCommunication channel{port, dialogs};
     TLineOwner line;
 };
 
@@ -291,12 +289,11 @@ TEST(LineOwnerPort, APortIsNeverMovedBetweenThreadsWhileOpen)
     jt6400sim::GeneratorOptions options;
     options.echo = false;
     const auto generator = ServeGenerator(folder.Path(), 1, jt6400sim::Generator(options));
-    TProgramState state;
     TScriptedDialogs dialogs;
     TWatchedPort port(nullptr, &dialogs);
     port.SetPort(1);
     port.SetEndOfResponse(QByteArray(1, '\r'));
-    TCommunication channel(state, port, dialogs);
+    TCommunication channel(port, dialogs);
     ASSERT_TRUE(port.Open());
 
     TLineOwner line;

@@ -161,6 +161,8 @@ TEST_P(PortVanishes, TheStatusPollAsksAndTheAnswerIsCarriedOut)
         screen->Keys({"alt+n"});
         ASSERT_TRUE(WaitForExit());
         EXPECT_EQ(ExitCode(), 0);
+        // A restart starts the new panel before this one ends: none is there.
+        EXPECT_TRUE(PanelsIn(folder.path()).empty()) << "No started another panel";
     }
 }
 

@@ -130,6 +130,8 @@ protected:
         const QString window = WaitForReady(picked);
         ASSERT_FALSE(window.isEmpty());
         EXPECT_TRUE(screen->Name(window).endsWith("ComPort: 5")) << screen->Name(window).toStdString();
+        // The picked port was identified first, as discovery identifies each port.
+        EXPECT_EQ(screen->Name(window), Caption("6424", 5));
         EXPECT_TRUE(picked.WaitForReceived(":PULS0:PER?"));
         EXPECT_TRUE(other.Received().isEmpty());
     }
@@ -219,6 +221,15 @@ TEST_F(Scenario, TheWheelChangesOnlyTheFocusedControl)
     screen->Click(window, modeText.x(), modeText.y());
     wheelDown(modeText);
     EXPECT_TRUE(generator.WaitForReceived(":PULS1:CMOD SING"));
+
+    // The focused spin edit steps its selected digit (after the click, the
+    // seconds) with each notch, one command a notch.
+    screen->Click(window, ui::kChDelayText.x(), ui::kChDelayText.y());
+    wheelDown(ui::kChDelayText);
+    EXPECT_TRUE(generator.WaitForReceived(":PULS1:DEL -1.000000000000"));
+    wheelDown(ui::kChDelayText);
+    EXPECT_TRUE(generator.WaitForReceived(":PULS1:DEL -2.000000000000"));
+    EXPECT_EQ(generator.CountReceived(":PULS1:DEL -1.000000000000"), 1);
 }
 
 TEST_F(Scenario, EveryKindOfControlSendsItsCommandOnce)
@@ -518,6 +529,31 @@ TEST_F(Scenario, RestartEndsThisPanelAndANewOneFindsTheGeneratorAgain)
     ASSERT_NE(second, 0);
     EXPECT_FALSE(WaitForMainWindow(second).isEmpty()) << Situation(second, generator);
     EXPECT_GT(generator.CountReceived("*IDN?"), identified);
+}
+
+// No generator answers: "No device found. Try to reconnect?" Yes ends this
+// panel and starts a new one with the same switches, which searches again
+// and asks again; No there ends it.
+TEST_F(Scenario, NoDeviceFoundYesStartsANewPanelThatSearchesAndAsksAgain)
+{
+    LinkDead(1);
+    const QStringList switches{"-log", "--remote", "127.0.0.1:5999", "--remote-allow", "127.0.0.1",
+                               "--remote-line-mode"};
+    StartPanel(switches);
+    const qint64 first = Pid();
+    ASSERT_TRUE(Answer(first, {"alt+y"}, 15000)) << "no question came";
+    ASSERT_TRUE(WaitForExit());
+    EXPECT_EQ(ExitCode(), 0);
+    const qint64 second = WaitForRestartedPanel(first);
+    ASSERT_NE(second, 0) << "no new panel came";
+    QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(second));
+    ASSERT_TRUE(commandLine.open(QIODevice::ReadOnly));
+    QStringList arguments;
+    for (const QByteArray& argument : commandLine.readAll().split('\0'))
+        arguments << QString::fromLocal8Bit(argument);
+    EXPECT_EQ(arguments.mid(1, switches.size()), switches);
+    ASSERT_TRUE(Answer(second, {"alt+n"}, 15000)) << "the new panel did not ask";
+    EXPECT_TRUE(WaitFor([&] { return PanelsIn(folder.path()).empty(); }));
 }
 
 // A panel started with -log that restarts itself starts the new one with

@@ -4,6 +4,21 @@
 
 namespace {
 
+// The names a file dialog of Dialogs gives; "<none>" when it never answers.
+QString Opened(IDialogs& dialogs, const QString& caption, const QString& filter, const QString& suffix)
+{
+    QString name = QStringLiteral("<none>");
+    dialogs.OpenFileName(caption, filter, suffix, [&name](const QString& chosen) { name = chosen; });
+    return name;
+}
+QString Saved(IDialogs& dialogs, const QString& caption, const QString& filter, const QString& suggested,
+              const QString& suffix)
+{
+    QString name = QStringLiteral("<none>");
+    dialogs.SaveFileName(caption, filter, suggested, suffix, [&name](const QString& chosen) { name = chosen; });
+    return name;
+}
+
 TEST(ScriptedDialogs, RecordsBoxesAndAnswersFromQueue)
 {
     TScriptedDialogs d;
@@ -37,16 +52,16 @@ TEST(DefaultDialogs, SafeDefaultsAndCancelledFileDialogs)
     EXPECT_EQ(d.MessageDlg("a", "", mbAbortRetry), TMsgButton::mbAbort);
     EXPECT_EQ(d.MessageDlg("b", "", mbYesNoIgnore), TMsgButton::mbNo);
     EXPECT_EQ(d.MessageDlg("c", "", mbNone), TMsgButton::mbOK);
-    EXPECT_EQ(d.OpenFileName("Open", "*.txt", "txt"), "");
-    EXPECT_EQ(d.SaveFileName("Save", "*.txt", "x.txt", "txt"), "");
+    EXPECT_EQ(Opened(d, "Open", "*.txt", "txt"), "");
+    EXPECT_EQ(Saved(d, "Save", "*.txt", "x.txt", "txt"), "");
 }
 
 TEST(ScriptedDialogs, FileNamesFromQueue)
 {
     TScriptedDialogs d;
     d.FileNames = {"/tmp/a.txt"};
-    EXPECT_EQ(d.OpenFileName("Open", "*.txt", "txt"), "/tmp/a.txt");
-    EXPECT_EQ(d.SaveFileName("Save", "*.txt", "x.txt", "txt"), "");
+    EXPECT_EQ(Opened(d, "Open", "*.txt", "txt"), "/tmp/a.txt");
+    EXPECT_EQ(Saved(d, "Save", "*.txt", "x.txt", "txt"), "");
     EXPECT_EQ(d.FileDialogCaptions, (QStringList{"Open", "Save"}));
 }
 
@@ -67,8 +82,8 @@ TEST(ScriptedDialogs, TypedNamesGetTheDefaultSuffixAsInAFileDialog)
     for (const auto& c : cases) {
         TScriptedDialogs d;
         d.FileNames = {c.Typed, c.Typed};
-        EXPECT_EQ(d.OpenFileName("Open", "*.txt", c.Suffix), c.Returned) << c.Typed;
-        EXPECT_EQ(d.SaveFileName("Save", "*.txt", "", c.Suffix), c.Returned) << c.Typed;
+        EXPECT_EQ(Opened(d, "Open", "*.txt", c.Suffix), c.Returned) << c.Typed;
+        EXPECT_EQ(Saved(d, "Save", "*.txt", "", c.Suffix), c.Returned) << c.Typed;
     }
 }
 

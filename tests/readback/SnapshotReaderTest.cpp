@@ -53,8 +53,10 @@ public:
         Server = std::make_unique<jt6400sim::PtyServer>(
             std::move(g), SnapshotServer(QDir(Folder.Path()).filePath(QStringLiteral("COM3")).toStdString()));
         Server->start();
-        if (!Comm.FindDevice())
+        const TScanResult scan = Comm.FindDevice();
+        if (!scan.Found)
             throw std::runtime_error("discovery did not find the simulated generator");
+        State.SetGenerator(scan.Identity);
         // The panel's response time after start-up.
         Port.SetResponseTime(2000);
         Mark = Server->trace().size();
@@ -69,7 +71,7 @@ public:
     TProgramState State;
     TScriptedDialogs Dialogs;
     TJTComPort Port{nullptr, &Dialogs};
-    TCommunication Comm{State, Port, Dialogs};
+    TCommunication Comm{Port, Dialogs};
     std::size_t Mark = 0;
 };
 

@@ -7,7 +7,6 @@
 #include "app/RemoteAccess.h"
 #include "comm/Communication.h"
 #include "comm/LineOwner.h"
-#include "model/ProgramState.h"
 #include "serial/JTComPort.h"
 #include "support/LineWait.h"
 #include "support/PtyTestSupport.h"
@@ -70,14 +69,13 @@ TEST(RemoteAccess, TheWindowTurnsTheServerOnAndShowsClientsAndCommands)
     g.echo = false;
     const auto sim = ServeGenerator(folder.Path(), 1, jt6400sim::Generator(g));
 
-    TProgramState state;
     TScriptedDialogs dialogs;
     TTerminalLines terminal;
     TJTComPort port(nullptr, &dialogs);
     port.SetPort(1);
     port.SetEndOfResponse(QByteArray(1, '\r'));
     port.SetResponseTime(kAnswerTimeMs);
-    TCommunication channel(state, port, dialogs, &terminal);
+    TCommunication channel(port, dialogs, &terminal);
     QTemporaryDir logDir;
     channel.Log().SetFilePath(logDir.filePath(QStringLiteral("log.txt")));
     channel.ToggleLoggingState();
@@ -186,10 +184,9 @@ TEST(RemoteAccess, TheWindowTurnsTheServerOnAndShowsClientsAndCommands)
 // server never waits for an answer that cannot come.
 TEST(RemoteAccess, LinesDroppedWhenTheLineEndsAreAnsweredAsDropped)
 {
-    TProgramState state;
     TScriptedDialogs dialogs;
     TJTComPort port(nullptr, &dialogs);
-    TCommunication channel(state, port, dialogs);
+    TCommunication channel(port, dialogs);
     TLineOwner* owner = nullptr;
     remote::TChannelLine carrier([&owner](remote::TChannelLine::TJob job, remote::TChannelLine::TDropped dropped) {
         owner->Post(std::move(job), std::move(dropped));

@@ -7,28 +7,22 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QPushButton>
-#include <QTimer>
+#include <QTest>
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <utility>
 
 namespace {
 
-// Runs Action on the selection dialog once it is shown modally.
-void WhenDialogShows(std::function<void(TformPickPort*)> action)
-{
-    auto timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        auto* dlg = qobject_cast<TformPickPort*>(QApplication::activeModalWidget());
-        if (!dlg || !dlg->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action(dlg);
-    });
-    timer->start();
-}
+// The answers the dialog reported, in order.
+struct TAnswers {
+    explicit TAnswers(TformPickPort& dialog)
+    {
+        QObject::connect(&dialog, &TformPickPort::Answered,
+                         [this](bool accepted, int port) { List.push_back({accepted, port}); });
+    }
+    QList<std::pair<bool, int>> List;
+};
 
 QStringList Items(const QComboBox* box)
 {
@@ -62,76 +56,66 @@ TEST_F(PickPortTest, ListsOpenablePortsAndTakesTheChoice)
 
     TJTComPort port(nullptr, &dialogs);
     port.SetPort(12);
-    QStringList listed;
-    QString preselected, caption;
-    WhenDialogShows([&](TformPickPort* dlg) {
-        EXPECT_EQ(port.PickPortDialog(), dlg);
-        caption = dlg->windowTitle();
-        listed = Items(dlg->listPorts);
-        preselected = dlg->listPorts->currentText();
-        EXPECT_EQ(dlg->size(), QSize(240, 93));
-        EXPECT_EQ(dlg->GroupBox1->title(), "Serial Port");
-        EXPECT_TRUE(dlg->OKBtn->isDefault());
-        dlg->listPorts->setCurrentIndex(dlg->listPorts->findText("COM105"));
-        dlg->OKBtn->click();
-    });
-    EXPECT_TRUE(port.Pick());
-    EXPECT_EQ(caption, "Select Serial Port");
-    EXPECT_EQ(listed, (QStringList{"COM3", "COM12", "COM105"}));
-    EXPECT_EQ(preselected, "COM12");
-    EXPECT_EQ(port.Port(), 105);
+    const TPortChoice choice = port.OpenablePorts();
+    EXPECT_EQ(choice.Ports, (QList<int>{3, 5, 7, 12, 105}));
+    EXPECT_EQ(choice.Openable, (QList<int>{3, 12, 105}));
+    EXPECT_EQ(choice.Current, 12);
+    EXPECT_EQ(port.Port(), 12);
     EXPECT_TRUE(port.ShowErrors());  // restored after probing without boxes
-    EXPECT_EQ(port.PickPortDialog(), nullptr);
+    EXPECT_FALSE(port.Opened());
     EXPECT_TRUE(dialogs.Shown.isEmpty());
+
+    TformPickPort dlg;
+    TAnswers answers(dlg);
+    dlg.SetPorts(choice.Openable, choice.Current);
+    dlg.open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    EXPECT_EQ(QApplication::activeModalWidget(), &dlg);
+    EXPECT_EQ(dlg.windowTitle(), "Select Serial Port");
+    EXPECT_EQ(Items(dlg.listPorts), (QStringList{"COM3", "COM12", "COM105"}));
+    EXPECT_EQ(dlg.listPorts->currentText(), "COM12");
+    EXPECT_EQ(dlg.size(), QSize(240, 93));
+    EXPECT_EQ(dlg.GroupBox1->title(), "Serial Port");
+    EXPECT_TRUE(dlg.OKBtn->isDefault());
+    dlg.listPorts->setCurrentIndex(dlg.listPorts->findText("COM105"));
+    dlg.OKBtn->click();
+    EXPECT_EQ(answers.List, (QList<std::pair<bool, int>>{{true, 105}}));
+    EXPECT_FALSE(dlg.isVisible());
     // The caller opens the chosen port.
+    port.SetPort(105);
     ASSERT_TRUE(port.Open());
     EXPECT_TRUE(port.Write("hi"));
     EXPECT_EQ(d.Receive(2), "hi");
 }
 
-TEST_F(PickPortTest, CancelKeepsThePortNumber)
+// Cancel, and OK with no entry selected (port 1 is not in the list, so
+// nothing is preselected), are answers of their own.
+TEST_F(PickPortTest, CancelAndOkWithoutSelection)
 {
     TJTComPort port(nullptr, &dialogs);
-    QString preselected;
-    WhenDialogShows([&](TformPickPort* dlg) {
-        preselected = dlg->listPorts->currentText();  // port 1 is not in the list
-        dlg->CancelBtn->click();
-    });
-    EXPECT_FALSE(port.Pick());
-    EXPECT_EQ(preselected, "");
+    const TPortChoice choice = port.OpenablePorts();
+    for (const bool ok : {false, true}) {
+        SCOPED_TRACE(ok ? "OK" : "Cancel");
+        TformPickPort dlg;
+        TAnswers answers(dlg);
+        dlg.SetPorts(choice.Openable, choice.Current);
+        EXPECT_EQ(dlg.listPorts->currentText(), "");
+        dlg.open();
+        (ok ? dlg.OKBtn : dlg.CancelBtn)->click();
+        EXPECT_EQ(answers.List, (QList<std::pair<bool, int>>{{ok, 0}}));
+    }
     EXPECT_EQ(port.Port(), 1);
     EXPECT_TRUE(port.ShowErrors());
 }
 
-TEST_F(PickPortTest, OkWithoutSelectionIsNoChoice)
-{
-    TJTComPort port(nullptr, &dialogs);
-    WhenDialogShows([&](TformPickPort* dlg) {
-        dlg->listPorts->setCurrentIndex(-1);
-        dlg->OKBtn->click();
-    });
-    EXPECT_FALSE(port.Pick());
-    EXPECT_EQ(port.Port(), 1);
-}
-
-TEST(PickPort, NoPortsShowsNothing)
+TEST(PickPort, NoPortsListsNothing)
 {
     TPortFolder folder;
     TScriptedDialogs dialogs;
     TJTComPort port(nullptr, &dialogs);
-    bool shown = false;
-    QTimer guard;
-    guard.setInterval(5);
-    QObject::connect(&guard, &QTimer::timeout, [&] {
-        if (auto* dlg = QApplication::activeModalWidget()) {
-            shown = true;
-            dlg->close();
-        }
-    });
-    guard.start();
-    EXPECT_FALSE(port.Pick());
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(shown);
+    const TPortChoice choice = port.OpenablePorts();
+    EXPECT_TRUE(choice.Ports.isEmpty());
+    EXPECT_TRUE(choice.Openable.isEmpty());
     EXPECT_TRUE(dialogs.Shown.isEmpty());
 }
 

@@ -160,6 +160,44 @@ TEST_F(Panel, TheWheelChangesOnlyTheFocusedControl)
     EXPECT_TRUE(sent[0].startsWith(":PULS1:CMOD ")) << sent[0].toStdString();
 }
 
+// The focused spin edit takes the wheel: each notch steps its selected digit
+// as an arrow key does and goes out as one edit.
+TEST_F(Panel, EachWheelNotchOverTheFocusedSpinEditIsOneEdit)
+{
+    Connect("6404+");
+    TPlusSpinEdit* delay = form().ChannelControls.ChDelayAdj[1];
+    delay->setValue(0);
+    Sent();
+    form().show();
+    form().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form()));
+    delay->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delay->hasFocus(); }));
+    delay->SelectDigit(-6);  // the microseconds
+    // Notches as the window system delivers them, over the digits.
+    auto notches = [delay](int count) {
+        const QPointF at(delay->FocusRect().center() + delay->ClientRect().topLeft());
+        QWheelEvent event(at, delay->mapToGlobal(at), QPoint(), QPoint(0, 120 * count), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QSpontaneKeyEvent::setSpontaneous(&event);
+        QApplication::sendEvent(delay, &event);
+    };
+    notches(1);
+    EXPECT_EQ(Sent(), QStringList{":PULS1:DEL 0.000001000000"});
+    notches(1);
+    notches(1);
+    notches(-1);
+    EXPECT_EQ(Sent(),
+              (QStringList{":PULS1:DEL 0.000002000000", ":PULS1:DEL 0.000003000000", ":PULS1:DEL 0.000002000000"}));
+    notches(-3);  // one turn of three notches: three edits
+    EXPECT_EQ(Sent(),
+              (QStringList{":PULS1:DEL 0.000001000000", ":PULS1:DEL 0.000000000000", ":PULS1:DEL -0.000001000000"}));
+    EXPECT_NEAR(delay->Value(), -1e-6, 1e-15);
+    EXPECT_NEAR(GeneratorSettings().channels[0].Delay, -1e-6, 1e-15);
+    EXPECT_TRUE(delay->hasFocus());
+    EXPECT_TRUE(dialogs.Shown.isEmpty());
+}
+
 TEST_F(Panel, SyncSourcesThatWouldLoopAreRefused)
 {
     Connect("6404+");

@@ -148,17 +148,32 @@ TEST_F(Panel, OldFirmwareIsNeverAskedForErrors)
     EXPECT_EQ(Count(asked, "*ERS?"), 0);
 }
 
+// Yes restarts the program; No ends it and starts nothing.
 TEST_F(Panel, APortThatVanishedOffersARestart)
 {
-    Connect("6404+");
-    generator->vanish();
-    dialogs.Answers = {TMsgButton::mbYes};
-    program->StatusPoll().StatusTimerTimer();
-    ASSERT_TRUE(Settle());
-    EXPECT_EQ(dialogs.Texts(), QStringList{"Port no longer available, restart?"});
-    EXPECT_EQ(process.Calls, (QList<QString>{"sleep 500", "start"}));
-    EXPECT_FALSE(poll().Active());
-    EXPECT_TRUE(app().Ending());
+    struct Case {
+        TMsgButton answer;
+        QList<QString> processCalls;
+    };
+    const Case cases[] = {
+        {TMsgButton::mbYes, {"sleep 500", "start"}},
+        {TMsgButton::mbNo, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer == TMsgButton::mbYes ? "Yes" : "No");
+        dialogs.Shown.clear();
+        process.Calls.clear();
+        Connect("6404+");
+        generator->vanish();
+        dialogs.Answers = {c.answer};
+        program->StatusPoll().StatusTimerTimer();
+        ASSERT_TRUE(Settle());
+        EXPECT_EQ(dialogs.Texts(), QStringList{"Port no longer available, restart?"});
+        EXPECT_EQ(process.Calls, c.processCalls);
+        EXPECT_FALSE(poll().Active());
+        EXPECT_TRUE(app().Ending());
+        EXPECT_FALSE(app().Port().Opened());
+    }
 }
 
 TEST_F(Panel, TheDemonstrationModeNeverPolls)

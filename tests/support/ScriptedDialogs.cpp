@@ -38,13 +38,18 @@ QString TScriptedDialogs::TakeFileName(const QString& caption, const QString& de
     return name + QLatin1Char('.') + defaultSuffix;
 }
 
-QString TScriptedDialogs::OpenFileName(const QString& caption, const QString&, const QString& defaultSuffix)
+void TScriptedDialogs::OpenFileName(const QString& caption, const QString&, const QString& defaultSuffix,
+                                    TFileAnswer chosen)
 {
-    return TakeFileName(caption, defaultSuffix);
+    const QString name = TakeFileName(caption, defaultSuffix);
+    if (chosen)
+        chosen(name);
 }
 
-QString TScriptedDialogs::SaveFileName(const QString& caption, const QString&, const QString&,
-                                       const QString& defaultSuffix)
+void TScriptedDialogs::SaveFileName(const QString& caption, const QString&, const QString&,
+                                    const QString& defaultSuffix, TFileAnswer chosen)
 {
-    return TakeFileName(caption, defaultSuffix);
+    const QString name = TakeFileName(caption, defaultSuffix);
+    if (chosen)
+        chosen(name);
 }

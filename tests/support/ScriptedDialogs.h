@@ -1,5 +1,5 @@
 // Message boxes and file dialogs answered from a script: what would have been
-// shown is recorded, and the answers are taken from queues.
+// shown is recorded, and the answers are taken from queues, at once.
 #pragma once
 
 #include <QList>
@@ -33,9 +33,10 @@ public:
 
     QStringList Texts() const;
 
-    QString OpenFileName(const QString& caption, const QString& filter, const QString& defaultSuffix) override;
-    QString SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName,
-                         const QString& defaultSuffix) override;
+    void OpenFileName(const QString& caption, const QString& filter, const QString& defaultSuffix,
+                      TFileAnswer chosen) override;
+    void SaveFileName(const QString& caption, const QString& filter, const QString& suggestedName,
+                      const QString& defaultSuffix, TFileAnswer chosen) override;
 
 protected:
     TMsgButton DoMessageDlg(const QString& text, const QString& caption, TMsgButtons buttons, TMsgKind kind) override;

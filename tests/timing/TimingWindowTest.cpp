@@ -16,6 +16,8 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include <optional>
+
 #include "settings/PanelFixture.h"
 #include "storage/Storage.h"
 #include "timing/TimingWindow.h"
@@ -34,9 +36,14 @@ QAction* ToolsItem(TMainForm& form, const QString& name)
     return nullptr;
 }
 
-// Whether the picture on the screen shows the trace high at time T: the
-// pixels on the lane's high line carry the trace's colour.
-bool DrawnHigh(TTimingView& view, const QString& name, double t)
+// The picture on the screen, the column of time T in it and the top of the
+// lane of the trace of the given name; nothing when there is no such trace.
+struct Spot {
+    QImage Image;
+    int X = 0;
+    int LaneTop = 0;
+};
+std::optional<Spot> SpotOf(TTimingView& view, const QString& name, double t)
 {
     const TTimingDiagram& d = view.Diagram();
     int lane = -1;
@@ -44,16 +51,77 @@ bool DrawnHigh(TTimingView& view, const QString& name, double t)
         if (d.Traces[i].Name == name)
             lane = i;
     if (lane < 0)
+        return std::nullopt;
+    return Spot{view.grab().toImage(), int(std::lround(view.XOf(t))), view.Layout().LaneTop(lane)};
+}
+
+// Whether the picture on the screen shows the trace high at time T: the
+// pixels on the lane's high line carry the trace's colour.
+bool DrawnHigh(TTimingView& view, const QString& name, double t)
+{
+    const std::optional<Spot> spot = SpotOf(view, name, t);
+    if (!spot)
         return false;
-    const QImage image = view.grab().toImage();
-    const int x = int(std::lround(view.XOf(t)));
-    const int y = view.Layout().LaneTop(lane) + 8;
+    const int y = spot->LaneTop + 8;
     for (int dy = -1; dy <= 1; ++dy) {
-        const QColor c = image.pixelColor(x, y + dy);
+        const QColor c = spot->Image.pixelColor(spot->X, y + dy);
         if (c.blue() > 140 && c.red() < 60)
             return true;
     }
     return false;
+}
+
+// The level line of the trace of the given name in an exported SVG file.
+std::vector<QPointF> SvgLevelLine(const QByteArray& svg, const QString& name)
+{
+    const qsizetype at = svg.indexOf("<title>" + name.toUtf8() + "</title>");
+    if (at < 0)
+        return {};
+    const qsizetype line = svg.indexOf("<polyline class=\"level\"", at);
+    const qsizetype from = svg.indexOf("points=\"", line) + 8;
+    const qsizetype to = svg.indexOf('"', from);
+    std::vector<QPointF> points;
+    for (const QByteArray& pair : svg.mid(from, to - from).split(' ')) {
+        const QList<QByteArray> xy = pair.split(',');
+        if (xy.size() == 2)
+            points.emplace_back(xy[0].toDouble(), xy[1].toDouble());
+    }
+    return points;
+}
+
+// The times of a level line's rising and falling edges (active high), read
+// back through the picture's time scale.
+struct Edges {
+    std::vector<double> Rising, Falling;
+};
+Edges EdgesOf(const std::vector<QPointF>& line, const QRect& plot, TTimeWindow window)
+{
+    Edges e;
+    auto time = [&](double x) {
+        return window.Start + (x - plot.left()) / plot.width() * (window.Stop - window.Start);
+    };
+    for (size_t i = 0; i + 1 < line.size(); ++i)
+        if (line[i].x() == line[i + 1].x() && line[i].y() != line[i + 1].y())
+            (line[i + 1].y() < line[i].y() ? e.Rising : e.Falling).push_back(time(line[i].x()));
+    return e;
+}
+
+// Whether the picture on the screen shows a hatched train on the trace's lane
+// at time T: dark slanting strokes over the light band, a little below the
+// high line (clear of the count in the band's middle).
+bool DrawnHatched(TTimingView& view, const QString& name, double t)
+{
+    const std::optional<Spot> spot = SpotOf(view, name, t);
+    if (!spot)
+        return false;
+    const int y = spot->LaneTop + 8 + 6;
+    int strokes = 0;
+    for (int dx = -9; dx <= 9; ++dx) {
+        const QColor c = spot->Image.pixelColor(spot->X + dx, y);
+        if (c.blue() > c.red() + 60 && c.red() < 130)
+            ++strokes;
+    }
+    return strokes >= 2 && strokes <= 8;
 }
 
 // Runs the event loop until Condition holds, for at most ten seconds.
@@ -71,6 +139,18 @@ void Pick(QComboBox* list, int index)
 
 class TimingDiagram : public Panel {
 protected:
+    // Exports the diagram as SVG through the File menu, as shown now.
+    QByteArray ExportedSvg(TTimingWindow& w)
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("diagram.svg");
+        dialogs.FileNames << path;
+        w.ExportSvgAction->trigger();
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        return f.readAll();
+    }
+
     TTimingWindow& Open()
     {
         QAction* item = ToolsItem(form(), QStringLiteral("TimingDiagram1"));
@@ -254,6 +334,94 @@ TEST_F(TimingDiagram, ExportsValidPngAndSvgFilesThroughItsFileMenu)
     EXPECT_TRUE(dialogs.Shown.isEmpty());
 }
 
+// The SVG file places every edge at its exact time, however the view is
+// zoomed: a 100 ns pulse is 100 ns wide in it, not a pixel of the screen.
+TEST_F(TimingDiagram, ExportsEveryEdgeAtItsExactTimeAtAnyZoom)
+{
+    Connect("6404+");
+    const TChannelControls& c = form().ChannelControls;
+    form().PeriodAdj->setValue(1e-5);
+    c.ChDelayAdj[1]->setValue(3.3e-7);
+    c.ChWidthAdj[1]->setValue(1e-7);
+    Sent();
+    TTimingWindow& w = Open();
+    TTimingView& view = *w.View;
+    ASSERT_TRUE(WaitFor([&] {
+        const TTrace* a = view.Diagram().Find("Ch A");
+        return a && !a->Pulses.empty() && std::fabs(a->Pulses.front().Stop - a->Pulses.front().Start - 1e-7) < 1e-15;
+    }));
+    ASSERT_GE(view.width(), view.minimumSizeHint().width());
+    ASSERT_GE(view.height(), view.minimumSizeHint().height());
+    const TTimeWindow windows[] = {
+        view.Window(),               // Fit: tens of nanoseconds a pixel
+        {1e-5 + 2e-7, 1e-5 + 6e-7},  // around the second pulse
+    };
+    for (const TTimeWindow& zoom : windows) {
+        SCOPED_TRACE(zoom.Stop - zoom.Start);
+        view.SetWindow(zoom);
+        const Edges e = EdgesOf(SvgLevelLine(ExportedSvg(w), "Ch A"), view.Layout().Plot, view.Window());
+        std::vector<TPulse> shown;
+        for (const TPulse& p : view.Diagram().Find("Ch A")->Pulses)
+            if (p.Start > zoom.Start && p.Stop < zoom.Stop)
+                shown.push_back(p);
+        ASSERT_FALSE(shown.empty());
+        ASSERT_EQ(e.Rising.size(), shown.size());
+        ASSERT_EQ(e.Falling.size(), shown.size());
+        for (size_t i = 0; i < shown.size(); ++i) {
+            EXPECT_NEAR(e.Rising[i], shown[i].Start, 1e-15) << i;
+            EXPECT_NEAR(e.Falling[i] - e.Rising[i], 1e-7, 1e-15) << i;
+        }
+    }
+    // Zoomed out until every pulse is inside one pixel: one train, from the
+    // first pulse's start to the last one's stop.
+    view.SetWindow({-0.5, 0.5});
+    const std::vector<TPulse>& pulses = view.Diagram().Find("Ch A")->Pulses;
+    const Edges e = EdgesOf(SvgLevelLine(ExportedSvg(w), "Ch A"), view.Layout().Plot, view.Window());
+    ASSERT_EQ(e.Rising.size(), 1u);
+    ASSERT_EQ(e.Falling.size(), 1u);
+    EXPECT_NEAR(e.Rising[0], pulses.front().Start, 1e-15);
+    EXPECT_NEAR(e.Falling[0], pulses.back().Stop, 1e-15);
+    EXPECT_TRUE(dialogs.Shown.isEmpty());
+}
+
+// Pulses closer together than a pixel are drawn as a hatched train with
+// their count, on the screen and in the SVG file, never as a steady level;
+// zoomed in, they are single pulses again.
+TEST_F(TimingDiagram, ShowsATrainTooDenseToDrawAsATrainWithItsCount)
+{
+    Connect("6404+");
+    TTimingWindow& w = Open();
+    TTimingView& view = *w.View;
+    const double period = state().SystemSettings.Period;
+    form().SysBurstAdj->setValue(900);
+    Pick(form().SystemModeSel, 2);
+    ASSERT_TRUE(WaitFor([&] { return view.Diagram().Find("T0")->Pulses.size() == 900; }));
+    QTest::mouseClick(w.FitButton, Qt::LeftButton);
+    ASSERT_LT(view.Layout().Plot.width(), 900) << "a period is less than a pixel";
+
+    for (const char* name : {"T0", "Ch A"})
+        EXPECT_TRUE(DrawnHatched(view, name, 450 * period)) << name;
+    const QByteArray svg = ExportedSvg(w);
+    for (const char* name : {"T0", "Ch A"}) {
+        const qsizetype group = svg.indexOf(QByteArray("<title>") + name + "</title>");
+        ASSERT_GE(group, 0) << name;
+        EXPECT_LT(svg.indexOf(">900 pulses</text>", group), svg.indexOf("</g>", group)) << name;
+        EXPECT_GE(svg.indexOf(">900 pulses</text>", group), 0) << name;
+    }
+    // The train's edges are its first pulse's start and its last one's stop.
+    const Edges e = EdgesOf(SvgLevelLine(svg, "T0"), view.Layout().Plot, view.Window());
+    ASSERT_EQ(e.Rising.size(), 1u);
+    ASSERT_EQ(e.Falling.size(), 1u);
+    EXPECT_NEAR(e.Rising[0], 0, 1e-12);
+    EXPECT_NEAR(e.Falling[0], 899.1 * period, 1e-12);
+
+    view.SetWindow({-0.5 * period, 4.5 * period});
+    EXPECT_FALSE(DrawnHatched(view, "T0", 2.5 * period));
+    EXPECT_TRUE(DrawnHigh(view, "T0", 2.05 * period));
+    EXPECT_FALSE(DrawnHigh(view, "T0", 2.5 * period));
+    EXPECT_FALSE(ExportedSvg(w).contains(" pulses</text>"));
+}
+
 TEST_F(TimingDiagram, FollowsTheEditsOfTheDemonstrationMode)
 {
     keys.LeftShift = {true};
@@ -399,8 +567,9 @@ TEST_F(TimingDiagram, RefusesASyncSourceTheModelLacks)
     Sent();
     TTimingWindow& w = Open();
     TTimingView& view = *w.View;
-    EXPECT_TRUE(WaitFor([&] { return view.Diagram().Find("Ch A")->Refused == "Error. Ch C is not a channel of this 6402."; }))
-        << view.Diagram().Find("Ch A")->Refused.toStdString();
+    EXPECT_TRUE(WaitFor([&] {
+        return view.Diagram().Find("Ch A")->Refused == "Error. Ch C is not a channel of this 6402.";
+    })) << view.Diagram().Find("Ch A")->Refused.toStdString();
     const double period = state().SystemSettings.Period;
     EXPECT_TRUE(view.Diagram().Find("Ch A")->Pulses.empty());
     EXPECT_FALSE(DrawnHigh(view, "Ch A", 0.1 * period));

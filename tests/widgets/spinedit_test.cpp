@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
@@ -96,6 +97,17 @@ protected:
         QKeyEvent e(type, key, Qt::NoModifier, QString(), autoRepeat);
         QApplication::sendEvent(w, &e);
     }
+
+    // A turn of the mouse wheel over the control's digits, DELTA in eighths
+    // of a degree (120 a notch away from the user); whether it was taken.
+    static bool Wheel(TPlusSpinEdit* s, QPoint delta)
+    {
+        const QPointF at = s->ClientRect().topLeft() + QPointF(s->CapXStop() - 2, s->height() / 2.0);
+        QWheelEvent e(at, s->mapToGlobal(at), QPoint(), delta, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(s, &e);
+        return e.isAccepted();
+    }
+    static bool Wheel(TPlusSpinEdit* s, int delta) { return Wheel(s, QPoint(0, delta)); }
 
     static int CountColour(const QImage& img, QRect area, QColor colour)
     {
@@ -222,6 +234,52 @@ TEST_F(SpinEdit, ArrowKeysSelectAndStep)
     EXPECT_EQ(s->Value(), 15);
     EXPECT_EQ(changes, 0);
     EXPECT_FALSE(s->Model().Spinning());
+}
+
+// Each notch of the wheel steps the selected digit once, with one
+// notification, as an arrow key does; pieces of a notch add up.
+TEST_F(SpinEdit, WheelNotchesStepTheSelectedDigit)
+{
+    TPlusSpinEdit* s = Make({2, 0.01, 15, 0.2, 2.5, QLatin1Char(',')});
+    ShowAndFocus(s);
+    s->SelectDigit(-1);
+    struct Step {
+        int delta;
+        double value;
+        int changes;
+    };
+    const Step steps[] = {
+        {120, 2.6, 1},   // a notch away from the user: up
+        {-240, 2.4, 3},  // two notches at once: two steps, two notifications
+        {60, 2.4, 3},    // half a notch: nothing yet
+        {60, 2.5, 4},    // the other half
+        {40, 2.5, 4},    // a third, then a turn back drops it
+        {-80, 2.5, 4},
+        {-40, 2.4, 5},
+    };
+    for (const Step& k : steps) {
+        SCOPED_TRACE(k.delta);
+        EXPECT_TRUE(Wheel(s, k.delta)) << "the focused control takes the wheel";
+        EXPECT_DOUBLE_EQ(s->Value(), k.value);
+        EXPECT_EQ(changes, k.changes);
+    }
+    EXPECT_EQ(s->Model().IncExponent(), -1);
+    EXPECT_FALSE(s->Model().Spinning());
+    EXPECT_TRUE(s->CaretVisible());
+    // At the limit a notch changes and notifies nothing.
+    s->setValue(15);
+    changes = 0;
+    EXPECT_TRUE(Wheel(s, 120));
+    EXPECT_EQ(s->Value(), 15);
+    EXPECT_EQ(changes, 0);
+    // A sideways turn is not the control's; nor is any turn while it is
+    // disabled.
+    EXPECT_FALSE(Wheel(s, QPoint(120, 0)));
+    s->SetEnabled(false);
+    EXPECT_FALSE(Wheel(s, -120));
+    EXPECT_EQ(s->Value(), 15);
+    EXPECT_EQ(changes, 0);
+    EXPECT_TRUE(errors.isEmpty());
 }
 
 TEST_F(SpinEdit, LeftArrowStopsAtTheLeftEdge)
