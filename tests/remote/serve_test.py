@@ -170,15 +170,26 @@ class Served(unittest.TestCase):
             self.assertEqual(b.query(":PULS2:WIDT?;SYST:ERR?").split(";", 1)[1],
                              '-203,"Command protected; another connection holds the lock"')
             self.assertNotIn(":PULS2:WIDT 7E-6", self.sim.received()[before:])
-            a.write(":PULS2:WIDT 8E-6")
+            self.assertEqual(a.query(":PULS2:WIDT 8E-6;*OPC?"), "1")
             self.assertAlmostEqual(float(b.query(":PULS2:WIDT?")), 8e-6, places=12)
             # The lock ends with its connection.
             a.close()
+            a = None
             wait_for(lambda: b.query("SYST:LOCK:REQ?") == "1", "the lock free once its holder closed")
             self.assertEqual(b.query("SYST:LOCK:REL;SYST:LOCK:REQ?;SYST:LOCK:REL;*OPC?"), "1;1")
         finally:
+            if a is not None:
+                a.close()
             b.close()
             rm.close()
+            # The next test starts with the lock free.
+            def free():
+                c = Client(self.server.port)
+                try:
+                    return c.query("SYST:LOCK:REQ?;SYST:LOCK:REL") == "1"
+                finally:
+                    c.close()
+            wait_for(free, "the lock free")
 
     def test_clients_take_turns_on_the_line(self):
         a = Client(self.server.port)
